@@ -1,0 +1,5 @@
+#include "Application/BallThrower.h"
+
+void SpawnBall()
+{
+}

@@ -1,0 +1,5 @@
+#include "Application/DemoScene.h"
+
+void BuildDemoScene()
+{
+}

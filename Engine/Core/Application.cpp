@@ -1,0 +1,157 @@
+#include "Core/Application.h"
+
+#include "Core/FrameOverlay.h"
+#include "Core/Input.h"
+#include "Core/Time.h"
+#include "Application/BallThrower.h"
+#include "Application/DemoScene.h"
+#include "Graphics/GraphicsEngine.h"
+#include "Physics/PhysicsEngine.h"
+#include "Win32/MessageQueue.h"
+#include "Win32/Win32.h"
+
+#include <glad/gl.h>
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+#include <imgui.h>
+#include <backends/imgui_impl_glfw.h>
+#include <backends/imgui_impl_opengl3.h>
+
+#include <iostream>
+
+bool firstFrame = true;
+
+namespace {
+
+constexpr int kGlVersionMajor = 4;
+constexpr int kGlVersionMinor = 6;
+constexpr const char* kWindowTitle = "Vorlane";
+constexpr const char* kGlslVersion = "#version 460";
+
+} // namespace
+
+void FramebufferSizeCallback(GLFWwindow*, int width, int height)
+{
+    glViewport(0, 0, width, height);
+}
+
+bool Application::Init()
+{
+    if (input == nullptr)
+        input = new Input();
+
+    if (!glfwInit())
+        return false;
+
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, kGlVersionMajor);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, kGlVersionMinor);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+
+    monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = glfwGetVideoMode(monitor);
+    if (mode == nullptr) {
+        glfwTerminate();
+        return false;
+    }
+    glfwWindowHint(GLFW_RED_BITS, mode->redBits);
+    glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
+    glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
+    glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
+
+    GraphicsEngine& graphics = GraphicsEngine::GetInstance();
+    graphics.width = mode->width;
+    graphics.height = mode->height;
+
+    // An ordinary window as large as the monitor's mode, not a full-screen one.
+    window = glfwCreateWindow(mode->width, mode->height, kWindowTitle, nullptr, nullptr);
+    if (window == nullptr) {
+        glfwTerminate();
+        return false;
+    }
+
+    glfwMakeContextCurrent(window);
+    glfwSwapInterval(0);
+    glfwSetFramebufferSizeCallback(window, FramebufferSizeCallback);
+    // Before the UI back end installs its callbacks, so that it chains to the ones feeding the
+    // message queue.
+    ConnectWindowMessages(window);
+
+    if (gladLoadGL(glfwGetProcAddress) == 0) {
+        std::cout << "Failed to initialize GLAD" << std::endl;
+        return false;
+    }
+
+    ImGui::CreateContext();
+    ImGui::StyleColorsDark();
+    ImGui_ImplGlfw_InitForOpenGL(window, true);
+    ImGui_ImplOpenGL3_Init(kGlslVersion);
+
+    PhysicsEngine::GetInstance().Initialize();
+    return true;
+}
+
+int Application::Run()
+{
+    BuildDemoScene();
+    PhysicsEngine::GetInstance().CreateScene();
+
+    // Fixed GL state for the whole run. Front faces are culled: the imported models are wound for
+    // it, and the shadow pass flips it to back faces while it draws.
+    glEnable(GL_BLEND);
+    glEnable(GL_STENCIL_TEST);
+    glEnable(GL_MULTISAMPLE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+
+    while (running)
+        Frame();
+
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+    DisconnectWindowMessages();
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    return 0;
+}
+
+void Application::Frame()
+{
+    input->UpdateMouse();
+    Time& time = Time::GetInstance();
+    time.Tick();
+
+    MSG msg {};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        // The pump goes on until the queue is empty; the frame still runs to its end.
+        if (msg.message == WM_QUIT)
+            running = false;
+        input->HandleMessage(msg.message, msg.wParam, msg.lParam);
+    }
+
+    if (input->GetKeyDown(VK_ESCAPE))
+        running = false;
+
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplGlfw_NewFrame();
+    ImGui::NewFrame();
+
+    glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+    SpawnBall();
+    PhysicsEngine::GetInstance().Simulate();
+
+    DrawFpsWindow(time.deltaTime);
+    DrawControlsWindow();
+
+    GraphicsEngine::GetInstance().RecordFrame();
+    firstFrame = false;
+
+    ImGui::Render();
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    glfwSwapBuffers(window);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The running program: start-up (Init), the frame loop (Run, Frame) and shutdown.
+//
+// One instance, a local of wWinMain. Everything runs on the main thread, which owns the window and
+// the GL context for the whole run. Game objects, components and physics objects are never torn
+// down here; the singletons live until the process ends.
+
+struct GLFWwindow;
+struct GLFWmonitor;
+
+class Application {
+public:
+    // Brings up the window, the GL context, the UI and the physics system. Returns false at the first
+    // step that fails; nothing has been drawn then.
+    bool Init();
+
+    // Builds the scene, runs frames until `running` is cleared, then shuts the UI and the window
+    // down. Returns the exit code, 0.
+    int Run();
+
+    // One iteration of the loop: input, time, UI frame, camera, balls, physics, component updates,
+    // rendering, UI, swap — in that order.
+    void Frame();
+
+    bool running = true;
+    GLFWwindow* window = nullptr;
+    GLFWmonitor* monitor = nullptr;
+};
+
+// Keeps the GL viewport at the framebuffer's size when the window is resized.
+void FramebufferSizeCallback(GLFWwindow* window, int width, int height);
+
+// Program-wide: true until the end of the first frame.
+extern bool firstFrame;
