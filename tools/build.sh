@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Configures and builds one configuration of Tarnwick with Ninja. Re-running it only rebuilds what
+# changed. Usage: tools/build.sh BUILD_DIR [CMAKE_ARGS...]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${1:?usage: build.sh BUILD_DIR [CMAKE_ARGS...]}
+shift
+
+if [ ! -f "$build_dir/build.ninja" ]; then
+  cmake -S "$root" -B "$build_dir" -G Ninja "$@" >/dev/null
+fi
+cmake --build "$build_dir" --parallel "$(nproc)"
