@@ -7,6 +7,8 @@
 #include "Application/DemoScene.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
+#include "Scene/InspectorCamera.h"
+#include "Scene/Scene.h"
 #include "Win32/MessageQueue.h"
 #include "Win32/Win32.h"
 
@@ -27,6 +29,8 @@ constexpr int kGlVersionMajor = 4;
 constexpr int kGlVersionMinor = 6;
 constexpr const char* kWindowTitle = "Vorlane";
 constexpr const char* kGlslVersion = "#version 460";
+// The player's camera keeps a 16:9 projection for this resolution whatever the window's size.
+constexpr Float2 kCameraResolution { 1920.0f, 1080.0f };
 
 } // namespace
 
@@ -95,6 +99,9 @@ int Application::Run()
     BuildDemoScene();
     PhysicsEngine::GetInstance().CreateScene();
 
+    InspectorCamera camera(kCameraResolution);
+    activeCamera = &camera;
+
     // Fixed GL state for the whole run. Front faces are culled: the imported models are wound for
     // it, and the shadow pass flips it to back faces while it draws.
     glEnable(GL_BLEND);
@@ -103,6 +110,8 @@ int Application::Run()
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
+
+    Scene::GetInstance().StartAll();
 
     while (running)
         Frame();
@@ -113,6 +122,7 @@ int Application::Run()
     DisconnectWindowMessages();
     glfwDestroyWindow(window);
     glfwTerminate();
+    activeCamera = nullptr;
     return 0;
 }
 
@@ -142,11 +152,19 @@ void Application::Frame()
     glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 
+    // The camera looks and flies only while the right button is held; otherwise its matrices stay.
+    if (input->GetKey(VK_RBUTTON))
+        activeCamera->Update(time.deltaTime);
+
     SpawnBall();
     PhysicsEngine::GetInstance().Simulate();
 
     DrawFpsWindow(time.deltaTime);
     DrawControlsWindow();
+
+    Scene& scene = Scene::GetInstance();
+    scene.EarlyUpdatePass(time.deltaTime);
+    scene.UpdatePass(time.deltaTime);
 
     GraphicsEngine::GetInstance().RecordFrame();
     firstFrame = false;

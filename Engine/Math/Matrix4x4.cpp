@@ -50,7 +50,7 @@ Matrix4x4 RigidInverse(const Matrix4x4& matrix)
     return negatedTranslation * transposedRotation;
 }
 
-Float4 Transform(const Float4& row, const Matrix4x4& matrix)
+Float4 MultiplyRowVector(const Float4& row, const Matrix4x4& matrix)
 {
     const float in[4] = { row.x, row.y, row.z, row.w };
     float out[4] = {};
@@ -62,10 +62,10 @@ Float4 Transform(const Float4& row, const Matrix4x4& matrix)
 
 Float3 TransformPoint(const Float3& point, const Matrix4x4& matrix)
 {
-    return XYZ(Transform({ point.x, point.y, point.z, 1.0f }, matrix));
+    return XYZ(MultiplyRowVector({ point.x, point.y, point.z, 1.0f }, matrix));
 }
 
 Float3 TransformDirection(const Float3& direction, const Matrix4x4& matrix)
 {
-    return XYZ(Transform({ direction.x, direction.y, direction.z, 0.0f }, matrix));
+    return XYZ(MultiplyRowVector({ direction.x, direction.y, direction.z, 0.0f }, matrix));
 }

@@ -36,4 +36,4 @@ Matrix4x4 Transpose(const Matrix4x4& matrix);
 // p x M for a point (w = 1) and for a direction (w = 0).
 Float3 TransformPoint(const Float3& point, const Matrix4x4& matrix);
 Float3 TransformDirection(const Float3& direction, const Matrix4x4& matrix);
-Float4 Transform(const Float4& row, const Matrix4x4& matrix);
+Float4 MultiplyRowVector(const Float4& row, const Matrix4x4& matrix);
