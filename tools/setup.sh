@@ -8,11 +8,15 @@ packages=(
   build-essential cmake pkg-config ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev
   # libraries the program links
   libglfw3-dev python3-glad libimgui-dev libstb-dev rapidjson-dev libbullet-dev zlib1g-dev
-  libgl-dev
+  libgl-dev libdeflate-dev
   # a virtual display with software OpenGL, synthetic input and screenshots
   xvfb xauth libgl1-mesa-dri mesa-utils xdotool x11-utils imagemagick python3-xlib
   # the compile check of the Windows branch
   g++-mingw-w64-x86-64-posix
+  # fuzzing the file readers
+  clang-14 libclang-rt-14-dev
+  # real FBX files no one here wrote, and a reference importer for the benchmarks
+  assimp-testmodels libassimp-dev assimp-utils
 )
 
 missing=()

@@ -17,6 +17,9 @@ float KeyAxis(int positiveKey, int negativeKey)
 InspectorCamera::InspectorCamera(Float2 resolution)
     : GameCamera(true, resolution)
 {
+    ballMaterial.albedo = kBallAlbedo;
+    ballMaterial.specularStrength = kBallSpecularStrength;
+    ballMaterial.shininess = kBallShininess;
 }
 
 void InspectorCamera::Update(float deltaTime)

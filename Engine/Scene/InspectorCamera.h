@@ -5,6 +5,7 @@
 //
 // A local of Application::Run, which makes it the activeCamera. Main thread only.
 
+#include "Graphics/Material.h"
 #include "Scene/GameCamera.h"
 
 class InspectorCamera : public GameCamera {
@@ -14,8 +15,12 @@ public:
     static constexpr float kBoostMultiplier = 5.0f;
     static constexpr float kSlowMultiplier = 0.1f;
     static constexpr float kPitchLimit = 90.0f;
+    static constexpr Float4 kBallAlbedo { 1.0f, 0.0f, 0.0f, 1.0f };
+    static constexpr float kBallSpecularStrength = 0.5f;
+    static constexpr float kBallShininess = 64.0f;
 
-    // A perspective camera for `resolution`, with the default flight settings.
+    // A perspective camera for `resolution`, with the default flight settings. Builds the ball
+    // material's program, so the GL context must be current.
     explicit InspectorCamera(Float2 resolution);
 
     // Mouse look, keyboard flight, then the view recomputation. Reads `input`.
@@ -28,4 +33,6 @@ public:
     // Degrees per pixel of mouse movement.
     float lookSensitivityX = kDefaultLookSensitivity;
     float lookSensitivityY = kDefaultLookSensitivity;
+    // The look of every thrown ball: red, fairly shiny.
+    Material ballMaterial;
 };

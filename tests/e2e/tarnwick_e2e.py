@@ -2,7 +2,7 @@
 
 Typical use::
 
-    from tarnwick_e2e import VirtualDisplay, Program, check, run_test
+    from tarnwick_e2e import CLEAR_COLOUR, Program, VirtualDisplay, check, near, run_test
 
     def test(ctx):
         display = ctx.enter(VirtualDisplay(1920, 1080))
@@ -10,7 +10,7 @@ Typical use::
         window = program.wait_for_window()          # the "Vorlane" window
         check(window.size == (1920, 1080), f"window is {window.size}")
         shot = display.screenshot("first")           # PNG kept for a failed run
-        check(shot.pixel(960, 540) == (51, 76, 128), "...")
+        check(near(shot.pixel(960, 540), CLEAR_COLOUR), "...")
         program.press("Escape")
         check(program.wait_exit(5) == 0, "...")
 
@@ -22,7 +22,9 @@ Typical use::
 - Program(path, display, gl46=True, env=None): the program with its output captured to files
   in the test's work folder. ``gl46=False`` leaves out the Mesa version overrides; ``display``
   may be a display name string (e.g. one with no server) or None for no DISPLAY at all.
-  Keys and mouse go through XTEST (``xdotool``), the way a real keyboard's events arrive.
+  ``wait_for_output()``, ``wait_for_window()``, ``wait_exit(timeout)``, ``describe_exit()``.
+  ``press()``, ``hold()``, ``key_down()``/``key_up()``, ``move_mouse()`` and ``click()`` go
+  through XTEST (``xdotool``), the way a real keyboard's and mouse's events arrive.
 - Window: the program's top-level X window: ``size``, ``position``, ``exists()``,
   ``is_viewable()``, ``request_close()`` (a WM_DELETE_WINDOW message, as a window manager's
   close button sends it).
@@ -466,9 +468,16 @@ class Program:
 
     # -- input, through XTEST like a real keyboard and mouse ---------------------------
 
-    def press(self, *keys: str) -> None:
-        """Tap each key in turn (xdotool key names: "Escape", "w", "ctrl+q")."""
-        self._require_display().xdotool("key", "--delay", "50", *keys)
+    def press(self, *keys: str, hold: float = 0.1) -> None:
+        """Tap each key in turn (xdotool key names: "Escape", "w", "ctrl+q").
+
+        Each key stays down for ``hold`` seconds, about as long as a person's tap: the
+        program reads a press once per frame and does not see one that is released again
+        within the same frame.
+        """
+        for key in keys:
+            self.hold(key, hold)
+            time.sleep(hold)
 
     def key_down(self, key: str) -> None:
         self._require_display().xdotool("keydown", key)
@@ -487,9 +496,14 @@ class Program:
     def move_mouse(self, x: int, y: int) -> None:
         self._require_display().xdotool("mousemove", str(x), str(y))
 
-    def click(self, button: int = 1) -> None:
-        """Press and release a mouse button (1 left, 2 middle, 3 right)."""
-        self._require_display().xdotool("click", str(button))
+    def click(self, button: int = 1, hold: float = 0.1) -> None:
+        """Press a mouse button (1 left, 2 middle, 3 right) for ``hold`` s, like ``press``."""
+        display = self._require_display()
+        display.xdotool("mousedown", str(button))
+        try:
+            time.sleep(hold)
+        finally:
+            display.xdotool("mouseup", str(button))
 
     def _require_display(self) -> VirtualDisplay:
         if self.display is None:

@@ -1,0 +1,34 @@
+#pragma once
+// Shader compilation and the scene-wide uniforms that reach every material's program.
+//
+// Every Material built by its constructor compiles and links a program of its own and joins
+// MaterialRegistry; copies of a material draw with the same program, so a uniform set through the
+// registry reaches what they draw. Uniform locations are looked up by name at every set.
+// Main thread only, with the GL context current.
+
+#include <glad/gl.h>
+
+#include <vector>
+
+class GameCamera;
+class Material;
+
+// Compiles the GLSL file at `path` as a shader of `type` (GL_VERTEX_SHADER, GL_FRAGMENT_SHADER or
+// GL_GEOMETRY_SHADER; any other type creates no shader object and leaves `id` as it was).
+// Returns true when it compiled. A missing file returns false silently, leaving the created shader
+// without source; a compile error prints the stage's message and the info log to standard output.
+bool CompileShader(const char* path, GLuint& id, GLenum type);
+
+// Every live material built by the Material constructor, in construction order. A material leaves
+// it when destroyed.
+extern std::vector<Material*> MaterialRegistry;
+
+// Sets the mat4 uniform `name` to `matrix` (16 floats, row-major as the math types store them,
+// passed untransposed) in every registered material's program.
+void SetGlobalMatrix(const char* name, const float* matrix);
+void SetGlobalInt(const char* name, GLint value);
+void SetGlobalFloat(const char* name, GLfloat value);
+void SetGlobalVector3(const char* name, GLfloat x, GLfloat y, GLfloat z);
+
+// "projectionMatrix", "invViewMatrix" and "viewPos" of `camera`, to every registered program.
+void UploadCameraUniforms(const GameCamera& camera);

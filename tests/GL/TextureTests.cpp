@@ -1,0 +1,236 @@
+#include "GlTestContext.h"
+#include "Graphics/Material.h"
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A w x h image whose pixel (x, y) has component c = (y * 50 + x * 10 + c) & 255, so every row and
+// component differs.
+std::vector<unsigned char> Pattern(int width, int height, int channels)
+{
+    std::vector<unsigned char> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < channels; ++c)
+                pixels.push_back(static_cast<unsigned char>((y * 50 + x * 10 + c) & 255));
+    return pixels;
+}
+
+std::filesystem::path WritePng(const std::filesystem::path& folder, const char* name, int width, int height,
+    int channels)
+{
+    std::filesystem::path path = folder / name;
+    std::vector<unsigned char> pixels = Pattern(width, height, channels);
+    EXPECT_NE(stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels), 0);
+    return path;
+}
+
+void AppendBigEndian(std::string& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+void AppendChunk(std::string& out, const char* type, const std::string& data)
+{
+    AppendBigEndian(out, static_cast<std::uint32_t>(data.size()));
+    std::string typed = std::string(type, 4) + data;
+    out += typed;
+    AppendBigEndian(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
+                             static_cast<uInt>(typed.size()))));
+}
+
+// An RGB PNG with 16 bits per component, which stb_image_write cannot make: every sample's high byte
+// is the Pattern value and its low byte 0x7F.
+std::filesystem::path WriteSixteenBitPng(const std::filesystem::path& folder, int width, int height)
+{
+    std::vector<unsigned char> pattern = Pattern(width, height, 3);
+    std::string raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0); // no filter
+        for (int i = 0; i < width * 3; ++i) {
+            raw.push_back(static_cast<char>(pattern[static_cast<std::size_t>(y * width * 3 + i)]));
+            raw.push_back(0x7F);
+        }
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(packedSize, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+        static_cast<uLong>(raw.size()));
+    packed.resize(packedSize);
+
+    std::string header;
+    AppendBigEndian(header, static_cast<std::uint32_t>(width));
+    AppendBigEndian(header, static_cast<std::uint32_t>(height));
+    header += std::string { 16, 2, 0, 0, 0 }; // depth 16, colour type RGB
+
+    std::string file = "\x89PNG\r\n\x1a\n";
+    AppendChunk(file, "IHDR", header);
+    AppendChunk(file, "IDAT", packed);
+    AppendChunk(file, "IEND", "");
+    std::filesystem::path path = folder / "sixteen.png";
+    std::ofstream(path, std::ios::binary) << file;
+    return path;
+}
+
+GLint LevelParameter(GLuint texture, GLint level, GLenum parameter)
+{
+    GLint value = -1;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, parameter, &value);
+    return value;
+}
+
+GLint Parameter(GLuint texture, GLenum parameter)
+{
+    GLint value = -1;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexParameteriv(GL_TEXTURE_2D, parameter, &value);
+    return value;
+}
+
+std::vector<unsigned char> ReadBack(GLuint texture, GLenum format, int width, int height, int channels)
+{
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width * height * channels));
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return pixels;
+}
+
+class LoadTextureTest : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+};
+
+} // namespace
+
+TEST_F(LoadTextureTest, RgbAndRgbaImagesUploadTopRowFirstWithTheirOwnFormat)
+{
+    // Width 3: an RGB row of 9 bytes, not a multiple of GL's default row alignment.
+    Texture rgb;
+    EXPECT_TRUE(LoadTexture(WritePng(folder.path, "rgb.png", 3, 2, 3).c_str(), rgb));
+    EXPECT_EQ(rgb.width, 3);
+    EXPECT_EQ(rgb.height, 2);
+    EXPECT_EQ(rgb.channels, 3);
+    EXPECT_EQ(LevelParameter(rgb.id, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
+    EXPECT_EQ(ReadBack(rgb.id, GL_RGB, 3, 2, 3), Pattern(3, 2, 3));
+
+    Texture rgba;
+    EXPECT_TRUE(LoadTexture(WritePng(folder.path, "rgba.png", 5, 4, 4).c_str(), rgba));
+    EXPECT_EQ(rgba.channels, 4);
+    EXPECT_EQ(LevelParameter(rgba.id, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
+    EXPECT_EQ(ReadBack(rgba.id, GL_RGBA, 5, 4, 4), Pattern(5, 4, 4));
+}
+
+TEST_F(LoadTextureTest, TexturesAreMipmappedRepeatingAndFiltered)
+{
+    Texture texture;
+    LoadTexture(WritePng(folder.path, "big.png", 16, 8, 4).c_str(), texture);
+    EXPECT_EQ(LevelParameter(texture.id, 1, GL_TEXTURE_WIDTH), 8);
+    EXPECT_EQ(LevelParameter(texture.id, 4, GL_TEXTURE_WIDTH), 1);
+    EXPECT_EQ(LevelParameter(texture.id, 4, GL_TEXTURE_HEIGHT), 1);
+    EXPECT_EQ(Parameter(texture.id, GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(Parameter(texture.id, GL_TEXTURE_WRAP_T), GL_REPEAT);
+    EXPECT_EQ(Parameter(texture.id, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(Parameter(texture.id, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+}
+
+TEST_F(LoadTextureTest, SixteenBitImagesArriveAsEightBits)
+{
+    Texture texture;
+    LoadTexture(WriteSixteenBitPng(folder.path, 4, 3).c_str(), texture);
+    EXPECT_EQ(texture.channels, 3);
+    EXPECT_EQ(LevelParameter(texture.id, 0, GL_TEXTURE_RED_SIZE), 8);
+    // stb_image keeps the high byte of each sample.
+    EXPECT_EQ(ReadBack(texture.id, GL_RGB, 4, 3, 3), Pattern(4, 3, 3));
+}
+
+TEST_F(LoadTextureTest, GreyImagesReadAsGreyAndGreyPlusAlpha)
+{
+    Texture grey;
+    LoadTexture(WritePng(folder.path, "grey.png", 2, 2, 1).c_str(), grey);
+    EXPECT_EQ(grey.channels, 1);
+    EXPECT_EQ(LevelParameter(grey.id, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RED);
+    EXPECT_EQ(Parameter(grey.id, GL_TEXTURE_SWIZZLE_G), GL_RED);
+    EXPECT_EQ(Parameter(grey.id, GL_TEXTURE_SWIZZLE_A), GL_ONE);
+    EXPECT_EQ(ReadBack(grey.id, GL_RED, 2, 2, 1), Pattern(2, 2, 1));
+
+    Texture greyAlpha;
+    LoadTexture(WritePng(folder.path, "greyalpha.png", 3, 1, 2).c_str(), greyAlpha);
+    EXPECT_EQ(LevelParameter(greyAlpha.id, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RG);
+    EXPECT_EQ(Parameter(greyAlpha.id, GL_TEXTURE_SWIZZLE_B), GL_RED);
+    EXPECT_EQ(Parameter(greyAlpha.id, GL_TEXTURE_SWIZZLE_A), GL_GREEN);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(LoadTextureTest, EveryLoadMakesANewTextureEvenForAMissingFile)
+{
+    std::filesystem::path path = WritePng(folder.path, "twice.png", 2, 2, 3);
+    Texture first;
+    Texture second;
+    LoadTexture(path.c_str(), first);
+    LoadTexture(path.c_str(), second);
+    EXPECT_NE(first.id, second.id);
+    EXPECT_TRUE(glIsTexture(first.id));
+
+    Texture missing;
+    EXPECT_TRUE(LoadTexture((folder.path / "absent.png").c_str(), missing));
+    EXPECT_NE(missing.id, Texture::kEmpty);
+    EXPECT_TRUE(glIsTexture(missing.id));
+    EXPECT_EQ(missing.width, 0);
+
+    // A file that is not an image behaves the same, and the slot's previous name is simply replaced.
+    std::ofstream(folder.path / "garbage.png") << "not a png";
+    GLuint before = first.id;
+    EXPECT_TRUE(LoadTexture((folder.path / "garbage.png").c_str(), first));
+    EXPECT_NE(first.id, before);
+    EXPECT_TRUE(glIsTexture(first.id));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)
+{
+    Material material;
+    for (const Texture& texture : material.textures)
+        EXPECT_EQ(texture.id, 0xFFFFFFFFu);
+    EXPECT_EQ(material.albedo, (Float4 { 1, 1, 1, 1 }));
+    EXPECT_EQ(material.specularStrength, 0.5f);
+    EXPECT_EQ(material.shininess, 32.0f);
+    EXPECT_EQ(material.fragmentShader.path, "Assets/Shaders/DefaultFS.glsl");
+    EXPECT_EQ(material.vertexShader.path, "Assets/Shaders/DefaultVS.glsl");
+}
+
+TEST(Material, BindUsesTheProgramAndPutsEachSlotOnItsUnit)
+{
+    Material material;
+    for (int slot = 0; slot < Material::kTextureSlots; ++slot)
+        LoadTexture("Assets/Textures/T_Default_M.png", material.textures[slot]);
+    material.textures[3].id = 0; // a zero slot is skipped
+    glActiveTexture(GL_TEXTURE3);
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    material.Bind();
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(static_cast<GLuint>(current), material.program);
+    for (int slot : { 0, 1, 2, 4 }) {
+        glActiveTexture(GL_TEXTURE0 + slot);
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(static_cast<GLuint>(bound), material.textures[slot].id) << "unit " << slot;
+    }
+    glActiveTexture(GL_TEXTURE3);
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 0);
+}
