@@ -21,8 +21,6 @@
 
 #include <iostream>
 
-bool firstFrame = true;
-
 namespace {
 
 constexpr int kGlVersionMajor = 4;

@@ -29,6 +29,3 @@ public:
 
 // Keeps the GL viewport at the framebuffer's size when the window is resized.
 void FramebufferSizeCallback(GLFWwindow* window, int width, int height);
-
-// Program-wide: true until the end of the first frame.
-extern bool firstFrame;

@@ -1,19 +1,59 @@
 #pragma once
-// The renderer's single instance: it records and executes the frame's GPU work.
+// The renderer's single instance. Once per frame it records the shadow pass into the light's depth
+// map and the main pass into the window, then executes them; the UI is drawn afterwards, outside the
+// command list.
 //
 // Created by the first GetInstance (start-up, which writes width and height) and destroyed at exit.
 // Main thread only, with the GL context current.
 
+#include "Graphics/GraphicsCommandList.h"
+
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+class DirectionalLight;
+class MeshRenderer;
 
 class GraphicsEngine {
 public:
     static GraphicsEngine& GetInstance();
 
-    // Records the frame's passes and executes them. Called once per frame after the component updates.
+    GraphicsEngine();
+    GraphicsEngine(const GraphicsEngine&) = delete;
+    GraphicsEngine& operator=(const GraphicsEngine&) = delete;
+
+    // Adds `renderer` to the masks of its `maskOf` group, or to the drawn renderers when it is not a
+    // mask. There is no way to unregister; registering twice draws twice.
+    void RegisterRenderer(MeshRenderer* renderer);
+
+    // The frame step: reset the list, sort the renderers farthest first from the active camera,
+    // record the shadow pass and the main pass, execute. Needs activeCamera and sceneLight.
     void RecordFrame();
 
+    // Sorts `renderers` farthest first by the squared four-component distance between each
+    // renderer's position and the active camera's.
+    void SortRenderers();
+
+    // Records the shadow pass: its set-up, its draws, then the set-up of the main pass.
+    void RenderShadows();
+
+    // Records the draws of one pass: the unmasked renderers as T, then each masked renderer after its
+    // group's masks, both as RenderMeshCommand.
+    template <class T>
+    void Render();
+
+    GraphicsCommandList commandList;
+    // Every registered renderer that is not a mask. Not owning.
+    std::vector<MeshRenderer*> renderers;
+    // The registered masks, by the group they belong to, each group in registration order. Not owning.
+    std::unordered_map<std::uint32_t, std::vector<MeshRenderer*>> maskRenderers;
     // The main pass viewport in pixels: the primary monitor's mode at start-up, never changed after.
     std::int32_t width = 0;
     std::int32_t height = 0;
 };
+
+// The scene's light, set by the demo scene.
+extern DirectionalLight* sceneLight;
+// True until the end of the first frame: renderers register themselves while it is set.
+extern bool firstFrame;

@@ -1,0 +1,72 @@
+#include "Graphics/DirectionalLight.h"
+
+#include "Graphics/Shader.h"
+#include "Scene/GameObject.h"
+#include "Scene/Transform.h"
+
+#include <glad/gl.h>
+
+namespace {
+
+// Samples outside the map read as the far plane: unshadowed.
+constexpr GLfloat kShadowBorder[4] = { 1.0f, 1.0f, 1.0f, 1.0f };
+
+} // namespace
+
+DirectionalLight::DirectionalLight()
+    : shadowCamera(false, { kShadowViewSize, kShadowViewSize })
+{
+}
+
+void DirectionalLight::Start()
+{
+    const Transform& transform = *gameObject->transform;
+    shadowCamera.position = transform.position;
+    shadowCamera.pitch = kPitchDegrees;
+    shadowCamera.yaw = kYawDegrees;
+    shadowCamera.roll = 0.0f;
+    shadowCamera.Update(0.0f);
+
+    // Back along the light direction, so the scene around the light's object is in front of the
+    // camera. The camera still asks for an update: the first frame rebuilds its view from here.
+    shadowCamera.position.x -= kShadowCameraDistance * shadowCamera.forward.x;
+    shadowCamera.position.y -= kShadowCameraDistance * shadowCamera.forward.y;
+    shadowCamera.position.z -= kShadowCameraDistance * shadowCamera.forward.z;
+    shadowCamera.position.w -= 1.0f;
+
+    SetGlobalInt("shadowMap", 5);
+    SetGlobalFloat("light.intensity", intensity);
+    SetGlobalVector3("light.lightColor", lightColor.x, lightColor.y, lightColor.z);
+    SetGlobalVector3("light.lightDir", shadowCamera.forward.x, shadowCamera.forward.y, shadowCamera.forward.z);
+
+    const auto size = static_cast<GLsizei>(shadowMapSize);
+    glGenFramebuffers(1, &shadowFramebuffer);
+    glGenTextures(1, &shadowMap);
+    glBindTexture(GL_TEXTURE_2D, shadowMap);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, size, size, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, kShadowBorder);
+    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, shadowMap, 0);
+    // Depth only: no colour buffer is drawn or read.
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void DirectionalLight::EarlyUpdate(float)
+{
+    if (!shadowCamera.needsUpdate)
+        return;
+    shadowCamera.Update(0.0f);
+    shadowCamera.needsUpdate = false;
+}
+
+Matrix4x4 DirectionalLight::LightSpaceMatrix() const
+{
+    GameCamera camera = shadowCamera;
+    return camera.invViewMatrix * camera.projection;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The units of GPU work the graphics command list records during a frame and runs in one sweep.
+//
+// Commands live in the command list's arena, constructed in place and chained through `next`.
+// Their memory belongs to the arena: nothing ever deletes a command or runs its destructor. What a
+// command owns itself (a lambda's captured state) is released by Destroy, which the list calls
+// exactly once per command: right after Execute, or from Reset when the list never ran.
+// Main thread only (the thread owning the GL context).
+
+#include <functional>
+
+class GameObject;
+class Model;
+class Material;
+
+class GraphicsCommandBase {
+public:
+    // Does the command's GL work.
+    virtual void Execute() = 0;
+
+    // Releases what the command owns. Never frees the command's own memory, which is the arena's.
+    virtual void Destroy() = 0;
+
+    // The command recorded after this one; null for the last.
+    GraphicsCommandBase* next = nullptr;
+
+protected:
+    // Protected and not virtual: commands are never deleted through the base, and a virtual
+    // destructor would add entries to every command's table after Execute and Destroy.
+    ~GraphicsCommandBase() = default;
+};
+
+// Draws one mesh with its full material.
+class RenderMeshCommand final : public GraphicsCommandBase {
+public:
+    RenderMeshCommand(GameObject* owner, Model** model, Material* material);
+
+    // Defined with the mesh renderer (MeshRenderer.cpp).
+    void Execute() override;
+    void Destroy() override;
+
+    GameObject* owner;
+    // The renderer's own model member, so a model swapped after recording is the one drawn.
+    Model** model;
+    Material* material;
+};
+
+// Draws one mesh into the shadow map: transform uniforms only, no material.
+class RenderShadowCommand final : public GraphicsCommandBase {
+public:
+    RenderShadowCommand(GameObject* owner, Model** model, Material* material);
+
+    // Defined with the mesh renderer (MeshRenderer.cpp).
+    void Execute() override;
+    void Destroy() override;
+
+    GameObject* owner;
+    // The renderer's own model member, read at execution like RenderMeshCommand's.
+    Model** model;
+    Material* material;
+};
+
+// Runs arbitrary GL work, such as the state changes between passes.
+class LambdaGraphicsCommand final : public GraphicsCommandBase {
+public:
+    LambdaGraphicsCommand() = default;
+    explicit LambdaGraphicsCommand(std::function<void()> function);
+
+    // Throws std::bad_function_call when `function` is empty.
+    void Execute() override;
+
+    // Destroys the callable (freeing a capture too large for std::function's own storage) and
+    // leaves `function` empty, so the arena can later be overwritten without running a destructor.
+    void Destroy() override;
+
+    std::function<void()> function;
+};
