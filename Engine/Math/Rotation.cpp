@@ -1,5 +1,6 @@
 #include "Math/Rotation.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -68,4 +69,13 @@ Quaternion EulerToQuaternion(float x, float y, float z)
     q.z /= length;
     q.w /= length;
     return q;
+}
+
+Float3 QuaternionToEuler(const Quaternion& q)
+{
+    Float3 angles;
+    angles.x = std::atan2(2.0f * (q.w * q.x + q.y * q.z), 1.0f - 2.0f * (q.x * q.x + q.y * q.y));
+    angles.y = std::asin(std::clamp(2.0f * (q.w * q.y - q.z * q.x), -1.0f, 1.0f));
+    angles.z = std::atan2(2.0f * (q.w * q.z + q.x * q.y), 1.0f - 2.0f * (q.y * q.y + q.z * q.z));
+    return angles;
 }

@@ -18,3 +18,7 @@ Matrix4x4 EulerRotationMatrix(float x, float y, float z);
 
 // The quaternion of Euler angles x, y, z in radians, normalised.
 Quaternion EulerToQuaternion(float x, float y, float z);
+
+// The Euler angles x, y, z in radians of a unit quaternion: the inverse of EulerToQuaternion, with the
+// angle about y within -pi/2...pi/2 (its sine clamped to -1...1 against rounding).
+Float3 QuaternionToEuler(const Quaternion& q);

@@ -114,3 +114,20 @@ TEST(Math, DegreesToRadiansUsesTheSinglePrecisionFactor)
     EXPECT_NEAR(DegreesToRadians(180.0f), std::numbers::pi_v<float>, 1e-6f);
     EXPECT_EQ(DegreesToRadians(-45.0f), -45.0f * 0.017453292f);
 }
+
+TEST(Math, QuaternionToEulerUndoesEulerToQuaternion)
+{
+    const float angles[][3] = { { 0.3f, 0.5f, 0.7f }, { -1.2f, 0.4f, 2.9f }, { 0.0f, -1.5f, 0.0f } };
+    for (const auto& e : angles) {
+        Float3 back = QuaternionToEuler(EulerToQuaternion(e[0], e[1], e[2]));
+        EXPECT_NEAR(back.x, e[0], 1e-4f);
+        EXPECT_NEAR(back.y, e[1], 1e-4f);
+        EXPECT_NEAR(back.z, e[2], 1e-4f);
+    }
+    // A quarter turn about y reads back as exactly +-pi/2, even when rounding pushes the sine past 1.
+    const float half = std::numbers::pi_v<float> / 2.0f;
+    EXPECT_NEAR(QuaternionToEuler(EulerToQuaternion(0, half, 0)).y, half, 1e-6f);
+    EXPECT_NEAR(QuaternionToEuler(EulerToQuaternion(0, -half, 0)).y, -half, 1e-6f);
+    Quaternion overshoot { 0.0f, 0.70710683f, 0.0f, 0.70710683f };
+    EXPECT_FLOAT_EQ(QuaternionToEuler(overshoot).y, half);
+}

@@ -1,0 +1,93 @@
+#include "Assets/ImportedModel.h"
+#include "Assets/VertexHash.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Vertex SampleVertex()
+{
+    Vertex v;
+    v.position = { 1.0f, 2.0f, 3.0f, 7.0f };
+    v.color0 = { 0.25f, 0.0f, 0.0f, 0.0f };
+    v.color1 = { 0.0f, 0.0f, 0.0f, 1.0f };
+    v.uv0 = { 0.5f, 0.75f };
+    v.normal = { 0.0f, -0.0f, 1.0f };
+    v.tangent = { 1.0f, 0.0f, 0.0f };
+    v.binormal = { 0.0f, 1.0f, 0.0f };
+    const std::int32_t bones[4] = { 1, 2, 3, 4 };
+    const float weights[4] = { 0.5f, 0.25f, 0.125f, 0.125f };
+    for (int i = 0; i < 4; ++i) {
+        v.boneIndices[i] = bones[i];
+        v.boneWeights[i] = weights[i];
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(HashVertex, CombinesFnv1aHashesOfTheFortyFourValues)
+{
+    // Worked out independently of this code: 64-bit FNV-1a of each value's four bytes, folded with
+    // seed ^= h + 0x9E3779B9 + (seed << 6) + (seed >> 2).
+    EXPECT_EQ(HashVertex(SampleVertex()), 0xe5efd87dc78ea429ull);
+    EXPECT_EQ(HashVertex(Vertex {}), HashVertex(Vertex {}));
+}
+
+TEST(HashVertex, IgnoresPositionWAndTheSignOfZero)
+{
+    Vertex a = SampleVertex();
+    Vertex b = a;
+    b.position.w = -12.0f;
+    b.normal = { -0.0f, 0.0f, 1.0f };
+    b.color0.y = -0.0f;
+    EXPECT_EQ(HashVertex(a), HashVertex(b));
+}
+
+TEST(HashVertex, EveryHashedFieldChangesTheHash)
+{
+    const Vertex base = SampleVertex();
+    const std::uint64_t baseHash = HashVertex(base);
+    // Each of the 44 values in turn: nudging it must change the hash.
+    for (int value = 0; value < 44; ++value) {
+        Vertex changed = base;
+        auto* bytes = reinterpret_cast<unsigned char*>(&changed);
+        std::size_t offset = value < 3 ? value * 4 : value < 36 ? 16 + (value - 3) * 4 : 148 + (value - 36) * 4;
+        bytes[offset] ^= 0x10;
+        EXPECT_NE(HashVertex(changed), baseHash) << "value " << value << " at byte " << offset;
+    }
+}
+
+TEST(ImportedModel, WarningsAreCountedPerKind)
+{
+    ImportResult result;
+    AddWarning(result, ImportWarning::MissingUVs);
+    AddWarning(result, ImportWarning::MissingUVs);
+    AddWarning(result, ImportWarning::DuplicateBoneName);
+    EXPECT_EQ(result.warnings.at(ImportWarning::MissingUVs), 2);
+    EXPECT_EQ(result.warnings.at(ImportWarning::DuplicateBoneName), 1);
+    EXPECT_EQ(result.warnings.count(ImportWarning::TooManyInfluences), 0u);
+    EXPECT_EQ(static_cast<int>(ImportStatus::NoMeshes), 7);
+    EXPECT_EQ(static_cast<int>(ImportWarning::DuplicateBoneName), 4);
+}
+
+TEST(ImportedModel, MergedExtentsAlwaysContainTheOriginTheyStartFrom)
+{
+    Extents bounds {};
+    Extents far { { 1.0f, 2.0f, 0.5f }, { 10.0f, 5.0f, -3.0f }, 2.0f };
+    MergeExtents(bounds, far);
+    // From the origin to x 9...11, y 3...7, z -3.5...-2.5.
+    EXPECT_FLOAT_EQ(bounds.centre.x, 5.5f);
+    EXPECT_FLOAT_EQ(bounds.halfSize.x, 5.5f);
+    EXPECT_FLOAT_EQ(bounds.centre.y, 3.5f);
+    EXPECT_FLOAT_EQ(bounds.halfSize.y, 3.5f);
+    EXPECT_FLOAT_EQ(bounds.centre.z, -1.75f);
+    EXPECT_FLOAT_EQ(bounds.halfSize.z, 1.75f);
+    EXPECT_FLOAT_EQ(bounds.radius, 5.5f);
+
+    Extents inside { { 0.5f, 0.5f, 0.5f }, { 5.0f, 3.0f, -1.0f }, 0.5f };
+    Extents before = bounds;
+    MergeExtents(bounds, inside);
+    EXPECT_EQ(bounds.centre, before.centre);
+    EXPECT_EQ(bounds.halfSize, before.halfSize);
+}
