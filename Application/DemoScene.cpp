@@ -1,5 +1,94 @@
 #include "Application/DemoScene.h"
 
+#include "Assets/Model.h"
+#include "Assets/ModelCache.h"
+#include "Graphics/DirectionalLight.h"
+#include "Graphics/GraphicsEngine.h"
+#include "Graphics/Material.h"
+#include "Graphics/MeshRenderer.h"
+#include "Scene/GameObject.h"
+#include "Scene/Transform.h"
+
+#include <numbers>
+
+namespace {
+
+constexpr const char* kWallModel = "Assets/Models/CabinWall.fbx";
+constexpr const char* kGableModel = "Assets/Models/CabinRoofTopFace.fbx";
+constexpr const char* kFloorModel = "Assets/Models/Plane.fbx";
+constexpr const char* kWallTexture = "Assets/Textures/CabinWallTexture.png";
+constexpr const char* kWallNormalMap = "Assets/Textures/CabinWallTexture_N.png";
+
+constexpr float kWallSpecularStrength = 0.2f;
+constexpr float kWallShininess = 6.0f;
+constexpr float kFloorSpecularStrength = 0.1f;
+constexpr float kFloorShininess = 1.0f;
+
+// The angles are the literal single-precision values the cabin was laid out with: 1.57079 is not
+// pi / 2, and the two roof slabs are not mirror images of each other.
+constexpr float kPi = std::numbers::pi_v<float>;
+
+struct ObjectLayout {
+    const char* name;
+    enum class Shape { Floor, Wall, Gable } shape;
+    std::uint32_t maskGroup;
+    Float3 position;
+    Float3 rotation;
+    Float3 scale;
+};
+
+const ObjectLayout kLayout[] = {
+    { "Floor", ObjectLayout::Shape::Floor, 0, { 0, -5, 0 }, { 0, 0, 0 }, { 10000, 1, 10000 } },
+    { "CabinwallZ", ObjectLayout::Shape::Wall, 1, { 0, 0, -35 }, { 0, 0, 0 }, { 5, 5, 5 } },
+    { "CabinwallX", ObjectLayout::Shape::Wall, 2, { -35, 0, 0 }, { 0, 1.57079f, 0 }, { 5, 5, 5 } },
+    { "CabinwallZ", ObjectLayout::Shape::Wall, 3, { 35, 0, 0 }, { 0, -1.57079f, 0 }, { 5, 5, 5 } },
+    { "CabinwallX", ObjectLayout::Shape::Wall, 4, { 0, 0, 35 }, { 0, kPi, 0 }, { 5, 5, 5 } },
+    { "CabinRoof", ObjectLayout::Shape::Wall, 5, { 31.1f, 44, 0 }, { -2.258f, -1.57f, -3.14159f }, { 5, 5, 5 } },
+    { "CabinRoof", ObjectLayout::Shape::Wall, 6, { -31, 44, 0 }, { -2.25f, 1.57f, -3.14159f }, { 5, 5, 5 } },
+    { "CabinRoofFace", ObjectLayout::Shape::Gable, 1, { -0.4f, 44, -35 }, { 0, 0, 0 }, { 5, 5, 5 } },
+    { "CabinRoofFace", ObjectLayout::Shape::Gable, 4, { -0.4f, 44, 35 }, { 0, kPi, 0 }, { 5, 5, 5 } },
+};
+
+// Written in the order position, rotation, scale, each write marking the transform changed.
+void Place(Transform& transform, const ObjectLayout& layout)
+{
+    transform.position = { layout.position.x, layout.position.y, layout.position.z, 1.0f };
+    transform.dirty = true;
+    transform.rotation = { layout.rotation.x, layout.rotation.y, layout.rotation.z, 0.0f };
+    transform.dirty = true;
+    transform.scale = { layout.scale.x, layout.scale.y, layout.scale.z, 1.0f };
+    transform.dirty = true;
+}
+
+} // namespace
+
 void BuildDemoScene()
 {
+    Model* wall = GetModel(kWallModel);
+    Model* gable = GetModel(kGableModel);
+
+    // The materials outlive the build: the renderers draw with copies of them, and scene-wide
+    // uniforms reach those copies' programs through the originals.
+    static Material wallMaterial;
+    LoadTexture(kWallTexture, wallMaterial.textures[0]);
+    LoadTexture(kWallNormalMap, wallMaterial.textures[1]);
+    wallMaterial.specularStrength = kWallSpecularStrength;
+    wallMaterial.shininess = kWallShininess;
+    static Material floorMaterial;
+    floorMaterial.specularStrength = kFloorSpecularStrength;
+    floorMaterial.shininess = kFloorShininess;
+
+    for (const ObjectLayout& layout : kLayout) {
+        auto* object = new GameObject(layout.name);
+        Place(*object->transform, layout);
+        Model* model = layout.shape == ObjectLayout::Shape::Floor ? GetModel(kFloorModel)
+            : layout.shape == ObjectLayout::Shape::Wall           ? wall
+                                                                  : gable;
+        const Material& material = layout.shape == ObjectLayout::Shape::Floor ? floorMaterial : wallMaterial;
+        auto* renderer = AddComponent<MeshRenderer>(*object, model, material);
+        renderer->maskGroup = layout.maskGroup;
+    }
+
+    auto* light = new GameObject("Directional light");
+    sceneLight = AddComponent<DirectionalLight>(*light);
 }

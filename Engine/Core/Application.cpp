@@ -5,6 +5,7 @@
 #include "Core/Time.h"
 #include "Application/BallThrower.h"
 #include "Application/DemoScene.h"
+#include "Assets/FbxImport.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
 #include "Scene/InspectorCamera.h"
@@ -41,6 +42,8 @@ bool Application::Init()
 {
     if (input == nullptr)
         input = new Input();
+    // The model importer is set up once, before any window exists.
+    InitializeFbx();
 
     if (!glfwInit())
         return false;

@@ -1,0 +1,263 @@
+#include "Assets/FbxImport.h"
+
+#include "Assets/FbxMaterials.h"
+#include "Assets/MeshExtraction.h"
+#include "Assets/SkeletonImport.h"
+
+#include <algorithm>
+
+using namespace fbxsdk;
+
+namespace {
+
+constexpr const char* kImportTextures = "Import|AdvOptGrp|FileFormat|Fbx|Texture";
+constexpr const char* kExtractEmbeddedData = "Import|AdvOptGrp|FileFormat|Fbx|ExtractEmbeddedData";
+constexpr int kDetectFileFormat = -1;
+
+bool HasAttribute(FbxNode* node, FbxNodeAttribute::EType type)
+{
+    FbxNodeAttribute* attribute = node->GetNodeAttribute();
+    return attribute != nullptr && attribute->GetAttributeType() == type;
+}
+
+std::uint8_t UpAxisCode(int axis)
+{
+    return axis == 0 || axis == 1 ? static_cast<std::uint8_t>(axis) : 2;
+}
+
+std::uint8_t UnitCode(const FbxSystemUnit& unit)
+{
+    const FbxSystemUnit* units[] = { &FbxSystemUnit::mm, &FbxSystemUnit::cm, &FbxSystemUnit::dm, &FbxSystemUnit::m,
+        &FbxSystemUnit::Inch, &FbxSystemUnit::Foot, &FbxSystemUnit::Mile, &FbxSystemUnit::Yard };
+    for (std::uint8_t i = 0; i < 8; ++i)
+        if (unit == *units[i])
+            return static_cast<std::uint8_t>(i + 1);
+    return 0;
+}
+
+std::string Utf8(const std::filesystem::path& path)
+{
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// Every mesh without a UV layer gets one; tangents are generated where the file has none.
+void PrepareMeshes(const std::vector<FbxNode*>& meshNodes, bool forceTangents, ImportResult& result)
+{
+    for (FbxNode* node : meshNodes) {
+        FbxMesh* mesh = node->GetMesh();
+        if (mesh == nullptr)
+            continue;
+        if (mesh->GetUVLayerCount() == 0) {
+            AddWarning(result, ImportWarning::MissingUVs);
+            mesh->InitTextureUV(1, FbxLayerElement::eTextureDiffuse);
+        }
+        if (mesh->GetElementBinormalCount() == 0 || mesh->GetElementTangentCount() == 0 || forceTangents)
+            if (!mesh->GenerateTangentsData(0, false, false))
+                AddWarning(result, ImportWarning::TangentsFailed);
+    }
+}
+
+struct Gathered {
+    std::vector<Mesh> meshes;
+    std::vector<std::vector<LodLevel>> lodGroups;
+    Skeleton skeleton;
+    std::vector<ImportedMaterial> materials;
+    Extents bounds;
+};
+
+void ExtractInto(FbxScene* scene, FbxNode* node, Gathered& gathered, ImportResult& result, bool deduplicate,
+    std::vector<Mesh>& out)
+{
+    std::vector<Mesh> meshes;
+    ExtractMeshes(scene, node, gathered.skeleton, result, meshes, deduplicate);
+    for (Mesh& mesh : meshes) {
+        MergeExtents(gathered.bounds, mesh.extents);
+        out.push_back(std::move(mesh));
+    }
+}
+
+void ExtractLodGroups(FbxScene* scene, const std::vector<FbxNode*>& lodNodes, std::vector<FbxNode*>& meshNodes,
+    Gathered& gathered, ImportResult& result, bool deduplicate)
+{
+    for (FbxNode* lodNode : lodNodes) {
+        std::vector<LodLevel> group;
+        FbxLODGroup* lod = lodNode->GetLodGroup();
+        for (int i = 0; i < lodNode->GetChildCount(false); ++i) {
+            FbxDistance distance;
+            if (i > 0 && lod != nullptr)
+                lod->GetThreshold(i - 1, distance);
+            LodLevel level { i, distance.value(), {} };
+            std::vector<FbxNode*> below;
+            CollectMeshNodes(lodNode->GetChild(i), below);
+            for (FbxNode* node : below) {
+                auto same = std::find_if(meshNodes.begin(), meshNodes.end(),
+                    [node](FbxNode* n) { return n->GetUniqueID() == node->GetUniqueID(); });
+                if (same != meshNodes.end())
+                    meshNodes.erase(same);
+                ExtractInto(scene, node, gathered, result, deduplicate, level.meshes);
+            }
+            group.push_back(std::move(level));
+        }
+        gathered.lodGroups.push_back(std::move(group));
+    }
+}
+
+// Steps 5 to 19 of an import, on an opened importer. Returns false when the importer could not
+// import the file into the scene.
+bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::path& path, ImportedModel& model,
+    bool forceTangents, bool deduplicate, ImportResult& result)
+{
+    FbxContext& context = GetFbxContext();
+    if (!importer->Import(scene, false))
+        return false;
+
+    if (FbxDocumentInfo* info = importer->GetSceneInfo()) {
+        model.infoA = info->Original_ApplicationName.Get().Buffer();
+        model.infoB = info->Original_FileName.Get().Buffer();
+    }
+    FbxGlobalSettings& settings = scene->GetGlobalSettings();
+    model.fileUpAxis = UpAxisCode(settings.GetOriginalUpAxis());
+    model.fileUnit = UnitCode(settings.GetOriginalSystemUnit());
+
+    if (settings.GetSystemUnit() != FbxSystemUnit::cm) {
+        const FbxSystemUnit::ConversionOptions options { false, true, true, true, true, true };
+        FbxSystemUnit::cm.ConvertScene(scene, options);
+    }
+    scene->ConnectMaterials();
+    if (!context.converter->Triangulate(scene, true, true))
+        context.converter->Triangulate(scene, true, false);
+
+    Gathered gathered;
+    gathered.materials.resize(static_cast<std::size_t>(std::max(scene->GetMaterialCount(), 0)));
+    for (int i = 0; i < scene->GetMaterialCount(); ++i)
+        ReadMaterial(scene->GetMaterial(i), gathered.materials[static_cast<std::size_t>(i)]);
+
+    std::vector<FbxNode*> meshNodes;
+    std::vector<FbxNode*> lodNodes;
+    CollectMeshNodes(scene->GetRootNode(), meshNodes);
+    CollectLodGroupNodes(scene->GetRootNode(), lodNodes);
+    PrepareMeshes(meshNodes, forceTangents, result);
+    context.axisSystem.DeepConvertScene(scene);
+
+    std::vector<EventMarker> events;
+    std::vector<Socket> sockets;
+    if (BuildSkeleton(scene->GetRootNode(), result, gathered.skeleton, events, sockets, -1)) {
+        gathered.skeleton.name = SkeletonName(gathered.skeleton, path.string());
+        for (Socket& socket : sockets)
+            gathered.skeleton.sockets.emplace(socket.name, socket);
+    }
+
+    ExtractLodGroups(scene, lodNodes, meshNodes, gathered, result, deduplicate);
+    for (FbxNode* node : meshNodes)
+        ExtractInto(scene, node, gathered, result, deduplicate, gathered.meshes);
+
+    if (!gathered.meshes.empty() || !gathered.lodGroups.empty()) {
+        model.meshes = std::move(gathered.meshes);
+        model.lodGroups = std::move(gathered.lodGroups);
+        model.skeleton = std::move(gathered.skeleton);
+        model.materials = std::move(gathered.materials);
+        model.sourcePath = path.string();
+        model.bounds = gathered.bounds;
+        model.box.min = gathered.bounds.centre - gathered.bounds.halfSize;
+        model.box.max = gathered.bounds.centre + gathered.bounds.halfSize;
+        model.box.valid = true;
+    }
+    return true;
+}
+
+} // namespace
+
+FbxContext& GetFbxContext()
+{
+    static auto* context = new FbxContext();
+    return *context;
+}
+
+void InitializeFbx()
+{
+    FbxContext& context = GetFbxContext();
+    if (context.manager != nullptr)
+        return;
+    context.manager = FbxManager::Create();
+    context.ioSettings = FbxIOSettings::Create(context.manager, "Pel");
+    context.ioSettings->SetBoolProp(kImportTextures, false);
+    context.ioSettings->SetBoolProp(kExtractEmbeddedData, false);
+    context.converter = new FbxGeometryConverter(context.manager);
+    context.axisSystem = FbxAxisSystem(FbxAxisSystem::eDirectX);
+}
+
+ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, bool forceTangents, bool deduplicate)
+{
+    ImportResult result;
+    if (!std::filesystem::exists(path)) {
+        result.status = ImportStatus::FileNotFound;
+        return result;
+    }
+    FbxContext& context = GetFbxContext();
+    FbxImporter* importer = FbxImporter::Create(context.manager, "");
+    if (importer == nullptr) {
+        result.status = ImportStatus::NoImporter;
+        return result;
+    }
+    if (!importer->Initialize(Utf8(path).c_str(), kDetectFileFormat, context.ioSettings) || !importer->IsFBX()) {
+        context.lastError = importer->GetStatus().GetErrorString();
+        result.status = ImportStatus::ReadFailed;
+        importer->Destroy(false);
+        return result;
+    }
+
+    FbxScene* scene = FbxScene::Create(context.manager, "The Scene");
+    try {
+        ReadScene(importer, scene, path, model, forceTangents, deduplicate, result);
+    } catch (const InvalidReferenceMode& error) {
+        // The file cannot be read as a whole: keep nothing of it rather than a half-built mesh.
+        model.meshes.clear();
+        model.lodGroups.clear();
+        context.lastError = error.what();
+        scene->Destroy(false);
+        importer->Destroy(false);
+        result.status = ImportStatus::ReadFailed;
+        return result;
+    }
+
+    result.status = result.warnings.empty() ? ImportStatus::Ok : ImportStatus::OkWithWarnings;
+    if (importer->GetStatus().Error()) {
+        context.lastError = importer->GetStatus().GetErrorString();
+        result.status = ImportStatus::ReadFailed;
+    }
+    scene->Destroy(false);
+    importer->Destroy(false);
+    if (model.meshes.empty() && model.lodGroups.empty())
+        result.status = ImportStatus::NoMeshes;
+    return result;
+}
+
+void CollectMeshNodes(FbxNode* node, std::vector<FbxNode*>& out, int depth)
+{
+    if (node == nullptr || depth > kMaxNodeDepth)
+        return;
+    for (int i = 0; i < node->GetChildCount(false); ++i) {
+        FbxNode* child = node->GetChild(i);
+        if (child == nullptr)
+            continue;
+        if (HasAttribute(child, FbxNodeAttribute::eMesh))
+            out.push_back(child);
+        CollectMeshNodes(child, out, depth + 1);
+    }
+}
+
+void CollectLodGroupNodes(FbxNode* node, std::vector<FbxNode*>& out, int depth)
+{
+    if (node == nullptr || depth > kMaxNodeDepth)
+        return;
+    for (int i = 0; i < node->GetChildCount(false); ++i) {
+        FbxNode* child = node->GetChild(i);
+        if (child == nullptr)
+            continue;
+        if (HasAttribute(child, FbxNodeAttribute::eLODGroup))
+            out.push_back(child);
+        else
+            CollectLodGroupNodes(child, out, depth + 1);
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Turns one mesh node of a converted, triangulated FBX scene into engine meshes: one per material slot
+// of the node, each with its own de-duplicated vertices, 32-bit indices and bounds.
+
+#include "Assets/ImportedModel.h"
+
+#include <fbxsdk.h>
+
+#include <stdexcept>
+#include <vector>
+
+// A layer element whose reference mode cannot be read (neither direct nor index-to-direct). It ends
+// the import of the file.
+class InvalidReferenceMode : public std::runtime_error {
+public:
+    InvalidReferenceMode()
+        : std::runtime_error("Invalid Reference Mode!")
+    {
+    }
+};
+
+// Appends the node's meshes to `meshes`. With the skeleton's bones, the node's skins give each vertex
+// its bone influences. The running bounds of the node start at zero and are shared by all of the
+// node's meshes. Throws InvalidReferenceMode; returns true otherwise.
+bool ExtractMeshes(fbxsdk::FbxScene* scene, fbxsdk::FbxNode* node, Skeleton& skeleton, ImportResult& result,
+    std::vector<Mesh>& meshes, bool deduplicate);
+
+// x, y and z of the element's value for control point `controlPoint` or polygon vertex
+// `polygonVertex`, by the element's mapping mode; `out` is left as it was for any other mapping.
+// Throws InvalidReferenceMode for a reference mode other than direct or index-to-direct.
+void ReadLayerElement(const fbxsdk::FbxLayerElementTemplate<fbxsdk::FbxVector4>* element, int controlPoint,
+    int polygonVertex, Float3& out);

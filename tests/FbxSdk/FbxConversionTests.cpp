@@ -1,0 +1,365 @@
+// Matrices and the transform chain, triangulation, axis and unit conversion, tangents.
+#include "FbxTestSupport.h"
+#include "FbxTransformMath.h"
+
+#include <cmath>
+
+using fbxio::LayerElement;
+using fbxio::LayerKind;
+using fbxio::Mapping;
+using fbxio::Reference;
+using fbxtest::ExpectVector;
+using fbxtest::Loaded;
+
+namespace {
+
+void ExpectMatrixNear(const FbxAMatrix& a, const FbxAMatrix& b, double tolerance = 1e-9)
+{
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_NEAR(a[y][x], b[y][x], tolerance) << "row " << y << " column " << x;
+}
+
+double SignedArea(const FbxMesh* m, int p)
+{
+    FbxVector4 a = m->GetControlPointAt(m->GetPolygonVertex(p, 0));
+    FbxVector4 b = m->GetControlPointAt(m->GetPolygonVertex(p, 1));
+    FbxVector4 c = m->GetControlPointAt(m->GetPolygonVertex(p, 2));
+    return 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]));
+}
+
+}  // namespace
+
+TEST(FbxMatrix, AffineMatrixComposesInvertsAndTransposesLikeTheSdk)
+{
+    FbxAMatrix m(FbxVector4(1, 2, 3), FbxVector4(0, 0, 90), FbxVector4(2, 2, 2));
+    ExpectVector(m.MultT(FbxVector4(1, 0, 0)), 1, 4, 3);  // scaled, turned onto +Y, moved
+    ExpectVector(m.GetT(), 1, 2, 3);
+    ExpectVector(m.GetS(), 2, 2, 2);
+    ExpectVector(m.GetR(), 0, 0, 90);
+    ExpectVector(m.GetRow(3), 1, 2, 3);
+    EXPECT_DOUBLE_EQ(m.GetRow(3)[3], 1.0);
+    ExpectMatrixNear(m.Inverse() * m, FbxAMatrix());
+    ExpectMatrixNear(m * m.Inverse(), FbxAMatrix());
+    FbxAMatrix t = m.Transpose();
+    EXPECT_DOUBLE_EQ(t[0][3], m[3][0]);
+    EXPECT_DOUBLE_EQ(t[3][0], m[0][3]);
+    // A * B applies B first.
+    FbxAMatrix move(FbxVector4(10, 0, 0), FbxVector4(0, 0, 0), FbxVector4(1, 1, 1));
+    FbxAMatrix turn(FbxVector4(0, 0, 0), FbxVector4(0, 0, 90), FbxVector4(1, 1, 1));
+    ExpectVector((move * turn).MultT(FbxVector4(1, 0, 0)), 10, 1, 0);
+    ExpectVector((turn * move).MultT(FbxVector4(1, 0, 0)), 0, 11, 0);
+    // XYZ order: X turns first.
+    FbxAMatrix xyz(FbxVector4(0, 0, 0), FbxVector4(90, 90, 0), FbxVector4(1, 1, 1));
+    ExpectVector(xyz.MultT(FbxVector4(0, 1, 0)), 1, 0, 0);
+}
+
+TEST(FbxMatrix, EulerAnglesRoundTripInEveryRotationOrderIncludingGimbalLock)
+{
+    const double cases[][3] = {{10, 20, 30}, {-170, 45, 60}, {0, 90, 30}, {25, -90, -40}, {90, 0, 0}, {179, 1, -179}};
+    for (int order = eEulerXYZ; order <= eEulerZYX; ++order) {
+        for (const auto& angles : cases) {
+            auto r = fbxsdk::internal::EulerToMatrix(angles, static_cast<EFbxRotationOrder>(order));
+            double back[3];
+            fbxsdk::internal::MatrixToEuler(r, static_cast<EFbxRotationOrder>(order), back);
+            auto again = fbxsdk::internal::EulerToMatrix(back, static_cast<EFbxRotationOrder>(order));
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 3; ++x)
+                    EXPECT_NEAR(again.m[y][x], r.m[y][x], 1e-9) << "order " << order << " angles " << angles[0];
+        }
+    }
+    // ZYX turns Z first: a quarter turn about Z, then about Y.
+    const double zyx[3] = {0, 90, 90};
+    auto r = fbxsdk::internal::EulerToMatrix(zyx, eEulerZYX);
+    FbxAMatrix m = fbxsdk::internal::Compose(r, FbxVector4(0, 0, 0));
+    ExpectVector(m.MultT(FbxVector4(1, 0, 0)), 0, 1, 0);
+    ExpectVector(m.MultT(FbxVector4(0, 0, 1)), 1, 0, 0);
+}
+
+TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
+{
+    fbxio::SceneWriter writer;
+    auto parent = writer.AddNull("Parent");
+    auto& pt = writer.TransformOf(parent);
+    pt.translation = {10, 0, 0};
+    pt.rotation = {0, 0, 90};
+    pt.rotationPivot = {1, 0, 0};   // turns about x = 1
+    pt.scaling = {2, 2, 2};
+    auto child = writer.AddNull("Child", parent);
+    auto& ct = writer.TransformOf(child);
+    ct.translation = {1, 0, 0};
+    ct.preRotation = {90, 0, 0};
+    ct.rotation = {0, 90, 0};
+    ct.rotationOrder = eEulerZYX;
+    ct.scalingPivot = {0, 1, 0};
+    ct.scaling = {1, 3, 1};
+    ct.geometricTranslation = {0, 0, 7};
+    ct.geometricRotation = {0, 0, 45};
+    ct.geometricScaling = {1, 1, 2};
+    auto rrs = writer.AddNull("NoParentScale", parent);
+    writer.TransformOf(rrs).translation = {1, 0, 0};
+    writer.TransformOf(rrs).inheritType = eInheritRrs;
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+
+    FbxNode* p = file.Node("Parent");
+    // Parent alone: x' = T + Rp + R(S(x) - Rp)... with the pivot at (1, 0, 0).
+    FbxAMatrix pg = p->EvaluateGlobalTransform(0, FbxNode::eSourcePivot, false, false);
+    ExpectVector(pg.MultT(FbxVector4(1, 0, 0)), 11, 1, 0);  // S: (2,0,0); pivot turn: (1,1,0); T: (11,1,0)
+    ExpectVector(pg.MultT(FbxVector4(0, 0, 0)), 11, -1, 0);
+
+    FbxNode* c = file.Node("Child");
+    FbxAMatrix local = c->EvaluateLocalTransform();
+    // Local: T * Rpre * R(ZYX) * Sp * S * Sp^-1; check on a point by composing by hand.
+    FbxAMatrix pre(FbxVector4(0, 0, 0), FbxVector4(90, 0, 0), FbxVector4(1, 1, 1));
+    FbxAMatrix rot = fbxsdk::internal::Compose(fbxsdk::internal::EulerToMatrix(std::array<double, 3>{0, 90, 0}.data(), eEulerZYX), FbxVector4(0, 0, 0));
+    FbxAMatrix scalePivot, scale, back;
+    scalePivot.SetT(FbxVector4(0, 1, 0));
+    scale.SetS(FbxVector4(1, 3, 1));
+    back.SetT(FbxVector4(0, -1, 0));
+    FbxAMatrix translate;
+    translate.SetT(FbxVector4(1, 0, 0));
+    ExpectMatrixNear(local, translate * pre * rot * scalePivot * scale * back);
+    ExpectMatrixNear(c->EvaluateGlobalTransform(), pg * local);  // uniform parent scale: plain product
+
+    ExpectVector(c->GetGeometricTranslation(FbxNode::eSourcePivot), 0, 0, 7);
+    ExpectVector(c->GetGeometricRotation(FbxNode::eSourcePivot), 0, 0, 45);
+    ExpectVector(c->GetGeometricScaling(FbxNode::eSourcePivot), 1, 1, 2);
+
+    // Rrs: the parent's scale moves the child but does not scale it.
+    FbxAMatrix g = file.Node("NoParentScale")->EvaluateGlobalTransform();
+    ExpectVector(g.GetT(), pg.MultT(FbxVector4(1, 0, 0))[0], pg.MultT(FbxVector4(1, 0, 0))[1], 0);
+    ExpectVector(g.GetS(), 1, 1, 1);
+}
+
+TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
+{
+    fbxio::MeshData mesh;
+    // An L-shaped hexagon (concave at (1, 1)), a quad, a pentagon whose corner 2 repeats, and
+    // a polygon with only two distinct corners.
+    mesh.points = {0, 0, 0, 2, 0, 0, 2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0,   // 0-5 L shape
+                   5, 0, 0, 6, 0, 0, 6, 1, 0, 5, 1, 0};                       // 6-9 square
+    mesh.polygons = {{0, 1, 2, 3, 4, 5}, {6, 7, 8, 9}, {6, 7, 8, 8, 9}, {6, 7, 6, 7}};
+    mesh.materialIndices = {0, 1, 2, 3};
+    std::vector<double> uvs;
+    std::vector<int> uvIndex;
+    for (const auto& polygon : mesh.polygons)
+        for (int cp : polygon) {
+            uvIndex.push_back(cp);
+            (void)cp;
+        }
+    for (int k = 0; k < 10; ++k) uvs.insert(uvs.end(), {mesh.points[std::size_t(k * 3)] / 10, mesh.points[std::size_t(k * 3 + 1)] / 10});
+    LayerElement uv;
+    uv.kind = LayerKind::UV;
+    uv.mapping = Mapping::ByPolygonVertex;
+    uv.reference = Reference::IndexToDirect;
+    uv.values = uvs;
+    uv.indices = uvIndex;
+    mesh.layers.push_back(uv);
+    LayerElement normals;  // direct per corner: the corner's control point index in x
+    normals.mapping = Mapping::ByPolygonVertex;
+    for (const auto& polygon : mesh.polygons)
+        for (int cp : polygon) normals.values.insert(normals.values.end(), {double(cp), 0, 1});
+    mesh.layers.push_back(normals);
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Shapes", mesh);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxGeometryConverter converter(file.manager);
+    ASSERT_TRUE(converter.Triangulate(file.scene, true, true));
+    FbxMesh* m = file.Mesh("Shapes");
+    ASSERT_EQ(m->GetPolygonCount(), 4 + 2 + 2);  // the two-corner polygon is dropped
+    EXPECT_EQ(m->GetPolygonVertexCount(), 24);
+    double lArea = 0;
+    for (int p = 0; p < 4; ++p) {
+        EXPECT_EQ(m->GetPolygonSize(p), 3);
+        double area = SignedArea(m, p);
+        EXPECT_GT(area, 1e-9) << "triangle " << p << " flipped or flat";
+        lArea += area;
+        // No triangle may cover the notch of the L.
+        double cx = 0, cy = 0;
+        for (int c = 0; c < 3; ++c) {
+            cx += m->GetControlPointAt(m->GetPolygonVertex(p, c))[0] / 3;
+            cy += m->GetControlPointAt(m->GetPolygonVertex(p, c))[1] / 3;
+        }
+        EXPECT_FALSE(cx > 1 && cy > 1) << "triangle " << p << " covers the notch";
+    }
+    EXPECT_NEAR(lArea, 3.0, 1e-9);
+    for (int p = 4; p < 8; ++p) EXPECT_NEAR(SignedArea(m, p), 0.5, 1e-9);
+
+    // Per-corner elements follow their corners, per-polygon ones their polygon.
+    const FbxLayerElementUV* uvElement = m->GetElementUV(0);
+    const FbxLayerElementNormal* normalElement = m->GetElementNormal(0);
+    ASSERT_EQ(uvElement->GetIndexArray().GetCount(), 24);
+    ASSERT_EQ(normalElement->GetDirectArray().GetCount(), 24);
+    for (int p = 0; p < m->GetPolygonCount(); ++p)
+        for (int c = 0; c < 3; ++c) {
+            int cp = m->GetPolygonVertex(p, c);
+            FbxVector2 t = uvElement->GetDirectArray().GetAt(m->GetTextureUVIndex(p, c));
+            EXPECT_DOUBLE_EQ(t[0], m->GetControlPointAt(cp)[0] / 10);
+            EXPECT_DOUBLE_EQ(normalElement->GetDirectArray().GetAt(p * 3 + c)[0], cp);
+        }
+    const FbxLayerElementMaterial* materials = m->GetElementMaterial(0);
+    const int expected[] = {0, 0, 0, 0, 1, 1, 2, 2};
+    for (int p = 0; p < 8; ++p) EXPECT_EQ(materials->GetIndexArray().GetAt(p), expected[p]);
+
+    // Triangulating again changes nothing.
+    converter.Triangulate(file.scene, true, false);
+    EXPECT_EQ(m->GetPolygonCount(), 8);
+}
+
+TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
+{
+    struct Case {
+        int up, front, frontSign;
+        double expectedPoint[3], expectedNormal[3];
+    };
+    // Z up (3ds Max: front -Y): (x, y, z) -> (x, z, y). Y up (Maya: front +Z): z flips.
+    const Case cases[] = {{2, 1, -1, {1, 3, 2}, {0, 1, 0}}, {1, 2, 1, {1, 2, -3}, {0, 0, -1}}};
+    for (const Case& k : cases) {
+        fbxio::MeshData mesh;
+        mesh.points = {1, 2, 3, 0, 0, 0, 1, 0, 0};
+        mesh.polygons = {{0, 1, 2}};
+        LayerElement n;
+        n.mapping = Mapping::ByControlPoint;
+        n.values = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+        mesh.layers.push_back(n);
+        fbxio::SceneWriter writer;
+        writer.settings.upAxis = k.up;
+        writer.settings.frontAxis = k.front;
+        writer.settings.frontAxisSign = k.frontSign;
+        writer.settings.coordAxis = 0;
+        auto node = writer.AddMesh("Tri", mesh);
+        writer.TransformOf(node).translation = {1, 2, 3};
+        writer.TransformOf(node).rotation = {30, 0, 0};
+        auto skin = writer.AddSkin(node);
+        fbxio::Matrix link = fbxio::kIdentity;
+        link[12] = 1, link[13] = 2, link[14] = 3;
+        writer.AddCluster(skin, writer.AddBone("Bone"), {0}, {1.0}, fbxio::kIdentity, link);
+        Loaded file(writer.ToBinary());
+        ASSERT_TRUE(file.ok) << file.error;
+        FbxNode* tri = file.Node("Tri");
+        FbxAMatrix before = tri->EvaluateGlobalTransform();
+        FbxVector4 worldBefore = before.MultT(FbxVector4(1, 2, 3));
+
+        FbxAxisSystem directX(FbxAxisSystem::eDirectX);
+        EXPECT_TRUE(directX == FbxAxisSystem::DirectX);
+        EXPECT_TRUE(file.scene->GetGlobalSettings().GetAxisSystem() != directX);
+        directX.DeepConvertScene(file.scene);
+        EXPECT_TRUE(file.scene->GetGlobalSettings().GetAxisSystem() == directX);
+        FbxMesh* m = tri->GetMesh();
+        ExpectVector(m->GetControlPointAt(0), k.expectedPoint[0], k.expectedPoint[1], k.expectedPoint[2]);
+        ExpectVector(m->GetElementNormal(0)->GetDirectArray().GetAt(0), k.expectedNormal[0], k.expectedNormal[1],
+                     k.expectedNormal[2]);
+        EXPECT_EQ(m->GetPolygonVertex(0, 1), 1);  // winding untouched
+        // The node moved the same way: the converted point lands where the old one did, converted.
+        FbxVector4 worldAfter = tri->EvaluateGlobalTransform().MultT(m->GetControlPointAt(0));
+        FbxAxisSystem::Axes from;
+        from.up = k.up, from.front = k.front, from.frontSign = k.frontSign, from.coord = 0;
+        if (k.up == 2) ExpectVector(worldAfter, worldBefore[0], worldBefore[2], worldBefore[1], 1e-9);
+        else ExpectVector(worldAfter, worldBefore[0], worldBefore[1], -worldBefore[2], 1e-9);
+        FbxAMatrix linkAfter;
+        static_cast<FbxSkin*>(m->GetDeformer(0, FbxDeformer::eSkin))->GetCluster(0)->GetTransformLinkMatrix(linkAfter);
+        ExpectVector(linkAfter.GetT(), k.expectedPoint[0], k.expectedPoint[1], k.expectedPoint[2]);
+        // Converting again is a no-op.
+        directX.DeepConvertScene(file.scene);
+        ExpectVector(m->GetControlPointAt(0), k.expectedPoint[0], k.expectedPoint[1], k.expectedPoint[2]);
+    }
+    int sign = 0;
+    EXPECT_EQ(FbxAxisSystem::DirectX.GetUpVector(sign), FbxAxisSystem::eYAxis);
+    EXPECT_EQ(FbxAxisSystem::DirectX.GetCoorSystem(), FbxAxisSystem::eLeftHanded);
+    EXPECT_EQ(static_cast<int>(FbxAxisSystem::eDirectX), 5);
+}
+
+TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
+{
+    for (auto [scale, unit] : {std::pair{100.0, &FbxSystemUnit::m}, std::pair{2.54, &FbxSystemUnit::Inch}}) {
+        fbxio::SceneWriter writer;
+        writer.settings.unitScale = scale;
+        writer.settings.originalUnitScale = scale;
+        auto parent = writer.AddMesh("Parent", fbxtest::Quad());
+        writer.TransformOf(parent).translation = {1, 2, 3};
+        writer.TransformOf(parent).rotationPivot = {0.5, 0, 0};
+        auto child = writer.AddMesh("Child", fbxtest::Quad(), parent);
+        writer.TransformOf(child).translation = {0, 1, 0};
+        auto skin = writer.AddSkin(child);
+        fbxio::Matrix link = fbxio::kIdentity;
+        link[13] = 1;
+        writer.AddCluster(skin, parent, {0}, {1.0}, fbxio::kIdentity, link);
+        Loaded file(writer.ToBinary());
+        ASSERT_TRUE(file.ok) << file.error;
+        FbxGlobalSettings& g = file.scene->GetGlobalSettings();
+        ASSERT_TRUE(g.GetSystemUnit() == *unit);
+        FbxVector4 before = file.Node("Child")->EvaluateGlobalTransform().MultT(FbxVector4(1, 1, 0));
+        FbxSystemUnit::ConversionOptions options = {false, true, true, true, true, true};
+        FbxSystemUnit::cm.ConvertScene(file.scene, options);
+        EXPECT_TRUE(g.GetSystemUnit() == FbxSystemUnit::cm);
+        EXPECT_TRUE(g.GetOriginalSystemUnit() == *unit);
+        ExpectVector(file.Mesh("Child")->GetControlPointAt(2), 1, 1, 0);  // control points untouched
+        FbxDouble3 t = file.Node("Parent")->LclTranslation.Get();
+        EXPECT_NEAR(t[0], scale, 1e-9);
+        EXPECT_NEAR(t[2], 3 * scale, 1e-9);
+        EXPECT_NEAR(file.Node("Parent")->LclScaling.Get()[1], scale, 1e-9);
+        EXPECT_NEAR(file.Node("Child")->LclTranslation.Get()[1], 1.0, 1e-12);  // inherits the scale
+        FbxVector4 after = file.Node("Child")->EvaluateGlobalTransform().MultT(FbxVector4(1, 1, 0));
+        ExpectVector(after, before[0] * scale, before[1] * scale, before[2] * scale, 1e-9);
+        FbxAMatrix linkAfter;
+        static_cast<FbxSkin*>(file.Mesh("Child")->GetDeformer(0, FbxDeformer::eSkin))->GetCluster(0)->GetTransformLinkMatrix(linkAfter);
+        EXPECT_NEAR(linkAfter.GetT()[1], scale, 1e-9);
+        // Already centimetres: nothing moves.
+        FbxSystemUnit::cm.ConvertScene(file.scene, options);
+        EXPECT_NEAR(file.Node("Parent")->LclTranslation.Get()[0], scale, 1e-9);
+    }
+    EXPECT_DOUBLE_EQ(FbxSystemUnit::m.GetConversionFactorTo(FbxSystemUnit::cm), 100.0);
+    EXPECT_DOUBLE_EQ(FbxSystemUnit::Foot.GetScaleFactor(), 30.48);
+}
+
+TEST(FbxTangents, GeneratedPerPolygonVertexFromTheUvSetOrRefused)
+{
+    fbxio::MeshData mesh = fbxtest::Quad();
+    LayerElement uv;
+    uv.kind = LayerKind::UV;
+    uv.mapping = Mapping::ByPolygonVertex;
+    uv.reference = Reference::IndexToDirect;
+    uv.values = {0, 0, 1, 0, 1, 1, 0, 1};
+    uv.indices = {0, 1, 2, 3};
+    mesh.layers.push_back(uv);
+    LayerElement mirrored = uv;
+    mirrored.values = {1, 0, 0, 0, 0, 1, 1, 1};  // u runs along -x
+    mesh.layers.push_back(mirrored);
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Quad", mesh);
+    writer.AddMesh("Bare", fbxtest::Quad());
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxMesh* quad = file.Mesh("Quad");
+    ASSERT_TRUE(quad->GenerateTangentsData(0, false, false));
+    ASSERT_EQ(quad->GetElementTangentCount(), 1);
+    ASSERT_EQ(quad->GetElementBinormalCount(), 1);
+    const FbxLayerElementTangent* t = quad->GetElementTangent(0);
+    EXPECT_EQ(t->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    EXPECT_EQ(t->GetReferenceMode(), FbxLayerElement::eDirect);
+    ASSERT_EQ(t->GetDirectArray().GetCount(), 4);
+    for (int k = 0; k < 4; ++k) {
+        ExpectVector(t->GetDirectArray().GetAt(k), 1, 0, 0);
+        ExpectVector(quad->GetElementBinormal(0)->GetDirectArray().GetAt(k), 0, 1, 0);
+    }
+    // Present and not overwritten: kept as they are.
+    ASSERT_TRUE(quad->GenerateTangentsData(1, false, false));
+    ExpectVector(quad->GetElementTangent(0)->GetDirectArray().GetAt(0), 1, 0, 0);
+    ASSERT_TRUE(quad->GenerateTangentsData(1, true, false));
+    ExpectVector(quad->GetElementTangent(0)->GetDirectArray().GetAt(0), -1, 0, 0);
+    ExpectVector(quad->GetElementBinormal(0)->GetDirectArray().GetAt(0), 0, 1, 0);
+    EXPECT_FALSE(quad->GenerateTangentsData(5, true, false));  // no such UV set
+
+    FbxMesh* bare = file.Mesh("Bare");
+    EXPECT_EQ(bare->GetUVLayerCount(), 0);
+    EXPECT_FALSE(bare->GenerateTangentsData(0, false, false));
+    bare->InitTextureUV(1, FbxLayerElement::eTextureDiffuse);
+    EXPECT_EQ(bare->GetUVLayerCount(), 1);
+    EXPECT_EQ(bare->GetElementUV(0)->GetDirectArray().GetCount(), 1);
+    EXPECT_EQ(bare->GetTextureUVIndex(0, 0), -1);  // by control point: no per-corner index
+    EXPECT_TRUE(bare->GenerateTangentsData(0, false, false));  // flat UVs: any frame around the normal
+    FbxVector4 tangent = bare->GetElementTangent(0)->GetDirectArray().GetAt(0);
+    EXPECT_NEAR(tangent.Length(), 1.0, 1e-9);
+    EXPECT_NEAR(tangent[2], 0.0, 1e-9);  // perpendicular to the face normal +Z
+}

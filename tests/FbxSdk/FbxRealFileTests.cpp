@@ -1,0 +1,136 @@
+// Files no one here wrote (Debian's assimp-testmodels), and every fixture and corpus file cut
+// short and byte-patched: the reader either reads them or fails with a message, never crashes.
+#include "FbxExercise.h"
+#include "FbxWriterFixtures.h"
+#include "FbxTestSupport.h"
+
+#include <cstring>
+
+namespace {
+
+struct RealFile {
+    const char* name;
+    bool binary;
+    int version;
+    int meshes;
+    int polygons;         // over all meshes, as the files store them
+    int polygonVertices;
+};
+
+// Counts checked against the files' PolygonVertexIndex arrays with an independent script.
+const RealFile kRealFiles[] = {
+    {"animation_with_skeleton.fbx", true, 7400, 1, 1056, 4224},
+    {"box.fbx", true, 7400, 1, 12, 36},
+    {"box_orphant_embedded_texture.fbx", false, 7500, 1, 6, 24},
+    {"close_to_identity_transforms.fbx", false, 7500, 4, 210, 840},
+    {"cubes_nonames.fbx", false, 7500, 4, 210, 840},
+    {"cubes_with_mirroring_and_pivot.fbx", false, 7500, 4, 210, 840},
+    {"cubes_with_names.fbx", false, 7500, 4, 210, 840},
+    {"cubes_with_outofrange_float.fbx", false, 7500, 4, 210, 840},
+    {"global_settings.fbx", true, 7400, 2, 848, 3048},
+    {"huesitos.fbx", true, 7400, 1, 68, 256},
+    {"maxPbrMaterial_metalRough.fbx", false, 7700, 1, 6, 24},
+    {"maxPbrMaterial_specGloss.fbx", false, 7700, 1, 6, 24},
+    {"phong_cube.fbx", true, 7400, 1, 6, 24},
+    {"spider.fbx", true, 7400, 19, 1368, 4104},
+    {"boxWithCompressedCTypeArray.FBX", true, 7500, 1, 6, 24},
+    {"boxWithUncompressedCTypeArray.FBX", true, 7500, 1, 6, 24},
+    {"embedded_ascii/box.FBX", false, 7400, 1, 6, 24},
+    {"embedded_ascii/box_embedded_texture_fragmented.fbx", false, 7500, 1, 6, 24},
+};
+
+std::string ModelPath(const char* name) { return std::string(ASSIMP_FBX_MODELS) + "/" + name; }
+
+std::vector<std::uint8_t> ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+TEST(FbxRealFiles, EveryAssimpTestModelOpensWithTheCountsItStores)
+{
+    for (const RealFile& f : kRealFiles) {
+        fbxtest::Loaded file(ModelPath(f.name));
+        ASSERT_TRUE(file.ok) << f.name << ": " << file.error;
+        EXPECT_EQ(file.importer->GetFileFormat(), f.binary ? 0 : 1) << f.name;
+        int major, minor, revision;
+        file.importer->GetFileVersion(major, minor, revision);
+        EXPECT_EQ(major * 1000 + minor * 100 + revision * 10, f.version) << f.name;
+        int meshes = 0, polygons = 0, polygonVertices = 0;
+        for (int n = 0; n < file.scene->GetNodeCount(); ++n)
+            if (FbxMesh* mesh = file.scene->GetNode(n)->GetMesh()) {
+                ++meshes;
+                polygons += mesh->GetPolygonCount();
+                polygonVertices += mesh->GetPolygonVertexCount();
+            }
+        EXPECT_EQ(meshes, f.meshes) << f.name;
+        EXPECT_EQ(polygons, f.polygons) << f.name;
+        EXPECT_EQ(polygonVertices, f.polygonVertices) << f.name;
+    }
+}
+
+TEST(FbxRealFiles, KnownContentsOfSomeFilesAreRead)
+{
+    fbxtest::Loaded box(ModelPath("embedded_ascii/box.FBX"));
+    ASSERT_TRUE(box.ok) << box.error;
+    int sign = 0;
+    EXPECT_EQ(box.scene->GetGlobalSettings().GetAxisSystem().GetUpVector(sign), FbxAxisSystem::eZAxis);
+    EXPECT_EQ(box.scene->GetGlobalSettings().GetOriginalUpAxis(), 2);
+    EXPECT_TRUE(box.scene->GetGlobalSettings().GetOriginalSystemUnit() == FbxSystemUnit::Inch);
+    ASSERT_EQ(box.scene->GetMaterialCount(), 1);
+    auto* texture = box.scene->GetMaterial(0)->FindProperty(FbxSurfaceMaterial::sDiffuse).GetSrcObject<FbxFileTexture>(0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_STREQ(texture->GetRelativeFileName(), "..\\..\\..\\Desktop\\uv_test.png");
+
+    fbxtest::Loaded bones(ModelPath("huesitos.fbx"));
+    ASSERT_TRUE(bones.ok) << bones.error;
+    FbxMesh* cylinder = bones.Mesh("Cylinder");
+    ASSERT_NE(cylinder, nullptr);
+    ASSERT_EQ(cylinder->GetDeformerCount(FbxDeformer::eSkin), 1);
+    auto* skin = static_cast<FbxSkin*>(cylinder->GetDeformer(0, FbxDeformer::eSkin));
+    ASSERT_GT(skin->GetClusterCount(), 0);
+    EXPECT_NE(skin->GetCluster(0)->GetLink(), nullptr);
+    EXPECT_EQ(bones.Node("Bone")->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eSkeleton);
+}
+
+TEST(FbxRealFiles, TheFileWhoseNulBytesBecameSpacesFailsCleanly)
+{
+    fbxtest::Loaded file(ModelPath("transparentTest.fbx"));
+    EXPECT_FALSE(file.ok);
+    EXPECT_TRUE(file.importer->GetStatus().Error());
+    EXPECT_NE(file.error.find("header is damaged"), std::string::npos) << file.error;
+}
+
+TEST(FbxRealFiles, EveryFixtureAndCorpusFileSurvivesTruncationAndBytePatches)
+{
+    std::vector<std::vector<std::uint8_t>> files = fbxtest::WriterFixtures();
+    for (const RealFile& f : kRealFiles) files.push_back(ReadAll(ModelPath(f.name)));
+    FbxManager* manager = FbxManager::Create();
+    for (const auto& good : files) {
+        ASSERT_TRUE(fbxtest::Exercise(manager, good.data(), good.size()).read);
+        bool binary = good.size() > 18 && std::memcmp(good.data(), "Kaydara FBX Binary", 18) == 0;
+        const std::size_t cuts = 40;
+        for (std::size_t k = 0; k < cuts; ++k) {
+            std::size_t length = good.size() * k / cuts;
+            auto result = fbxtest::Exercise(manager, good.data(), length);
+            // A binary file cut anywhere before its footer is invalid; ASCII may end on a
+            // boundary that still parses.
+            if (binary && length + 200 < good.size()) {
+                EXPECT_FALSE(result.read) << "length " << length;
+                EXPECT_FALSE(result.error.empty());
+            }
+        }
+        for (std::size_t k = 0; k < 60; ++k) {
+            auto bytes = good;
+            std::size_t at = (k * 7919u + 13) % bytes.size();
+            bytes[at] = std::uint8_t(bytes[at] ^ (0x11u << (k % 4)));
+            auto result = fbxtest::Exercise(manager, bytes.data(), bytes.size());
+            if (!result.read) {
+                EXPECT_FALSE(result.error.empty());
+            }
+        }
+    }
+    manager->Destroy();
+}

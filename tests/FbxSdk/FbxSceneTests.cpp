@@ -1,0 +1,430 @@
+// Writer -> reader round trips of the scene features the model import relies on, seen
+// through the SDK calls.
+#include "FbxTestSupport.h"
+#include "fbxio/FbxDocumentWriter.h"
+
+#include <cmath>
+
+using fbxio::LayerElement;
+using fbxio::LayerKind;
+using fbxio::Mapping;
+using fbxio::Reference;
+using fbxtest::Loaded;
+
+namespace {
+
+LayerElement Layer(LayerKind kind, Mapping mapping, Reference reference, std::vector<double> values,
+                   std::vector<int> indices = {})
+{
+    LayerElement e;
+    e.kind = kind;
+    e.mapping = mapping;
+    e.reference = reference;
+    e.values = std::move(values);
+    e.indices = std::move(indices);
+    return e;
+}
+
+}  // namespace
+
+TEST(FbxScene, LayerElementsKeepTheirMappingReferenceAndValues)
+{
+    fbxio::MeshData mesh = fbxtest::Quad();
+    mesh.layers.push_back(Layer(LayerKind::Normal, Mapping::ByControlPoint, Reference::Direct,
+                                {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0.6, 0.8}));
+    mesh.layers.push_back(Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Reference::IndexToDirect,
+                                {0, 0, 1, 1, 0, 0}, {1, 0, 0, 1}));
+    mesh.layers.push_back(Layer(LayerKind::Tangent, Mapping::ByPolygon, Reference::Direct, {1, 0, 0}));
+    mesh.layers.push_back(Layer(LayerKind::Binormal, Mapping::AllSame, Reference::Direct, {0, 1, 0}));
+    mesh.layers.push_back(Layer(LayerKind::UV, Mapping::ByPolygonVertex, Reference::IndexToDirect,
+                                {0, 0, 1, 0, 1, 1, 0, 0.25}, {0, 1, 2, 3}));
+    mesh.layers.push_back(Layer(LayerKind::UV, Mapping::ByControlPoint, Reference::Index, {0.5, 0.5}, {0, 0, 0, 0}));
+    mesh.layers.push_back(Layer(LayerKind::Color, Mapping::ByPolygonVertex, Reference::Direct,
+                                {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 0.5}));
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Quad", mesh);
+
+    for (bool ascii : {false, true}) {
+        Loaded file(ascii ? fbxtest::Bytes(writer.ToAscii()) : writer.ToBinary());
+        ASSERT_TRUE(file.ok) << file.error;
+        FbxMesh* m = file.Mesh("Quad");
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->GetControlPointsCount(), 4);
+        EXPECT_EQ(m->GetPolygonCount(), 1);
+        EXPECT_EQ(m->GetPolygonSize(0), 4);
+        EXPECT_EQ(m->GetPolygonVertex(0, 3), 3);
+        EXPECT_EQ(m->GetPolygonVertex(0, 4), -1);
+        fbxtest::ExpectVector(m->GetControlPointAt(2), 1, 1, 0);
+        EXPECT_EQ(m->GetControlPoints()[2][3], 1.0);
+
+        ASSERT_EQ(m->GetElementNormalCount(), 2);
+        EXPECT_EQ(m->GetElementNormal(0)->GetMappingMode(), FbxLayerElement::eByControlPoint);
+        EXPECT_EQ(m->GetElementNormal(0)->GetReferenceMode(), FbxLayerElement::eDirect);
+        fbxtest::ExpectVector(m->GetElementNormal(0)->GetDirectArray().GetAt(3), 0, 0.6, 0.8);
+        FbxLayerElementNormal* indexed = m->GetElementNormal(1);
+        EXPECT_EQ(indexed->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+        EXPECT_EQ(indexed->GetReferenceMode(), FbxLayerElement::eIndexToDirect);
+        EXPECT_EQ(indexed->GetIndexArray().GetCount(), 4);
+        fbxtest::ExpectVector(indexed->GetDirectArray().GetAt(indexed->GetIndexArray().GetAt(0)), 1, 0, 0);
+
+        ASSERT_EQ(m->GetElementTangentCount(), 1);
+        EXPECT_EQ(m->GetElementTangent(0)->GetMappingMode(), FbxLayerElement::eByPolygon);
+        ASSERT_EQ(m->GetElementBinormalCount(), 1);
+        EXPECT_EQ(m->GetElementBinormal(0)->GetMappingMode(), FbxLayerElement::eAllSame);
+
+        ASSERT_EQ(m->GetElementUVCount(), 2);
+        EXPECT_EQ(m->GetUVLayerCount(), 2);
+        const FbxLayerElementUV* uv = m->GetElementUV(0);
+        EXPECT_EQ(m->GetTextureUVIndex(0, 3), 3);
+        EXPECT_DOUBLE_EQ(uv->GetDirectArray().GetAt(m->GetTextureUVIndex(0, 3))[1], 0.25);
+        EXPECT_EQ(m->GetElementUV(1, FbxLayerElement::eUnknown)->GetReferenceMode(), FbxLayerElement::eIndex);
+        EXPECT_EQ(m->GetElementUV(1)->GetMappingMode(), FbxLayerElement::eByControlPoint);
+
+        ASSERT_EQ(m->GetElementVertexColorCount(), 1);
+        FbxColor c = m->GetElementVertexColor(0)->GetDirectArray().GetAt(3);
+        EXPECT_EQ(c, FbxColor(1, 1, 1, 0.5));
+        // Reading past an array gives a value-initialised element, never memory it does not own.
+        EXPECT_EQ(m->GetElementVertexColor(0)->GetDirectArray().GetAt(4), FbxColor());
+        EXPECT_EQ(m->GetElementVertexColor(0)->GetDirectArray().GetAt(-1), FbxColor());
+    }
+}
+
+TEST(FbxScene, IndexToDirectWithoutIndexArrayIsReadAsDirect)
+{
+    fbxio::MeshData mesh = fbxtest::Quad();
+    mesh.layers.push_back(Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Reference::IndexToDirect,
+                                {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}));
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Quad", mesh);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    const FbxLayerElementNormal* normals = file.Mesh("Quad")->GetElementNormal(0);
+    EXPECT_EQ(normals->GetReferenceMode(), FbxLayerElement::eDirect);
+    EXPECT_EQ(normals->GetIndexArray().GetCount(), 0);
+    fbxtest::ExpectVector(normals->GetDirectArray().GetAt(3), 0, 0, 1);
+}
+
+TEST(FbxScene, MaterialsKeepSceneOrderNodeSlotsAndPerPolygonIndices)
+{
+    fbxio::MeshData mesh;
+    mesh.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    mesh.polygons = {{0, 1, 2}, {0, 2, 3}, {1, 2, 3}};
+    mesh.materialIndices = {1, 0, 1};
+    fbxio::SceneWriter writer;
+    auto wood = writer.AddMaterial("Wood");
+    auto stone = writer.AddMaterial("Stone", "Lambert");
+    auto unused = writer.AddMaterial("Unused");
+    auto node = writer.AddMesh("Wall", mesh);
+    writer.AssignMaterial(node, stone);
+    writer.AssignMaterial(node, wood);
+    (void)unused;
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    ASSERT_EQ(file.scene->GetMaterialCount(), 3);
+    EXPECT_STREQ(file.scene->GetMaterial(0)->GetName(), "Wood");
+    EXPECT_STREQ(file.scene->GetMaterial(1)->GetName(), "Stone");
+    EXPECT_STREQ(file.scene->GetMaterial(2)->GetName(), "Unused");
+    EXPECT_EQ(file.scene->GetMaterial(3), nullptr);
+    EXPECT_EQ(file.scene->GetMaterial(1)->ShadingModel.Get(), FbxString("Lambert"));
+    FbxNode* wall = file.Node("Wall");
+    ASSERT_EQ(wall->GetMaterialCount(), 2);
+    EXPECT_EQ(wall->GetMaterial(0), file.scene->GetMaterial(1));
+    EXPECT_EQ(wall->GetMaterial(1), file.scene->GetMaterial(0));
+    const FbxLayerElementMaterial* element = wall->GetMesh()->GetElementMaterial(0);
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(element->GetMappingMode(), FbxLayerElement::eByPolygon);
+    EXPECT_EQ(element->GetReferenceMode(), FbxLayerElement::eIndexToDirect);
+    EXPECT_EQ(element->GetIndexArray().GetAt(0), 1);
+    EXPECT_EQ(element->GetIndexArray().GetAt(1), 0);
+    EXPECT_EQ(element->GetIndexArray().GetAt(2), 1);
+    EXPECT_TRUE(file.scene->ConnectMaterials());
+    EXPECT_EQ(wall->GetMaterialCount(), 2);
+}
+
+TEST(FbxScene, TexturesConnectToMaterialPropertiesByKind)
+{
+    fbxio::SceneWriter writer;
+    auto material = writer.AddMaterial("Crate");
+    auto bare = writer.AddMaterial("Bare");
+    auto wood = writer.AddFileTexture("Wood", "C:\\art\\textures\\wood.png", "textures\\wood.png");
+    auto normal = writer.AddFileTexture("WoodN", "/abs/wood_n.png", "textures/wood_n.png");
+    auto noise = writer.AddProceduralTexture("Noise");
+    auto a = writer.AddFileTexture("A", "a.png", "a.png");
+    auto b = writer.AddFileTexture("B", "b.png", "b.png");
+    auto layered = writer.AddLayeredTexture("Blend", {a, b});
+    writer.ConnectTexture(wood, material, "DiffuseColor");
+    writer.ConnectTexture(normal, material, "NormalMap");
+    writer.ConnectTexture(noise, material, "SpecularColor");
+    writer.ConnectTexture(layered, material, "EmissiveColor");
+    writer.ConnectTexture(a, material, "EmissiveColor");
+    auto node = writer.AddMesh("Box", fbxtest::Quad());
+    writer.AssignMaterial(node, material);
+    writer.AssignMaterial(node, bare);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxSurfaceMaterial* crate = file.scene->GetMaterial(0);
+    const FbxCriteria textures = FbxCriteria::ObjectType(FbxTexture::ClassId);
+    const FbxCriteria layers = FbxCriteria::ObjectType(FbxLayeredTexture::ClassId);
+
+    FbxProperty diffuse = crate->RootProperty.Find(FbxSurfaceMaterial::sDiffuse, true);
+    ASSERT_TRUE(diffuse.IsValid());
+    ASSERT_EQ(diffuse.GetSrcObjectCount(textures), 1);
+    EXPECT_EQ(diffuse.GetSrcObjectCount(layers), 0);
+    FbxObject* t = diffuse.GetSrcObject(textures, 0);
+    ASSERT_TRUE(t->GetClassId().Is(FbxTexture::ClassId) && t->GetClassId().Is(FbxFileTexture::ClassId));
+    EXPECT_STREQ(static_cast<FbxFileTexture*>(t)->GetFileName(), "C:\\art\\textures\\wood.png");
+    EXPECT_STREQ(static_cast<FbxFileTexture*>(t)->GetRelativeFileName(), "textures\\wood.png");
+    EXPECT_STREQ(crate->RootProperty.Find(FbxSurfaceMaterial::sNormalMap).GetSrcObject<FbxFileTexture>(0)->GetRelativeFileName(),
+                 "textures/wood_n.png");
+
+    FbxObject* procedural = crate->FindProperty(FbxSurfaceMaterial::sSpecular).GetSrcObject(textures, 0);
+    ASSERT_NE(procedural, nullptr);
+    EXPECT_TRUE(procedural->GetClassId().Is(FbxTexture::ClassId));
+    EXPECT_FALSE(procedural->GetClassId().Is(FbxFileTexture::ClassId));
+
+    FbxProperty emissive = crate->FindProperty(FbxSurfaceMaterial::sEmissive);
+    EXPECT_EQ(emissive.GetSrcObjectCount(layers), 1);
+    EXPECT_EQ(emissive.GetSrcObjectCount(textures), 2);  // the layered texture is a texture too
+    auto* blend = emissive.GetSrcObject<FbxLayeredTexture>(0);
+    ASSERT_NE(blend, nullptr);
+    EXPECT_EQ(blend->GetSrcObjectCount<FbxFileTexture>(), 2);
+
+    EXPECT_FALSE(crate->RootProperty.Find("diffusecolor", true).IsValid());
+    EXPECT_TRUE(crate->RootProperty.Find("diffusecolor", false).IsValid());
+    FbxSurfaceMaterial* plain = file.scene->GetMaterial(1);
+    for (const char* slot : {FbxSurfaceMaterial::sEmissive, FbxSurfaceMaterial::sAmbient, FbxSurfaceMaterial::sDiffuse,
+                             FbxSurfaceMaterial::sSpecular, FbxSurfaceMaterial::sShininess, FbxSurfaceMaterial::sBump,
+                             FbxSurfaceMaterial::sNormalMap, FbxSurfaceMaterial::sTransparentColor,
+                             FbxSurfaceMaterial::sReflection, FbxSurfaceMaterial::sDisplacementColor,
+                             FbxSurfaceMaterial::sVectorDisplacementColor}) {
+        FbxProperty p = plain->RootProperty.Find(slot, true);
+        EXPECT_TRUE(p.IsValid()) << slot;
+        EXPECT_EQ(p.GetSrcObjectCount(textures), 0) << slot;
+    }
+}
+
+TEST(FbxScene, SkinsClustersAndSixInfluencesRoundTrip)
+{
+    fbxio::SceneWriter writer;
+    auto root = writer.AddBone("Rig:Root");
+    std::vector<fbxio::ObjectId> bones;
+    for (int k = 0; k < 6; ++k) bones.push_back(writer.AddBone("Rig:Bone" + std::to_string(k), root));
+    auto mesh = writer.AddMesh("Body", fbxtest::Quad());
+    auto skin = writer.AddSkin(mesh);
+    const double weights[6] = {0.4, 0.2, 0.15, 0.1, 0.1, 0.05};
+    fbxio::Matrix link = fbxio::kIdentity;
+    link[12] = 5;  // bone bound at x = 5
+    for (int k = 0; k < 6; ++k) writer.AddCluster(skin, bones[std::size_t(k)], {0, 2}, {weights[k], 1.0}, fbxio::kIdentity, link);
+    Loaded file(writer.ToBinary(7500));
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxMesh* body = file.Mesh("Body");
+    ASSERT_EQ(body->GetDeformerCount(), 1);
+    EXPECT_EQ(body->GetDeformerCount(FbxDeformer::eSkin), 1);
+    auto* s = static_cast<FbxSkin*>(body->GetDeformer(0, FbxDeformer::eSkin, nullptr));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(body->GetDeformer(1, FbxDeformer::eSkin), nullptr);
+    EXPECT_EQ(body->GetDeformer(0, FbxDeformer::eBlendShape), nullptr);
+    ASSERT_EQ(s->GetClusterCount(), 6);
+    for (int k = 0; k < 6; ++k) {
+        FbxCluster* c = s->GetCluster(k);
+        ASSERT_NE(c->GetLink(), nullptr);
+        EXPECT_EQ(std::string(c->GetLink()->GetName()), "Rig:Bone" + std::to_string(k));
+        ASSERT_EQ(c->GetControlPointIndicesCount(), 2);
+        EXPECT_EQ(c->GetControlPointIndices()[1], 2);
+        EXPECT_DOUBLE_EQ(c->GetControlPointWeights()[0], weights[k]);
+        FbxAMatrix m;
+        EXPECT_DOUBLE_EQ(c->GetTransformLinkMatrix(m).GetT()[0], 5.0);
+        EXPECT_EQ(c->GetTransformMatrix(m), FbxAMatrix());
+    }
+    FbxNode* rootNode = file.Node("Rig:Root");
+    EXPECT_EQ(rootNode->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eSkeleton);
+    EXPECT_EQ(rootNode->GetChildCount(false), 6);
+}
+
+TEST(FbxScene, NodesKeepNamesAttributesAndChildOrder)
+{
+    fbxio::SceneWriter writer;
+    writer.settings.title = "Hero";
+    writer.settings.author = "Pel";
+    auto hip = writer.AddBone("RigA:Hip");
+    auto hip2 = writer.AddBone("RigB:Hip", hip);
+    writer.AddNull("Hand_socket", hip2);
+    writer.AddNull("Step_evt", hip2);
+    writer.AddNull("Pivot", hip2);
+    writer.AddMesh("Inner", fbxtest::Quad(), writer.AddMesh("Outer", fbxtest::Quad(), hip));
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxNode* root = file.scene->GetRootNode();
+    ASSERT_EQ(root->GetChildCount(), 1);
+    EXPECT_EQ(root->GetChildCount(true), 7);
+    FbxNode* a = root->GetChild(0);
+    EXPECT_STREQ(a->GetName(), "RigA:Hip");
+    EXPECT_EQ(a->GetChild(2), nullptr);
+    FbxNode* b = a->GetChild(0);
+    EXPECT_STREQ(b->GetName(), "RigB:Hip");
+    EXPECT_STREQ(a->GetChild(1)->GetName(), "Outer");
+    EXPECT_EQ(a->GetChild(1)->GetChild(0)->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eMesh);
+    ASSERT_EQ(b->GetChildCount(), 3);
+    const char* names[] = {"Hand_socket", "Step_evt", "Pivot"};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_STREQ(b->GetChild(k)->GetName(), names[k]);
+        EXPECT_EQ(b->GetChild(k)->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eNull);
+        EXPECT_EQ(b->GetChild(k)->GetParent(), b);
+    }
+    EXPECT_NE(a->GetUniqueID(), b->GetUniqueID());
+    EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eNull), 1);
+    EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eSkeleton), 3);
+    EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eMesh), 4);
+    EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eLODGroup), 18);
+    for (FbxDocumentInfo* info : {file.importer->GetSceneInfo(), file.scene->GetSceneInfo()}) {
+        EXPECT_EQ(info->mTitle.Get(), FbxString("Hero"));
+        EXPECT_EQ(info->mAuthor.Get(), FbxString("Pel"));
+        EXPECT_EQ(info->Original_ApplicationName.Get(), FbxString("Tarnwick"));
+        EXPECT_EQ(info->FindProperty("Original|ApplicationName").Get<FbxString>(), FbxString("Tarnwick"));
+    }
+}
+
+TEST(FbxScene, LodGroupsGiveTheirThresholds)
+{
+    fbxio::SceneWriter writer;
+    auto group = writer.AddLodGroup("Tree", {250.0, 1000.0});
+    for (int k = 0; k < 3; ++k) writer.AddMesh("Tree_LOD" + std::to_string(k), fbxtest::Quad(), writer.AddNull("L" + std::to_string(k), group));
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxNode* tree = file.Node("Tree");
+    ASSERT_EQ(tree->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eLODGroup);
+    FbxLODGroup* lod = tree->GetLodGroup();
+    ASSERT_NE(lod, nullptr);
+    EXPECT_EQ(tree->GetMesh(), nullptr);
+    EXPECT_EQ(lod->GetNumThresholds(), 2);
+    FbxDistance d;
+    ASSERT_TRUE(lod->GetThreshold(0, d));
+    EXPECT_FLOAT_EQ(d.value(), 250.0f);
+    ASSERT_TRUE(lod->GetThreshold(1, d));
+    EXPECT_FLOAT_EQ(d.value(), 1000.0f);
+    EXPECT_EQ(d.unitName(), FbxString("cm"));
+    EXPECT_FALSE(lod->GetThreshold(2, d));
+    EXPECT_FLOAT_EQ(FbxDistance().value(), 0.0f);
+    EXPECT_EQ(tree->GetChildCount(), 3);
+}
+
+TEST(FbxScene, EveryUnitAndUpAxisIsReported)
+{
+    const std::pair<double, const FbxSystemUnit*> units[] = {
+        {0.1, &FbxSystemUnit::mm},     {1.0, &FbxSystemUnit::cm},   {10.0, &FbxSystemUnit::dm},
+        {100.0, &FbxSystemUnit::m},    {2.54, &FbxSystemUnit::Inch}, {30.48, &FbxSystemUnit::Foot},
+        {160934.4, &FbxSystemUnit::Mile}, {91.44, &FbxSystemUnit::Yard}};
+    for (auto [scale, unit] : units) {
+        for (int up = 0; up < 3; ++up) {
+            fbxio::SceneWriter writer;
+            writer.settings.unitScale = scale;
+            writer.settings.originalUnitScale = scale;
+            writer.settings.upAxis = up;
+            writer.settings.frontAxis = (up + 2) % 3;
+            writer.settings.coordAxis = (up + 1) % 3;
+            writer.settings.originalUpAxis = up;
+            writer.AddMesh("Quad", fbxtest::Quad());
+            Loaded file(writer.ToBinary());
+            ASSERT_TRUE(file.ok) << file.error;
+            const FbxGlobalSettings& g = file.scene->GetGlobalSettings();
+            EXPECT_TRUE(g.GetSystemUnit() == *unit) << scale;
+            EXPECT_TRUE(g.GetOriginalSystemUnit() == *unit) << scale;
+            for (auto [other, otherUnit] : units) {
+                if (other != scale) {
+                    EXPECT_TRUE(g.GetOriginalSystemUnit() != *otherUnit);
+                }
+            }
+            EXPECT_EQ(g.GetOriginalUpAxis(), up);
+            int sign = 0;
+            EXPECT_EQ(g.GetAxisSystem().GetUpVector(sign), static_cast<FbxAxisSystem::EUpVector>(up + 1));
+            EXPECT_EQ(sign, 1);
+        }
+    }
+    EXPECT_TRUE(FbxSystemUnit(2.5399999618530273) == FbxSystemUnit::Inch);  // stored through a float
+}
+
+TEST(FbxScene, BrokenGraphsAreRepairedOrRejectedWithAMessage)
+{
+    fbxio::SceneWriter writer;
+    auto a = writer.AddNull("A");
+    writer.AddNull("B", a);
+    fbxio::Element doc = writer.BuildDocument();
+    fbxio::Element* connections = nullptr;
+    for (auto& e : doc.children)
+        if (e.name == "Connections") connections = &e;
+    // A -> B would close a cycle; B -> root would give B a second parent; 999 does not exist.
+    connections->Add("C", {fbxio::Value::String("OO"), fbxio::Value::Int(a, 'L'), fbxio::Value::Int(a + 1, 'L')});
+    connections->Add("C", {fbxio::Value::String("OO"), fbxio::Value::Int(a + 1, 'L'), fbxio::Value::Int(0, 'L')});
+    connections->Add("C", {fbxio::Value::String("OO"), fbxio::Value::Int(999, 'L'), fbxio::Value::Int(a, 'L')});
+    Loaded file(fbxio::WriteBinary(doc));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.scene->GetRootNode()->GetChildCount(), 1);
+    EXPECT_EQ(file.Node("B")->GetParent(), file.Node("A"));
+    EXPECT_EQ(file.Node("A")->GetParent(), file.scene->GetRootNode());
+    file.Node("B")->EvaluateGlobalTransform();  // terminates
+
+    fbxio::SceneWriter deep;
+    fbxio::ObjectId parent = fbxio::kSceneRoot;
+    for (int k = 0; k < fbxio::kMaxNodeHierarchyDepth + 1; ++k) parent = deep.AddNull("N" + std::to_string(k), parent);
+    Loaded tooDeep(deep.ToBinary());
+    EXPECT_FALSE(tooDeep.ok);
+    EXPECT_NE(tooDeep.error.find("deeper than 512 levels"), std::string::npos) << tooDeep.error;
+
+    fbxio::MeshData bad = fbxtest::Quad();
+    bad.polygons = {{0, 1, 7}};
+    fbxio::SceneWriter outOfRange;
+    outOfRange.AddMesh("Bad", bad);
+    Loaded broken(outOfRange.ToBinary());
+    EXPECT_FALSE(broken.ok);
+    EXPECT_NE(broken.error.find("refers to control point 7 of 4"), std::string::npos) << broken.error;
+    EXPECT_EQ(broken.importer->GetStatus().GetCode(), FbxStatus::eInvalidFile);
+}
+
+TEST(FbxScene, ImporterRefusesMissingAndForeignFiles)
+{
+    FbxManager* manager = FbxManager::Create();
+    FbxIOSettings* settings = FbxIOSettings::Create(manager, "Pel");
+    settings->SetBoolProp("Import|AdvOptGrp|FileFormat|Fbx|Texture", false);
+    EXPECT_FALSE(settings->GetBoolProp("Import|AdvOptGrp|FileFormat|Fbx|Texture", true));
+    EXPECT_TRUE(settings->GetBoolProp("Import|AdvOptGrp|FileFormat|Fbx|Other", true));
+    FbxImporter* importer = FbxImporter::Create(manager, "");
+    EXPECT_FALSE(importer->Initialize("/nonexistent/file.fbx", -1, settings));
+    EXPECT_TRUE(importer->GetStatus().Error());
+    EXPECT_NE(std::string(importer->GetStatus().GetErrorString()).find("cannot open"), std::string::npos);
+    std::string png = fbxtest::WriteTempFile({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13});
+    EXPECT_FALSE(importer->Initialize(png.c_str(), -1, settings));
+    EXPECT_FALSE(importer->IsFBX());
+    FbxScene* scene = FbxScene::Create(manager, "The Scene");
+    EXPECT_FALSE(importer->Import(scene, false));
+    std::remove(png.c_str());
+    scene->Destroy(false);
+    importer->Destroy(false);
+    manager->Destroy();  // destroys the settings it still owns
+}
+
+TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
+{
+    fbxio::SceneWriter writer;
+    auto a = writer.AddNull("Defaulted");
+    auto b = writer.AddNull("Own");
+    writer.TransformOf(b).translation = {1, 2, 3};
+    (void)a;
+    fbxio::Element doc = writer.BuildDocument();
+    for (auto& top : doc.children) {
+        if (top.name != "Definitions") continue;
+        for (auto& type : top.children)
+            for (auto& t : type.children)
+                if (t.name == "PropertyTemplate")
+                    t.children[0].Add("P", {fbxio::Value::String("Lcl Translation"), fbxio::Value::String("Lcl Translation"),
+                                            fbxio::Value::String(""), fbxio::Value::String("A"), fbxio::Value::Double(7),
+                                            fbxio::Value::Double(8), fbxio::Value::Double(9)});
+    }
+    Loaded file(fbxio::WriteBinary(doc));
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxDouble3 t = file.Node("Defaulted")->LclTranslation.Get();
+    EXPECT_EQ(t[0], 7);
+    EXPECT_EQ(t[2], 9);
+    t = file.Node("Own")->LclTranslation.Get();
+    EXPECT_EQ(t[0], 1);
+    EXPECT_EQ(t[2], 3);
+}
