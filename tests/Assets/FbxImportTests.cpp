@@ -1,0 +1,420 @@
+#include "Assets/FbxImport.h"
+#include "Assets/SkeletonImport.h"
+
+#include "fbxio/FbxSceneWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+using fbxio::LayerElement;
+using fbxio::LayerKind;
+using fbxio::Mapping;
+using fbxio::MeshData;
+using fbxio::Reference;
+using fbxio::SceneWriter;
+
+// Every fixture is written by our FBX writer into a scratch folder, then imported.
+class FbxImportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitializeFbx();
+        std::random_device random;
+        folder = std::filesystem::temp_directory_path() / ("tarnwick-import-" + std::to_string(random()));
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::filesystem::path Save(const SceneWriter& scene, const std::string& name)
+    {
+        std::filesystem::path path = folder / name;
+        EXPECT_TRUE(scene.Save(path.string()));
+        return path;
+    }
+
+    ImportResult Import(const SceneWriter& scene, ImportedModel& model, bool deduplicate = true,
+        const std::string& name = "fixture.fbx")
+    {
+        return ImportFbx(Save(scene, name), model, false, deduplicate);
+    }
+
+    std::filesystem::path folder;
+};
+
+LayerElement Layer(LayerKind kind, Mapping mapping, std::vector<double> values)
+{
+    LayerElement layer;
+    layer.kind = kind;
+    layer.mapping = mapping;
+    layer.values = std::move(values);
+    return layer;
+}
+
+// The repeated value `v` (of `width` numbers) `count` times.
+std::vector<double> Repeat(std::vector<double> v, int count)
+{
+    std::vector<double> out;
+    for (int i = 0; i < count; ++i)
+        out.insert(out.end(), v.begin(), v.end());
+    return out;
+}
+
+// A unit cube from 8 control points with per-corner normals, tangents, binormals and UVs, flat on
+// each face: the corners of one face share everything, different faces share nothing but positions.
+MeshData Cube()
+{
+    MeshData mesh;
+    mesh.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1 };
+    mesh.polygons = { { 0, 3, 2, 1 }, { 4, 5, 6, 7 }, { 0, 1, 5, 4 }, { 2, 3, 7, 6 }, { 0, 4, 7, 3 }, { 1, 2, 6, 5 } };
+    const double normals[6][3] = { { 0, 0, -1 }, { 0, 0, 1 }, { 0, -1, 0 }, { 0, 1, 0 }, { -1, 0, 0 }, { 1, 0, 0 } };
+    LayerElement n = Layer(LayerKind::Normal, Mapping::ByPolygonVertex, {});
+    LayerElement t = Layer(LayerKind::Tangent, Mapping::ByPolygonVertex, {});
+    LayerElement b = Layer(LayerKind::Binormal, Mapping::ByPolygonVertex, {});
+    LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, {});
+    for (const auto& normal : normals)
+        for (int corner = 0; corner < 4; ++corner) {
+            n.values.insert(n.values.end(), { normal[0], normal[1], normal[2] });
+            t.values.insert(t.values.end(), { normal[1], normal[2], normal[0] });
+            b.values.insert(b.values.end(), { normal[2], normal[0], normal[1] });
+            uv.values.insert(uv.values.end(), { normal[0] * 0.1 + 0.5, normal[1] * 0.1 + 0.5 });
+        }
+    mesh.layers = { n, t, b, uv };
+    return mesh;
+}
+
+// An octahedron with smooth (per control point) normals, tangents and binormals.
+MeshData SmoothOctahedron()
+{
+    MeshData mesh;
+    mesh.points = { 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1 };
+    mesh.polygons = { { 0, 2, 4 }, { 2, 1, 4 }, { 1, 3, 4 }, { 3, 0, 4 }, { 2, 0, 5 }, { 1, 2, 5 }, { 3, 1, 5 }, { 0, 3, 5 } };
+    mesh.layers = { Layer(LayerKind::Normal, Mapping::ByControlPoint, mesh.points),
+        Layer(LayerKind::Tangent, Mapping::ByControlPoint, Repeat({ 0, 1, 0 }, 6)),
+        Layer(LayerKind::Binormal, Mapping::ByControlPoint, Repeat({ 0, 0, 1 }, 6)),
+        Layer(LayerKind::UV, Mapping::ByPolygonVertex, Repeat({ 0.5, 0.5 }, 24)) };
+    return mesh;
+}
+
+// Two triangles side by side at positive x, each with full layers.
+MeshData TwoTriangles()
+{
+    MeshData mesh;
+    mesh.points = { 1, 0, 0, 2, 0, 0, 2, 1, 0, 3, 0, 0, 4, 0, 0, 4, 1, 0 };
+    mesh.polygons = { { 0, 1, 2 }, { 3, 4, 5 } };
+    mesh.layers = { Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Repeat({ 0, 0, 1 }, 6)),
+        Layer(LayerKind::Tangent, Mapping::ByPolygonVertex, Repeat({ 1, 0, 0 }, 6)),
+        Layer(LayerKind::Binormal, Mapping::ByPolygonVertex, Repeat({ 0, 1, 0 }, 6)),
+        Layer(LayerKind::UV, Mapping::ByPolygonVertex, Repeat({ 0.5, 0.25 }, 6)) };
+    return mesh;
+}
+
+} // namespace
+
+TEST_F(FbxImportTest, ACubeWithPerCornerNormalsGivesTwentyFourVerticesAndThirtySixIndices)
+{
+    SceneWriter scene;
+    scene.AddMesh("Cube", Cube());
+    ImportedModel model;
+    ImportResult result = Import(scene, model);
+    EXPECT_EQ(result.status, ImportStatus::Ok);
+    ASSERT_EQ(model.meshes.size(), 1u);
+    EXPECT_EQ(model.meshes[0].vertices.size(), 24u);
+    EXPECT_EQ(model.meshes[0].indices.size(), 36u);
+    EXPECT_EQ(model.meshes[0].name, "Cube");
+    EXPECT_EQ(model.meshes[0].materialIndex, 0);
+    for (std::uint32_t index : model.meshes[0].indices)
+        EXPECT_LT(index, 24u);
+}
+
+TEST_F(FbxImportTest, SmoothMeshesShareVerticesAndDeduplicationOffKeepsEveryCorner)
+{
+    SceneWriter scene;
+    scene.AddMesh("Octahedron", SmoothOctahedron());
+    ImportedModel shared;
+    EXPECT_EQ(Import(scene, shared).status, ImportStatus::Ok);
+    ASSERT_EQ(shared.meshes.size(), 1u);
+    EXPECT_EQ(shared.meshes[0].vertices.size(), 6u);
+    EXPECT_EQ(shared.meshes[0].indices.size(), 24u);
+
+    ImportedModel every;
+    Import(scene, every, false, "again.fbx");
+    ASSERT_EQ(every.meshes.size(), 1u);
+    EXPECT_EQ(every.meshes[0].vertices.size(), 24u);
+    for (std::uint32_t i = 0; i < every.meshes[0].indices.size(); ++i)
+        EXPECT_EQ(every.meshes[0].indices[i], i);
+}
+
+TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)
+{
+    SceneWriter scene;
+    scene.AddMesh("Triangles", TwoTriangles());
+    ImportedModel model;
+    Import(scene, model);
+    ASSERT_EQ(model.meshes.size(), 1u);
+    const Mesh& mesh = model.meshes[0];
+    EXPECT_FLOAT_EQ(mesh.vertices[0].uv0.x, 0.5f);
+    EXPECT_FLOAT_EQ(mesh.vertices[0].uv0.y, 0.75f);
+    // Every vertex lies at x from 1 to 4, but the running box grows from zero.
+    EXPECT_TRUE(mesh.box.valid);
+    EXPECT_FLOAT_EQ(mesh.box.min.x, 0.0f);
+    EXPECT_FLOAT_EQ(mesh.box.max.x, 4.0f);
+    EXPECT_FLOAT_EQ(mesh.extents.halfSize.x, 2.0f);
+    EXPECT_FLOAT_EQ(mesh.extents.radius, 2.0f);
+    // The whole-file box contains the origin too.
+    EXPECT_FLOAT_EQ(model.box.min.x, 0.0f);
+    EXPECT_FLOAT_EQ(model.box.max.x, 4.0f);
+    EXPECT_EQ(model.fileUpAxis, 1);
+    EXPECT_EQ(model.fileUnit, 2);
+}
+
+TEST_F(FbxImportTest, EachMaterialSlotGetsItsOwnPolygonsAndTheSharedRunningBox)
+{
+    SceneWriter scene;
+    MeshData mesh = TwoTriangles();
+    mesh.materialIndices = { 0, 1 };
+    auto node = scene.AddMesh("Split", mesh);
+    scene.AssignMaterial(node, scene.AddMaterial("Left"));
+    scene.AssignMaterial(node, scene.AddMaterial("Right"));
+    ImportedModel model;
+    Import(scene, model);
+    ASSERT_EQ(model.meshes.size(), 2u);
+    EXPECT_EQ(model.materials.size(), 2u);
+    EXPECT_EQ(model.meshes[0].materialIndex, 0);
+    EXPECT_EQ(model.meshes[1].materialIndex, 1);
+    EXPECT_EQ(model.meshes[0].indices.size(), 3u);
+    EXPECT_EQ(model.meshes[1].indices.size(), 3u);
+    EXPECT_LE(model.meshes[0].vertices[0].position.x, 2.0f);
+    EXPECT_GE(model.meshes[1].vertices[0].position.x, 3.0f);
+    EXPECT_FLOAT_EQ(model.meshes[0].box.max.x, 2.0f);
+    // The second slot's box also covers the first slot's vertices.
+    EXPECT_FLOAT_EQ(model.meshes[1].box.max.x, 4.0f);
+    EXPECT_FLOAT_EQ(model.meshes[1].box.min.x, 0.0f);
+
+    // Materials without a material element: every polygon goes into every slot's mesh.
+    SceneWriter unassigned;
+    auto plain = unassigned.AddMesh("Plain", TwoTriangles());
+    unassigned.AssignMaterial(plain, unassigned.AddMaterial("A"));
+    unassigned.AssignMaterial(plain, unassigned.AddMaterial("B"));
+    ImportedModel both;
+    Import(unassigned, both, true, "plain.fbx");
+    ASSERT_EQ(both.meshes.size(), 2u);
+    EXPECT_EQ(both.meshes[0].indices.size(), 6u);
+    EXPECT_EQ(both.meshes[1].indices.size(), 6u);
+}
+
+TEST_F(FbxImportTest, AMeshWithoutUvsGetsALayerAndAWarning)
+{
+    SceneWriter scene;
+    MeshData mesh = TwoTriangles();
+    mesh.layers.pop_back();
+    scene.AddMesh("NoUv", mesh);
+    ImportedModel model;
+    ImportResult result = Import(scene, model);
+    EXPECT_EQ(result.status, ImportStatus::OkWithWarnings);
+    EXPECT_EQ(result.warnings.at(ImportWarning::MissingUVs), 1);
+    EXPECT_EQ(model.meshes.size(), 1u);
+}
+
+TEST_F(FbxImportTest, LodGroupsKeepTheirLevelsAndDirectChildrenStayOrdinaryMeshes)
+{
+    SceneWriter scene;
+    auto lod = scene.AddLodGroup("Lod", { 100.0, 400.0 });
+    auto level0 = scene.AddNull("Level0", lod);
+    scene.AddMesh("Fine", TwoTriangles(), level0);
+    auto level1 = scene.AddNull("Level1", lod);
+    scene.AddMesh("Coarse", TwoTriangles(), level1);
+    ImportedModel model;
+    ImportResult result = Import(scene, model);
+    EXPECT_TRUE(result.status == ImportStatus::Ok || result.status == ImportStatus::OkWithWarnings);
+    EXPECT_TRUE(model.meshes.empty());
+    ASSERT_EQ(model.lodGroups.size(), 1u);
+    ASSERT_EQ(model.lodGroups[0].size(), 2u);
+    EXPECT_EQ(model.lodGroups[0][0].index, 0);
+    EXPECT_EQ(model.lodGroups[0][0].distance, 0.0f);
+    EXPECT_EQ(model.lodGroups[0][1].distance, 100.0f);
+    EXPECT_EQ(model.lodGroups[0][1].meshes.size(), 1u);
+
+    // A mesh node that is itself a child of the group is not below a child: an ordinary mesh.
+    SceneWriter direct;
+    auto group = direct.AddLodGroup("Lod", { 50.0 });
+    direct.AddMesh("Direct", TwoTriangles(), group);
+    ImportedModel directModel;
+    Import(direct, directModel, true, "direct.fbx");
+    ASSERT_EQ(directModel.meshes.size(), 1u);
+    EXPECT_EQ(directModel.meshes[0].name, "Direct");
+    ASSERT_EQ(directModel.lodGroups.size(), 1u);
+    EXPECT_TRUE(directModel.lodGroups[0][0].meshes.empty());
+}
+
+TEST_F(FbxImportTest, FilesThatCannotBeReadEndWithTheirStatus)
+{
+    ImportedModel missing;
+    EXPECT_EQ(ImportFbx(folder / "absent.fbx", missing, false, true).status, ImportStatus::FileNotFound);
+
+    std::ofstream(folder / "text.fbx") << "this is not an FBX file at all\n";
+    ImportedModel text;
+    EXPECT_EQ(ImportFbx(folder / "text.fbx", text, false, true).status, ImportStatus::ReadFailed);
+    EXPECT_FALSE(GetFbxContext().lastError.empty());
+
+    SceneWriter empty;
+    empty.AddNull("Nothing");
+    ImportedModel nothing;
+    EXPECT_EQ(Import(empty, nothing, true, "empty.fbx").status, ImportStatus::NoMeshes);
+}
+
+TEST_F(FbxImportTest, AnUnreadableReferenceModeEndsTheImportOfThatFileOnly)
+{
+    SceneWriter scene;
+    MeshData mesh = TwoTriangles();
+    mesh.layers[0].reference = Reference::Index;
+    mesh.layers[0].indices = { 0, 1, 2, 3, 4, 5 };
+    scene.AddMesh("Broken", mesh);
+    ImportedModel model;
+    ImportResult result = Import(scene, model);
+    EXPECT_EQ(result.status, ImportStatus::ReadFailed);
+    EXPECT_EQ(GetFbxContext().lastError, "Invalid Reference Mode!");
+    EXPECT_TRUE(model.meshes.empty());
+
+    // The next file imports normally.
+    SceneWriter good;
+    good.AddMesh("Good", TwoTriangles());
+    ImportedModel next;
+    EXPECT_EQ(Import(good, next, true, "good.fbx").status, ImportStatus::Ok);
+}
+
+TEST_F(FbxImportTest, SixInfluencesAreFoldedIntoFourAndCountedOnce)
+{
+    SceneWriter scene;
+    const char* names[6] = { "B0", "B1", "B2", "B3", "B4", "B5" };
+    const double weights[6] = { 0.2, 0.05, 0.4, 0.1, 0.15, 0.1 };
+    auto root = scene.AddBone("Root");
+    fbxio::ObjectId bones[6];
+    for (int i = 0; i < 6; ++i)
+        bones[i] = scene.AddBone(names[i], root);
+    MeshData mesh = TwoTriangles();
+    auto node = scene.AddMesh("Skinned", mesh);
+    auto skin = scene.AddSkin(node);
+    for (int i = 0; i < 6; ++i)
+        scene.AddCluster(skin, bones[i], { 0 }, { weights[i] });
+    ImportedModel model;
+    ImportResult result = Import(scene, model);
+    EXPECT_EQ(result.status, ImportStatus::OkWithWarnings);
+    EXPECT_EQ(result.warnings.at(ImportWarning::TooManyInfluences), 1);
+    ASSERT_EQ(model.meshes.size(), 1u);
+    const Vertex& v = model.meshes[0].vertices[0];
+    const float expected[4] = { 0.4375f, 0.2375f, 0.1875f, 0.1375f };
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(v.boneWeights[i], expected[i], 1e-6f) << i;
+    // Largest first: B2 (0.4), B0 (0.2), B4 (0.15), then one of the 0.1s.
+    EXPECT_EQ(v.boneIndices[0], model.skeleton.boneIndexByName.at("B2"));
+    EXPECT_EQ(v.boneIndices[1], model.skeleton.boneIndexByName.at("B0"));
+    EXPECT_EQ(v.boneIndices[2], model.skeleton.boneIndexByName.at("B4"));
+    // A control point without influences keeps zeros.
+    EXPECT_EQ(model.meshes[0].vertices[1].boneWeights[0], 0.0f);
+    EXPECT_EQ(model.skeleton.bones.size(), 7u);
+    EXPECT_EQ(model.skeleton.bones[1].parent, 0);
+    EXPECT_EQ(model.skeleton.bones[0].children.size(), 6u);
+}
+
+TEST_F(FbxImportTest, ExactlyFourInfluencesAreKeptAsSorted)
+{
+    InfluenceTable table;
+    table.emplace(3, Influence { 1, 0.1f });
+    table.emplace(3, Influence { 2, 0.4f });
+    table.emplace(3, Influence { 3, 0.3f });
+    table.emplace(3, Influence { 4, 0.2f });
+    Vertex v;
+    EXPECT_FALSE(ApplyInfluences(table, 3, v));
+    EXPECT_EQ(v.boneIndices[0], 2);
+    EXPECT_EQ(v.boneIndices[3], 1);
+    EXPECT_EQ(v.boneWeights[0], 0.4f);
+    EXPECT_EQ(v.boneWeights[3], 0.1f);
+}
+
+TEST_F(FbxImportTest, BonesSocketsAndEventMarkersComeFromTheNodeTree)
+{
+    SceneWriter scene;
+    auto a = scene.AddBone("RigA:Hip");
+    scene.AddBone("RigB:Hip", a);
+    auto b2 = scene.AddBone("RigA:Spine", a);
+    auto b3 = scene.AddBone("RigA:Chest", b2);
+    auto b4 = scene.AddBone("RigA:Arm", b3);
+    auto b5 = scene.AddBone("RigA:Hand", b4);
+    scene.AddNull("Hand_socket", b5);
+    scene.AddNull("Step_evt", b5);
+    scene.AddNull("Pivot", b5);
+    scene.AddMesh("Body", TwoTriangles());
+    ImportedModel model;
+    ImportResult result = Import(scene, model);
+    EXPECT_EQ(result.warnings.at(ImportWarning::DuplicateBoneName), 1);
+    EXPECT_EQ(model.skeleton.boneIndexByName.at("Hip"), 0);
+    EXPECT_EQ(model.skeleton.name, "RigA");
+    ASSERT_EQ(model.skeleton.bones.size(), 6u);
+    EXPECT_EQ(model.skeleton.bones[5].name, "RigA:Hand");
+    ASSERT_EQ(model.skeleton.sockets.size(), 1u);
+    EXPECT_EQ(model.skeleton.sockets.at("Hand_socket").parent, 5);
+
+    // Without a ":" in the first bone's name, the skeleton is named after the file.
+    SceneWriter hero;
+    hero.AddBone("Root");
+    hero.AddMesh("Body", TwoTriangles());
+    ImportedModel heroModel;
+    Import(hero, heroModel, true, "Hero.fbx");
+    EXPECT_EQ(heroModel.skeleton.name, "Hero");
+    EXPECT_EQ(SkeletonName(heroModel.skeleton, "Assets/Characters/Hero.fbx"), "Hero");
+    // A file name shorter than four characters is kept whole.
+    EXPECT_EQ(SkeletonName(heroModel.skeleton, "C:\\Art\\abc"), "abc");
+    EXPECT_EQ(SkeletonName(heroModel.skeleton, "C:/Art/abcd"), "");
+}
+
+TEST_F(FbxImportTest, MaterialSlotsRecordFileTexturesOnly)
+{
+    SceneWriter scene;
+    auto node = scene.AddMesh("Textured", TwoTriangles());
+    auto wood = scene.AddMaterial("Wood");
+    scene.AssignMaterial(node, wood);
+    scene.ConnectTexture(scene.AddFileTexture("Diffuse", "C:\\art\\textures\\wood.png", "textures\\wood.png"), wood,
+        "DiffuseColor");
+    scene.ConnectTexture(scene.AddFileTexture("Normal", "/art/textures/wood_n.png", "textures/wood_n.png"), wood,
+        "NormalMap");
+    auto layered = scene.AddLayeredTexture("Layers", { scene.AddFileTexture("Under", "under.png", "under.png") });
+    scene.ConnectTexture(layered, wood, "SpecularColor");
+    scene.ConnectTexture(scene.AddFileTexture("Plain", "plain.png", "plain.png"), wood, "SpecularColor");
+    scene.ConnectTexture(scene.AddProceduralTexture("Noise"), wood, "EmissiveColor");
+    auto bare = scene.AddMaterial("Bare");
+    scene.AssignMaterial(node, bare);
+
+    ImportedModel model;
+    Import(scene, model);
+    ASSERT_EQ(model.materials.size(), 2u);
+    const ImportedMaterial& m = model.materials[0];
+    EXPECT_EQ(m.name, "Wood");
+    EXPECT_EQ(m.diffuse.fileName, "wood.png");
+    EXPECT_EQ(m.diffuse.relativePath, "textures\\wood.png");
+    EXPECT_EQ(m.diffuse.filePath, "C:\\art\\textures\\wood.png");
+    EXPECT_EQ(m.normalMap.fileName, "textures/wood_n.png");
+    EXPECT_EQ(m.specular.fileName, "");
+    EXPECT_EQ(m.specular.filePath, "");
+    EXPECT_EQ(m.emissive.fileName, "");
+    EXPECT_EQ(model.materials[1].name, "Bare");
+    EXPECT_EQ(model.materials[1].diffuse.filePath, "");
+}
+
+TEST_F(FbxImportTest, UnitsAreConvertedToCentimetresAndRecordedAsAuthored)
+{
+    SceneWriter scene;
+    scene.settings.unitScale = 100.0;
+    scene.settings.originalUnitScale = 100.0;
+    scene.AddMesh("Metres", TwoTriangles());
+    ImportedModel model;
+    Import(scene, model);
+    EXPECT_EQ(model.fileUnit, 4);
+    ASSERT_EQ(model.meshes.size(), 1u);
+}
