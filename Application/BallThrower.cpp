@@ -1,5 +1,54 @@
 #include "Application/BallThrower.h"
 
+#include "Application/Ball.h"
+#include "Assets/ModelCache.h"
+#include "Core/Input.h"
+#include "Graphics/GraphicsEngine.h"
+#include "Graphics/MeshRenderer.h"
+#include "Physics/PhysicsEngine.h"
+#include "Physics/RigidBody.h"
+#include "Physics/SphereCollider.h"
+#include "Scene/GameObject.h"
+#include "Scene/InspectorCamera.h"
+#include "Scene/Transform.h"
+
+namespace {
+
+constexpr const char* kBallName = "Metal Ball";
+constexpr const char* kBallModel = "Assets/Models/UVSphere.fbx";
+// The sphere model has radius 1: scaled by 5 it matches the collider.
+constexpr Float4 kBallScale { 5.0f, 5.0f, 5.0f, 1.0f };
+constexpr float kBallRadius = 5.0f;
+constexpr float kThrowSpeed = 1500.0f;
+
+} // namespace
+
 void SpawnBall()
 {
+    // One ball per press: holding the button throws no more.
+    if (!input->GetKeyDown(VK_LBUTTON))
+        return;
+    auto* camera = dynamic_cast<InspectorCamera*>(activeCamera);
+    if (camera == nullptr)
+        return;
+
+    auto* ball = new GameObject(kBallName);
+    ball->transform->position = { camera->position.x, camera->position.y, camera->position.z, 1.0f };
+    ball->transform->dirty = true;
+    ball->transform->scale = kBallScale;
+    ball->transform->dirty = true;
+
+    Model* sphere = GetModel(kBallModel);
+    auto* renderer = AddComponent<MeshRenderer>(*ball, sphere, camera->ballMaterial);
+    renderer->maskGroup = 0;
+    GraphicsEngine::GetInstance().RegisterRenderer(renderer);
+
+    AddComponent<Ball>(*ball);
+    auto* body = AddComponent<RigidBody>(*ball);
+    AddComponent<SphereCollider>(*ball, kBallRadius);
+    for (Component* component : ball->components)
+        component->Start();
+
+    body->pendingVelocity = camera->forward * kThrowSpeed;
+    PhysicsEngine::GetInstance().pendingVelocityBodies.push_back(body);
 }

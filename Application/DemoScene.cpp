@@ -6,6 +6,8 @@
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/Material.h"
 #include "Graphics/MeshRenderer.h"
+#include "Physics/BoxCollider.h"
+#include "Physics/MeshCollider.h"
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
 
@@ -16,6 +18,7 @@ namespace {
 constexpr const char* kWallModel = "Assets/Models/CabinWall.fbx";
 constexpr const char* kGableModel = "Assets/Models/CabinRoofTopFace.fbx";
 constexpr const char* kFloorModel = "Assets/Models/Plane.fbx";
+constexpr const char* kGableColliderModel = "Assets/Models/TriangleCollider.fbx";
 constexpr const char* kWallTexture = "Assets/Textures/CabinWallTexture.png";
 constexpr const char* kWallNormalMap = "Assets/Textures/CabinWallTexture_N.png";
 
@@ -24,13 +27,21 @@ constexpr float kWallShininess = 6.0f;
 constexpr float kFloorSpecularStrength = 0.1f;
 constexpr float kFloorShininess = 1.0f;
 
+// The cabin's surfaces are on this collision layer: the only one a ball can hole.
+constexpr std::int32_t kCabinLayer = 16;
+// The floor's box: 5 units thick, as wide as the floor.
+constexpr Float3 kFloorHalfExtents { 10000.0f, 2.5f, 10000.0f };
+// The roof slabs' boxes sit further up the slope and further in than the walls'.
+constexpr Float3 kRoofColliderShift { 0.0f, 7.0f, 4.0f };
+constexpr Float3 kGableColliderOffset { 0.0f, -9.0f, 0.0f };
+
 // The angles are the literal single-precision values the cabin was laid out with: 1.57079 is not
 // pi / 2, and the two roof slabs are not mirror images of each other.
 constexpr float kPi = std::numbers::pi_v<float>;
 
 struct ObjectLayout {
     const char* name;
-    enum class Shape { Floor, Wall, Gable } shape;
+    enum class Shape { Floor, Wall, Roof, Gable } shape;
     std::uint32_t maskGroup;
     Float3 position;
     Float3 rotation;
@@ -43,8 +54,8 @@ const ObjectLayout kLayout[] = {
     { "CabinwallX", ObjectLayout::Shape::Wall, 2, { -35, 0, 0 }, { 0, 1.57079f, 0 }, { 5, 5, 5 } },
     { "CabinwallZ", ObjectLayout::Shape::Wall, 3, { 35, 0, 0 }, { 0, -1.57079f, 0 }, { 5, 5, 5 } },
     { "CabinwallX", ObjectLayout::Shape::Wall, 4, { 0, 0, 35 }, { 0, kPi, 0 }, { 5, 5, 5 } },
-    { "CabinRoof", ObjectLayout::Shape::Wall, 5, { 31.1f, 44, 0 }, { -2.258f, -1.57f, -3.14159f }, { 5, 5, 5 } },
-    { "CabinRoof", ObjectLayout::Shape::Wall, 6, { -31, 44, 0 }, { -2.25f, 1.57f, -3.14159f }, { 5, 5, 5 } },
+    { "CabinRoof", ObjectLayout::Shape::Roof, 5, { 31.1f, 44, 0 }, { -2.258f, -1.57f, -3.14159f }, { 5, 5, 5 } },
+    { "CabinRoof", ObjectLayout::Shape::Roof, 6, { -31, 44, 0 }, { -2.25f, 1.57f, -3.14159f }, { 5, 5, 5 } },
     { "CabinRoofFace", ObjectLayout::Shape::Gable, 1, { -0.4f, 44, -35 }, { 0, 0, 0 }, { 5, 5, 5 } },
     { "CabinRoofFace", ObjectLayout::Shape::Gable, 4, { -0.4f, 44, 35 }, { 0, kPi, 0 }, { 5, 5, 5 } },
 };
@@ -60,12 +71,59 @@ void Place(Transform& transform, const ObjectLayout& layout)
     transform.dirty = true;
 }
 
+// The size of the wall model's first mesh, per axis, in model units.
+Float3 MeshSize(const Model* model)
+{
+    if (model == nullptr || model->meshes.empty())
+        return {};
+    const BoundingBox& box = model->meshes[0].box;
+    return box.max - box.min;
+}
+
+Model* ModelFor(ObjectLayout::Shape shape, Model* wall, Model* gable)
+{
+    switch (shape) {
+    case ObjectLayout::Shape::Floor: return GetModel(kFloorModel);
+    case ObjectLayout::Shape::Gable: return gable;
+    default: return wall;
+    }
+}
+
+// Walls and roof slabs get a box as large as the scaled wall mesh, centred half the unscaled mesh
+// height above the object (the roof slabs' further up the slope and in); gables a cooked prism.
+void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
+{
+    const Float4& scale = object.transform->scale;
+    switch (layout.shape) {
+    case ObjectLayout::Shape::Floor: AddComponent<BoxCollider>(object, kFloorHalfExtents); break;
+    case ObjectLayout::Shape::Wall:
+    case ObjectLayout::Shape::Roof: {
+        Float3 halfExtents { scale.x * 0.5f * e.x, scale.y * 0.5f * e.y, scale.z * 0.5f * e.z };
+        auto* box = AddComponent<BoxCollider>(object, halfExtents);
+        Float3 centre { 0.0f, 0.5f * e.y, 0.0f };
+        if (layout.shape == ObjectLayout::Shape::Roof)
+            centre = centre + kRoofColliderShift;
+        box->SetLocalPosition(centre);
+        box->SetLayer(kCabinLayer);
+        break;
+    }
+    case ObjectLayout::Shape::Gable: {
+        auto* mesh = AddComponent<MeshCollider>(object);
+        mesh->model = GetModel(kGableColliderModel);
+        mesh->SetLocalPosition(kGableColliderOffset);
+        mesh->SetLayer(kCabinLayer);
+        break;
+    }
+    }
+}
+
 } // namespace
 
 void BuildDemoScene()
 {
     Model* wall = GetModel(kWallModel);
     Model* gable = GetModel(kGableModel);
+    const Float3 e = MeshSize(wall);
 
     // The materials outlive the build: the renderers draw with copies of them, and scene-wide
     // uniforms reach those copies' programs through the originals.
@@ -81,12 +139,10 @@ void BuildDemoScene()
     for (const ObjectLayout& layout : kLayout) {
         auto* object = new GameObject(layout.name);
         Place(*object->transform, layout);
-        Model* model = layout.shape == ObjectLayout::Shape::Floor ? GetModel(kFloorModel)
-            : layout.shape == ObjectLayout::Shape::Wall           ? wall
-                                                                  : gable;
         const Material& material = layout.shape == ObjectLayout::Shape::Floor ? floorMaterial : wallMaterial;
-        auto* renderer = AddComponent<MeshRenderer>(*object, model, material);
+        auto* renderer = AddComponent<MeshRenderer>(*object, ModelFor(layout.shape, wall, gable), material);
         renderer->maskGroup = layout.maskGroup;
+        AddCollider(*object, layout, e);
     }
 
     auto* light = new GameObject("Directional light");

@@ -27,7 +27,7 @@ ln -s /usr/include/imgui "$headers/imgui"
 status=0
 for file in "${files[@]}"; do
   if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror \
-      -I"$root/Engine" -I"$root" -I"$root/Compat" \
+      -I"$root/Engine" -I"$root" -I"$root/Compat" -I"$root/Compat/FbxSdk" -I"$root/Compat/PhysX" \
       -isystem "$glad_include" -isystem "$headers" -isystem "$headers/imgui" \
       "$root/$file"; then
     echo "Windows build check failed: $file"

@@ -98,9 +98,13 @@ bool Application::Init()
 int Application::Run()
 {
     BuildDemoScene();
-    PhysicsEngine::GetInstance().CreateScene();
+    PhysicsEngine::GetInstance().CreateScene(Scene::GetInstance());
 
     InspectorCamera camera(kCameraResolution);
+    // The axes are built now rather than at the first fly update, so a ball thrown before the camera
+    // has ever moved still flies where the camera looks. The view is unchanged: at the origin with
+    // zero angles the world-to-camera matrix stays the identity.
+    camera.GameCamera::Update(0.0f);
     activeCamera = &camera;
 
     // Fixed GL state for the whole run. Front faces are culled: the imported models are wound for

@@ -147,6 +147,12 @@ def _workdir() -> str:
     return _current_workdir
 
 
+def empty_folder(ctx: "TestContext") -> str:
+    """A fresh folder with nothing in it, to run the program without its data files."""
+    path = tempfile.mkdtemp(prefix="empty-", dir=ctx.workdir)
+    return path
+
+
 class Screenshot:
     """Decoded RGB pixels of one screenshot, with the PNG it came from."""
 

@@ -1,5 +1,8 @@
 """A first run on a 1920x1080 screen: greeting, full-screen-sized window, clear colour, the
-two UI windows, a close request that is ignored, and Escape that ends the program cleanly."""
+two UI windows, a close request that is ignored, and Escape that ends the program cleanly.
+
+The program runs in a folder without its data files: no model, texture or shader loads, so no scene
+is drawn and the clear colour shows everywhere but under the UI. The shell does not depend on them."""
 
 import sys
 import time
@@ -7,7 +10,7 @@ import time
 # Run from the source tree: keep the helper module's bytecode out of it.
 sys.dont_write_bytecode = True
 
-from tarnwick_e2e import CLEAR_COLOUR, Program, VirtualDisplay, check, is_bright, near, run_test
+from tarnwick_e2e import CLEAR_COLOUR, Program, empty_folder, VirtualDisplay, check, is_bright, near, run_test
 
 SCREEN = (1920, 1080)
 GREETING = "Tarnwick starting..."
@@ -130,7 +133,7 @@ def fps_changes(display, origin, label, attempts=6):
 
 def first_run(ctx):
     display = ctx.enter(VirtualDisplay(*SCREEN))
-    program = ctx.enter(Program(ctx.program_path, display))
+    program = ctx.enter(Program(ctx.program_path, display, cwd=empty_folder(ctx)))
 
     out = program.wait_for_output(GREETING)
     check(out.splitlines()[0] == GREETING,

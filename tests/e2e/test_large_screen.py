@@ -6,14 +6,14 @@ import sys
 # Run from the source tree: keep the helper module's bytecode out of it.
 sys.dont_write_bytecode = True
 
-from tarnwick_e2e import CLEAR_COLOUR, Program, VirtualDisplay, check, near, run_test
+from tarnwick_e2e import CLEAR_COLOUR, Program, empty_folder, VirtualDisplay, check, near, run_test
 
 SCREEN = (2560, 1440)
 
 
 def large_screen(ctx):
     display = ctx.enter(VirtualDisplay(*SCREEN))
-    program = ctx.enter(Program(ctx.program_path, display))
+    program = ctx.enter(Program(ctx.program_path, display, cwd=empty_folder(ctx)))
 
     window = program.wait_for_window()
     check(window.size == SCREEN,

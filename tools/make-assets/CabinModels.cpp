@@ -52,12 +52,13 @@ constexpr double kFloorTextureRepeat = 400.0;
 constexpr int kSphereSegments = 32;
 constexpr int kSphereRings = 16;
 
-// The hole: radius 1 about z, from z = -2.5 to 2.5, scaled (6, 6, 3) by the scene. Cross-section
-// disks every 0.5 units (1.5 in the world) inside it keep every point of the hole within a unit of
-// its mesh, which is the reach within which the hole cancels contacts.
+// The hole: radius 1 about z, from z = -2.5 to 2.5. The scene draws it scaled (6, 6, 3) and cooks
+// its collider at a uniform 6. Cross-section disks every 0.25 units (1.5 in the world at scale 6)
+// keep every point inside the hole within 0.75 of its mesh, inside the one-unit reach within which
+// the hole cancels contacts.
 constexpr int kCylinderSegments = 32;
 constexpr double kCylinderHalfLength = 2.5;
-constexpr double kCylinderDiskSpacing = 0.5;
+constexpr double kCylinderDiskSpacing = 0.25;
 
 // A box face from its four corners in order, textured by a planar projection of world positions.
 void AddPlanarFace(MeshBuilder& mesh, std::vector<Vec3> corners, Vec3 normal, double scale, Vec3 worldOffset)

@@ -1,0 +1,146 @@
+// Point distance and bounds of a geometry at a pose. Computed directly from the geometry (and, for
+// meshes, from the cooked vertices and triangles), so these queries need no scene and no Bullet
+// objects and are safe to run from several threads at once.
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/PxGeometryQuery.h"
+#include "geometry/PxTriangleMesh.h"
+
+namespace physx {
+namespace {
+
+// Closest point to p on triangle abc (Ericson, Real-Time Collision Detection, 5.1.5).
+PxVec3 ClosestPointOnTriangle(const PxVec3& p, const PxVec3& a, const PxVec3& b, const PxVec3& c) {
+    const PxVec3 ab = b - a, ac = c - a, ap = p - a;
+    const PxReal d1 = ab.dot(ap), d2 = ac.dot(ap);
+    if (d1 <= 0.0f && d2 <= 0.0f) return a;
+    const PxVec3 bp = p - b;
+    const PxReal d3 = ab.dot(bp), d4 = ac.dot(bp);
+    if (d3 >= 0.0f && d4 <= d3) return b;
+    const PxReal vc = d1 * d4 - d3 * d2;
+    if (vc <= 0.0f && d1 >= 0.0f && d3 <= 0.0f) return a + ab * (d1 / (d1 - d3));
+    const PxVec3 cp = p - c;
+    const PxReal d5 = ab.dot(cp), d6 = ac.dot(cp);
+    if (d6 >= 0.0f && d5 <= d6) return c;
+    const PxReal vb = d5 * d2 - d1 * d6;
+    if (vb <= 0.0f && d2 >= 0.0f && d6 <= 0.0f) return a + ac * (d2 / (d2 - d6));
+    const PxReal va = d3 * d6 - d5 * d4;
+    if (va <= 0.0f && (d4 - d3) >= 0.0f && (d5 - d6) >= 0.0f) return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
+    const PxReal denom = 1.0f / (va + vb + vc);
+    return a + ab * (vb * denom) + ac * (vc * denom);
+}
+
+PxU32 TriangleIndex(const PxTriangleMesh& mesh, PxU32 triangle, PxU32 corner) {
+    const PxU32 i = triangle * 3 + corner;
+    if (mesh.getTriangleMeshFlags() & PxTriangleMeshFlag::e16_BIT_INDICES) return static_cast<const PxU16*>(mesh.getTriangles())[i];
+    return static_cast<const PxU32*>(mesh.getTriangles())[i];
+}
+
+PxReal SphereDistance(const PxVec3& point, const PxSphereGeometry& sphere, const PxTransform& pose, PxVec3* closest) {
+    const PxVec3 offset = point - pose.p;
+    const PxReal distance = offset.magnitude() - sphere.radius;
+    if (distance <= 0.0f) return 0.0f;
+    if (closest != nullptr) *closest = pose.p + offset.getNormalized() * sphere.radius;
+    return distance * distance;
+}
+
+PxReal BoxDistance(const PxVec3& point, const PxBoxGeometry& box, const PxTransform& pose, PxVec3* closest) {
+    const PxVec3 local = pose.transformInv(point);
+    const PxVec3& e = box.halfExtents;
+    const PxVec3 clamped(std::clamp(local.x, -e.x, e.x), std::clamp(local.y, -e.y, e.y), std::clamp(local.z, -e.z, e.z));
+    const PxReal squared = (local - clamped).magnitudeSquared();
+    if (squared > 0.0f && closest != nullptr) *closest = pose.transform(clamped);
+    return squared;
+}
+
+// The mesh is a surface here: the distance to the nearest triangle, whichever side the point is on.
+// Linear in the triangle count; the meshes measured this way are small.
+PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry, const PxTransform& pose, PxVec3* closest,
+                    PxU32* closestIndex) {
+    const PxTriangleMesh& mesh = *geometry.triangleMesh;
+    const PxVec3* vertices = mesh.getVertices();
+    const PxVec3 local = pose.transformInv(point);
+    PxReal best = PX_MAX_F32;
+    PxVec3 bestPoint(0.0f);
+    PxU32 bestTriangle = 0;
+    for (PxU32 t = 0; t < mesh.getNbTriangles(); ++t) {
+        const PxVec3 a = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 0)]);
+        const PxVec3 b = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 1)]);
+        const PxVec3 c = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 2)]);
+        const PxVec3 onTriangle = ClosestPointOnTriangle(local, a, b, c);
+        const PxReal squared = (local - onTriangle).magnitudeSquared();
+        if (squared < best) {
+            best = squared;
+            bestPoint = onTriangle;
+            bestTriangle = t;
+        }
+    }
+    if (closest != nullptr) *closest = pose.transform(bestPoint);
+    if (closestIndex != nullptr) *closestIndex = bestTriangle;
+    return best;
+}
+
+// Local bounds of the scaled mesh: scaling the corners of the cooked bounds is exact when the scale has
+// no rotation; with one, the scaled vertices are bounded one by one.
+PxBounds3 ScaledMeshBounds(const PxTriangleMeshGeometry& geometry) {
+    const PxTriangleMesh& mesh = *geometry.triangleMesh;
+    PxBounds3 bounds;
+    if (geometry.scale.rotation.isIdentity()) {
+        const PxBounds3 local = mesh.getLocalBounds();
+        bounds.include(local.minimum.multiply(geometry.scale.scale));
+        bounds.include(local.maximum.multiply(geometry.scale.scale));
+        return bounds;
+    }
+    for (PxU32 v = 0; v < mesh.getNbVertices(); ++v) bounds.include(geometry.scale.transform(mesh.getVertices()[v]));
+    return bounds;
+}
+
+} // namespace
+
+bool PxGeometryQuery::isValid(const PxGeometry& geom) {
+    switch (geom.getType()) {
+    case PxGeometryType::eBOX: return static_cast<const PxBoxGeometry&>(geom).isValid();
+    case PxGeometryType::eSPHERE: return static_cast<const PxSphereGeometry&>(geom).isValid();
+    case PxGeometryType::eTRIANGLEMESH: return static_cast<const PxTriangleMeshGeometry&>(geom).isValid();
+    default: return false;
+    }
+}
+
+PxReal PxGeometryQuery::pointDistance(const PxVec3& point, const PxGeometry& geom, const PxTransform& pose, PxVec3* closestPoint,
+                                      PxU32* closestIndex, PxGeometryQueryFlags) {
+    if (!pose.isValid() || !isValid(geom)) return -1.0f;
+    switch (geom.getType()) {
+    case PxGeometryType::eSPHERE: return SphereDistance(point, static_cast<const PxSphereGeometry&>(geom), pose, closestPoint);
+    case PxGeometryType::eBOX: return BoxDistance(point, static_cast<const PxBoxGeometry&>(geom), pose, closestPoint);
+    case PxGeometryType::eTRIANGLEMESH:
+        return MeshDistance(point, static_cast<const PxTriangleMeshGeometry&>(geom), pose, closestPoint, closestIndex);
+    default: return -1.0f;
+    }
+}
+
+void PxGeometryQuery::computeGeomBounds(PxBounds3& bounds, const PxGeometry& geom, const PxTransform& pose, float offset,
+                                        float inflation, PxGeometryQueryFlags) {
+    PxVec3 center = pose.p;
+    PxVec3 extents(0.0f);
+    switch (geom.getType()) {
+    case PxGeometryType::eSPHERE: extents = PxVec3(static_cast<const PxSphereGeometry&>(geom).radius); break;
+    case PxGeometryType::eBOX:
+        extents = PxBounds3::poseExtent(pose, static_cast<const PxBoxGeometry&>(geom).halfExtents).getExtents();
+        break;
+    case PxGeometryType::eTRIANGLEMESH: {
+        const auto& mesh = static_cast<const PxTriangleMeshGeometry&>(geom);
+        if (mesh.triangleMesh == nullptr) break;
+        const PxBounds3 local = ScaledMeshBounds(mesh);
+        const PxBounds3 world = PxBounds3::poseExtent(PxTransform(pose.transform(local.getCenter()), pose.q), local.getExtents());
+        center = world.getCenter();
+        extents = world.getExtents();
+        break;
+    }
+    default: break;
+    }
+    bounds = PxBounds3::centerExtents(center, (extents + PxVec3(offset)) * inflation);
+}
+
+} // namespace physx
