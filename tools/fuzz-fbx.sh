@@ -11,11 +11,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
 
+mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DTARNWICK_FBX_FUZZER=ON >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+  -DTARNWICK_FBX_FUZZER=ON >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" --target FbxSdkFuzzer FbxFuzzSeeds
 
 seeds=$build/seeds
