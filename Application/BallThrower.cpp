@@ -1,8 +1,10 @@
 #include "Application/BallThrower.h"
 
 #include "Application/Ball.h"
+#include "Application/BallReport.h"
 #include "Assets/ModelCache.h"
 #include "Core/Input.h"
+#include "Core/Time.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
 #include "Physics/PhysicsEngine.h"
@@ -25,6 +27,7 @@ constexpr float kThrowSpeed = 1500.0f;
 
 void SpawnBall()
 {
+    ReportBalls(Time::GetInstance().deltaTime);
     // One ball per press: holding the button throws no more.
     if (!input->GetKeyDown(VK_LBUTTON))
         return;
