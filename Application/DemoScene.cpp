@@ -98,12 +98,9 @@ void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
     case ObjectLayout::Shape::Floor: AddComponent<BoxCollider>(object, kFloorHalfExtents); break;
     case ObjectLayout::Shape::Wall:
     case ObjectLayout::Shape::Roof: {
-        Float3 halfExtents { scale.x * 0.5f * e.x, scale.y * 0.5f * e.y, scale.z * 0.5f * e.z };
-        auto* box = AddComponent<BoxCollider>(object, halfExtents);
-        Float3 centre { 0.0f, 0.5f * e.y, 0.0f };
-        if (layout.shape == ObjectLayout::Shape::Roof)
-            centre = centre + kRoofColliderShift;
-        box->SetLocalPosition(centre);
+        CabinBox layoutBox = CabinBoxCollider(e, scale, layout.shape == ObjectLayout::Shape::Roof);
+        auto* box = AddComponent<BoxCollider>(object, layoutBox.halfExtents);
+        box->SetLocalPosition(layoutBox.centre);
         box->SetLayer(kCabinLayer);
         break;
     }
@@ -118,6 +115,17 @@ void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
 }
 
 } // namespace
+
+CabinBox CabinBoxCollider(Float3 e, Float4 scale, bool roof)
+{
+    CabinBox box;
+    box.halfExtents = { scale.x * 0.5f * e.x, scale.y * 0.5f * e.y, scale.z * 0.5f * e.z };
+    // The offset is in the actor's frame, which carries no scale: e is used as it is.
+    box.centre = { 0.0f, 0.5f * e.y, 0.0f };
+    if (roof)
+        box.centre = box.centre + kRoofColliderShift;
+    return box;
+}
 
 void BuildDemoScene()
 {

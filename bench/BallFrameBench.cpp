@@ -1,0 +1,128 @@
+// Frame cost as balls pile up: the demo scene with 0, 100 and 300 balls at rest on the floor, one
+// whole frame each iteration (physics step, the two component passes, recording and executing both
+// passes), as the frame loop runs it. Drawn into a small window, so the figure tracks the engine's
+// work per ball more than the software rasteriser's fill rate.
+#include "Application/Ball.h"
+#include "Application/DemoScene.h"
+#include "Assets/FbxImport.h"
+#include "Assets/ModelCache.h"
+#include "Core/Time.h"
+#include "Graphics/GraphicsEngine.h"
+#include "Graphics/MeshRenderer.h"
+#include "Physics/PhysicsEngine.h"
+#include "Physics/RigidBody.h"
+#include "Physics/SphereCollider.h"
+#include "Scene/GameObject.h"
+#include "Scene/InspectorCamera.h"
+#include "Scene/Scene.h"
+#include "Scene/Transform.h"
+
+#include <benchmark/benchmark.h>
+#include <glad/gl.h>
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 360;
+constexpr float kFrame = 1.0f / 60.0f;
+// Balls rest in rows on the floor in front of the cabin, far enough apart not to touch.
+constexpr int kBallsPerRow = 20;
+constexpr float kBallSpacing = 12.0f;
+
+InspectorCamera* camera = nullptr;
+int ballCount = 0;
+
+void RunFrame()
+{
+    Time::GetInstance().deltaTime = kFrame;
+    PhysicsEngine::GetInstance().Simulate();
+    Scene& scene = Scene::GetInstance();
+    scene.EarlyUpdatePass(kFrame);
+    scene.UpdatePass(kFrame);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    GraphicsEngine::GetInstance().RecordFrame();
+    firstFrame = false;
+}
+
+// A ball as SpawnBall makes one, placed on the floor and at rest.
+void PlaceBall()
+{
+    float x = -114.0f + (ballCount % kBallsPerRow) * kBallSpacing;
+    float z = 60.0f + (ballCount / kBallsPerRow) * kBallSpacing;
+    auto* ball = new GameObject("Metal Ball");
+    ball->transform->position = { x, 2.5f, z, 1.0f };
+    ball->transform->scale = { 5.0f, 5.0f, 5.0f, 1.0f };
+    ball->transform->dirty = true;
+    auto* renderer = AddComponent<MeshRenderer>(*ball, GetModel("Assets/Models/UVSphere.fbx"), camera->ballMaterial);
+    GraphicsEngine::GetInstance().RegisterRenderer(renderer);
+    AddComponent<Ball>(*ball);
+    AddComponent<RigidBody>(*ball);
+    AddComponent<SphereCollider>(*ball, 5.0f);
+    for (Component* component : ball->components)
+        component->Start();
+    ++ballCount;
+}
+
+void FrameWithBalls(benchmark::State& state)
+{
+    while (ballCount < state.range(0))
+        PlaceBall();
+    // Let the new balls settle before measuring.
+    for (int i = 0; i < 30; ++i)
+        RunFrame();
+    for (auto _ : state) {
+        RunFrame();
+        glFinish();
+    }
+    state.counters["balls"] = ballCount;
+}
+
+BENCHMARK(FrameWithBalls)->Arg(0)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("MESA_GL_VERSION_OVERRIDE", "4.6", 0);
+    setenv("MESA_GLSL_VERSION_OVERRIDE", "460", 0);
+    if (!glfwInit())
+        return 1;
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 6);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    GLFWwindow* window = glfwCreateWindow(kWindowWidth, kWindowHeight, "Ball frame benchmark", nullptr, nullptr);
+    if (window == nullptr)
+        return 1;
+    glfwMakeContextCurrent(window);
+    gladLoadGL(glfwGetProcAddress);
+    GraphicsEngine::GetInstance().width = kWindowWidth;
+    GraphicsEngine::GetInstance().height = kWindowHeight;
+
+    // Start-up as Application::Init and Run do it, looking at the cabin and the balls from outside.
+    InitializeFbx();
+    PhysicsEngine::GetInstance().Initialize();
+    BuildDemoScene();
+    PhysicsEngine::GetInstance().CreateScene(Scene::GetInstance());
+    camera = new InspectorCamera({ 1920.0f, 1080.0f });
+    camera->position = { 0.0f, 60.0f, 250.0f, 1.0f };
+    camera->yaw = 180.0f;
+    camera->pitch = -15.0f;
+    camera->GameCamera::Update(0.0f);
+    activeCamera = camera;
+    glEnable(GL_BLEND);
+    glEnable(GL_STENCIL_TEST);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    Scene::GetInstance().StartAll();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
