@@ -18,11 +18,8 @@
 #include "Scene/Transform.h"
 
 #include <benchmark/benchmark.h>
-#include <glad/gl.h>
-#define GLFW_INCLUDE_NONE
-#include <GLFW/glfw3.h>
+#include "BenchGlContext.h"
 
-#include <cstdlib>
 
 namespace {
 
@@ -87,19 +84,9 @@ BENCHMARK(FrameWithBalls)->Arg(0)->Arg(100)->Arg(300)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "4.6", 0);
-    setenv("MESA_GLSL_VERSION_OVERRIDE", "460", 0);
-    if (!glfwInit())
-        return 1;
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 6);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    GLFWwindow* window = glfwCreateWindow(kWindowWidth, kWindowHeight, "Ball frame benchmark", nullptr, nullptr);
+    GLFWwindow* window = CreateBenchmarkWindow(kWindowWidth, kWindowHeight, "Ball frame benchmark");
     if (window == nullptr)
         return 1;
-    glfwMakeContextCurrent(window);
-    gladLoadGL(glfwGetProcAddress);
     GraphicsEngine::GetInstance().width = kWindowWidth;
     GraphicsEngine::GetInstance().height = kWindowHeight;
 

@@ -12,11 +12,8 @@
 #include "Scene/Transform.h"
 
 #include <benchmark/benchmark.h>
-#include <glad/gl.h>
-#define GLFW_INCLUDE_NONE
-#include <GLFW/glfw3.h>
+#include "BenchGlContext.h"
 
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -105,19 +102,9 @@ BENCHMARK(RecordAndExecute)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicro
 
 int main(int argc, char** argv)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "4.6", 0);
-    setenv("MESA_GLSL_VERSION_OVERRIDE", "460", 0);
-    if (!glfwInit())
-        return 1;
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 6);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    GLFWwindow* window = glfwCreateWindow(64, 64, "RecordFrame benchmark", nullptr, nullptr);
+    GLFWwindow* window = CreateBenchmarkWindow(64, 64, "RecordFrame benchmark");
     if (window == nullptr)
         return 1;
-    glfwMakeContextCurrent(window);
-    gladLoadGL(glfwGetProcAddress);
     GraphicsEngine::GetInstance().width = 64;
     GraphicsEngine::GetInstance().height = 64;
 

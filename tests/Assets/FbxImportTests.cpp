@@ -1,6 +1,7 @@
 #include "Assets/FbxImport.h"
 #include "Assets/SkeletonImport.h"
 
+#include "../Fixtures/MeshFixtures.h"
 #include "fbxio/FbxSceneWriter.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,10 @@ using fbxio::Mapping;
 using fbxio::MeshData;
 using fbxio::Reference;
 using fbxio::SceneWriter;
+using meshfixtures::Layer;
+using meshfixtures::Repeat;
+using meshfixtures::SmoothOctahedron;
+using meshfixtures::TwoTriangles;
 
 // Every fixture is written by our FBX writer into a scratch folder, then imported.
 class FbxImportTest : public ::testing::Test {
@@ -48,24 +53,6 @@ protected:
     std::filesystem::path folder;
 };
 
-LayerElement Layer(LayerKind kind, Mapping mapping, std::vector<double> values)
-{
-    LayerElement layer;
-    layer.kind = kind;
-    layer.mapping = mapping;
-    layer.values = std::move(values);
-    return layer;
-}
-
-// The repeated value `v` (of `width` numbers) `count` times.
-std::vector<double> Repeat(std::vector<double> v, int count)
-{
-    std::vector<double> out;
-    for (int i = 0; i < count; ++i)
-        out.insert(out.end(), v.begin(), v.end());
-    return out;
-}
-
 // A unit cube from 8 control points with per-corner normals, tangents, binormals and UVs, flat on
 // each face: the corners of one face share everything, different faces share nothing but positions.
 MeshData Cube()
@@ -86,32 +73,6 @@ MeshData Cube()
             uv.values.insert(uv.values.end(), { normal[0] * 0.1 + 0.5, normal[1] * 0.1 + 0.5 });
         }
     mesh.layers = { n, t, b, uv };
-    return mesh;
-}
-
-// An octahedron with smooth (per control point) normals, tangents and binormals.
-MeshData SmoothOctahedron()
-{
-    MeshData mesh;
-    mesh.points = { 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1 };
-    mesh.polygons = { { 0, 2, 4 }, { 2, 1, 4 }, { 1, 3, 4 }, { 3, 0, 4 }, { 2, 0, 5 }, { 1, 2, 5 }, { 3, 1, 5 }, { 0, 3, 5 } };
-    mesh.layers = { Layer(LayerKind::Normal, Mapping::ByControlPoint, mesh.points),
-        Layer(LayerKind::Tangent, Mapping::ByControlPoint, Repeat({ 0, 1, 0 }, 6)),
-        Layer(LayerKind::Binormal, Mapping::ByControlPoint, Repeat({ 0, 0, 1 }, 6)),
-        Layer(LayerKind::UV, Mapping::ByPolygonVertex, Repeat({ 0.5, 0.5 }, 24)) };
-    return mesh;
-}
-
-// Two triangles side by side at positive x, each with full layers.
-MeshData TwoTriangles()
-{
-    MeshData mesh;
-    mesh.points = { 1, 0, 0, 2, 0, 0, 2, 1, 0, 3, 0, 0, 4, 0, 0, 4, 1, 0 };
-    mesh.polygons = { { 0, 1, 2 }, { 3, 4, 5 } };
-    mesh.layers = { Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Repeat({ 0, 0, 1 }, 6)),
-        Layer(LayerKind::Tangent, Mapping::ByPolygonVertex, Repeat({ 1, 0, 0 }, 6)),
-        Layer(LayerKind::Binormal, Mapping::ByPolygonVertex, Repeat({ 0, 1, 0 }, 6)),
-        Layer(LayerKind::UV, Mapping::ByPolygonVertex, Repeat({ 0.5, 0.25 }, 6)) };
     return mesh;
 }
 
