@@ -135,12 +135,31 @@ bool FbxGeometryConverter::Triangulate(FbxScene* scene, bool replace, bool legac
     return all;
 }
 
+namespace {
+
+// Every polygon is a triangle with three distinct corners: nothing would change, and the layer
+// elements need not be copied again.
+bool AlreadyTriangles(const FbxMesh& mesh, const std::vector<int>& vertices, const FbxVector4* points)
+{
+    for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
+        if (mesh.GetPolygonSize(p) != 3) return false;
+        int start = mesh.GetPolygonVertexIndex(p);
+        int a = vertices[std::size_t(start)], b = vertices[std::size_t(start + 1)], c = vertices[std::size_t(start + 2)];
+        if (a == b || b == c || a == c) return false;
+        if (points[a] == points[b] || points[b] == points[c] || points[a] == points[c]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 FbxNodeAttribute* FbxGeometryConverter::Triangulate(FbxNodeAttribute* attribute, bool, bool)
 {
     auto* mesh = dynamic_cast<FbxMesh*>(attribute);
     if (!mesh) return nullptr;
     const std::vector<int>& vertices = mesh->mPolygonVertices;
     const FbxVector4* points = mesh->GetControlPoints();
+    if (AlreadyTriangles(*mesh, vertices, points)) return mesh;
     std::vector<int> triangles;  // polygon-vertex indices, three per triangle
     std::vector<int> polygonSource;
     triangles.reserve(vertices.size() * 3 / 2 + 3);

@@ -19,11 +19,18 @@ std::uint64_t HashBytes(const unsigned char (&bytes)[4])
     return hash;
 }
 
+// The hash of four zero bytes: most of a vertex's 44 values are zero (unused colour and UV sets,
+// bone data of an unskinned mesh).
+const std::uint64_t kZeroHash = [] {
+    const unsigned char zero[4] = {};
+    return HashBytes(zero);
+}();
+
 std::uint64_t HashValue(float value)
 {
     // -0.0 and +0.0 are the same coordinate.
     if (value == 0.0f)
-        value = 0.0f;
+        return kZeroHash;
     unsigned char bytes[4];
     std::memcpy(bytes, &value, sizeof bytes);
     return HashBytes(bytes);
@@ -31,6 +38,8 @@ std::uint64_t HashValue(float value)
 
 std::uint64_t HashValue(std::int32_t value)
 {
+    if (value == 0)
+        return kZeroHash;
     unsigned char bytes[4];
     std::memcpy(bytes, &value, sizeof bytes);
     return HashBytes(bytes);
