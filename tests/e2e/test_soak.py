@@ -23,8 +23,8 @@ BALLS = 300
 BASELINE_BALLS = 20
 MIB = 1024 * 1024
 # A ball is a game object with a renderer, a body and a collider, and a material that compiles and
-# links a GL program of its own (about 1.5 MiB in Mesa's software driver, most of the measured
-# 1.8 MiB); a hole another object with a renderer and a cooked mesh collider. A leak that grows with
+# links a GL program of its own (with Mesa's software driver that includes the program's compiled
+# machine code); a hole another object with a renderer and a cooked mesh collider. A leak that grows with
 # frames rather than balls, or a copy of a model or texture per ball, would exceed this bound.
 MAX_GROWTH_PER_BALL = 4 * MIB
 # Capped game step per frame: the report's interval in real seconds tells how long frames take.
