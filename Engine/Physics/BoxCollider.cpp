@@ -27,12 +27,15 @@ BoxCollider::BoxCollider(const Float3& halfExtents)
 
 void BoxCollider::Start()
 {
-    shape->setGeometry(PxBoxGeometry(ToPx(halfExtents)));
+    // A box the physics library refused (no size: its model did not load) has no shape to resize;
+    // the collider still gets its actor.
+    if (shape != nullptr)
+        shape->setGeometry(PxBoxGeometry(ToPx(halfExtents)));
     Collider::Start();
 }
 
 void BoxCollider::DrawInspector()
 {
-    if (ImGui::DragFloat3("Half extents: ", &halfExtents.x, kInspectorDragSpeed))
+    if (ImGui::DragFloat3("Half extents: ", &halfExtents.x, kInspectorDragSpeed) && shape != nullptr)
         shape->setGeometry(PxBoxGeometry(ToPx(halfExtents)));
 }

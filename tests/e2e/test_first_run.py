@@ -166,6 +166,15 @@ def first_run(ctx):
     check_clear_colour(later, origin, "after a close request")
     check_controls_window(later, origin, "after a close request")
 
+    # Without the data a thrown ball has no model to draw and the cabin no surfaces to hit: the
+    # program carries on regardless.
+    program.click(1, hold=0.2)
+    time.sleep(1.0)
+    check(program.alive(), f"throwing a ball without the data files ended the program "
+                           f"({program.describe_exit()})")
+    check(fps_changes(display, origin, "after-throw") is not None,
+          "after a ball was thrown without the data files the program stopped drawing frames")
+
     program.press("Escape")
     code = program.wait_exit(5)
     check(code is not None, "the program was still running 5 s after Escape")
