@@ -28,6 +28,8 @@ constexpr int kGlVersionMajor = 4;
 constexpr int kGlVersionMinor = 6;
 constexpr const char* kWindowTitle = "Vorlane";
 constexpr const char* kGlslVersion = "#version 460";
+// The sky: what shows wherever nothing is drawn.
+constexpr float kClearColour[4] = { 0.2f, 0.3f, 0.5f, 1.0f };
 // The player's camera keeps a 16:9 projection for this resolution whatever the window's size.
 constexpr Float2 kCameraResolution { 1920.0f, 1080.0f };
 
@@ -154,7 +156,7 @@ void Application::Frame()
     ImGui_ImplGlfw_NewFrame();
     ImGui::NewFrame();
 
-    glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
+    glClearColor(kClearColour[0], kClearColour[1], kClearColour[2], kClearColour[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 
     // The camera looks and flies only while the right button is held; otherwise its matrices stay.
