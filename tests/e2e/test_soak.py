@@ -128,8 +128,13 @@ def soak(ctx):
         sweep.release()
 
     check(thrown == BALLS, f"{thrown} balls in the report, {BALLS} thrown one click at a time")
-    # Still running its frames: the report goes on, and the picture changes.
+    # Still running its frames: the report goes on, and the picture follows a turn of the camera
+    # (with the balls at rest and frames slower than the capped step, nothing else need change).
+    display.xdotool("mousedown", "3")
+    time.sleep(max(0.2, 3 * frame))
+    display.xdotool("mousemove_relative", "--", "120", "0")
     reports = wait_for_reports(program, 2)
+    display.xdotool("mouseup", "3")
     final = reports[-1]
     check(final.balls == BALLS, f"the last report says {format_report(final)[:200]}")
     last = display.screenshot("end")
