@@ -1,12 +1,52 @@
-// Tangent and binormal generation from a UV set, per polygon vertex.
+// Tangent and binormal generation from a UV set.
+//
+// Corners that share a control point and a UV share their tangent frame, so smooth surfaces get
+// smooth tangents and UV seams keep theirs apart. The frame of a corner is then made perpendicular
+// to the corner's normal, so it depends on exactly three things: control point, UV and normal.
+// Corners alike in all three get one stored frame; when that is one frame per control point (no
+// seams, no hard edges) the frames are stored by control point, otherwise by polygon vertex through
+// an index. Either way every corner reads the frame it would have got on its own (but for the sign
+// of a zero), for a fraction of the memory a frame per polygon vertex takes.
 #include <fbxsdk.h>
 
+#include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <cstring>
+#include <map>
+#include <tuple>
 
 namespace fbxsdk {
 
 namespace {
+
+// A bucket holding more distinct frames than this is searched through an ordered map instead of
+// one by one, so a control point shared by many corners cannot make the search quadratic.
+constexpr std::size_t kLinearSearchFrames = 16;
+// Below this UV area determinant a triangle has no usable texture direction.
+constexpr double kDegenerateUvArea = 1e-20;
+constexpr double kDegenerateTangent = 1e-12;
+
+struct Vec3 {
+    double x = 0, y = 0, z = 0;
+
+    Vec3 operator+(const Vec3& o) const { return {x + o.x, y + o.y, z + o.z}; }
+    Vec3 operator-(const Vec3& o) const { return {x - o.x, y - o.y, z - o.z}; }
+    Vec3 operator*(double s) const { return {x * s, y * s, z * s}; }
+    double Dot(const Vec3& o) const { return x * o.x + y * o.y + z * o.z; }
+    Vec3 Cross(const Vec3& o) const { return {y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x}; }
+    // Scales to unit length; returns the old length (a zero vector stays zero).
+    double Normalize()
+    {
+        double length = std::sqrt(Dot(*this));
+        if (length > 0) *this = *this * (1.0 / length);
+        return length;
+    }
+    bool SameBits(const Vec3& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+};
+
+Vec3 ToVec3(const FbxVector4& v) { return {v[0], v[1], v[2]}; }
+Vec3 ToVec3(const FbxVector2& v) { return {v[0], v[1], 0}; }
+FbxVector4 ToVector4(const Vec3& v, double w) { return FbxVector4(v.x, v.y, v.z, w); }
 
 template <class E>
 int ElementIndex(const E& element, int controlPoint, int polygonVertex)
@@ -21,12 +61,212 @@ int ElementIndex(const E& element, int controlPoint, int polygonVertex)
     return index;
 }
 
-FbxVector4 AnyPerpendicular(const FbxVector4& n)
+Vec3 AnyPerpendicular(const Vec3& n)
 {
-    FbxVector4 axis = std::fabs(n[0]) < 0.9 ? FbxVector4(1, 0, 0, 0) : FbxVector4(0, 1, 0, 0);
-    FbxVector4 t = axis - n * n.DotProduct(axis);
+    Vec3 axis = std::fabs(n.x) < 0.9 ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
+    Vec3 t = axis - n * n.Dot(axis);
     t.Normalize();
     return t;
+}
+
+// The mesh's topology and the two elements generation reads, with the per-corner questions on them.
+class TangentInput {
+public:
+    TangentInput(const FbxMesh& mesh, const FbxLayerElementUV& uv)
+        : mesh(mesh), uv(uv), normals(mesh.GetElementNormal(0)), points(mesh.GetControlPoints()),
+          pointCount(mesh.GetControlPointsCount()), corners(mesh.GetPolygonVertices())
+    {
+    }
+
+    int ControlPoint(int corner) const { return corners[corner]; }
+    Vec3 Position(int corner) const
+    {
+        const int cp = corners[corner];
+        return ToVec3(cp >= 0 && cp < pointCount ? points[cp] : mesh.GetControlPointAt(cp));
+    }
+    int UvIndex(int corner) const { return ElementIndex(uv, corners[corner], corner); }
+    Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
+
+    // The unit normal the frame of a corner of `polygon` is built around: the normal element's,
+    // else the polygon's own, else +Z.
+    Vec3 Normal(int polygon, int corner) const
+    {
+        Vec3 n;
+        int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
+        if (index >= 0 && index < normals->GetDirectArray().GetCount())
+            n = ToVec3(normals->GetDirectArray().GetAt(index));
+        else
+            n = FaceNormal(polygon);
+        if (n.Normalize() == 0.0) n = {0, 0, 1};
+        // -0.0 becomes +0.0, so normals equal in value are equal in bits and share frames.
+        return {n.x + 0.0, n.y + 0.0, n.z + 0.0};
+    }
+
+    // The polygon's area-weighted normal over the triangles of its fan.
+    Vec3 FaceNormal(int polygon) const
+    {
+        Vec3 sum;
+        const int start = mesh.GetPolygonVertexIndex(polygon), size = mesh.GetPolygonSize(polygon);
+        for (int k = 1; k + 1 < size; ++k) {
+            Vec3 p0 = Position(start), p1 = Position(start + k), p2 = Position(start + k + 1);
+            sum = sum + (p1 - p0).Cross(p2 - p0);
+        }
+        return sum;
+    }
+
+    const FbxMesh& mesh;
+    const FbxLayerElementUV& uv;
+    const FbxLayerElementNormal* normals;
+    const FbxVector4* points;
+    int pointCount;
+    const int* corners;
+};
+
+// Corners alike in control point, UV and normal share one frame; frames of one control point and
+// UV share one group, whose triangle directions are summed.
+struct FrameTable {
+    std::vector<int> frameOf;      // by polygon vertex
+    std::vector<int> groupOf;      // by frame
+    std::vector<Vec3> normalOf;    // by frame
+    std::vector<int> pointOf;      // by frame: its control point, or -1 outside the mesh's points
+    int groupCount = 0;
+    bool onePerControlPoint = true;
+};
+
+// The polygon each polygon vertex belongs to.
+std::vector<int> PolygonOfCorners(const FbxMesh& mesh)
+{
+    std::vector<int> polygonOf(std::size_t(mesh.GetPolygonVertexCount()));
+    for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
+        const int start = mesh.GetPolygonVertexIndex(p), size = mesh.GetPolygonSize(p);
+        std::fill_n(polygonOf.begin() + start, size, p);
+    }
+    return polygonOf;
+}
+
+// The polygon vertices sorted by control point (stably), with where each control point's run
+// starts. Control points outside the mesh's points share one last bucket.
+void BucketByControlPoint(const TangentInput& in, int cornerCount, std::vector<int>& order, std::vector<int>& start)
+{
+    const int buckets = in.pointCount + 1;
+    auto bucketOf = [&](int corner) {
+        int cp = in.ControlPoint(corner);
+        return cp >= 0 && cp < in.pointCount ? cp : in.pointCount;
+    };
+    start.assign(std::size_t(buckets) + 1, 0);
+    for (int c = 0; c < cornerCount; ++c) ++start[std::size_t(bucketOf(c)) + 1];
+    for (int b = 0; b < buckets; ++b) start[std::size_t(b) + 1] += start[std::size_t(b)];
+    order.resize(std::size_t(cornerCount));
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (int c = 0; c < cornerCount; ++c) order[std::size_t(next[std::size_t(bucketOf(c))]++)] = c;
+}
+
+FrameTable BuildFrames(const TangentInput& in)
+{
+    const int cornerCount = in.mesh.GetPolygonVertexCount();
+    const std::vector<int> polygonOf = PolygonOfCorners(in.mesh);
+    std::vector<int> order, start;
+    BucketByControlPoint(in, cornerCount, order, start);
+
+    FrameTable table;
+    table.frameOf.assign(std::size_t(cornerCount), -1);
+    struct Frame {
+        int uvIndex;
+        Vec3 normal;
+        int frame;
+        int group;
+    };
+    // Frames are found by UV index and the normal's exact bits.
+    using Key = std::tuple<int, std::uint64_t, std::uint64_t, std::uint64_t>;
+    auto keyOf = [](int uvIndex, const Vec3& n) {
+        std::uint64_t bits[3];
+        std::memcpy(bits, &n, sizeof bits);
+        return Key{uvIndex, bits[0], bits[1], bits[2]};
+    };
+    std::vector<Frame> frames;
+    std::map<Key, std::size_t> manyFrames;
+    std::map<int, int> manyGroups;
+
+    const int buckets = in.pointCount + 1;
+    for (int bucket = 0; bucket < buckets; ++bucket) {
+        frames.clear();
+        manyFrames.clear();
+        manyGroups.clear();
+        for (int i = start[std::size_t(bucket)]; i < start[std::size_t(bucket) + 1]; ++i) {
+            const int corner = order[std::size_t(i)];
+            const int uvIndex = in.UvIndex(corner);
+            const Vec3 n = in.Normal(polygonOf[std::size_t(corner)], corner);
+            const Frame* found = nullptr;
+            int group = -1;
+            if (frames.size() <= kLinearSearchFrames) {
+                for (const Frame& f : frames) {
+                    if (f.uvIndex != uvIndex) continue;
+                    group = f.group;
+                    if (f.normal.SameBits(n)) {
+                        found = &f;
+                        break;
+                    }
+                }
+            } else {
+                if (auto it = manyFrames.find(keyOf(uvIndex, n)); it != manyFrames.end()) found = &frames[it->second];
+                if (auto it = manyGroups.find(uvIndex); it != manyGroups.end()) group = it->second;
+            }
+            if (found) {
+                table.frameOf[std::size_t(corner)] = found->frame;
+                continue;
+            }
+            if (group < 0) group = table.groupCount++;
+            const int frame = static_cast<int>(table.groupOf.size());
+            table.groupOf.push_back(group);
+            table.normalOf.push_back(n);
+            table.pointOf.push_back(bucket < in.pointCount ? bucket : -1);
+            table.frameOf[std::size_t(corner)] = frame;
+            frames.push_back({uvIndex, n, frame, group});
+            if (frames.size() == kLinearSearchFrames + 1)
+                for (std::size_t k = 0; k < frames.size(); ++k) {
+                    manyFrames.emplace(keyOf(frames[k].uvIndex, frames[k].normal), k);
+                    manyGroups.emplace(frames[k].uvIndex, frames[k].group);
+                }
+            else if (frames.size() > kLinearSearchFrames + 1) {
+                manyFrames.emplace(keyOf(uvIndex, n), frames.size() - 1);
+                manyGroups.emplace(uvIndex, group);
+            }
+        }
+        if (frames.size() > 1 || (bucket == in.pointCount && !frames.empty())) table.onePerControlPoint = false;
+    }
+    return table;
+}
+
+// The summed texture directions (tangent, binormal) of each group over the triangles of every
+// polygon's fan.
+void SumDirections(const TangentInput& in, const FrameTable& table, std::vector<Vec3>& tangentSum,
+                   std::vector<Vec3>& binormalSum)
+{
+    tangentSum.assign(std::size_t(table.groupCount), Vec3{});
+    binormalSum.assign(std::size_t(table.groupCount), Vec3{});
+    for (int p = 0; p < in.mesh.GetPolygonCount(); ++p) {
+        const int start = in.mesh.GetPolygonVertexIndex(p), size = in.mesh.GetPolygonSize(p);
+        for (int k = 1; k + 1 < size; ++k) {
+            const int c[3] = {start, start + k, start + k + 1};
+            Vec3 pos[3], tex[3];
+            for (int i = 0; i < 3; ++i) {
+                pos[i] = in.Position(c[i]);
+                tex[i] = in.Uv(c[i]);
+            }
+            Vec3 e1 = pos[1] - pos[0], e2 = pos[2] - pos[0];
+            double du1 = tex[1].x - tex[0].x, dv1 = tex[1].y - tex[0].y;
+            double du2 = tex[2].x - tex[0].x, dv2 = tex[2].y - tex[0].y;
+            double r = du1 * dv2 - du2 * dv1;
+            if (std::fabs(r) < kDegenerateUvArea) continue;  // no UV area: this triangle says nothing
+            Vec3 t = (e1 * dv2 - e2 * dv1) * (1.0 / r);
+            Vec3 b = (e2 * du1 - e1 * du2) * (1.0 / r);
+            for (int i = 0; i < 3; ++i) {
+                const std::size_t g = std::size_t(table.groupOf[std::size_t(table.frameOf[std::size_t(c[i])])]);
+                tangentSum[g] = tangentSum[g] + t;
+                binormalSum[g] = binormalSum[g] + b;
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -39,86 +279,43 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
     if (uv->GetMappingMode() != FbxLayerElement::eByControlPoint &&
         uv->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
         return false;
-    const FbxLayerElementNormal* normals = GetElementNormal(0);
-    const std::size_t cornerCount = mPolygonVertices.size();
 
-    // Corners sharing a control point and a UV share their tangent frame, so smooth surfaces
-    // get smooth tangents and UV seams keep theirs apart.
-    std::unordered_map<std::uint64_t, int> groups;
-    std::vector<int> groupOf(cornerCount);
-    std::vector<int> uvIndex(cornerCount);
-    for (std::size_t pv = 0; pv < cornerCount; ++pv) {
-        int cp = mPolygonVertices[pv];
-        uvIndex[pv] = ElementIndex(*uv, cp, static_cast<int>(pv));
-        std::uint64_t key = (std::uint64_t(std::uint32_t(cp)) << 32) | std::uint32_t(uvIndex[pv]);
-        groupOf[pv] = groups.emplace(key, static_cast<int>(groups.size())).first->second;
-    }
-    std::vector<FbxVector4> tangentSum(groups.size(), FbxVector4(0, 0, 0, 0));
-    std::vector<FbxVector4> binormalSum(groups.size(), FbxVector4(0, 0, 0, 0));
-    std::vector<FbxVector4> faceNormal(std::size_t(GetPolygonCount()), FbxVector4(0, 0, 0, 0));
-
-    for (int p = 0; p < GetPolygonCount(); ++p) {
-        int start = mPolygonStarts[std::size_t(p)], size = GetPolygonSize(p);
-        for (int k = 1; k + 1 < size; ++k) {
-            int c[3] = {start, start + k, start + k + 1};
-            FbxVector4 pos[3];
-            FbxVector2 tex[3];
-            for (int i = 0; i < 3; ++i) {
-                pos[i] = GetControlPointAt(mPolygonVertices[std::size_t(c[i])]);
-                tex[i] = uv->GetDirectArray().GetAt(uvIndex[std::size_t(c[i])]);
-            }
-            FbxVector4 e1 = pos[1] - pos[0], e2 = pos[2] - pos[0];
-            faceNormal[std::size_t(p)] = faceNormal[std::size_t(p)] + e1.CrossProduct(e2);
-            double du1 = tex[1][0] - tex[0][0], dv1 = tex[1][1] - tex[0][1];
-            double du2 = tex[2][0] - tex[0][0], dv2 = tex[2][1] - tex[0][1];
-            double r = du1 * dv2 - du2 * dv1;
-            if (std::fabs(r) < 1e-20) continue;  // no UV area: this triangle says nothing
-            FbxVector4 t = (e1 * dv2 - e2 * dv1) * (1.0 / r);
-            FbxVector4 b = (e2 * du1 - e1 * du2) * (1.0 / r);
-            for (int i = 0; i < 3; ++i) {
-                int g = groupOf[std::size_t(c[i])];
-                tangentSum[std::size_t(g)] = tangentSum[std::size_t(g)] + t;
-                binormalSum[std::size_t(g)] = binormalSum[std::size_t(g)] + b;
-            }
-        }
-    }
+    const TangentInput in(*this, *uv);
+    FrameTable table = BuildFrames(in);
+    std::vector<Vec3> tangentSum, binormalSum;
+    SumDirections(in, table, tangentSum, binormalSum);
 
     FbxLayerElementTangent* tangents = GetElementTangent(0) ? GetElementTangent(0) : CreateElementTangent();
     FbxLayerElementBinormal* binormals = GetElementBinormal(0) ? GetElementBinormal(0) : CreateElementBinormal();
+    const bool byControlPoint = table.onePerControlPoint;
     for (FbxLayerElement* element : {static_cast<FbxLayerElement*>(tangents), static_cast<FbxLayerElement*>(binormals)}) {
-        element->SetMappingMode(FbxLayerElement::eByPolygonVertex);
-        element->SetReferenceMode(FbxLayerElement::eDirect);
+        element->SetMappingMode(byControlPoint ? FbxLayerElement::eByControlPoint : FbxLayerElement::eByPolygonVertex);
+        element->SetReferenceMode(byControlPoint ? FbxLayerElement::eDirect : FbxLayerElement::eIndexToDirect);
     }
-    tangents->GetIndexArray().Clear();
-    binormals->GetIndexArray().Clear();
+    const std::size_t frames = table.groupOf.size();
     auto& outT = tangents->GetDirectArray().Items();
     auto& outB = binormals->GetDirectArray().Items();
-    outT.assign(cornerCount, FbxVector4(0, 0, 0, 0));
-    outB.assign(cornerCount, FbxVector4(0, 0, 0, 0));
-    for (int p = 0; p < GetPolygonCount(); ++p) {
-        FbxVector4 face = faceNormal[std::size_t(p)];
-        face.Normalize();
-        int start = mPolygonStarts[std::size_t(p)], size = GetPolygonSize(p);
-        for (int pv = start; pv < start + size; ++pv) {
-            FbxVector4 n = face;
-            if (normals) {
-                int index = ElementIndex(*normals, mPolygonVertices[std::size_t(pv)], pv);
-                if (index >= 0 && index < normals->GetDirectArray().GetCount()) n = normals->GetDirectArray().GetAt(index);
-            }
-            n[3] = 0;
-            if (n.Normalize() == 0.0) n = FbxVector4(0, 0, 1, 0);
-            int g = groupOf[std::size_t(pv)];
-            FbxVector4 t = tangentSum[std::size_t(g)];
-            t = t - n * n.DotProduct(t);  // Gram-Schmidt against the normal
-            if (t.Normalize() < 1e-12) t = AnyPerpendicular(n);
-            FbxVector4 b = n.CrossProduct(t);
-            double flip = !ignoreTangentFlip && b.DotProduct(binormalSum[std::size_t(g)]) < 0 ? -1.0 : 1.0;
-            b = b * flip;
-            t[3] = flip;
-            b[3] = 0;
-            outT[std::size_t(pv)] = t;
-            outB[std::size_t(pv)] = b;
-        }
+    const std::size_t slots = byControlPoint ? std::size_t(GetControlPointsCount()) : frames;
+    outT.assign(slots, FbxVector4(0, 0, 0, 0));
+    outB.assign(slots, FbxVector4(0, 0, 0, 0));
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const Vec3& n = table.normalOf[frame];
+        const std::size_t g = std::size_t(table.groupOf[frame]);
+        Vec3 t = tangentSum[g];
+        t = t - n * n.Dot(t);  // Gram-Schmidt against the normal
+        if (t.Normalize() < kDegenerateTangent) t = AnyPerpendicular(n);
+        Vec3 b = n.Cross(t);
+        const double flip = !ignoreTangentFlip && b.Dot(binormalSum[g]) < 0 ? -1.0 : 1.0;
+        const std::size_t slot = byControlPoint ? std::size_t(table.pointOf[frame]) : frame;
+        outT[slot] = ToVector4(t, flip);
+        outB[slot] = ToVector4(b * flip, 0);
+    }
+
+    tangents->GetIndexArray().Clear();
+    binormals->GetIndexArray().Clear();
+    if (!byControlPoint) {
+        tangents->GetIndexArray().Items() = table.frameOf;
+        binormals->GetIndexArray().Items() = std::move(table.frameOf);
     }
     return true;
 }

@@ -1,10 +1,12 @@
 #include "Assets/MeshExtraction.h"
 
+#include "Assets/HashIndexMap.h"
 #include "Assets/SkeletonImport.h"
 #include "Assets/VertexHash.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cstring>
+#include <memory>
 
 using namespace fbxsdk;
 
@@ -35,12 +37,6 @@ int MappedIndex(FbxLayerElement::EMappingMode mapping, int controlPoint, int pol
     return -1;
 }
 
-struct MeshFeatures {
-    bool normals;
-    bool tangents;
-    bool binormals;
-};
-
 // The running bounds of one node, from zero.
 struct RunningBox {
     Float3 min;
@@ -64,82 +60,214 @@ Float4 ColorAt(const FbxLayerElementVertexColor& element, int controlPoint, int 
         static_cast<float>(color.mAlpha) };
 }
 
-Vertex BuildVertex(FbxMesh* mesh, int polygon, int corner, const MeshFeatures& features, const InfluenceTable* influences,
-    bool& folded)
+// What a corner's vertex is read from, looked up once per mesh rather than once per corner.
+struct CornerSources {
+    FbxMesh* mesh;
+    const FbxVector4* controlPoints;
+    int controlPointCount;
+    int uvSetCount = 0;
+    const FbxLayerElementUV* uvSets[kMaxUvSets] = {};
+    const FbxLayerElementNormal* normals = nullptr;
+    const FbxLayerElementTangent* tangents = nullptr;
+    const FbxLayerElementBinormal* binormals = nullptr;
+    int colorSetCount = 0;
+    const FbxLayerElementVertexColor* colorSets[kMaxColorSets] = {};
+    const InfluenceTable* influences = nullptr; // null for an unskinned mesh
+
+    CornerSources(FbxMesh* mesh, const InfluenceTable* influences)
+        : mesh(mesh)
+        , controlPoints(mesh->GetControlPoints())
+        , controlPointCount(mesh->GetControlPointsCount())
+        , influences(influences)
+    {
+        uvSetCount = std::min(mesh->GetElementUVCount(FbxLayerElement::eUnknown), kMaxUvSets);
+        for (int set = 0; set < uvSetCount; ++set)
+            uvSets[set] = mesh->GetElementUV(set, FbxLayerElement::eUnknown);
+        if (mesh->GetElementNormalCount() > 0)
+            normals = mesh->GetElementNormal(0);
+        if (mesh->GetElementTangentCount() > 0)
+            tangents = mesh->GetElementTangent(0);
+        if (mesh->GetElementBinormalCount() > 0)
+            binormals = mesh->GetElementBinormal(0);
+        colorSetCount = std::min(mesh->GetElementVertexColorCount(), kMaxColorSets);
+        for (int set = 0; set < colorSetCount; ++set)
+            colorSets[set] = mesh->GetElementVertexColor(set);
+    }
+};
+
+// The vertex of one corner, and its control point; `folded` tells whether its influences beyond the
+// fourth were folded in.
+int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& vertex, bool& folded)
 {
-    Vertex vertex;
+    static const Vertex kDefaultVertex {};
+    std::memcpy(&vertex, &kDefaultVertex, sizeof vertex);
+    FbxMesh* mesh = sources.mesh;
     const int controlPoint = mesh->GetPolygonVertex(polygon, corner);
     const int polygonVertex = polygon * kCornersPerTriangle + corner;
 
-    FbxVector4 point = mesh->GetControlPointAt(controlPoint);
+    const bool pointExists = controlPoint >= 0 && controlPoint < sources.controlPointCount;
+    const FbxVector4& point = pointExists ? sources.controlPoints[controlPoint] : mesh->GetControlPointAt(controlPoint);
     vertex.position = { static_cast<float>(point[0]), static_cast<float>(point[1]), static_cast<float>(point[2]),
         static_cast<float>(point[3]) };
 
-    const int uvSets = mesh->GetElementUVCount(FbxLayerElement::eUnknown);
     const int uvIndex = mesh->GetTextureUVIndex(polygon, corner, FbxLayerElement::eTextureDiffuse);
     Float2* uvs[kMaxUvSets] = { &vertex.uv0, &vertex.uv1, &vertex.uv2, &vertex.uv3 };
-    for (int set = 0; set < uvSets && set < kMaxUvSets; ++set) {
-        const FbxLayerElementUV* element = mesh->GetElementUV(set, FbxLayerElement::eUnknown);
-        if (element == nullptr)
+    for (int set = 0; set < sources.uvSetCount; ++set) {
+        if (sources.uvSets[set] == nullptr)
             continue;
-        FbxVector2 uv = element->GetDirectArray().GetAt(uvIndex);
+        FbxVector2 uv = sources.uvSets[set]->GetDirectArray().GetAt(uvIndex);
         // Images are uploaded top row first, so v is turned over here.
         *uvs[set] = { static_cast<float>(uv[0]), static_cast<float>(1.0 - uv[1]) };
     }
 
-    if (features.normals)
-        ReadLayerElement(mesh->GetElementNormal(0), controlPoint, polygonVertex, vertex.normal);
-    if (features.tangents)
-        ReadLayerElement(mesh->GetElementTangent(0), controlPoint, polygonVertex, vertex.tangent);
-    if (features.binormals)
-        ReadLayerElement(mesh->GetElementBinormal(0), controlPoint, polygonVertex, vertex.binormal);
+    if (sources.normals)
+        ReadLayerElement(sources.normals, controlPoint, polygonVertex, vertex.normal);
+    if (sources.tangents)
+        ReadLayerElement(sources.tangents, controlPoint, polygonVertex, vertex.tangent);
+    if (sources.binormals)
+        ReadLayerElement(sources.binormals, controlPoint, polygonVertex, vertex.binormal);
 
     Float4* colors[kMaxColorSets] = { &vertex.color0, &vertex.color1, &vertex.color2, &vertex.color3 };
-    for (int set = 0; set < mesh->GetElementVertexColorCount() && set < kMaxColorSets; ++set)
-        if (const FbxLayerElementVertexColor* element = mesh->GetElementVertexColor(set))
-            *colors[set] = ColorAt(*element, controlPoint, polygonVertex);
+    for (int set = 0; set < sources.colorSetCount; ++set)
+        if (sources.colorSets[set] != nullptr)
+            *colors[set] = ColorAt(*sources.colorSets[set], controlPoint, polygonVertex);
 
-    folded = influences != nullptr && ApplyInfluences(*influences, controlPoint, vertex);
-    return vertex;
+    folded = sources.influences != nullptr && ApplyInfluences(*sources.influences, controlPoint, vertex);
+    return controlPoint;
 }
 
+// Triangles are read and entered a batch at a time: the vertices that must be hashed are hashed
+// side by side, which is faster, and the map slots of the whole batch are fetched from memory before
+// the first is needed. 32 triangles are 96 vertices, 17 KB: the batch stays in the first-level cache.
+constexpr int kBatchTriangles = 32;
+constexpr int kBatchCorners = kBatchTriangles * kCornersPerTriangle;
+
+struct CornerBatch {
+    Vertex vertices[kBatchCorners];
+    bool folded[kBatchCorners];
+    int controlPoints[kBatchCorners];
+    int count = 0;
+};
+
 // One sub-mesh: its vertices, de-duplicated by hash, and indices.
+//
+// Most corners of a mesh repeat a vertex that an earlier corner of the same control point already
+// made. Each control point remembers the last vertex it gave; a new corner whose record is
+// byte-for-byte that vertex has that vertex's hash, so the map would answer with that vertex's
+// index: the corner takes it without being hashed or looked up. The result is exactly that of
+// hashing every corner; only corners that differ from their control point's last vertex pay for
+// the hash.
 class SubMeshBuilder {
 public:
-    SubMeshBuilder(Mesh& mesh, bool deduplicate, ImportResult& result, std::size_t reserve)
+    SubMeshBuilder(Mesh& mesh, bool deduplicate, ImportResult& result, std::size_t reserve, int controlPoints)
         : mesh(mesh)
         , deduplicate(deduplicate)
         , result(result)
     {
         mesh.vertices.reserve(reserve);
         mesh.indices.reserve(reserve);
-        if (deduplicate)
-            indexByHash.reserve(reserve);
+        if (deduplicate) {
+            indexByHash.Reserve(reserve);
+            lastVertexOf.assign(static_cast<std::size_t>(std::max(controlPoints, 0)), kNoVertex);
+        }
     }
 
-    void Add(const Vertex& vertex, bool folded)
+    // Enters the batch's vertices in order and empties the batch.
+    void Add(CornerBatch& batch)
     {
-        if (deduplicate) {
-            std::uint64_t key = HashVertex(vertex);
-            if (auto found = indexByHash.find(key); found != indexByHash.end()) {
-                mesh.indices.push_back(found->second);
-                return;
-            }
-            indexByHash.emplace(key, nextIndex);
-        }
-        mesh.vertices.push_back(vertex);
-        mesh.indices.push_back(nextIndex);
-        ++nextIndex;
-        if (folded)
-            AddWarning(result, ImportWarning::TooManyInfluences);
+        if (deduplicate)
+            AddDeduplicated(batch);
+        else
+            for (int i = 0; i < batch.count; ++i)
+                Append(batch, i);
+        batch.count = 0;
     }
 
 private:
+    // How a corner of the batch finds its index.
+    enum class Source : std::uint8_t {
+        Stored,        // a vertex already in the mesh, byte for byte
+        EarlierCorner, // an earlier corner of the batch, byte for byte
+        Hash,          // the de-duplication map
+    };
+
+    // lastVertexOf holds an index into the mesh's vertices, or while a batch is read, an index into
+    // the batch marked with this bit.
+    static constexpr std::uint32_t kInBatch = 0x80000000u;
+    static constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;
+
+    void AddDeduplicated(CornerBatch& batch)
+    {
+        Source source[kBatchCorners];
+        std::uint32_t twin[kBatchCorners];
+        const Vertex* toHash[kBatchCorners] = {};
+        std::uint64_t hashes[kBatchCorners];
+        int hashCount = 0;
+
+        for (int i = 0; i < batch.count; ++i) {
+            source[i] = FindTwin(batch, i, twin[i]);
+            if (source[i] == Source::Hash)
+                toHash[hashCount++] = &batch.vertices[i];
+        }
+        HashVertices(toHash, static_cast<std::size_t>(hashCount), hashes);
+        for (int k = 0; k < hashCount; ++k)
+            indexByHash.Prefetch(hashes[k]);
+
+        std::uint32_t indexOf[kBatchCorners];
+        for (int i = 0, k = 0; i < batch.count; ++i) {
+            switch (source[i]) {
+            case Source::Stored: indexOf[i] = twin[i]; break;
+            case Source::EarlierCorner: indexOf[i] = indexOf[twin[i]]; break;
+            case Source::Hash: {
+                HashIndexMap::Entry entry = indexByHash.FindOrAdd(hashes[k++]);
+                indexOf[i] = entry.index;
+                if (entry.added) {
+                    mesh.vertices.push_back(batch.vertices[i]);
+                    if (batch.folded[i])
+                        AddWarning(result, ImportWarning::TooManyInfluences);
+                }
+                break;
+            }
+            }
+            mesh.indices.push_back(indexOf[i]);
+            if (std::size_t cp = static_cast<std::size_t>(batch.controlPoints[i]); cp < lastVertexOf.size())
+                lastVertexOf[cp] = indexOf[i];
+        }
+    }
+
+    // Whether corner i repeats its control point's last vertex (stored, or earlier in the batch);
+    // `twin` is that vertex. A corner that does not becomes its control point's last vertex.
+    Source FindTwin(const CornerBatch& batch, int i, std::uint32_t& twin)
+    {
+        const std::size_t cp = static_cast<std::size_t>(batch.controlPoints[i]);
+        if (cp >= lastVertexOf.size())
+            return Source::Hash;
+        const std::uint32_t last = lastVertexOf[cp];
+        if (last != kNoVertex) {
+            const bool inBatch = (last & kInBatch) != 0;
+            const Vertex& candidate = inBatch ? batch.vertices[last & ~kInBatch] : mesh.vertices[last];
+            if (std::memcmp(&candidate, &batch.vertices[i], sizeof(Vertex)) == 0) {
+                twin = last & ~kInBatch;
+                return inBatch ? Source::EarlierCorner : Source::Stored;
+            }
+        }
+        lastVertexOf[cp] = kInBatch | static_cast<std::uint32_t>(i);
+        return Source::Hash;
+    }
+
+    void Append(const CornerBatch& batch, int i)
+    {
+        mesh.indices.push_back(static_cast<std::uint32_t>(mesh.vertices.size()));
+        mesh.vertices.push_back(batch.vertices[i]);
+        if (batch.folded[i])
+            AddWarning(result, ImportWarning::TooManyInfluences);
+    }
+
     Mesh& mesh;
     bool deduplicate;
     ImportResult& result;
-    std::unordered_map<std::uint64_t, std::uint32_t> indexByHash;
-    std::uint32_t nextIndex = 0;
+    HashIndexMap indexByHash;
+    std::vector<std::uint32_t> lastVertexOf; // by control point
 };
 
 // The position of `material` in the scene's material list, or -1.
@@ -185,9 +313,9 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
     if (skinned)
         ProcessSkins(node, skeleton, influences);
 
-    const MeshFeatures features { mesh->GetElementNormalCount() > 0, mesh->GetElementTangentCount() > 0,
-        mesh->GetElementBinormalCount() > 0 };
+    const CornerSources sources(mesh, skinned ? &influences : nullptr);
     RunningBox box;
+    auto batch = std::make_unique<CornerBatch>();
 
     const int nodeMaterials = node->GetMaterialCount();
     const int slots = std::max(nodeMaterials, 1);
@@ -205,7 +333,8 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
 
         const FbxLayerElementMaterial* materialElement = mesh->GetElementMaterial(0);
         const int polygons = mesh->GetPolygonCount();
-        SubMeshBuilder builder(sub, deduplicate, result, static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle);
+        SubMeshBuilder builder(sub, deduplicate, result, static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle,
+            mesh->GetControlPointsCount());
         for (int polygon = 0; polygon < polygons; ++polygon) {
             if (nodeMaterials > 0 && materialElement != nullptr) {
                 int polygonSlot = materialElement->GetIndexArray().GetAt(polygon);
@@ -213,12 +342,14 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
                     continue;
             }
             for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
-                bool folded = false;
-                Vertex vertex = BuildVertex(mesh, polygon, corner, features, skinned ? &influences : nullptr, folded);
-                box.Add(vertex.position);
-                builder.Add(vertex, folded);
+                const int i = batch->count++;
+                batch->controlPoints[i] = BuildVertex(sources, polygon, corner, batch->vertices[i], batch->folded[i]);
+                box.Add(batch->vertices[i].position);
             }
+            if (batch->count == kBatchCorners)
+                builder.Add(*batch);
         }
+        builder.Add(*batch);
         if (!sub.vertices.empty()) {
             FinishBounds(sub, box);
             meshes.push_back(std::move(sub));

@@ -1,5 +1,6 @@
 #include "Assets/FbxImport.h"
 #include "Assets/SkeletonImport.h"
+#include "Assets/VertexHash.h"
 
 #include "../Fixtures/MeshFixtures.h"
 #include "fbxio/FbxSceneWriter.h"
@@ -7,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -110,6 +113,60 @@ TEST_F(FbxImportTest, SmoothMeshesShareVerticesAndDeduplicationOffKeepsEveryCorn
     EXPECT_EQ(every.meshes[0].vertices.size(), 24u);
     for (std::uint32_t i = 0; i < every.meshes[0].indices.size(); ++i)
         EXPECT_EQ(every.meshes[0].indices[i], i);
+}
+
+TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
+{
+    // A 12 x 12 grid, several hundred triangles, whose corners pick their normal at random from
+    // three, one of them +Z with a negative zero: control points give different vertices from
+    // corner to corner, and equal vertices come back far apart.
+    constexpr int kGrid = 13;
+    MeshData mesh;
+    LayerElement normals = Layer(LayerKind::Normal, Mapping::ByPolygonVertex, {});
+    LayerElement uv = Layer(LayerKind::UV, Mapping::ByControlPoint, {});
+    for (int y = 0; y < kGrid; ++y)
+        for (int x = 0; x < kGrid; ++x) {
+            mesh.points.insert(mesh.points.end(), { double(x), double(y), 0.0 });
+            uv.values.insert(uv.values.end(), { x / 16.0, y / 16.0 });
+        }
+    const double choices[3][3] = { { 0, 0, 1 }, { -0.0, 0, 1 }, { 0, 1, 0 } };
+    std::minstd_rand random(7);
+    for (int y = 0; y + 1 < kGrid; ++y)
+        for (int x = 0; x + 1 < kGrid; ++x) {
+            const int a = y * kGrid + x;
+            mesh.polygons.push_back({ a, a + 1, a + kGrid + 1 });
+            mesh.polygons.push_back({ a, a + kGrid + 1, a + kGrid });
+            for (int corner = 0; corner < 6; ++corner) {
+                const double* n = choices[random() % 3];
+                normals.values.insert(normals.values.end(), { n[0], n[1], n[2] });
+            }
+        }
+    mesh.layers = { normals, uv };
+    SceneWriter scene;
+    scene.AddMesh("Grid", mesh);
+    ImportedModel merged, every;
+    ASSERT_EQ(Import(scene, merged).status, ImportStatus::Ok);
+    ASSERT_EQ(Import(scene, every, false, "every.fbx").status, ImportStatus::Ok);
+    ASSERT_EQ(merged.meshes.size(), 1u);
+    ASSERT_EQ(every.meshes.size(), 1u);
+
+    // What merging by hash alone gives, corner by corner, from the vertices of every corner.
+    std::unordered_map<std::uint64_t, std::uint32_t> indexByHash;
+    std::vector<std::uint32_t> expectedIndices;
+    std::vector<const Vertex*> expectedVertices;
+    for (const Vertex& vertex : every.meshes[0].vertices) {
+        auto [entry, added] = indexByHash.emplace(HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
+        if (added)
+            expectedVertices.push_back(&vertex);
+        expectedIndices.push_back(entry->second);
+    }
+    EXPECT_EQ(merged.meshes[0].indices, expectedIndices);
+    ASSERT_EQ(merged.meshes[0].vertices.size(), expectedVertices.size());
+    for (std::size_t i = 0; i < expectedVertices.size(); ++i)
+        EXPECT_EQ(std::memcmp(&merged.meshes[0].vertices[i], expectedVertices[i], sizeof(Vertex)), 0) << i;
+    // The two +Z normals are one: at most two vertices per control point.
+    EXPECT_GT(expectedVertices.size(), std::size_t(kGrid * kGrid));
+    EXPECT_LE(expectedVertices.size(), std::size_t(2 * kGrid * kGrid));
 }
 
 TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)

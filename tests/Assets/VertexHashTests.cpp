@@ -1,7 +1,12 @@
 #include "Assets/ImportedModel.h"
+#include "Assets/HashIndexMap.h"
 #include "Assets/VertexHash.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -56,6 +61,55 @@ TEST(HashVertex, EveryHashedFieldChangesTheHash)
         bytes[offset] ^= 0x10;
         EXPECT_NE(HashVertex(changed), baseHash) << "value " << value << " at byte " << offset;
     }
+}
+
+TEST(HashVertex, SeveralAtATimeGiveEachVertexItsOwnHash)
+{
+    // Counts on both sides of the four hashed side by side, vertices differing in every way.
+    std::minstd_rand random(11);
+    std::uniform_int_distribution<int> pick(-2, 2);
+    for (std::size_t count : { 0u, 1u, 3u, 4u, 5u, 9u, 96u }) {
+        std::vector<Vertex> vertices(count, SampleVertex());
+        for (Vertex& v : vertices) {
+            v.position.x = static_cast<float>(pick(random));
+            v.normal.y = pick(random) == 0 ? -0.0f : 0.5f * static_cast<float>(pick(random));
+            v.boneIndices[2] = pick(random);
+            v.uv3.y = static_cast<float>(pick(random));
+        }
+        std::vector<const Vertex*> pointers;
+        for (const Vertex& v : vertices)
+            pointers.push_back(&v);
+        std::vector<std::uint64_t> hashes(count + 1, 0x5A5A5A5Aull);
+        HashVertices(pointers.data(), count, hashes.data());
+        for (std::size_t i = 0; i < count; ++i)
+            EXPECT_EQ(hashes[i], HashVertex(vertices[i])) << count << " vertices, vertex " << i;
+        EXPECT_EQ(hashes[count], 0x5A5A5A5Aull) << "written past the end";
+    }
+}
+
+TEST(HashIndexMap, NumbersKeysInTheOrderTheyFirstAppearWhileItGrows)
+{
+    // Keys that share their low or high bits, or are zero, and more of them than the reserved room.
+    HashIndexMap map;
+    map.Reserve(10);
+    std::unordered_map<std::uint64_t, std::uint32_t> expected;
+    std::minstd_rand random(3);
+    for (int i = 0; i < 20000; ++i) {
+        std::uint64_t key = random() % 5000;
+        if (i % 3 == 0)
+            key <<= 40;
+        auto [found, added] = expected.emplace(key, static_cast<std::uint32_t>(expected.size()));
+        map.Prefetch(key);
+        HashIndexMap::Entry entry = map.FindOrAdd(key);
+        ASSERT_EQ(entry.index, found->second) << "key " << key;
+        ASSERT_EQ(entry.added, added) << "key " << key;
+    }
+    EXPECT_EQ(map.Size(), expected.size());
+    // Reserving less than it holds keeps every key.
+    map.Reserve(1);
+    for (const auto& [key, index] : expected)
+        EXPECT_EQ(map.FindOrAdd(key).index, index);
+    EXPECT_EQ(map.Size(), expected.size());
 }
 
 TEST(ImportedModel, WarningsAreCountedPerKind)

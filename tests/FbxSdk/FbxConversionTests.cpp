@@ -313,7 +313,15 @@ TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
     EXPECT_DOUBLE_EQ(FbxSystemUnit::Foot.GetScaleFactor(), 30.48);
 }
 
-TEST(FbxTangents, GeneratedPerPolygonVertexFromTheUvSetOrRefused)
+// The frame a corner reads from a tangent or binormal element, whichever way it is stored.
+FbxVector4 FrameOfCorner(const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex)
+{
+    int index = element->GetMappingMode() == FbxLayerElement::eByControlPoint ? controlPoint : polygonVertex;
+    if (element->GetReferenceMode() == FbxLayerElement::eIndexToDirect) index = element->GetIndexArray().GetAt(index);
+    return element->GetDirectArray().GetAt(index);
+}
+
+TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
 {
     fbxio::MeshData mesh = fbxtest::Quad();
     LayerElement uv;
@@ -336,19 +344,22 @@ TEST(FbxTangents, GeneratedPerPolygonVertexFromTheUvSetOrRefused)
     ASSERT_EQ(quad->GetElementTangentCount(), 1);
     ASSERT_EQ(quad->GetElementBinormalCount(), 1);
     const FbxLayerElementTangent* t = quad->GetElementTangent(0);
-    EXPECT_EQ(t->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    // No seam and no hard edge: one frame per control point is every corner's frame.
+    EXPECT_EQ(t->GetMappingMode(), FbxLayerElement::eByControlPoint);
     EXPECT_EQ(t->GetReferenceMode(), FbxLayerElement::eDirect);
     ASSERT_EQ(t->GetDirectArray().GetCount(), 4);
     for (int k = 0; k < 4; ++k) {
-        ExpectVector(t->GetDirectArray().GetAt(k), 1, 0, 0);
-        ExpectVector(quad->GetElementBinormal(0)->GetDirectArray().GetAt(k), 0, 1, 0);
+        ExpectVector(FrameOfCorner(t, k, k), 1, 0, 0);
+        EXPECT_EQ(FrameOfCorner(t, k, k)[3], 1.0);  // not flipped
+        ExpectVector(FrameOfCorner(quad->GetElementBinormal(0), k, k), 0, 1, 0);
     }
     // Present and not overwritten: kept as they are.
     ASSERT_TRUE(quad->GenerateTangentsData(1, false, false));
-    ExpectVector(quad->GetElementTangent(0)->GetDirectArray().GetAt(0), 1, 0, 0);
+    ExpectVector(FrameOfCorner(quad->GetElementTangent(0), 0, 0), 1, 0, 0);
     ASSERT_TRUE(quad->GenerateTangentsData(1, true, false));
-    ExpectVector(quad->GetElementTangent(0)->GetDirectArray().GetAt(0), -1, 0, 0);
-    ExpectVector(quad->GetElementBinormal(0)->GetDirectArray().GetAt(0), 0, 1, 0);
+    ExpectVector(FrameOfCorner(quad->GetElementTangent(0), 0, 0), -1, 0, 0);
+    EXPECT_EQ(FrameOfCorner(quad->GetElementTangent(0), 0, 0)[3], -1.0);  // u mirrored: flipped
+    ExpectVector(FrameOfCorner(quad->GetElementBinormal(0), 0, 0), 0, 1, 0);
     EXPECT_FALSE(quad->GenerateTangentsData(5, true, false));  // no such UV set
 
     FbxMesh* bare = file.Mesh("Bare");
@@ -362,4 +373,120 @@ TEST(FbxTangents, GeneratedPerPolygonVertexFromTheUvSetOrRefused)
     FbxVector4 tangent = bare->GetElementTangent(0)->GetDirectArray().GetAt(0);
     EXPECT_NEAR(tangent.Length(), 1.0, 1e-9);
     EXPECT_NEAR(tangent[2], 0.0, 1e-9);  // perpendicular to the face normal +Z
+}
+
+TEST(FbxTangents, SeamsAndHardEdgesKeepTheirOwnFrames)
+{
+    // Two quads sharing the edge of control points 1 and 2: the first lies in the XY plane, the
+    // second is folded up along +Z, so at the shared edge two normals meet.
+    fbxio::MeshData strip;
+    strip.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 1, 1, 1};
+    strip.polygons = {{0, 1, 2, 3}, {1, 4, 5, 2}};
+    LayerElement normals;
+    normals.mapping = Mapping::ByPolygonVertex;
+    normals.values = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0};
+    strip.layers.push_back(normals);
+    LayerElement uv;
+    uv.kind = LayerKind::UV;
+    uv.mapping = Mapping::ByPolygonVertex;
+    uv.reference = Reference::IndexToDirect;
+    // u grows along +x on the first quad and up +z on the second: the shared edge has one UV.
+    uv.values = {0, 0, 1, 0, 1, 1, 0, 1, 2, 0, 2, 1};
+    uv.indices = {0, 1, 2, 3, 1, 4, 5, 2};
+    strip.layers.push_back(uv);
+    fbxio::MeshData seam = strip;
+    seam.layers[0].values = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    seam.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0, 2, 1, 0};  // flat
+    // The second quad's UVs run backwards: u decreases along +x, a mirrored island.
+    seam.layers[1].values = {0, 0, 1, 0, 1, 1, 0, 1, 1, 0, 0, 0, 0, 1, 1, 1};
+    seam.layers[1].indices = {0, 1, 2, 3, 4, 5, 6, 7};
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Fold", strip);
+    writer.AddMesh("Seam", seam);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+
+    FbxMesh* fold = file.Mesh("Fold");
+    ASSERT_TRUE(fold->GenerateTangentsData(0, false, false));
+    const FbxLayerElementTangent* t = fold->GetElementTangent(0);
+    EXPECT_EQ(t->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    EXPECT_EQ(t->GetReferenceMode(), FbxLayerElement::eIndexToDirect);
+    // Control points 1 and 2 carry two normals each: 6 + 2 frames for 8 corners would be wrong,
+    // 4 + 4 = 8 distinct (point, UV, normal) corners is right.
+    EXPECT_EQ(t->GetDirectArray().GetCount(), 8);
+    // Every frame is a unit tangent perpendicular to its corner's normal, with the binormal
+    // completing a right-handed frame.
+    for (int pv = 0; pv < 8; ++pv) {
+        const int cp = fold->GetPolygonVertex(pv / 4, pv % 4);
+        FbxVector4 tangent = FrameOfCorner(t, cp, pv);
+        FbxVector4 binormal = FrameOfCorner(fold->GetElementBinormal(0), cp, pv);
+        FbxVector4 normal = pv < 4 ? FbxVector4(0, 0, 1, 0) : FbxVector4(-1, 0, 0, 0);
+        EXPECT_NEAR(tangent.Length(), 1.0, 1e-9) << pv;
+        EXPECT_NEAR(tangent.DotProduct(normal), 0.0, 1e-9) << pv;
+        ExpectVector(binormal, normal.CrossProduct(tangent)[0] * tangent[3], normal.CrossProduct(tangent)[1] * tangent[3],
+                     normal.CrossProduct(tangent)[2] * tangent[3]);
+    }
+    // The two corners of control point 1 share a UV and so a summed direction, but each keeps it
+    // perpendicular to its own normal.
+    ExpectVector(FrameOfCorner(t, 1, 1), 1, 0, 0);
+    ExpectVector(FrameOfCorner(t, 1, 4), 0, 0, 1);
+
+    FbxMesh* flat = file.Mesh("Seam");
+    ASSERT_TRUE(flat->GenerateTangentsData(0, false, false));
+    t = flat->GetElementTangent(0);
+    EXPECT_EQ(t->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    // Across the seam the same control point has opposite tangents: +x in the first island, -x
+    // (flipped) in the mirrored one.
+    ExpectVector(FrameOfCorner(t, 1, 1), 1, 0, 0);
+    EXPECT_EQ(FrameOfCorner(t, 1, 1)[3], 1.0);
+    ExpectVector(FrameOfCorner(t, 1, 4), -1, 0, 0);
+    EXPECT_EQ(FrameOfCorner(t, 1, 4)[3], -1.0);
+    for (int pv = 0; pv < 8; ++pv)
+        ExpectVector(FrameOfCorner(flat->GetElementBinormal(0), flat->GetPolygonVertex(pv / 4, pv % 4), pv), 0, 1, 0);
+}
+
+TEST(FbxTangents, AControlPointWithManyFramesKeepsEachApart)
+{
+    // A fan of 40 triangles around control point 0, whose corner has a UV of its own in every
+    // triangle: far more frames at one point than a short search handles. UVs follow x and y, so
+    // every tangent is +x; odd triangles have their centre UV shifted in v only, which changes no
+    // tangent but makes the corners distinct.
+    constexpr int kTriangles = 40;
+    fbxio::MeshData fan;
+    fan.points = {0, 0, 0};
+    LayerElement uv;
+    uv.kind = LayerKind::UV;
+    uv.mapping = Mapping::ByPolygonVertex;
+    uv.reference = Reference::IndexToDirect;
+    for (int i = 0; i <= kTriangles; ++i) {
+        const double angle = 3.0 * i / kTriangles;  // under half a turn: every triangle faces +Z
+        fan.points.insert(fan.points.end(), {std::cos(angle), std::sin(angle), 0});
+        uv.values.insert(uv.values.end(), {std::cos(angle), std::sin(angle)});
+    }
+    for (int i = 0; i < kTriangles; ++i) {
+        uv.values.insert(uv.values.end(), {0, 0});
+        fan.polygons.push_back({0, 1 + i, 2 + i});
+        uv.indices.insert(uv.indices.end(), {kTriangles + 1 + i, i, i + 1});
+    }
+    LayerElement normals;
+    normals.mapping = Mapping::ByControlPoint;
+    for (int i = 0; i <= kTriangles + 1; ++i) normals.values.insert(normals.values.end(), {0, 0, 1});
+    fan.layers = {normals, uv};
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Fan", fan);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxMesh* mesh = file.Mesh("Fan");
+    ASSERT_TRUE(mesh->GenerateTangentsData(0, false, false));
+    const FbxLayerElementTangent* t = mesh->GetElementTangent(0);
+    EXPECT_EQ(t->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    // One frame per rim point, one per centre corner.
+    EXPECT_EQ(t->GetDirectArray().GetCount(), (kTriangles + 1) + kTriangles);
+    std::set<int> centreFrames;
+    for (int pv = 0; pv < 3 * kTriangles; ++pv) {
+        const int cp = mesh->GetPolygonVertex(pv / 3, pv % 3);
+        ExpectVector(FrameOfCorner(t, cp, pv), 1, 0, 0);
+        if (cp == 0) centreFrames.insert(t->GetIndexArray().GetAt(pv));
+    }
+    EXPECT_EQ(centreFrames.size(), std::size_t(kTriangles));
 }

@@ -1,0 +1,63 @@
+#include "Assets/HashIndexMap.h"
+
+#include <algorithm>
+#include <bit>
+
+#if defined(_MSC_VER)
+#include <xmmintrin.h>
+#endif
+
+std::size_t HashIndexMap::SlotsFor(std::size_t entries)
+{
+    std::size_t needed = (entries * kLoadDenominator + kLoadNumerator - 1) / kLoadNumerator;
+    return std::bit_ceil(std::max(needed, kMinimumSlots));
+}
+
+void HashIndexMap::Reserve(std::size_t entries)
+{
+    keys.reserve(entries);
+    if (SlotsFor(entries) > slots.size())
+        Rebuild(SlotsFor(entries));
+}
+
+void HashIndexMap::Rebuild(std::size_t slotCount)
+{
+    slots.assign(slotCount, kEmptySlot);
+    shift = 64u - static_cast<unsigned>(std::countr_zero(slotCount));
+    const std::size_t mask = slotCount - 1;
+    for (std::size_t entry = 0; entry < keys.size(); ++entry) {
+        std::size_t slot = Home(keys[entry]);
+        while (slots[slot] != kEmptySlot)
+            slot = (slot + 1) & mask;
+        slots[slot] = static_cast<std::uint32_t>(entry);
+    }
+}
+
+HashIndexMap::Entry HashIndexMap::FindOrAdd(std::uint64_t key)
+{
+    if ((keys.size() + 1) * kLoadDenominator > slots.size() * kLoadNumerator)
+        Rebuild(SlotsFor(keys.size() + 1) * 2);
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = Home(key);; slot = (slot + 1) & mask) {
+        const std::uint32_t entry = slots[slot];
+        if (entry == kEmptySlot) {
+            slots[slot] = static_cast<std::uint32_t>(keys.size());
+            keys.push_back(key);
+            return { slots[slot], true };
+        }
+        if (keys[entry] == key)
+            return { entry, false };
+    }
+}
+
+void HashIndexMap::Prefetch(std::uint64_t key) const
+{
+    if (slots.empty())
+        return;
+    const std::uint32_t* slot = &slots[Home(key)];
+#if defined(_MSC_VER)
+    _mm_prefetch(reinterpret_cast<const char*>(slot), _MM_HINT_T0);
+#else
+    __builtin_prefetch(slot);
+#endif
+}
