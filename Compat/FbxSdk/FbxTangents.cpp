@@ -87,18 +87,41 @@ public:
     int UvIndex(int corner) const { return ElementIndex(uv, corners[corner], corner); }
     Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
 
-    // The unit normal the frame of a corner of `polygon` is built around: the normal element's,
-    // else the polygon's own, else +Z.
-    Vec3 Normal(int polygon, int corner) const
+    // The normal the frame of a corner is built around, before it is made unit length: the normal
+    // element's, else its polygon's own. -0.0 becomes +0.0, so normals equal in value are equal in
+    // bits and share frames.
+    Vec3 RawNormal(int corner) const
     {
         Vec3 n;
-        int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
-        if (index >= 0 && index < normals->GetDirectArray().GetCount())
-            n = ToVec3(normals->GetDirectArray().GetAt(index));
-        else
-            n = FaceNormal(polygon);
+        if (!ElementNormal(corner, n)) n = FaceNormal(PolygonOf(corner));
+        return {n.x + 0.0, n.y + 0.0, n.z + 0.0};
+    }
+
+    // The normal element's value for a corner, if it has one.
+    bool ElementNormal(int corner, Vec3& n) const
+    {
+        const int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
+        if (index < 0 || index >= normals->GetDirectArray().GetCount()) return false;
+        n = ToVec3(normals->GetDirectArray().GetAt(index));
+        return true;
+    }
+
+    // The polygon a polygon vertex belongs to; only asked for corners without a usable normal.
+    int PolygonOf(int corner) const
+    {
+        int low = 0, high = mesh.GetPolygonCount() - 1;
+        while (low < high) {
+            const int middle = low + (high - low + 1) / 2;
+            if (mesh.GetPolygonVertexIndex(middle) <= corner) low = middle;
+            else high = middle - 1;
+        }
+        return low;
+    }
+
+    // The unit normal of a raw one; +Z for a zero normal.
+    static Vec3 UnitNormal(Vec3 n)
+    {
         if (n.Normalize() == 0.0) n = {0, 0, 1};
-        // -0.0 becomes +0.0, so normals equal in value are equal in bits and share frames.
         return {n.x + 0.0, n.y + 0.0, n.z + 0.0};
     }
 
@@ -128,21 +151,8 @@ struct FrameTable {
     std::vector<int> frameOf;      // by polygon vertex
     std::vector<int> groupOf;      // by frame
     std::vector<Vec3> normalOf;    // by frame
-    std::vector<int> pointOf;      // by frame: its control point, or -1 outside the mesh's points
     int groupCount = 0;
-    bool onePerControlPoint = true;
 };
-
-// The polygon each polygon vertex belongs to.
-std::vector<int> PolygonOfCorners(const FbxMesh& mesh)
-{
-    std::vector<int> polygonOf(std::size_t(mesh.GetPolygonVertexCount()));
-    for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
-        const int start = mesh.GetPolygonVertexIndex(p), size = mesh.GetPolygonSize(p);
-        std::fill_n(polygonOf.begin() + start, size, p);
-    }
-    return polygonOf;
-}
 
 // The polygon vertices sorted by control point (stably), with where each control point's run
 // starts. Control points outside the mesh's points share one last bucket.
@@ -164,7 +174,6 @@ void BucketByControlPoint(const TangentInput& in, int cornerCount, std::vector<i
 FrameTable BuildFrames(const TangentInput& in)
 {
     const int cornerCount = in.mesh.GetPolygonVertexCount();
-    const std::vector<int> polygonOf = PolygonOfCorners(in.mesh);
     std::vector<int> order, start;
     BucketByControlPoint(in, cornerCount, order, start);
 
@@ -172,11 +181,11 @@ FrameTable BuildFrames(const TangentInput& in)
     table.frameOf.assign(std::size_t(cornerCount), -1);
     struct Frame {
         int uvIndex;
-        Vec3 normal;
+        Vec3 normal;  // raw
         int frame;
         int group;
     };
-    // Frames are found by UV index and the normal's exact bits.
+    // Frames are found by UV index and the raw normal's exact bits.
     using Key = std::tuple<int, std::uint64_t, std::uint64_t, std::uint64_t>;
     auto keyOf = [](int uvIndex, const Vec3& n) {
         std::uint64_t bits[3];
@@ -195,7 +204,7 @@ FrameTable BuildFrames(const TangentInput& in)
         for (int i = start[std::size_t(bucket)]; i < start[std::size_t(bucket) + 1]; ++i) {
             const int corner = order[std::size_t(i)];
             const int uvIndex = in.UvIndex(corner);
-            const Vec3 n = in.Normal(polygonOf[std::size_t(corner)], corner);
+            const Vec3 n = in.RawNormal(corner);
             const Frame* found = nullptr;
             int group = -1;
             if (frames.size() <= kLinearSearchFrames) {
@@ -218,8 +227,7 @@ FrameTable BuildFrames(const TangentInput& in)
             if (group < 0) group = table.groupCount++;
             const int frame = static_cast<int>(table.groupOf.size());
             table.groupOf.push_back(group);
-            table.normalOf.push_back(n);
-            table.pointOf.push_back(bucket < in.pointCount ? bucket : -1);
+            table.normalOf.push_back(TangentInput::UnitNormal(n));
             table.frameOf[std::size_t(corner)] = frame;
             frames.push_back({uvIndex, n, frame, group});
             if (frames.size() == kLinearSearchFrames + 1)
@@ -232,18 +240,28 @@ FrameTable BuildFrames(const TangentInput& in)
                 manyGroups.emplace(uvIndex, group);
             }
         }
-        if (frames.size() > 1 || (bucket == in.pointCount && !frames.empty())) table.onePerControlPoint = false;
     }
     return table;
 }
 
-// The summed texture directions (tangent, binormal) of each group over the triangles of every
-// polygon's fan.
-void SumDirections(const TangentInput& in, const FrameTable& table, std::vector<Vec3>& tangentSum,
-                   std::vector<Vec3>& binormalSum)
+// The frame of a corner from its group's summed directions and its unit normal, as (tangent with
+// the flip in w, binormal).
+void FinishFrame(const Vec3& tangentSum, const Vec3& binormalSum, const Vec3& n, bool ignoreTangentFlip,
+                 FbxVector4& tangentOut, FbxVector4& binormalOut)
 {
-    tangentSum.assign(std::size_t(table.groupCount), Vec3{});
-    binormalSum.assign(std::size_t(table.groupCount), Vec3{});
+    Vec3 t = tangentSum - n * n.Dot(tangentSum);  // Gram-Schmidt against the normal
+    if (t.Normalize() < kDegenerateTangent) t = AnyPerpendicular(n);
+    Vec3 b = n.Cross(t);
+    const double flip = !ignoreTangentFlip && b.Dot(binormalSum) < 0 ? -1.0 : 1.0;
+    tangentOut = ToVector4(t, flip);
+    binormalOut = ToVector4(b * flip, 0);
+}
+
+// Calls `add(corner, tangent, binormal)` for the three corners of every triangle of every polygon's
+// fan with that triangle's texture directions.
+template <class Add>
+void ForEachTriangleDirection(const TangentInput& in, Add add)
+{
     for (int p = 0; p < in.mesh.GetPolygonCount(); ++p) {
         const int start = in.mesh.GetPolygonVertexIndex(p), size = in.mesh.GetPolygonSize(p);
         for (int k = 1; k + 1 < size; ++k) {
@@ -260,13 +278,79 @@ void SumDirections(const TangentInput& in, const FrameTable& table, std::vector<
             if (std::fabs(r) < kDegenerateUvArea) continue;  // no UV area: this triangle says nothing
             Vec3 t = (e1 * dv2 - e2 * dv1) * (1.0 / r);
             Vec3 b = (e2 * du1 - e1 * du2) * (1.0 / r);
-            for (int i = 0; i < 3; ++i) {
-                const std::size_t g = std::size_t(table.groupOf[std::size_t(table.frameOf[std::size_t(c[i])])]);
-                tangentSum[g] = tangentSum[g] + t;
-                binormalSum[g] = binormalSum[g] + b;
-            }
+            for (int i = 0; i < 3; ++i) add(c[i], t, b);
         }
     }
+}
+
+// When every corner of each control point has the same UV and the same normal (no seams, no hard
+// edges, the common case of smooth meshes), the first corner of each point; otherwise nothing.
+std::vector<int> FirstCornerOfEachPoint(const TangentInput& in)
+{
+    const int cornerCount = in.mesh.GetPolygonVertexCount();
+    std::vector<int> first(std::size_t(in.pointCount), -1);
+    for (int corner = 0; corner < cornerCount; ++corner) {
+        const int cp = in.ControlPoint(corner);
+        Vec3 n;
+        if (cp < 0 || cp >= in.pointCount || !in.ElementNormal(corner, n)) return {};
+        int& firstCorner = first[std::size_t(cp)];
+        if (firstCorner < 0) {
+            firstCorner = corner;
+            continue;
+        }
+        Vec3 m;
+        in.ElementNormal(firstCorner, m);
+        if (in.UvIndex(corner) != in.UvIndex(firstCorner) || !Vec3{n.x + 0.0, n.y + 0.0, n.z + 0.0}.SameBits({m.x + 0.0, m.y + 0.0, m.z + 0.0}))
+            return {};
+    }
+    return first;
+}
+
+// One frame per control point, summed straight into the output arrays and then finished in place.
+void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstCorners, bool ignoreTangentFlip,
+                          FbxLayerElementTangent& tangents, FbxLayerElementBinormal& binormals)
+{
+    auto& outT = tangents.GetDirectArray().Items();
+    auto& outB = binormals.GetDirectArray().Items();
+    outT.assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
+    outB.assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
+    ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
+        FbxVector4& tangentSum = outT[std::size_t(in.ControlPoint(corner))];
+        FbxVector4& binormalSum = outB[std::size_t(in.ControlPoint(corner))];
+        for (int axis = 0; axis < 3; ++axis) {
+            tangentSum[axis] += (&t.x)[axis];
+            binormalSum[axis] += (&b.x)[axis];
+        }
+    });
+    for (std::size_t cp = 0; cp < firstCorners.size(); ++cp) {
+        if (firstCorners[cp] < 0) continue;  // no corner uses it
+        const Vec3 n = TangentInput::UnitNormal(in.RawNormal(firstCorners[cp]));
+        FinishFrame(ToVec3(outT[cp]), ToVec3(outB[cp]), n, ignoreTangentFlip, outT[cp], outB[cp]);
+    }
+}
+
+// One frame per distinct (control point, UV, normal), read through an index per polygon vertex.
+void FramesByPolygonVertex(const TangentInput& in, bool ignoreTangentFlip, FbxLayerElementTangent& tangents,
+                           FbxLayerElementBinormal& binormals)
+{
+    FrameTable table = BuildFrames(in);
+    std::vector<Vec3> tangentSum(std::size_t(table.groupCount)), binormalSum(std::size_t(table.groupCount));
+    ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
+        const std::size_t g = std::size_t(table.groupOf[std::size_t(table.frameOf[std::size_t(corner)])]);
+        tangentSum[g] = tangentSum[g] + t;
+        binormalSum[g] = binormalSum[g] + b;
+    });
+    const std::size_t frames = table.groupOf.size();
+    auto& outT = tangents.GetDirectArray().Items();
+    auto& outB = binormals.GetDirectArray().Items();
+    outT.resize(frames);
+    outB.resize(frames);
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const std::size_t g = std::size_t(table.groupOf[frame]);
+        FinishFrame(tangentSum[g], binormalSum[g], table.normalOf[frame], ignoreTangentFlip, outT[frame], outB[frame]);
+    }
+    tangents.GetIndexArray().Items() = table.frameOf;
+    binormals.GetIndexArray().Items() = std::move(table.frameOf);
 }
 
 }  // namespace
@@ -281,42 +365,20 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
         return false;
 
     const TangentInput in(*this, *uv);
-    FrameTable table = BuildFrames(in);
-    std::vector<Vec3> tangentSum, binormalSum;
-    SumDirections(in, table, tangentSum, binormalSum);
-
     FbxLayerElementTangent* tangents = GetElementTangent(0) ? GetElementTangent(0) : CreateElementTangent();
     FbxLayerElementBinormal* binormals = GetElementBinormal(0) ? GetElementBinormal(0) : CreateElementBinormal();
-    const bool byControlPoint = table.onePerControlPoint;
+    const std::vector<int> firstCorners = FirstCornerOfEachPoint(in);
+    const bool byControlPoint = !firstCorners.empty();
     for (FbxLayerElement* element : {static_cast<FbxLayerElement*>(tangents), static_cast<FbxLayerElement*>(binormals)}) {
         element->SetMappingMode(byControlPoint ? FbxLayerElement::eByControlPoint : FbxLayerElement::eByPolygonVertex);
         element->SetReferenceMode(byControlPoint ? FbxLayerElement::eDirect : FbxLayerElement::eIndexToDirect);
     }
-    const std::size_t frames = table.groupOf.size();
-    auto& outT = tangents->GetDirectArray().Items();
-    auto& outB = binormals->GetDirectArray().Items();
-    const std::size_t slots = byControlPoint ? std::size_t(GetControlPointsCount()) : frames;
-    outT.assign(slots, FbxVector4(0, 0, 0, 0));
-    outB.assign(slots, FbxVector4(0, 0, 0, 0));
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        const Vec3& n = table.normalOf[frame];
-        const std::size_t g = std::size_t(table.groupOf[frame]);
-        Vec3 t = tangentSum[g];
-        t = t - n * n.Dot(t);  // Gram-Schmidt against the normal
-        if (t.Normalize() < kDegenerateTangent) t = AnyPerpendicular(n);
-        Vec3 b = n.Cross(t);
-        const double flip = !ignoreTangentFlip && b.Dot(binormalSum[g]) < 0 ? -1.0 : 1.0;
-        const std::size_t slot = byControlPoint ? std::size_t(table.pointOf[frame]) : frame;
-        outT[slot] = ToVector4(t, flip);
-        outB[slot] = ToVector4(b * flip, 0);
-    }
-
     tangents->GetIndexArray().Clear();
     binormals->GetIndexArray().Clear();
-    if (!byControlPoint) {
-        tangents->GetIndexArray().Items() = table.frameOf;
-        binormals->GetIndexArray().Items() = std::move(table.frameOf);
-    }
+    if (byControlPoint)
+        FramesByControlPoint(in, firstCorners, ignoreTangentFlip, *tangents, *binormals);
+    else
+        FramesByPolygonVertex(in, ignoreTangentFlip, *tangents, *binormals);
     return true;
 }
 

@@ -18,7 +18,7 @@ constexpr int kCornersPerTriangle = 3;
 
 // The value of a direct or index-to-direct element at `index`.
 template <class T>
-T ReadValue(const FbxLayerElementTemplate<T>& element, int index)
+inline T ReadValue(const FbxLayerElementTemplate<T>& element, int index)
 {
     switch (element.GetReferenceMode()) {
     case FbxLayerElement::eDirect: return element.GetDirectArray().GetAt(index);
@@ -35,6 +35,16 @@ int MappedIndex(FbxLayerElement::EMappingMode mapping, int controlPoint, int pol
     if (mapping == FbxLayerElement::eByPolygonVertex)
         return polygonVertex;
     return -1;
+}
+
+// ReadLayerElement, kept where the corner loop can inline it: it runs three times per corner.
+inline void ReadDirection(const FbxLayerElementTemplate<FbxVector4>& element, int controlPoint, int polygonVertex, Float3& out)
+{
+    FbxLayerElement::EMappingMode mapping = element.GetMappingMode();
+    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
+        return;
+    FbxVector4 value = ReadValue(element, MappedIndex(mapping, controlPoint, polygonVertex));
+    out = { static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2]) };
 }
 
 // The running bounds of one node, from zero.
@@ -121,11 +131,11 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     }
 
     if (sources.normals)
-        ReadLayerElement(sources.normals, controlPoint, polygonVertex, vertex.normal);
+        ReadDirection(*sources.normals, controlPoint, polygonVertex, vertex.normal);
     if (sources.tangents)
-        ReadLayerElement(sources.tangents, controlPoint, polygonVertex, vertex.tangent);
+        ReadDirection(*sources.tangents, controlPoint, polygonVertex, vertex.tangent);
     if (sources.binormals)
-        ReadLayerElement(sources.binormals, controlPoint, polygonVertex, vertex.binormal);
+        ReadDirection(*sources.binormals, controlPoint, polygonVertex, vertex.binormal);
 
     Float4* colors[kMaxColorSets] = { &vertex.color0, &vertex.color1, &vertex.color2, &vertex.color3 };
     for (int set = 0; set < sources.colorSetCount; ++set)
@@ -294,11 +304,7 @@ void FinishBounds(Mesh& mesh, const RunningBox& box)
 
 void ReadLayerElement(const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex, Float3& out)
 {
-    FbxLayerElement::EMappingMode mapping = element->GetMappingMode();
-    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
-        return;
-    FbxVector4 value = ReadValue(*element, MappedIndex(mapping, controlPoint, polygonVertex));
-    out = { static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2]) };
+    ReadDirection(*element, controlPoint, polygonVertex, out);
 }
 
 bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportResult& result, std::vector<Mesh>& meshes,

@@ -334,6 +334,10 @@ TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
     LayerElement mirrored = uv;
     mirrored.values = {1, 0, 0, 0, 0, 1, 1, 1};  // u runs along -x
     mesh.layers.push_back(mirrored);
+    LayerElement normals;
+    normals.mapping = Mapping::ByControlPoint;
+    normals.values = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    mesh.layers.push_back(normals);
     fbxio::SceneWriter writer;
     writer.AddMesh("Quad", mesh);
     writer.AddMesh("Bare", fbxtest::Quad());
@@ -443,6 +447,67 @@ TEST(FbxTangents, SeamsAndHardEdgesKeepTheirOwnFrames)
     EXPECT_EQ(FrameOfCorner(t, 1, 4)[3], -1.0);
     for (int pv = 0; pv < 8; ++pv)
         ExpectVector(FrameOfCorner(flat->GetElementBinormal(0), flat->GetPolygonVertex(pv / 4, pv % 4), pv), 0, 1, 0);
+}
+
+TEST(FbxTangents, FramesAreTheSameWhetherStoredByControlPointOrByPolygonVertex)
+{
+    // A curved 3 x 3 grid without seams is stored by control point; the same grid with two more
+    // triangles, apart from it and split by a UV seam, is stored by polygon vertex. The grid's
+    // corners must read the same frames from both.
+    auto grid = [](bool withSeam) {
+        fbxio::MeshData mesh;
+        LayerElement normals, uv;
+        normals.mapping = Mapping::ByControlPoint;
+        uv.kind = LayerKind::UV;
+        uv.mapping = Mapping::ByPolygonVertex;
+        uv.reference = Reference::IndexToDirect;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                mesh.points.insert(mesh.points.end(), {double(x), double(y), 0.1 * x * y});
+                FbxVector4 n(-0.1 * y, -0.1 * x, 1, 0);
+                n.Normalize();
+                normals.values.insert(normals.values.end(), {n[0], n[1], n[2]});
+                uv.values.insert(uv.values.end(), {0.25 * x + 0.01 * y, 0.25 * y});
+            }
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x) {
+                const int a = y * 4 + x;
+                for (const std::vector<int>& triangle : {std::vector<int>{a, a + 1, a + 5}, std::vector<int>{a, a + 5, a + 4}}) {
+                    mesh.polygons.push_back(triangle);
+                    uv.indices.insert(uv.indices.end(), triangle.begin(), triangle.end());
+                }
+            }
+        if (withSeam) {
+            mesh.points.insert(mesh.points.end(), {10, 0, 0, 11, 0, 0, 11, 1, 0, 10, 1, 0});
+            for (int k = 0; k < 4; ++k) normals.values.insert(normals.values.end(), {0, 0, 1});
+            uv.values.insert(uv.values.end(), {0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0.5});
+            mesh.polygons.push_back({16, 17, 18});
+            mesh.polygons.push_back({16, 18, 19});
+            uv.indices.insert(uv.indices.end(), {16, 17, 18, 20, 18, 19});  // point 16 has two UVs
+        }
+        mesh.layers = {normals, uv};
+        return mesh;
+    };
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Smooth", grid(false));
+    writer.AddMesh("Seamed", grid(true));
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxMesh* smooth = file.Mesh("Smooth");
+    FbxMesh* seamed = file.Mesh("Seamed");
+    ASSERT_TRUE(smooth->GenerateTangentsData(0, false, false));
+    ASSERT_TRUE(seamed->GenerateTangentsData(0, false, false));
+    ASSERT_EQ(smooth->GetElementTangent(0)->GetMappingMode(), FbxLayerElement::eByControlPoint);
+    ASSERT_EQ(seamed->GetElementTangent(0)->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    for (int pv = 0; pv < smooth->GetPolygonVertexCount(); ++pv) {
+        const int cp = smooth->GetPolygonVertex(pv / 3, pv % 3);
+        FbxVector4 a = FrameOfCorner(smooth->GetElementTangent(0), cp, pv);
+        FbxVector4 b = FrameOfCorner(seamed->GetElementTangent(0), cp, pv);
+        EXPECT_TRUE(a == b) << "tangent of corner " << pv;
+        EXPECT_TRUE(FrameOfCorner(smooth->GetElementBinormal(0), cp, pv) == FrameOfCorner(seamed->GetElementBinormal(0), cp, pv))
+            << "binormal of corner " << pv;
+        EXPECT_NEAR(a.Length(), 1.0, 1e-9);
+    }
 }
 
 TEST(FbxTangents, AControlPointWithManyFramesKeepsEachApart)
