@@ -3,7 +3,11 @@
 #include "fbxio/FbxReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <functional>
+#include <thread>
+#include <type_traits>
 #include <unordered_map>
 
 namespace fbxsdk::internal {
@@ -80,6 +84,73 @@ FbxAMatrix MatrixFrom(const std::vector<double>& v)
         for (int k = 0; k < 16; ++k) m[k / 4][k % 4] = v[std::size_t(k)];
     return m;
 }
+
+// The arrays of one mesh, decoded together once the mesh's elements are laid out. They are
+// independent of each other, so a large mesh's arrays are inflated on several threads at once,
+// largest first; the results are then checked, and finished, in the order the file gives them, so a
+// broken file reports the same error as when they were decoded one by one.
+class ArrayDecoder {
+public:
+    using Decode = std::function<bool(std::string&)>;
+    using Finish = std::function<bool()>;
+
+    void Add(const Element& where, const Value& value, Decode decode, Finish finish = nullptr)
+    {
+        jobs.push_back({&where, std::move(decode), std::move(finish), value.ByteSize(), false, {}});
+    }
+
+    // Runs every decode; on the first failure (in file order) reports it through `run` and
+    // returns false.
+    template <class Reporter>
+    bool Run(Reporter& reporter)
+    {
+        DecodeAll();
+        for (Job& job : jobs) {
+            if (!job.ok) return reporter.Fail(*job.where, job.error);
+            if (job.finish && !job.finish()) return false;
+        }
+        return true;
+    }
+
+private:
+    // Below this many stored bytes a thread costs more than it saves.
+    static constexpr std::size_t kThreadedBytes = std::size_t(4) << 20;
+    static constexpr unsigned kMaxThreads = 4;
+
+    struct Job {
+        const Element* where;
+        Decode decode;
+        Finish finish;
+        std::size_t bytes;
+        bool ok;
+        std::string error;
+    };
+
+    void DecodeAll()
+    {
+        std::vector<std::size_t> order(jobs.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return jobs[a].bytes > jobs[b].bytes; });
+        std::atomic<std::size_t> next{0};
+        auto work = [&] {
+            for (std::size_t k; (k = next.fetch_add(1)) < order.size();) {
+                Job& job = jobs[order[k]];
+                job.ok = job.decode(job.error);
+            }
+        };
+        std::size_t total = 0;
+        for (const Job& job : jobs) total += job.bytes;
+        const unsigned threads = total < kThreadedBytes ? 1u
+                                 : std::min({std::max(std::thread::hardware_concurrency(), 1u), kMaxThreads,
+                                             static_cast<unsigned>(jobs.size())});
+        std::vector<std::thread> helpers;
+        for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work);
+        work();
+        for (std::thread& helper : helpers) helper.join();
+    }
+
+    std::vector<Job> jobs;
+};
 
 }  // namespace
 
@@ -300,22 +371,37 @@ struct SceneBuilder::Run {
 
     bool ReadMesh(const Element& e, FbxMesh& mesh)
     {
+        ArrayDecoder decoder;
         if (const Element* v = e.Find("Vertices"); v && !v->values.empty()) {
             const Value& value = v->values[0];
             if (!value.IsArray() || value.count % 3 != 0) return Fail(*v, "vertex array does not hold whole points");
-            mesh.mControlPoints.resize(value.count / 3);
-            double* out = mesh.mControlPoints.empty() ? nullptr : mesh.mControlPoints[0].mData;
-            if (!fbxio::DecodeVectorArray(value, 3, 4, out, mesh.mControlPoints.size(), error))
-                return Fail(*v, error);
-            for (FbxVector4& p : mesh.mControlPoints) p[3] = 1.0;
+            DecodeVectors(decoder, *v, value, 3, 4, mesh.mControlPoints, 1.0);
         }
-        if (const Element* p = e.Find("PolygonVertexIndex"); p && !p->values.empty()) {
-            if (!fbxio::DecodeArray(p->values[0], mesh.mPolygonVertices, error)) return Fail(*p, error);
-            if (!SplitPolygons(*p, mesh)) return false;
-        }
+        if (const Element* p = e.Find("PolygonVertexIndex"); p && !p->values.empty())
+            decoder.Add(*p, p->values[0], [&, p](std::string& message) { return fbxio::DecodeArray(p->values[0], mesh.mPolygonVertices, message); },
+                        [&, p] { return SplitPolygons(*p, mesh); });
         for (const Element& child : e.children)
-            if (!ReadLayerElement(child, mesh)) return false;
-        return true;
+            if (!ReadLayerElement(child, mesh, decoder)) return false;
+        return decoder.Run(*this);
+    }
+
+    // Lays out `items` for the array's count / stride vectors and queues the decode; `w` is then
+    // written into every four-component vector's fourth slot.
+    template <class V>
+    void DecodeVectors(ArrayDecoder& decoder, const Element& where, const Value& value, int stride, int slots,
+                       std::vector<V>& items, double w)
+    {
+        items.resize(value.count / std::uint32_t(stride));
+        decoder.Add(where, value,
+                    [&items, &value, stride, slots](std::string& message) {
+                        return fbxio::DecodeVectorArray(value, stride, slots, items.empty() ? nullptr : items[0].mData,
+                                                        items.size(), message);
+                    },
+                    [&items, w] {
+                        if constexpr (std::is_same_v<V, FbxVector4>)
+                            for (V& v : items) v.mData[3] = w;
+                        return true;
+                    });
     }
 
     bool SplitPolygons(const Element& where, FbxMesh& mesh)
@@ -340,35 +426,33 @@ struct SceneBuilder::Run {
     }
 
     template <class E>
-    bool ReadDirections(const Element& e, E& element, const char* data, const char* index, const char* index2)
+    bool ReadDirections(const Element& e, E& element, const char* data, const char* index, const char* index2,
+                        ArrayDecoder& decoder)
     {
         if (const Element* d = e.Find(data); d && !d->values.empty()) {
             const Value& value = d->values[0];
             if (!value.IsArray() || value.count % 3 != 0) return Fail(*d, "direction array does not hold whole vectors");
-            auto& items = element.GetDirectArray().Items();
-            items.resize(value.count / 3);
-            if (!fbxio::DecodeVectorArray(value, 3, 4, items.empty() ? nullptr : items[0].mData, items.size(), error))
-                return Fail(*d, error);
-            for (FbxVector4& v : items) v[3] = 0.0;
+            DecodeVectors(decoder, *d, value, 3, 4, element.GetDirectArray().Items(), 0.0);
         }
-        return ReadIndex(e, element, index, index2);
+        ReadIndex(e, element, index, index2, decoder);
+        return true;
     }
 
     template <class E>
-    bool ReadIndex(const Element& e, E& element, const char* name, const char* alternative)
+    void ReadIndex(const Element& e, E& element, const char* name, const char* alternative, ArrayDecoder& decoder)
     {
         const Element* i = e.Find(name);
         if (!i && alternative) i = e.Find(alternative);
         if (i && !i->values.empty()) {
-            if (!fbxio::DecodeArray(i->values[0], element.GetIndexArray().Items(), error)) return Fail(*i, error);
+            auto& items = element.GetIndexArray().Items();
+            decoder.Add(*i, i->values[0], [&items, i](std::string& message) { return fbxio::DecodeArray(i->values[0], items, message); });
         } else if (element.GetReferenceMode() != FbxLayerElement::eDirect) {
             // An indexed element without its index array is read as direct.
             element.SetReferenceMode(FbxLayerElement::eDirect);
         }
-        return true;
     }
 
-    bool ReadLayerElement(const Element& e, FbxMesh& mesh)
+    bool ReadLayerElement(const Element& e, FbxMesh& mesh, ArrayDecoder& decoder)
     {
         auto setModes = [&](FbxLayerElement& element) {
             if (const Element* m = e.Find("MappingInformationType")) element.SetMappingMode(MappingMode(StringAt(*m, 0)));
@@ -378,17 +462,17 @@ struct SceneBuilder::Run {
         if (e.name == "LayerElementNormal") {
             auto* element = mesh.CreateElementNormal();
             setModes(*element);
-            return ReadDirections(e, *element, "Normals", "NormalsIndex", "NormalIndex");
+            return ReadDirections(e, *element, "Normals", "NormalsIndex", "NormalIndex", decoder);
         }
         if (e.name == "LayerElementTangent") {
             auto* element = mesh.CreateElementTangent();
             setModes(*element);
-            return ReadDirections(e, *element, "Tangents", "TangentsIndex", "TangentIndex");
+            return ReadDirections(e, *element, "Tangents", "TangentsIndex", "TangentIndex", decoder);
         }
         if (e.name == "LayerElementBinormal") {
             auto* element = mesh.CreateElementBinormal();
             setModes(*element);
-            return ReadDirections(e, *element, "Binormals", "BinormalsIndex", "BinormalIndex");
+            return ReadDirections(e, *element, "Binormals", "BinormalsIndex", "BinormalIndex", decoder);
         }
         if (e.name == "LayerElementUV") {
             auto* element = mesh.CreateElementUV("");
@@ -396,12 +480,10 @@ struct SceneBuilder::Run {
             if (const Element* d = e.Find("UV"); d && !d->values.empty()) {
                 const Value& value = d->values[0];
                 if (!value.IsArray() || value.count % 2 != 0) return Fail(*d, "UV array does not hold whole pairs");
-                auto& items = element->GetDirectArray().Items();
-                items.resize(value.count / 2);
-                if (!fbxio::DecodeVectorArray(value, 2, 2, items.empty() ? nullptr : items[0].mData, items.size(), error))
-                    return Fail(*d, error);
+                DecodeVectors(decoder, *d, value, 2, 2, element->GetDirectArray().Items(), 0.0);
             }
-            return ReadIndex(e, *element, "UVIndex", nullptr);
+            ReadIndex(e, *element, "UVIndex", nullptr, decoder);
+            return true;
         }
         if (e.name == "LayerElementColor") {
             auto* element = mesh.CreateElementVertexColor();
@@ -415,14 +497,17 @@ struct SceneBuilder::Run {
                 for (std::size_t k = 0; k + 3 < values.size(); k += 4)
                     items.emplace_back(values[k], values[k + 1], values[k + 2], values[k + 3]);
             }
-            return ReadIndex(e, *element, "ColorIndex", nullptr);
+            ReadIndex(e, *element, "ColorIndex", nullptr, decoder);
+            return true;
         }
         if (e.name == "LayerElementMaterial") {
             auto* element = mesh.CreateElementMaterial();
             setModes(*element);
             // The material element's values are always indices into the node's materials.
-            if (const Element* d = e.Find("Materials"); d && !d->values.empty())
-                if (!fbxio::DecodeArray(d->values[0], element->GetIndexArray().Items(), error)) return Fail(*d, error);
+            if (const Element* d = e.Find("Materials"); d && !d->values.empty()) {
+                auto& items = element->GetIndexArray().Items();
+                decoder.Add(*d, d->values[0], [&items, d](std::string& message) { return fbxio::DecodeArray(d->values[0], items, message); });
+            }
             return true;
         }
         return true;
