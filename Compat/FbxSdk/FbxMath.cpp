@@ -8,31 +8,6 @@
 
 namespace fbxsdk {
 
-FbxVector4 FbxVector4::operator+(const FbxVector4& o) const
-{
-    return FbxVector4(mData[0] + o[0], mData[1] + o[1], mData[2] + o[2], mData[3] + o[3]);
-}
-FbxVector4 FbxVector4::operator-(const FbxVector4& o) const
-{
-    return FbxVector4(mData[0] - o[0], mData[1] - o[1], mData[2] - o[2], mData[3] - o[3]);
-}
-FbxVector4 FbxVector4::operator*(double s) const
-{
-    return FbxVector4(mData[0] * s, mData[1] * s, mData[2] * s, mData[3] * s);
-}
-bool FbxVector4::operator==(const FbxVector4& o) const
-{
-    return mData[0] == o[0] && mData[1] == o[1] && mData[2] == o[2] && mData[3] == o[3];
-}
-double FbxVector4::DotProduct(const FbxVector4& o) const
-{
-    return mData[0] * o[0] + mData[1] * o[1] + mData[2] * o[2];
-}
-FbxVector4 FbxVector4::CrossProduct(const FbxVector4& o) const
-{
-    return FbxVector4(mData[1] * o[2] - mData[2] * o[1], mData[2] * o[0] - mData[0] * o[2],
-                      mData[0] * o[1] - mData[1] * o[0], 0.0);
-}
 double FbxVector4::Length() const { return std::sqrt(DotProduct(*this)); }
 double FbxVector4::Normalize()
 {

@@ -1,6 +1,7 @@
 #include "FbxSceneBuilder.h"
 
 #include "fbxio/FbxReader.h"
+#include "fbxio/LargeArrays.h"
 
 #include <algorithm>
 #include <atomic>
@@ -96,7 +97,8 @@ public:
 
     void Add(const Element& where, const Value& value, Decode decode, Finish finish = nullptr)
     {
-        jobs.push_back({&where, std::move(decode), std::move(finish), value.ByteSize(), false, {}});
+        // Inflating takes time by the bytes it produces, more than by the bytes it reads.
+        jobs.push_back({&where, std::move(decode), std::move(finish), std::size_t(value.count) * value.ElementSize(), false, {}});
     }
 
     // Runs every decode; on the first failure (in file order) reports it through `run` and
@@ -113,7 +115,7 @@ public:
     }
 
 private:
-    // Below this many stored bytes a thread costs more than it saves.
+    // Below this many decoded bytes a thread costs more than it saves.
     static constexpr std::size_t kThreadedBytes = std::size_t(4) << 20;
     static constexpr unsigned kMaxThreads = 4;
 
@@ -391,6 +393,7 @@ struct SceneBuilder::Run {
     void DecodeVectors(ArrayDecoder& decoder, const Element& where, const Value& value, int stride, int slots,
                        std::vector<V>& items, double w)
     {
+        fbxio::ReserveLarge(items, value.count / std::uint32_t(stride));
         items.resize(value.count / std::uint32_t(stride));
         decoder.Add(where, value,
                     [&items, &value, stride, slots](std::string& message) {

@@ -9,6 +9,8 @@
 // of a zero), for a fraction of the memory a frame per polygon vertex takes.
 #include <fbxsdk.h>
 
+#include "fbxio/LargeArrays.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -312,8 +314,11 @@ void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstC
 {
     auto& outT = tangents.GetDirectArray().Items();
     auto& outB = binormals.GetDirectArray().Items();
-    outT.assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
-    outB.assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
+    for (auto* out : {&outT, &outB}) {
+        out->clear();
+        fbxio::ReserveLarge(*out, std::size_t(in.pointCount));
+        out->assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
+    }
     ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
         FbxVector4& tangentSum = outT[std::size_t(in.ControlPoint(corner))];
         FbxVector4& binormalSum = outB[std::size_t(in.ControlPoint(corner))];

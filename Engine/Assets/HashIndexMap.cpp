@@ -1,5 +1,7 @@
 #include "Assets/HashIndexMap.h"
 
+#include "Core/HugePages.h"
+
 #include <algorithm>
 #include <bit>
 
@@ -15,14 +17,17 @@ std::size_t HashIndexMap::SlotsFor(std::size_t entries)
 
 void HashIndexMap::Reserve(std::size_t entries)
 {
-    keys.reserve(entries);
+    ReserveLarge(keys, entries);
     if (SlotsFor(entries) > slots.size())
         Rebuild(SlotsFor(entries));
 }
 
 void HashIndexMap::Rebuild(std::size_t slotCount)
 {
-    slots.assign(slotCount, kEmptySlot);
+    std::vector<std::uint32_t> fresh;
+    ReserveLarge(fresh, slotCount);
+    fresh.assign(slotCount, kEmptySlot);
+    slots.swap(fresh);
     shift = 64u - static_cast<unsigned>(std::countr_zero(slotCount));
     const std::size_t mask = slotCount - 1;
     for (std::size_t entry = 0; entry < keys.size(); ++entry) {

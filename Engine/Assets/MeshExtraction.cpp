@@ -1,12 +1,16 @@
 #include "Assets/MeshExtraction.h"
 
+#include "Assets/BatchQueue.h"
 #include "Assets/HashIndexMap.h"
 #include "Assets/SkeletonImport.h"
+#include "Core/HugePages.h"
 #include "Assets/VertexHash.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <thread>
 
 using namespace fbxsdk;
 
@@ -169,13 +173,12 @@ struct CornerBatch {
 // the hash.
 class SubMeshBuilder {
 public:
-    SubMeshBuilder(Mesh& mesh, bool deduplicate, ImportResult& result, std::size_t reserve, int controlPoints)
+    SubMeshBuilder(Mesh& mesh, bool deduplicate, std::size_t reserve, int controlPoints)
         : mesh(mesh)
         , deduplicate(deduplicate)
-        , result(result)
     {
-        mesh.vertices.reserve(reserve);
-        mesh.indices.reserve(reserve);
+        ReserveLarge(mesh.vertices, reserve);
+        ReserveLarge(mesh.indices, reserve);
         if (deduplicate) {
             indexByHash.Reserve(reserve);
             lastVertexOf.assign(static_cast<std::size_t>(std::max(controlPoints, 0)), kNoVertex);
@@ -234,7 +237,7 @@ private:
                 if (entry.added) {
                     mesh.vertices.push_back(batch.vertices[i]);
                     if (batch.folded[i])
-                        AddWarning(result, ImportWarning::TooManyInfluences);
+                        ++foldedVertices;
                 }
                 break;
             }
@@ -270,15 +273,128 @@ private:
         mesh.indices.push_back(static_cast<std::uint32_t>(mesh.vertices.size()));
         mesh.vertices.push_back(batch.vertices[i]);
         if (batch.folded[i])
-            AddWarning(result, ImportWarning::TooManyInfluences);
+            ++foldedVertices;
     }
 
+public:
+    // New vertices whose influences beyond the fourth were folded in: each counts a warning.
+    int foldedVertices = 0;
+
+private:
     Mesh& mesh;
     bool deduplicate;
-    ImportResult& result;
     HashIndexMap indexByHash;
     std::vector<std::uint32_t> lastVertexOf; // by control point
 };
+
+// Which polygons of the node go to one material slot's mesh.
+struct SlotPolygons {
+    FbxNode* node;
+    const FbxLayerElementMaterial* materialElement; // null: every polygon
+    FbxSurfaceMaterial* slotMaterial;
+
+    bool Has(int polygon) const
+    {
+        return materialElement == nullptr || node->GetMaterial(materialElement->GetIndexArray().GetAt(polygon)) == slotMaterial;
+    }
+};
+
+// Reads the corners of the slot's polygons into batches, in order. `deliver` takes each full batch
+// and gives the batch to fill next; the last batch, full or not, is left in the one returned.
+template <class Deliver>
+CornerBatch& ReadCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, CornerBatch* batch,
+    Deliver deliver)
+{
+    const int polygons = sources.mesh->GetPolygonCount();
+    for (int polygon = 0; polygon < polygons; ++polygon) {
+        if (!slot.Has(polygon))
+            continue;
+        for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
+            const int i = batch->count++;
+            batch->controlPoints[i] = BuildVertex(sources, polygon, corner, batch->vertices[i], batch->folded[i]);
+            box.Add(batch->vertices[i].position);
+        }
+        if (batch->count == kBatchCorners)
+            batch = &deliver(*batch);
+    }
+    return *batch;
+}
+
+// Reading and entering take turns on this thread.
+void BuildInTurn(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, SubMeshBuilder& builder)
+{
+    auto batch = std::make_unique<CornerBatch>();
+    CornerBatch& last = ReadCorners(sources, slot, box, batch.get(), [&](CornerBatch& full) -> CornerBatch& {
+        builder.Add(full);
+        return full;
+    });
+    builder.Add(last);
+}
+
+// From this many polygons on, a second thread enters the batches while this one reads the next:
+// for a large mesh each side takes about as long as the other.
+constexpr int kPipelinedPolygons = 16384;
+// Batches travel between the threads in blocks of 16 (1,536 corners, 280 KB), so the threads meet
+// once per block rather than once per batch; 8 blocks in flight let neither wait on the other's
+// hiccups.
+constexpr int kBlockBatches = 16;
+constexpr std::size_t kQueuedBlocks = 8;
+
+struct CornerBlock {
+    CornerBatch batches[kBlockBatches];
+    int count = 0; // batches filled
+};
+
+// Reading stays on the calling thread (the only one that talks to the FBX SDK); a helper thread
+// enters the batches into the builder as they come. The builder is the helper's alone until it ends.
+void BuildAlongside(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, SubMeshBuilder& builder)
+{
+    BatchQueue<CornerBlock, kQueuedBlocks> queue;
+    std::exception_ptr failure;
+    std::thread enterer([&] {
+        while (CornerBlock* block = queue.Next()) {
+            for (int i = 0; i < block->count && !failure; ++i) {
+                try {
+                    builder.Add(block->batches[i]);
+                } catch (...) {
+                    failure = std::current_exception(); // keep draining, so the reader never waits forever
+                }
+            }
+            for (int i = 0; i < block->count; ++i)
+                block->batches[i].count = 0;
+            block->count = 0;
+            queue.Release();
+        }
+    });
+    // Whether reading ends normally or by an exception, the helper is told and waited for.
+    struct Join {
+        BatchQueue<CornerBlock, kQueuedBlocks>& queue;
+        std::thread& thread;
+        ~Join()
+        {
+            queue.Close();
+            if (thread.joinable())
+                thread.join();
+        }
+    } join { queue, enterer };
+
+    CornerBlock* block = &queue.Claim();
+    CornerBatch& last = ReadCorners(sources, slot, box, &block->batches[0], [&](CornerBatch&) -> CornerBatch& {
+        if (++block->count == kBlockBatches) {
+            queue.Publish();
+            block = &queue.Claim();
+        }
+        return block->batches[block->count];
+    });
+    if (last.count > 0)
+        ++block->count;
+    if (block->count > 0)
+        queue.Publish();
+    queue.Close();
+    enterer.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
 
 // The position of `material` in the scene's material list, or -1.
 int SceneMaterialIndex(FbxScene* scene, FbxSurfaceMaterial* material)
@@ -321,7 +437,6 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
 
     const CornerSources sources(mesh, skinned ? &influences : nullptr);
     RunningBox box;
-    auto batch = std::make_unique<CornerBatch>();
 
     const int nodeMaterials = node->GetMaterialCount();
     const int slots = std::max(nodeMaterials, 1);
@@ -337,25 +452,16 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
             }
         }
 
-        const FbxLayerElementMaterial* materialElement = mesh->GetElementMaterial(0);
         const int polygons = mesh->GetPolygonCount();
-        SubMeshBuilder builder(sub, deduplicate, result, static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle,
+        SubMeshBuilder builder(sub, deduplicate, static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle,
             mesh->GetControlPointsCount());
-        for (int polygon = 0; polygon < polygons; ++polygon) {
-            if (nodeMaterials > 0 && materialElement != nullptr) {
-                int polygonSlot = materialElement->GetIndexArray().GetAt(polygon);
-                if (node->GetMaterial(polygonSlot) != slotMaterial)
-                    continue;
-            }
-            for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
-                const int i = batch->count++;
-                batch->controlPoints[i] = BuildVertex(sources, polygon, corner, batch->vertices[i], batch->folded[i]);
-                box.Add(batch->vertices[i].position);
-            }
-            if (batch->count == kBatchCorners)
-                builder.Add(*batch);
-        }
-        builder.Add(*batch);
+        const SlotPolygons slotPolygons { node, nodeMaterials > 0 ? mesh->GetElementMaterial(0) : nullptr, slotMaterial };
+        if (polygons >= kPipelinedPolygons)
+            BuildAlongside(sources, slotPolygons, box, builder);
+        else
+            BuildInTurn(sources, slotPolygons, box, builder);
+        for (int i = 0; i < builder.foldedVertices; ++i)
+            AddWarning(result, ImportWarning::TooManyInfluences);
         if (!sub.vertices.empty()) {
             FinishBounds(sub, box);
             meshes.push_back(std::move(sub));

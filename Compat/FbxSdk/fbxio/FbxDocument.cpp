@@ -2,6 +2,8 @@
 
 #include <libdeflate.h>
 
+#include "LargeArrays.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -253,11 +255,13 @@ bool DecodeArray(const Value& value, std::vector<T>& out, std::string& error)
     char native = NativeType<T>();
     bool same = value.type == native || (native == 'b' && value.type == 'c');
     if (same) {
+        ReserveLarge(out, value.count);
         out.resize(value.count);
         return RawBytesInto(value, out.data(), error);
     }
     std::vector<std::uint8_t> raw(std::size_t(value.count) * value.ElementSize());
     if (!RawBytesInto(value, raw.data(), error)) return false;
+    ReserveLarge(out, value.count);
     out.resize(value.count);
     std::size_t step = value.ElementSize();
     for (std::size_t k = 0; k < value.count; ++k) out[k] = Convert<T>(raw.data() + k * step, value.type);

@@ -100,12 +100,30 @@ public:
     FbxVector4() = default;
     FbxVector4(double x, double y, double z, double w = 1.0) : FbxDouble4(x, y, z, w) {}
     FbxVector4(const FbxDouble3& v) : FbxDouble4(v[0], v[1], v[2], 1.0) {}
-    FbxVector4 operator+(const FbxVector4& o) const;
-    FbxVector4 operator-(const FbxVector4& o) const;
-    FbxVector4 operator*(double s) const;
-    bool operator==(const FbxVector4& o) const;
-    double DotProduct(const FbxVector4& o) const;     // x, y and z only
-    FbxVector4 CrossProduct(const FbxVector4& o) const;
+    // The small operations are defined here, where the hot loops of conversion and triangulation
+    // can inline them.
+    FbxVector4 operator+(const FbxVector4& o) const
+    {
+        return FbxVector4(mData[0] + o.mData[0], mData[1] + o.mData[1], mData[2] + o.mData[2], mData[3] + o.mData[3]);
+    }
+    FbxVector4 operator-(const FbxVector4& o) const
+    {
+        return FbxVector4(mData[0] - o.mData[0], mData[1] - o.mData[1], mData[2] - o.mData[2], mData[3] - o.mData[3]);
+    }
+    FbxVector4 operator*(double s) const { return FbxVector4(mData[0] * s, mData[1] * s, mData[2] * s, mData[3] * s); }
+    bool operator==(const FbxVector4& o) const
+    {
+        return mData[0] == o.mData[0] && mData[1] == o.mData[1] && mData[2] == o.mData[2] && mData[3] == o.mData[3];
+    }
+    double DotProduct(const FbxVector4& o) const  // x, y and z only
+    {
+        return mData[0] * o.mData[0] + mData[1] * o.mData[1] + mData[2] * o.mData[2];
+    }
+    FbxVector4 CrossProduct(const FbxVector4& o) const
+    {
+        return FbxVector4(mData[1] * o.mData[2] - mData[2] * o.mData[1], mData[2] * o.mData[0] - mData[0] * o.mData[2],
+                          mData[0] * o.mData[1] - mData[1] * o.mData[0], 0.0);
+    }
     double Length() const;                            // of x, y and z
     double Normalize();                               // x, y and z; returns the old length
 };
