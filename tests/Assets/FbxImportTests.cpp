@@ -115,58 +115,73 @@ TEST_F(FbxImportTest, SmoothMeshesShareVerticesAndDeduplicationOffKeepsEveryCorn
         EXPECT_EQ(every.meshes[0].indices[i], i);
 }
 
-TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
+namespace {
+
+// A grid of (size - 1)^2 quads whose corners pick their normal at random from three, one of them +Z
+// with a negative zero: control points give different vertices from corner to corner, and equal
+// vertices come back far apart.
+MeshData RandomNormalGrid(int size)
 {
-    // A 12 x 12 grid, several hundred triangles, whose corners pick their normal at random from
-    // three, one of them +Z with a negative zero: control points give different vertices from
-    // corner to corner, and equal vertices come back far apart.
-    constexpr int kGrid = 13;
     MeshData mesh;
     LayerElement normals = Layer(LayerKind::Normal, Mapping::ByPolygonVertex, {});
     LayerElement uv = Layer(LayerKind::UV, Mapping::ByControlPoint, {});
-    for (int y = 0; y < kGrid; ++y)
-        for (int x = 0; x < kGrid; ++x) {
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
             mesh.points.insert(mesh.points.end(), { double(x), double(y), 0.0 });
             uv.values.insert(uv.values.end(), { x / 16.0, y / 16.0 });
         }
     const double choices[3][3] = { { 0, 0, 1 }, { -0.0, 0, 1 }, { 0, 1, 0 } };
     std::minstd_rand random(7);
-    for (int y = 0; y + 1 < kGrid; ++y)
-        for (int x = 0; x + 1 < kGrid; ++x) {
-            const int a = y * kGrid + x;
-            mesh.polygons.push_back({ a, a + 1, a + kGrid + 1 });
-            mesh.polygons.push_back({ a, a + kGrid + 1, a + kGrid });
+    for (int y = 0; y + 1 < size; ++y)
+        for (int x = 0; x + 1 < size; ++x) {
+            const int a = y * size + x;
+            mesh.polygons.push_back({ a, a + 1, a + size + 1 });
+            mesh.polygons.push_back({ a, a + size + 1, a + size });
             for (int corner = 0; corner < 6; ++corner) {
                 const double* n = choices[random() % 3];
                 normals.values.insert(normals.values.end(), { n[0], n[1], n[2] });
             }
         }
     mesh.layers = { normals, uv };
-    SceneWriter scene;
-    scene.AddMesh("Grid", mesh);
-    ImportedModel merged, every;
-    ASSERT_EQ(Import(scene, merged).status, ImportStatus::Ok);
-    ASSERT_EQ(Import(scene, every, false, "every.fbx").status, ImportStatus::Ok);
-    ASSERT_EQ(merged.meshes.size(), 1u);
-    ASSERT_EQ(every.meshes.size(), 1u);
+    return mesh;
+}
 
-    // What merging by hash alone gives, corner by corner, from the vertices of every corner.
-    std::unordered_map<std::uint64_t, std::uint32_t> indexByHash;
-    std::vector<std::uint32_t> expectedIndices;
-    std::vector<const Vertex*> expectedVertices;
-    for (const Vertex& vertex : every.meshes[0].vertices) {
-        auto [entry, added] = indexByHash.emplace(HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
-        if (added)
-            expectedVertices.push_back(&vertex);
-        expectedIndices.push_back(entry->second);
+} // namespace
+
+TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
+{
+    // A small mesh is entered as it is read; a large one (over 16,384 triangles) by a second thread
+    // alongside the reading. Both must give what merging by hash alone gives.
+    for (int size : { 13, 101 }) {
+        SCOPED_TRACE(size);
+        SceneWriter scene;
+        scene.AddMesh("Grid", RandomNormalGrid(size));
+        ImportedModel merged, every;
+        ASSERT_EQ(Import(scene, merged, true, "merged.fbx").status, ImportStatus::Ok);
+        ASSERT_EQ(Import(scene, every, false, "every.fbx").status, ImportStatus::Ok);
+        ASSERT_EQ(merged.meshes.size(), 1u);
+        ASSERT_EQ(every.meshes.size(), 1u);
+        ASSERT_EQ(every.meshes[0].vertices.size(), std::size_t(6 * (size - 1) * (size - 1)));
+
+        // What merging by hash alone gives, corner by corner, from the vertices of every corner.
+        std::unordered_map<std::uint64_t, std::uint32_t> indexByHash;
+        std::vector<std::uint32_t> expectedIndices;
+        std::vector<const Vertex*> expectedVertices;
+        for (const Vertex& vertex : every.meshes[0].vertices) {
+            auto [entry, added] = indexByHash.emplace(HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
+            if (added)
+                expectedVertices.push_back(&vertex);
+            expectedIndices.push_back(entry->second);
+        }
+        EXPECT_EQ(merged.meshes[0].indices, expectedIndices);
+        ASSERT_EQ(merged.meshes[0].vertices.size(), expectedVertices.size());
+        for (std::size_t i = 0; i < expectedVertices.size(); ++i)
+            ASSERT_EQ(std::memcmp(&merged.meshes[0].vertices[i], expectedVertices[i], sizeof(Vertex)), 0) << i;
+        // The two +Z normals are one: at most two vertices per control point.
+        EXPECT_GT(expectedVertices.size(), std::size_t(size * size));
+        EXPECT_LE(expectedVertices.size(), std::size_t(2 * size * size));
+        EXPECT_EQ(merged.meshes[0].box.max.x, float(size - 1));
     }
-    EXPECT_EQ(merged.meshes[0].indices, expectedIndices);
-    ASSERT_EQ(merged.meshes[0].vertices.size(), expectedVertices.size());
-    for (std::size_t i = 0; i < expectedVertices.size(); ++i)
-        EXPECT_EQ(std::memcmp(&merged.meshes[0].vertices[i], expectedVertices[i], sizeof(Vertex)), 0) << i;
-    // The two +Z normals are one: at most two vertices per control point.
-    EXPECT_GT(expectedVertices.size(), std::size_t(kGrid * kGrid));
-    EXPECT_LE(expectedVertices.size(), std::size_t(2 * kGrid * kGrid));
 }
 
 TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)
@@ -305,6 +320,21 @@ TEST_F(FbxImportTest, AnUnreadableReferenceModeEndsTheImportOfThatFileOnly)
     good.AddMesh("Good", TwoTriangles());
     ImportedModel next;
     EXPECT_EQ(Import(good, next, true, "good.fbx").status, ImportStatus::Ok);
+
+    // A mesh large enough to be entered by a second thread ends the same way, with that thread
+    // stopped: the import returns, and the next one works.
+    MeshData large = RandomNormalGrid(101);
+    large.layers[0].reference = Reference::Index;
+    for (std::size_t i = 0; i < large.layers[0].values.size() / 3; ++i)
+        large.layers[0].indices.push_back(static_cast<int>(i));
+    SceneWriter broken;
+    broken.AddMesh("LargeBroken", large);
+    ImportedModel none;
+    EXPECT_EQ(Import(broken, none, true, "large.fbx").status, ImportStatus::ReadFailed);
+    EXPECT_EQ(GetFbxContext().lastError, "Invalid Reference Mode!");
+    EXPECT_TRUE(none.meshes.empty());
+    ImportedModel again;
+    EXPECT_EQ(Import(good, again, true, "good-again.fbx").status, ImportStatus::Ok);
 }
 
 TEST_F(FbxImportTest, SixInfluencesAreFoldedIntoFourAndCountedOnce)

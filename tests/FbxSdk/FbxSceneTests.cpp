@@ -2,6 +2,7 @@
 // through the SDK calls.
 #include "FbxTestSupport.h"
 #include "fbxio/FbxDocumentWriter.h"
+#include "fbxio/FbxReader.h"
 
 #include <cmath>
 
@@ -427,4 +428,91 @@ TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
     t = file.Node("Own")->LclTranslation.Get();
     EXPECT_EQ(t[0], 1);
     EXPECT_EQ(t[2], 3);
+}
+
+namespace {
+
+// Where the first array value of the element named `name` keeps its compressed bytes in `bytes`.
+std::size_t CompressedArrayOffset(const std::vector<std::uint8_t>& bytes, const fbxio::Element& e, const std::string& name)
+{
+    if (e.name == name && !e.values.empty() && e.values[0].external) return std::size_t(e.values[0].external - bytes.data());
+    for (const fbxio::Element& child : e.children)
+        if (std::size_t offset = CompressedArrayOffset(bytes, child, name)) return offset;
+    return 0;
+}
+
+}  // namespace
+
+TEST(FbxScene, LargeMeshesDecodeTheirArraysTogetherAndReportTheFirstBrokenOne)
+{
+    // Enough data (over 4 MB decoded) for the arrays to be inflated on several threads at once.
+    constexpr int kSize = 180;
+    fbxio::MeshData mesh;
+    LayerElement normals = Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Reference::Direct, {});
+    LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, Reference::IndexToDirect, {});
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            mesh.points.insert(mesh.points.end(), {double(x), double(y), std::sin(x * 0.1) * y});
+            uv.values.insert(uv.values.end(), {x * 0.01, y * 0.02});
+        }
+    for (int y = 0; y + 1 < kSize; ++y)
+        for (int x = 0; x + 1 < kSize; ++x) {
+            const int a = y * kSize + x;
+            for (const std::vector<int>& triangle : {std::vector<int>{a, a + 1, a + kSize + 1}, std::vector<int>{a, a + kSize + 1, a + kSize}}) {
+                mesh.polygons.push_back(triangle);
+                for (int cp : triangle) {
+                    const double corner = double(normals.values.size() / 3);
+                    normals.values.insert(normals.values.end(), {std::cos(corner), std::sin(corner), corner});
+                    uv.indices.push_back(cp);
+                }
+            }
+        }
+    mesh.layers = {normals, uv};
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Terrain", mesh);
+    const std::vector<std::uint8_t> bytes = writer.ToBinary(7400, true);
+    {
+        Loaded file(bytes);
+        ASSERT_TRUE(file.ok) << file.error;
+        FbxMesh* m = file.Mesh("Terrain");
+        ASSERT_EQ(m->GetControlPointsCount(), kSize * kSize);
+        for (int cp = 0; cp < kSize * kSize; ++cp) {
+            FbxVector4 p = m->GetControlPointAt(cp);
+            ASSERT_TRUE(p == FbxVector4(mesh.points[3 * cp], mesh.points[3 * cp + 1], mesh.points[3 * cp + 2], 1.0)) << cp;
+        }
+        ASSERT_EQ(m->GetPolygonCount(), int(mesh.polygons.size()));
+        const auto* n = m->GetElementNormal(0);
+        const auto* u = m->GetElementUV(0);
+        ASSERT_EQ(n->GetDirectArray().GetCount(), m->GetPolygonVertexCount());
+        for (int pv = 0; pv < m->GetPolygonVertexCount(); ++pv) {
+            ASSERT_EQ(m->GetPolygonVertex(pv / 3, pv % 3), mesh.polygons[std::size_t(pv / 3)][std::size_t(pv % 3)]);
+            ASSERT_TRUE(n->GetDirectArray().GetAt(pv) == FbxVector4(std::cos(pv), std::sin(pv), pv, 0.0)) << pv;
+            ASSERT_EQ(u->GetIndexArray().GetAt(pv), uv.indices[std::size_t(pv)]);
+        }
+        ASSERT_EQ(u->GetDirectArray().GetCount(), kSize * kSize);
+        EXPECT_EQ(u->GetDirectArray().GetAt(kSize + 3)[0], 0.03);
+    }
+
+    // A broken array is reported with its own element, and when two are broken the first in the file
+    // wins, as when the arrays were read one after the other.
+    fbxio::Document document;
+    std::string error;
+    ASSERT_TRUE(fbxio::ReadBinary(bytes.data(), bytes.size(), document, error)) << error;
+    const std::size_t normalsAt = CompressedArrayOffset(bytes, document.root, "Normals");
+    const std::size_t verticesAt = CompressedArrayOffset(bytes, document.root, "Vertices");
+    ASSERT_GT(normalsAt, verticesAt);
+    ASSERT_GT(verticesAt, 0u);
+    std::vector<std::uint8_t> broken = bytes;
+    for (int k = 64; k < 96; ++k) broken[normalsAt + std::size_t(k)] ^= 0x5A;
+    {
+        Loaded file(broken);
+        EXPECT_FALSE(file.ok);
+        EXPECT_NE(file.error.find("'Normals'"), std::string::npos) << file.error;
+    }
+    for (int k = 64; k < 96; ++k) broken[verticesAt + std::size_t(k)] ^= 0x5A;
+    {
+        Loaded file(broken);
+        EXPECT_FALSE(file.ok);
+        EXPECT_NE(file.error.find("'Vertices'"), std::string::npos) << file.error;
+    }
 }
