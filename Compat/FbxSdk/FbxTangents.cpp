@@ -47,6 +47,8 @@ struct Vec3 {
 };
 
 Vec3 ToVec3(const FbxVector4& v) { return {v[0], v[1], v[2]}; }
+// -0.0 becomes +0.0, so normals equal in value are equal in bits and share frames.
+Vec3 WithoutNegativeZeros(const Vec3& v) { return {v.x + 0.0, v.y + 0.0, v.z + 0.0}; }
 Vec3 ToVec3(const FbxVector2& v) { return {v[0], v[1], 0}; }
 FbxVector4 ToVector4(const Vec3& v, double w) { return FbxVector4(v.x, v.y, v.z, w); }
 
@@ -90,13 +92,12 @@ public:
     Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
 
     // The normal the frame of a corner is built around, before it is made unit length: the normal
-    // element's, else its polygon's own. -0.0 becomes +0.0, so normals equal in value are equal in
-    // bits and share frames.
+    // element's, else its polygon's own.
     Vec3 RawNormal(int corner) const
     {
         Vec3 n;
         if (!ElementNormal(corner, n)) n = FaceNormal(PolygonOf(corner));
-        return {n.x + 0.0, n.y + 0.0, n.z + 0.0};
+        return WithoutNegativeZeros(n);
     }
 
     // The normal element's value for a corner, if it has one.
@@ -124,7 +125,7 @@ public:
     static Vec3 UnitNormal(Vec3 n)
     {
         if (n.Normalize() == 0.0) n = {0, 0, 1};
-        return {n.x + 0.0, n.y + 0.0, n.z + 0.0};
+        return WithoutNegativeZeros(n);
     }
 
     // The polygon's area-weighted normal over the triangles of its fan.
@@ -302,7 +303,7 @@ std::vector<int> FirstCornerOfEachPoint(const TangentInput& in)
         }
         Vec3 m;
         in.ElementNormal(firstCorner, m);
-        if (in.UvIndex(corner) != in.UvIndex(firstCorner) || !Vec3{n.x + 0.0, n.y + 0.0, n.z + 0.0}.SameBits({m.x + 0.0, m.y + 0.0, m.z + 0.0}))
+        if (in.UvIndex(corner) != in.UvIndex(firstCorner) || !WithoutNegativeZeros(n).SameBits(WithoutNegativeZeros(m)))
             return {};
     }
     return first;

@@ -295,8 +295,10 @@ class FbxMesh : public FbxGeometry {
     // Creates a UV set (mapped by control point, direct) of `count` zero coordinates when the
     // mesh has none; otherwise resizes the first set's direct array.
     void InitTextureUV(int count, FbxLayerElement::EType type = FbxLayerElement::eTextureDiffuse);
-    // Tangents and binormals by polygon vertex from the UV set `uvSet`. True when generated, or
-    // already present and not overwritten; false without that UV set or with an unusable one.
+    // Tangents and binormals from the UV set `uvSet`, the tangent's w holding its flip: stored by
+    // control point (direct) when every corner of a point shares UV and normal, otherwise by polygon
+    // vertex through an index. True when generated, or already present and not overwritten; false
+    // without that UV set or with an unusable one.
     bool GenerateTangentsData(int uvSet, bool overwrite = false, bool ignoreTangentFlip = false);
 
     // Polygon building, as the SDK offers it.
