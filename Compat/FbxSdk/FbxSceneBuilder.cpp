@@ -395,16 +395,18 @@ struct SceneBuilder::Run {
     {
         fbxio::ReserveLarge(items, value.count / std::uint32_t(stride));
         items.resize(value.count / std::uint32_t(stride));
+        ArrayDecoder::Finish setW;
+        if constexpr (std::is_same_v<V, FbxVector4>)
+            setW = [&items, w] {
+                for (V& v : items) v.mData[3] = w;
+                return true;
+            };
         decoder.Add(where, value,
                     [&items, &value, stride, slots](std::string& message) {
                         return fbxio::DecodeVectorArray(value, stride, slots, items.empty() ? nullptr : items[0].mData,
                                                         items.size(), message);
                     },
-                    [&items, w] {
-                        if constexpr (std::is_same_v<V, FbxVector4>)
-                            for (V& v : items) v.mData[3] = w;
-                        return true;
-                    });
+                    std::move(setW));
     }
 
     bool SplitPolygons(const Element& where, FbxMesh& mesh)

@@ -332,8 +332,8 @@ void BuildInTurn(const CornerSources& sources, const SlotPolygons& slot, Running
     builder.Add(last);
 }
 
-// From this many polygons on, a second thread enters the batches while this one reads the next:
-// for a large mesh each side takes about as long as the other.
+// From this many polygons on, and with a second core to run it, a second thread enters the batches
+// while this one reads the next: for a large mesh each side takes about as long as the other.
 constexpr int kPipelinedPolygons = 16384;
 // Batches travel between the threads in blocks of 16 (1,536 corners, 280 KB), so the threads meet
 // once per block rather than once per batch; 8 blocks in flight let neither wait on the other's
@@ -457,7 +457,7 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         SubMeshBuilder builder(sub, deduplicate, static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle,
             mesh->GetControlPointsCount());
         const SlotPolygons slotPolygons { node, nodeMaterials > 0 ? mesh->GetElementMaterial(0) : nullptr, slotMaterial };
-        if (polygons >= kPipelinedPolygons)
+        if (polygons >= kPipelinedPolygons && std::thread::hardware_concurrency() > 1)
             BuildAlongside(sources, slotPolygons, box, builder);
         else
             BuildInTurn(sources, slotPolygons, box, builder);
