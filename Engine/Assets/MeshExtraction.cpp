@@ -182,7 +182,10 @@ public:
         ReserveLarge(mesh.indices, reserve);
         if (deduplicate) {
             indexByHash.Reserve(reserve);
-            lastVertexOf.assign(static_cast<std::size_t>(std::max(controlPoints, 0)), kNoVertex);
+            // Vertex indices must stay clear of the in-batch mark; a mesh that could reach it (over
+            // 700 million triangles) is simply hashed corner by corner.
+            if (reserve < kInBatch)
+                lastVertexOf.assign(static_cast<std::size_t>(std::max(controlPoints, 0)), kNoVertex);
         }
     }
 
