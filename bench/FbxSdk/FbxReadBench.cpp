@@ -84,6 +84,8 @@ void ReadWithAssimp(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(InflateArraysOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(ReadWithOurImporter)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(ReadWithAssimp)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// Our importer inflates a large mesh's arrays on several threads: CPU time is the whole process's,
+// and the time shown is the wall clock.
+BENCHMARK(InflateArraysOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(ReadWithOurImporter)->Unit(benchmark::kMillisecond)->MinTime(2.0)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(ReadWithAssimp)->Unit(benchmark::kMillisecond)->MinTime(2.0)->MeasureProcessCPUTime()->UseRealTime();
