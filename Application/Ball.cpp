@@ -8,9 +8,11 @@
 #include "Physics/PhysicsEngine.h"
 #include "Physics/Raycast.h"
 #include "Physics/RigidBody.h"
+#include "Physics/SphereCollider.h"
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -86,9 +88,18 @@ void Ball::OnCollisionEnter(GameObject* other, const Float3& contact)
     for (Component* component : hole->components)
         component->Start();
 
-    if (auto* body = gameObject->GetComponent<RigidBody>()) {
-        body->pendingVelocity = -hit.normal * kSpeedIntoHole;
-        PhysicsEngine::GetInstance().pendingVelocityBodies.push_back(body);
-    }
+    SendThroughHole(hit);
     hasHit = true;
+}
+
+void Ball::SendThroughHole(const RaycastHit& hit)
+{
+    auto* body = gameObject->GetComponent<RigidBody>();
+    if (body == nullptr)
+        return;
+    // Straight in at the speed it came with: slower, it would fall out of the hole's reach under
+    // gravity before it was through (or stop in a roof slab it went up into).
+    const float speed = std::max(kSpeedIntoHole, Length(body->LinearVelocity()));
+    body->pendingVelocity = -hit.normal * speed;
+    PhysicsEngine::GetInstance().pendingVelocityBodies.push_back(body);
 }

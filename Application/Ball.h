@@ -8,6 +8,7 @@
 // runs inside the physics step's fetchResults, when no physics worker is active.
 
 #include "Graphics/Material.h"
+#include "Physics/Raycast.h"
 #include "Scene/Component.h"
 
 #include <cstdint>
@@ -26,7 +27,8 @@ public:
     static constexpr float kRoofDepthFromInside = 8.0f;
     static constexpr float kRoofDepthFromOutside = -4.0f;
     static constexpr float kWallDepthFromInside = 5.0f;
-    // The speed the ball is sent into the surface once the hole is made.
+    // Once the hole is made the ball goes straight into the surface from where it met it, at the
+    // speed it came with and at least this fast.
     static constexpr float kSpeedIntoHole = 100.0f;
 
     // Makes the hole at the first touch of a holeable surface (see above).
@@ -36,4 +38,8 @@ public:
     Material material;
     // Whether the ball has dealt with a touch of a holeable surface.
     bool hasHit = false;
+
+private:
+    // Puts the ball where it met the surface at `hit`, on the new hole's axis, and queues its way in.
+    void SendThroughHole(const RaycastHit& hit);
 };

@@ -19,9 +19,7 @@ namespace {
 constexpr const char* kBallName = "Metal Ball";
 constexpr const char* kBallModel = "Assets/Models/UVSphere.fbx";
 // The sphere model has radius 1: scaled by 5 it matches the collider.
-constexpr Float4 kBallScale { 5.0f, 5.0f, 5.0f, 1.0f };
-constexpr float kBallRadius = 5.0f;
-constexpr float kThrowSpeed = 1500.0f;
+constexpr Float4 kBallScale { kBallRadius, kBallRadius, kBallRadius, 1.0f };
 
 } // namespace
 

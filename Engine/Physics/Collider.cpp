@@ -52,14 +52,18 @@ void Collider::Start()
         actor = body->actor;
     } else {
         PhysicsEngine& physics = PhysicsEngine::GetInstance();
-        actor = physics.physics->createRigidStatic(PxTransform(PxIdentity));
+        // Made where the object stands, not at the origin: a ball thrown before the first Update pass
+        // must meet the cabin where it is drawn.
+        actor = physics.physics->createRigidStatic(PoseOf(*gameObject->transform));
         actor->userData = gameObject;
         ownsActor = true;
     }
     // A collider without a shape (a mesh that could not be cooked) still gets its actor, posed as
-    // usual, but nothing to attach.
-    if (shape != nullptr && actor != nullptr)
+    // usual, but nothing to attach. A mesh's shape is made by its Start, after the offset was set.
+    if (shape != nullptr && actor != nullptr) {
+        shape->setLocalPose(PxTransform(ToPx(localPosition), ToPx(localRotation)));
         actor->attachShape(*shape);
+    }
     if (ownsActor && addToScene) {
         Scene::GetInstance().physicsScene->addActor(*actor);
         actorInScene = true;

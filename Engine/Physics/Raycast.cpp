@@ -18,8 +18,13 @@ RaycastHit ToHit(const PxRaycastHit& hit)
     out.normal = ToFloat3(hit.normal);
     out.distance = hit.distance;
     out.gameObject = hit.actor != nullptr ? static_cast<GameObject*>(hit.actor->userData) : nullptr;
-    if (out.gameObject != nullptr)
-        out.localNormal = Normalize(TransformDirection(out.normal, RigidInverse(out.gameObject->transform->worldMatrix)));
+    if (out.gameObject != nullptr) {
+        // A Transform written since the last frame pass (every object, before the first frame) is
+        // brought up to date first, as that pass would.
+        Transform& transform = *out.gameObject->transform;
+        transform.Update(0.0f);
+        out.localNormal = Normalize(TransformDirection(out.normal, RigidInverse(transform.worldMatrix)));
+    }
     return out;
 }
 

@@ -13,8 +13,8 @@ struct RaycastHit {
     Float3 position;
     // The world surface normal as the physics library reports it.
     Float3 normal;
-    // The normal in the hit object's own frame (through the rigid inverse of its cached world matrix;
-    // scale is not divided out), normalised.
+    // The normal in the hit object's own frame (through the rigid inverse of its world matrix, brought
+    // up to date first; scale is not divided out), normalised.
     Float3 localNormal;
     float distance = 0.0f;
     // The object that owns the hit actor.

@@ -45,3 +45,14 @@ void RigidBody::Update(float)
     transform.rotation = { angles.x, angles.y, angles.z, 0.0f };
     transform.dirty = true;
 }
+
+Float3 RigidBody::LinearVelocity() const
+{
+    return actor != nullptr ? ToFloat3(actor->getLinearVelocity()) : Float3 {};
+}
+
+void RigidBody::MoveTo(const Float3& position)
+{
+    if (actor != nullptr)
+        actor->setGlobalPose(PxTransform(ToPx(position), actor->getGlobalPose().q), true);
+}

@@ -97,6 +97,7 @@ void ContactModify::onContactModify(physx::PxContactModifyPair* const pairs, phy
                 if (distance <= kHoleReach) {
                     pair.contacts.setSeparation(j, kCancelledSeparation);
                     pair.contacts.setPoint(j, physx::PxVec3(0.0f, 0.0f, 0.0f));
+                    pair.contacts.ignore(j);
                 }
             }
         }

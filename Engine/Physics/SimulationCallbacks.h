@@ -28,8 +28,9 @@ public:
 };
 
 // Cancels contacts that lie inside holes: within one unit of a collider in either shape's collider's
-// ignoredColliders. A cancelled contact gets the point (0, 0, 0) and separation 1.0, so the solver
-// sees the shapes a unit apart there. Runs on the physics worker threads during simulate, possibly
+// ignoredColliders. A cancelled contact is marked with the point (0, 0, 0) and separation 1.0 and is
+// ignored by the solver: a separation alone would still hold back a body that comes faster than a
+// unit per step, and a ball goes into its hole at the speed it was thrown. Runs on the physics worker threads during simulate, possibly
 // for several batches at once: it reads ignoredColliders and the colliders' shapes and actors, and
 // writes only the contacts it is handed. The ignore lists change only on the main thread outside
 // simulate.

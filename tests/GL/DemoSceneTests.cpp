@@ -1,4 +1,5 @@
 #include "Application/DemoScene.h"
+#include "DemoWorld.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
 #include "GlTestContext.h"
@@ -26,14 +27,10 @@ namespace {
 
 class DemoSceneTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        InitializeFbx();
-        PhysicsEngine::GetInstance().Initialize();
-        BuildDemoScene();
-        PhysicsEngine::GetInstance().CreateScene(Scene::GetInstance());
+        // One frame's component passes without a physics step: the transforms' matrices are built.
         Scene& scene = Scene::GetInstance();
-        scene.StartAll();
         scene.EarlyUpdatePass(0.0f);
         scene.UpdatePass(0.0f);
     }
@@ -52,6 +49,8 @@ protected:
             objects.push_back(c->gameObject);
         return objects;
     }
+
+    DemoWorld world;
 };
 
 // Distance along the ray to the nearest drawn triangle of `object`, or infinity.

@@ -1,5 +1,6 @@
 // Contact modification before the solver, and touch reports delivered inside fetchResults.
 
+#include <cmath>
 #include <vector>
 
 #include "PhysXTestWorld.h"
@@ -262,7 +263,8 @@ TEST_F(PhysXReports, ReportHooksMayCreateAndAddActorsWhileReportsAreDelivered) {
     spawning.scene = scene;
     spawning.material = material;
     StaticBox(PxVec3(0.0f, -5.0f, 0.0f), PxVec3(200.0f, 5.0f, 200.0f));
-    for (int i = 0; i < 3; ++i) Ball(PxVec3(30.0f * i, 20.0f + 5.0f * i, 0.0f));
+    // Dropped from low enough to land below the bounce threshold: each ball starts touching the floor once.
+    for (int i = 0; i < 3; ++i) Ball(PxVec3(30.0f * i, 12.0f + 3.0f * i, 0.0f));
     for (int i = 0; i < 90; ++i) {
         ASSERT_TRUE(scene->simulate(kFrame));
         spawning.insideFetch = true;
@@ -275,6 +277,97 @@ TEST_F(PhysXReports, ReportHooksMayCreateAndAddActorsWhileReportsAreDelivered) {
     // Reports come sorted by creation: the floor first in every header, the balls in their order.
     ASSERT_EQ(spawning.reports.size(), 3u);
     for (size_t i = 1; i < spawning.reports.size(); ++i) EXPECT_EQ(spawning.reports[i].actors[0], spawning.reports[0].actors[0]);
+}
+
+} // namespace
+} // namespace tarnwick::test
+
+namespace tarnwick::test {
+namespace {
+
+// A fast ball and a wall five units thick across its way, at x = 0, with no gravity: the ball's
+// first touch must be reported in the step in which it reaches the wall, before the step that
+// answers the impact, so that the report can still decide what the impact does.
+class FastTouches : public PhysXReports {
+protected:
+    // Steps until the first report, and returns the ball's velocity then.
+    PxVec3 StepUntilReported(PxRigidDynamic* ball, PxReal dt, int& steps) {
+        for (steps = 1; steps <= 20 && events.reports.empty(); ++steps) {
+            EXPECT_TRUE(scene->simulate(dt));
+            events.insideFetch = true;
+            EXPECT_TRUE(scene->fetchResults(true));
+            events.insideFetch = false;
+        }
+        return ball->getLinearVelocity();
+    }
+};
+
+TEST_F(FastTouches, AreReportedInTheStepThatReachesTheSurfaceBeforeTheImpactIsAnswered) {
+    CreateScene(LayerShader, nullptr, nullptr, &events);
+    scene->setGravity(PxVec3(0.0f));
+    StaticBox(PxVec3(0.0f, 0.0f, 0.0f), PxVec3(2.5f, 200.0f, 200.0f));
+    // Each case ends a step somewhere different against the wall's face at x = -2.5: far short of
+    // it, just short of it (within the distance at which contacts are made), or beyond it.
+    const struct {
+        PxReal start;
+        PxReal dt;
+    } cases[] = {{-100.0f, 1.0f / 30.0f}, {-67.6f, 0.02f}, {-67.55f, 0.02f}, {-48.0f, 0.005f}, {-20.0f, 0.0333f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("from x = " + std::to_string(c.start) + ", steps of " + std::to_string(c.dt) + " s");
+        events.reports.clear();
+        PxRigidDynamic* ball = Ball(PxVec3(c.start, 0.0f, 30.0f));
+        ball->setLinearVelocity(PxVec3(1500.0f, 0.0f, 0.0f));
+        int steps = 0;
+        const PxVec3 velocity = StepUntilReported(ball, c.dt, steps);
+        ASSERT_EQ(events.Count(PxPairFlag::eNOTIFY_TOUCH_FOUND), 1);
+        EXPECT_NEAR(velocity.x, 1500.0f, 1e-3f) << "the impact is not answered before the touch is reported";
+        EXPECT_LT(ball->getGlobalPose().p.x, -2.5f - 5.0f + 0.2f) << "the ball stopped at the face";
+        const Report& found = events.reports[0];
+        ASSERT_GE(found.contactCount, 1u);
+        EXPECT_NEAR(found.firstPoint.x, -2.5f, 0.2f) << "the contact lies on the wall's face";
+        EXPECT_NEAR(found.firstPoint.y, 0.0f, 0.5f);
+        EXPECT_NEAR(found.firstPoint.z, 30.0f, 0.5f);
+        // The next step answers it: the ball bounces back.
+        events.insideFetch = true;
+        Step(1, c.dt);
+        EXPECT_LT(ball->getLinearVelocity().x, 0.0f);
+        scene->removeActor(*ball);
+        ball->release();
+        Step(1, c.dt);
+    }
+}
+
+// Lets contacts through where they lie within a limited stretch of the wall around the x axis, as a
+// hole does.
+class BoundedHole : public PxContactModifyCallback {
+public:
+    void onContactModify(PxContactModifyPair* const pairs, PxU32 count) override {
+        for (PxU32 i = 0; i < count; ++i)
+            for (PxU32 j = 0; j < pairs[i].contacts.size(); ++j) {
+                const PxVec3 p = pairs[i].contacts.getPoint(j);
+                if (std::fabs(p.x) < 10.0f && p.y * p.y + p.z * p.z < 64.0f) pairs[i].contacts.ignore(j);
+            }
+    }
+};
+
+TEST_F(PhysXContacts, ABallLetThroughAWallIsNotPushedBackFromItsFarSide) {
+    // A contact let through in one step is not kept and carried along with the ball: PhysX makes its
+    // contacts anew every step, and a kept one would pull the ball back out of the far side.
+    BoundedHole hole;
+    CreateScene(LayerShader, nullptr, &hole);
+    scene->setGravity(PxVec3(0.0f));
+    StaticBox(PxVec3(0.0f, 0.0f, 0.0f), PxVec3(2.5f, 200.0f, 200.0f));
+    for (const PxReal dt : {1.0f / 60.0f, 1.0f / 30.0f, 0.005f}) {
+        SCOPED_TRACE("steps of " + std::to_string(dt) + " s");
+        PxRigidDynamic* ball = Ball(PxVec3(-7.45f, 0.0f, 0.0f));
+        Step(1, dt);
+        ball->setLinearVelocity(PxVec3(1500.0f, 0.0f, 0.0f));
+        Step(static_cast<PxU32>(0.2f / dt), dt);
+        EXPECT_GT(ball->getGlobalPose().p.x, 100.0f);
+        EXPECT_NEAR(ball->getLinearVelocity().x, 1500.0f, 1.0f);
+        scene->removeActor(*ball);
+        ball->release();
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Ray casts with PhysX's built-in query filtering, and geometry queries against analytic values.
 
 #include <cmath>
+#include <vector>
 
 #include "PhysXTestWorld.h"
 
@@ -130,6 +131,43 @@ TEST_F(PhysXMeshQuery, PointDistanceAndBoundsOfAScaledMeshAtAPose) {
     EXPECT_NEAR(bounds.minimum.y, 100.0f - 0.05f, 1e-4f);
     EXPECT_NEAR(bounds.maximum.y, 110.0f + 0.05f, 1e-4f);
     mesh->release();
+}
+
+TEST_F(PhysXMeshQuery, APointEnclosedByAClosedMeshIsInsideItAsInsideABox) {
+    // A cube of half size 1 as imported models come: each face with corners of its own, so that no
+    // two faces share a vertex. Enclosed points are at distance 0 however far they are from every
+    // face. Two faces of it, bent like a page, enclose nothing: the same point is measured to the
+    // nearest face.
+    std::vector<PxVec3> points;
+    std::vector<PxU32> indices;
+    auto face = [&](PxVec3 n, PxVec3 u, PxVec3 v) {
+        const PxU32 base = static_cast<PxU32>(points.size());
+        for (PxVec3 corner : {n - u - v, n + u - v, n + u + v, n - u + v}) points.push_back(corner);
+        for (PxU32 i : {0u, 1u, 2u, 0u, 2u, 3u}) indices.push_back(base + i);
+    };
+    const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
+    face(-z, y, x);
+    face(y, z, x);
+    PxTriangleMesh* page = CookMesh(points, indices);
+    face(-y, x, z);
+    face(x, y, z);
+    face(-x, z, y);
+    face(z, x, y);
+    PxTriangleMesh* cube = CookMesh(points, indices);
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(cube, nullptr);
+    const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
+    const PxTriangleMeshGeometry solid(cube, PxMeshScale(6.0f));
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), solid, pose), 0.0f) << "the middle";
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(1.0f, 53.0f, -2.0f), solid, pose), 0.0f);
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 59.0f, 0.0f), solid, pose), 9.0f, 1e-3f) << "above the top";
+    const PxTriangleMeshGeometry bent(page, PxMeshScale(6.0f));
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), bent, pose), 36.0f, 1e-3f);
+    // Mirrored by a negative scale the cube still encloses its middle.
+    const PxTriangleMeshGeometry mirrored(cube, PxMeshScale(PxVec3(-6.0f, 6.0f, 6.0f), PxQuat(PxIdentity)));
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), mirrored, pose), 0.0f);
+    page->release();
+    cube->release();
 }
 
 TEST(PhysXGeometryQuery, BoundsGrowByOffsetThenScaleByInflation) {

@@ -1,6 +1,7 @@
 // Stepping, resting contact, continuous collision and determinism at centimetre scale.
 
 #include <cmath>
+#include <vector>
 
 #include "PhysXTestWorld.h"
 
@@ -81,6 +82,31 @@ TEST_P(PhysXFastBall, HitsThinStaticBoxAtThisFrameTime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FrameTimes, PhysXFastBall, ::testing::Values(0.0333f, 0.005f));
+
+TEST_F(PhysXSimulation, BallsThrownAtAVeryLargeFloorStayOnItWhereverAndHoweverTheyLand) {
+    // The program's floor is a box 20000 units wide and 5 thick, and balls come down on it fast,
+    // spinning, from every direction: continuous collision stops each at the surface and the narrow
+    // phase then holds it there, whatever the step.
+    CreateScene();
+    StaticBox(PxVec3(0.0f, -5.0f, 0.0f), PxVec3(10000.0f, 2.5f, 10000.0f));
+    std::vector<PxRigidDynamic*> balls;
+    for (int i = 0; i < 24; ++i) {
+        const PxReal angle = 0.7f * static_cast<PxReal>(i);
+        PxRigidDynamic* ball = Ball(PxVec3(40.0f * std::cos(angle), 10.0f + 3.0f * static_cast<PxReal>(i % 5), 40.0f * std::sin(angle)));
+        ball->setGlobalPose(PxTransform(ball->getGlobalPose().p, PxQuat(angle, PxVec3(0.3f, 0.8f, 0.5f).getNormalized())));
+        ball->setLinearVelocity(PxVec3(900.0f * std::sin(angle), -1200.0f - 20.0f * static_cast<PxReal>(i), 900.0f * std::cos(angle)));
+        ball->setAngularVelocity(PxVec3(3.0f, -2.0f, 1.0f) * static_cast<PxReal>(i % 4));
+        balls.push_back(ball);
+    }
+    for (const PxReal dt : {0.01f, 1.0f / 60.0f, 0.0333f}) {
+        for (int i = 0; i < static_cast<int>(1.0f / dt); ++i) {
+            Step(1, dt);
+            for (size_t b = 0; b < balls.size(); ++b)
+                ASSERT_GT(balls[b]->getGlobalPose().p.y, 2.0f) << "ball " << b << " sank into the floor at step " << i;
+        }
+        for (PxRigidDynamic* ball : balls) ball->setLinearVelocity(PxVec3(600.0f, -900.0f, -300.0f));
+    }
+}
 
 TEST_F(PhysXSimulation, DynamicActorWithTwoShapesCollidesWithBothAndFiltersEachPair) {
     CreateScene();

@@ -174,4 +174,22 @@ TEST_F(RayCast, TheLocalNormalKeepsTheObjectsScale)
     ExpectNear(hit.localNormal, expected);
 }
 
+TEST_F(RayCast, TheLocalNormalFollowsATransformWrittenSinceTheLastFramePass)
+{
+    // Started but not yet through a frame pass, as every cabin object is in the first frame: the
+    // Transform's matrices are still the identity, yet the local normal is in the object's own frame.
+    const Float3 centre { 0.0f, 0.0f, 35.0f };
+    GameObject& object = Object("wall", centre, { 0.0f, 3.1415927f, 0.0f });
+    auto* box = AddComponent<BoxCollider>(object, Float3 { 30.0f, 30.0f, 2.5f });
+    box->layer = kCabinLayer;
+    Start(object);
+    ASSERT_TRUE(object.transform->dirty);
+    RaycastResult result;
+    ASSERT_TRUE((Ray { { 0.0f, 0.0f, 0.0f }, { 0.0f, 0.0f, 1.0f } }).Cast(result, 1000.0f));
+    ASSERT_EQ(result.hits.size(), 1u);
+    ExpectNear(result.hits[0].normal, { 0.0f, 0.0f, -1.0f });
+    // The wall is turned half round: its own +z faces the ray.
+    ExpectNear(result.hits[0].localNormal, { 0.0f, 0.0f, 1.0f });
+}
+
 } // namespace

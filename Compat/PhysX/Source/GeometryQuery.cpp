@@ -55,8 +55,27 @@ PxReal BoxDistance(const PxVec3& point, const PxBoxGeometry& box, const PxTransf
     return squared;
 }
 
-// The mesh is a surface here: the distance to the nearest triangle, whichever side the point is on.
-// Linear in the triangle count; the meshes measured this way are small.
+// The signed solid angle triangle abc subtends at the origin, over 4 pi (van Oosterom and Strackee):
+// summed over a closed surface it is +-1 for a point inside and 0 outside, whatever the mesh's
+// vertex sharing; an open surface sums to less than one half in magnitude everywhere off it.
+double WindingShare(const PxVec3& a, const PxVec3& b, const PxVec3& c) {
+    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
+    const double la = std::sqrt(ax * ax + ay * ay + az * az);
+    const double lb = std::sqrt(bx * bx + by * by + bz * bz);
+    const double lc = std::sqrt(cx * cx + cy * cy + cz * cz);
+    const double triple = ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
+    const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc + (ax * cx + ay * cy + az * cz) * lb +
+                               (bx * cx + by * cy + bz * cz) * la;
+    constexpr double kFourPi = 4.0 * 3.14159265358979323846;
+    return 2.0 * std::atan2(triple, denominator) / kFourPi;
+}
+
+// A point enclosed by the mesh: its winding number is at least one half in magnitude.
+constexpr double kInsideWinding = 0.5;
+
+// The distance to the nearest triangle; a point that the mesh encloses is inside a solid, at
+// distance 0, as for boxes and spheres. Linear in the triangle count; the meshes measured this way
+// are small.
 PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry, const PxTransform& pose, PxVec3* closest,
                     PxU32* closestIndex) {
     const PxTriangleMesh& mesh = *geometry.triangleMesh;
@@ -65,6 +84,7 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
     PxReal best = PX_MAX_F32;
     PxVec3 bestPoint(0.0f);
     PxU32 bestTriangle = 0;
+    double winding = 0.0;
     for (PxU32 t = 0; t < mesh.getNbTriangles(); ++t) {
         const PxVec3 a = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 0)]);
         const PxVec3 b = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 1)]);
@@ -76,7 +96,9 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
             bestPoint = onTriangle;
             bestTriangle = t;
         }
+        winding += WindingShare(a - local, b - local, c - local);
     }
+    if (best > 0.0f && std::abs(winding) >= kInsideWinding) return 0.0f;
     if (closest != nullptr) *closest = pose.transform(bestPoint);
     if (closestIndex != nullptr) *closestIndex = bestTriangle;
     return best;

@@ -11,9 +11,8 @@ namespace physx::standin {
 namespace {
 
 // Continuous collision starts when a body moves more than this share of its inner radius in one step;
-// the swept sphere stays inside the body so that a clamped body still touches what it hit.
+// the sweep is that inner sphere grown by the narrow phase's contact distance (see integrateTransforms).
 constexpr PxReal kCcdMotionShare = 0.5f;
-constexpr PxReal kCcdSweptShare = 0.8f;
 // PhysX's defaults: angular damping 0.05, and a sleep threshold equivalent to a speed of 1% of the
 // tolerance speed.
 constexpr PxReal kDefaultAngularDamping = 0.05f;
@@ -344,13 +343,13 @@ void ActorCore::RebuildBody() {
     body->setCollisionShape(collision);
     compound = std::move(newCompound);
 
+    // The sweep is a sphere about the body's origin, so it must lie within the body: the largest
+    // sphere about the origin that one of the shapes holds. A body without one (two spheres far
+    // apart, say) gets no continuous collision.
     PxReal inner = 0.0f;
-    for (const ShapeImpl* s : shapes) {
-        const PxReal r = s->InnerRadius();
-        if (r > 0.0f && (inner == 0.0f || r < inner)) inner = r;
-    }
+    for (const ShapeImpl* s : shapes) inner = std::max(inner, s->InnerRadius() - s->getLocalPose().p.magnitude());
     body->setCcdMotionThreshold(kCcdMotionShare * inner);
-    body->setCcdSweptSphereRadius(kCcdSweptShare * inner);
+    body->setCcdSweptSphereRadius(inner);
     if (!shapes.empty()) {
         body->setFriction(shapes[0]->Material().dynamicFriction);
         body->setRestitution(shapes[0]->Material().restitution);

@@ -10,6 +10,7 @@
 #include "Source/Errors.h"
 #include "Source/PhysicsImpl.h"
 #include "Source/SceneImpl.h"
+#include "geometry/PxGeometryQuery.h"
 #include "task/PxTask.h"
 
 namespace physx::standin {
@@ -88,19 +89,35 @@ public:
     CcdSweep(SceneImpl& scene, btRigidBody& body, const btVector3& from, const btVector3& to, btScalar allowedPenetration)
         : ClosestConvexResultCallback(from, to), mScene(scene), mBody(body), mAllowedPenetration(allowedPenetration) {}
 
+    // What the body already touches in this step is left to the solver: a ball rolling on the floor
+    // is not stopped by the floor under it.
     bool needsCollision(btBroadphaseProxy* proxy) const override {
         const auto* other = static_cast<const btCollisionObject*>(proxy->m_clientObject);
-        return other != &mBody && other->hasContactResponse() && mScene.ObjectsMayCollide(&mBody, other);
+        return other != &mBody && other->hasContactResponse() && mScene.ObjectsMayCollide(&mBody, other) &&
+               !mScene.TouchingNow(&mBody, other);
     }
 
     btScalar addSingleResult(btCollisionWorld::LocalConvexResult& result, bool normalInWorldSpace) override {
-        const btVector3 normal = normalInWorldSpace ? result.m_hitNormalLocal
-                                                    : result.m_hitCollisionObject->getWorldTransform().getBasis() * result.m_hitNormalLocal;
+        btVector3 normal = normalInWorldSpace ? result.m_hitNormalLocal
+                                              : result.m_hitCollisionObject->getWorldTransform().getBasis() * result.m_hitNormalLocal;
+        // Bullet's convex casts place the hit point loosely (units off on a large box); where the
+        // swept sphere's centre stood at the hit, the surface point nearest to it is exact.
+        const int part = result.m_localShapeInfo != nullptr ? result.m_localShapeInfo->m_triangleIndex : 0;
+        const btVector3 centre = m_convexFromWorld.lerp(m_convexToWorld, result.m_hitFraction);
+        btVector3 point = result.m_hitPointLocal;
+        mScene.NearestSurfacePoint(result.m_hitCollisionObject, part, centre, point, normal);
         // Motion away from the surface (or along it) is never stopped.
         if (normal.dot(m_convexToWorld - m_convexFromWorld) >= -mAllowedPenetration) return 1.0f;
-        if (!mScene.CcdHitStops(&mBody, result.m_hitCollisionObject, result.m_hitPointLocal, normal)) return 1.0f;
-        return ClosestConvexResultCallback::addSingleResult(result, normalInWorldSpace);
+        if (!mScene.CcdHitStops(&mBody, result.m_hitCollisionObject, point, normal)) return 1.0f;
+        hitPart = part;
+        const btScalar fraction = ClosestConvexResultCallback::addSingleResult(result, normalInWorldSpace);
+        m_hitPointWorld = point;
+        m_hitNormalWorld = normal;
+        return fraction;
     }
+
+    // The compound child or mesh triangle that the closest hit met.
+    int hitPart = 0;
 
 private:
     SceneImpl& mScene;
@@ -120,7 +137,12 @@ void StandInWorld::integrateTransforms(btScalar timeStep) {
         const btScalar squareMotion = (predicted.getOrigin() - body.getWorldTransform().getOrigin()).length2();
         const bool fast = body.getCcdSquareMotionThreshold() > 0 && body.getCcdSquareMotionThreshold() < squareMotion;
         if (fast && getDispatchInfo().m_useContinuous) {
-            btSphereShape sweptSphere(body.getCcdSweptSphereRadius());
+            // The body's inner sphere grown by the distance within which the narrow phase makes
+            // contacts: a body ending its step that close to a surface is stopped and touches it now.
+            // Were it left to the next step's narrow phase, the solver would answer the touch before
+            // it is reported (a ball would bounce off a wall before it could hole it).
+            const btScalar reach = body.getCollisionShape()->getContactBreakingThreshold(gContactBreakingThreshold);
+            btSphereShape sweptSphere(body.getCcdSweptSphereRadius() + reach);
             btTransform to = predicted;
             to.setBasis(body.getWorldTransform().getBasis());
             CcdSweep sweep(mScene, body, body.getWorldTransform().getOrigin(), to.getOrigin(), getDispatchInfo().m_allowedCcdPenetration);
@@ -129,12 +151,52 @@ void StandInWorld::integrateTransforms(btScalar timeStep) {
             convexSweepTest(&sweptSphere, body.getWorldTransform(), to, sweep);
             if (sweep.hasHit() && sweep.m_closestHitFraction < 1.0f) {
                 // Stop at the surface, keeping the velocity: the next step's contact resolves the impact.
-                body.setHitFraction(sweep.m_closestHitFraction);
-                body.predictIntegratedTransform(timeStep * sweep.m_closestHitFraction, predicted);
+                // The touch itself happened in this step and is reported with it, so that a callback can
+                // answer it before the impact is resolved. The stop is half the contact distance from
+                // the surface, well inside the distance at which the next narrow phase finds it.
+                const btScalar approach = -(to.getOrigin() - body.getWorldTransform().getOrigin()).dot(sweep.m_hitNormalWorld);
+                const btScalar fraction =
+                    approach > 0.0f ? btMin(btScalar(1.0f), sweep.m_closestHitFraction + 0.5f * reach / approach) : sweep.m_closestHitFraction;
+                body.setHitFraction(fraction);
+                body.predictIntegratedTransform(timeStep * fraction, predicted);
                 body.setHitFraction(0.0f);
+                mScene.CcdImpact(&body, sweep.m_hitCollisionObject, sweep.m_hitPointWorld, sweep.m_hitNormalWorld, sweep.hitPart);
             }
         }
         body.proceedToTransform(predicted);
+    }
+}
+
+namespace {
+
+// Marks a contact point the narrow phase has not found again in this step (a point it finds again is
+// replaced by a new one, whose flags are clear).
+constexpr int kNotFoundAgain = 1 << 30;
+
+// A manifold the narrow phase will look at in this step (one of its bodies is awake) with a sphere
+// on either side.
+bool RenewedSphereManifold(const btPersistentManifold& manifold) {
+    const btCollisionObject* a = manifold.getBody0();
+    const btCollisionObject* b = manifold.getBody1();
+    const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE ||
+                        b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
+    return sphere && (a->isActive() || b->isActive());
+}
+
+} // namespace
+
+void StandInWorld::performDiscreteCollisionDetection() {
+    btDispatcher& dispatcher = *getDispatcher();
+    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
+        btPersistentManifold& manifold = *dispatcher.getManifoldByIndexInternal(i);
+        if (!RenewedSphereManifold(manifold)) continue;
+        for (int j = 0; j < manifold.getNumContacts(); ++j) manifold.getContactPoint(j).m_contactPointFlags |= kNotFoundAgain;
+    }
+    btDiscreteDynamicsWorld::performDiscreteCollisionDetection();
+    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
+        btPersistentManifold& manifold = *dispatcher.getManifoldByIndexInternal(i);
+        for (int j = manifold.getNumContacts() - 1; j >= 0; --j)
+            if (manifold.getContactPoint(j).m_contactPointFlags & kNotFoundAgain) manifold.removeContactPoint(j);
     }
 }
 
@@ -422,6 +484,60 @@ bool SceneImpl::CcdHitStops(const btCollisionObject* body, const btCollisionObje
     pair.contacts.mContacts = &contact;
     mModifyCallback->onContactModify(&pair, 1);
     return contact.maxImpulse > 0.0f && contact.separation <= 0.0f;
+}
+
+bool SceneImpl::TouchingNow(const btCollisionObject* body0, const btCollisionObject* body1) {
+    BulletProxy* p0 = ProxyOf(body0);
+    BulletProxy* p1 = ProxyOf(body1);
+    if (p0 == nullptr || p1 == nullptr) return false;
+    const PairRecord* record = FirstSolvedPair(*p0, *p1, [this](ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t) {
+        return FindPair(a, s, b, t);
+    });
+    return record != nullptr && record->touchingNow;
+}
+
+void SceneImpl::NearestSurfacePoint(const btCollisionObject* object, int part, const btVector3& centre, btVector3& point,
+                                    btVector3& normal) const {
+    BulletProxy* proxy = ProxyOf(object);
+    if (proxy == nullptr) return;
+    const ShapeImpl* shape = proxy->shape != nullptr ? proxy->shape : proxy->ShapeAt(part);
+    if (shape == nullptr) return;
+    PxVec3 closest;
+    const PxReal squared = PxGeometryQuery::pointDistance(ToPx(centre), shape->getGeometry(),
+                                                          proxy->actor->GlobalPose() * shape->getLocalPose(), &closest);
+    // A centre inside the shape has no nearest surface point to go by.
+    if (!(squared > 0.0f)) return;
+    point = ToBullet(closest);
+    normal = (centre - point).normalized();
+}
+
+void SceneImpl::CcdImpact(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point,
+                          const btVector3& normal, int triangle) {
+    BulletProxy* p0 = ProxyOf(body);
+    BulletProxy* p1 = ProxyOf(other);
+    if (p0 == nullptr || p1 == nullptr) return;
+    PairRecord* record = FirstSolvedPair(*p0, *p1, [this](ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t) {
+        return FindPair(a, s, b, t);
+    });
+    // A pair with contacts from the narrow phase of this step already touches, with those points.
+    if (record == nullptr || record->touchingNow) return;
+    record->touchingNow = true;
+    record->lastSeen = mStep;
+    const PxPairFlags flags = record->pairFlags;
+    const bool reportsPoints = (flags & PxPairFlag::eNOTIFY_CONTACT_POINTS) &&
+                               (((flags & PxPairFlag::eNOTIFY_TOUCH_FOUND) && !record->touching) ||
+                                (flags & PxPairFlag::eNOTIFY_TOUCH_PERSISTS));
+    if (!reportsPoints) return;
+    const int bodySide = record->actors[0] == p0->actor ? 0 : 1;
+    ContactSample sample{};
+    sample.position = ToPx(point);
+    sample.separation = 0.0f;
+    // From the second shape towards the first, as for every reported contact.
+    sample.normal = ToPx(bodySide == 0 ? normal : -normal);
+    sample.impulse = 0.0f;
+    sample.face0 = FaceIndex(record->shapes[0], bodySide == 0 ? 0 : triangle);
+    sample.face1 = FaceIndex(record->shapes[1], bodySide == 1 ? 0 : triangle);
+    record->contacts.push_back(sample);
 }
 
 void SceneImpl::RefilterShape(const ShapeImpl& shape) {

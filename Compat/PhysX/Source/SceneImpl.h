@@ -10,7 +10,8 @@
 //      and pairs with eMODIFY_CONTACTS go through the contact modification callback in one batch;
 //      the solver then sees the modified points (the originals are put back after it has run, so a
 //      change lasts one step, as PhysX regenerates contacts every step);
-//   4. the solver and integration, with Bullet's continuous collision detection for fast bodies;
+//   4. the solver and integration, with continuous collision detection for fast bodies: a body
+//      stopped at a surface touches it in this step;
 //   5. records compare this step's touch with the last one and queue found/persist/lost reports.
 // fetchResults delivers the queued reports, sorted by actor and shape creation order.
 
@@ -55,6 +56,10 @@ protected:
     void integrateTransforms(btScalar timeStep) override;
     // Bullet's speculative contacts bypass contact modification; the sweep above replaces them.
     void createPredictiveContacts(btScalar) override {}
+    // The narrow phase, after which a sphere's contacts are only those it found in this step: a kept
+    // older point would follow the sphere through a surface it was let through (a hole) and push it
+    // back from the far side. A sphere rests on one point, so nothing is lost.
+    void performDiscreteCollisionDetection() override;
 
 private:
     SceneImpl& mScene;
@@ -139,6 +144,16 @@ public:
     // Whether a sweep of `body` hitting `other` at point with normal (world, pointing towards body)
     // must stop the body there.
     bool CcdHitStops(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point, const btVector3& normal);
+    // Whether the two objects' first solved shape pair has contacts from this step's narrow phase.
+    bool TouchingNow(const btCollisionObject* body0, const btCollisionObject* body1);
+    // The point of `object`'s shape (its compound child or mesh triangle `part`) nearest to `centre`,
+    // and the unit normal from it towards the centre; both left as they are when the centre is inside.
+    void NearestSurfacePoint(const btCollisionObject* object, int part, const btVector3& centre, btVector3& point,
+                             btVector3& normal) const;
+    // A sweep stopped `body` where it met `other` (point and normal in world space, the normal
+    // towards body; `triangle` is the mesh triangle met): the pair touches in this step.
+    void CcdImpact(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point, const btVector3& normal,
+                   int triangle);
     void BeforeSolve();
     void AfterSolve();
 
