@@ -8,7 +8,6 @@
 #include "Physics/PhysicsEngine.h"
 #include "Physics/Raycast.h"
 #include "Physics/RigidBody.h"
-#include "Physics/SphereCollider.h"
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
 

@@ -8,10 +8,11 @@
 // runs inside the physics step's fetchResults, when no physics worker is active.
 
 #include "Graphics/Material.h"
-#include "Physics/Raycast.h"
 #include "Scene/Component.h"
 
 #include <cstdint>
+
+struct RaycastHit;
 
 class Ball : public Component {
 public:
@@ -27,8 +28,8 @@ public:
     static constexpr float kRoofDepthFromInside = 8.0f;
     static constexpr float kRoofDepthFromOutside = -4.0f;
     static constexpr float kWallDepthFromInside = 5.0f;
-    // Once the hole is made the ball goes straight into the surface from where it met it, at the
-    // speed it came with and at least this fast.
+    // Once the hole is made the ball goes straight into the surface at the speed it came with, and
+    // at least this fast.
     static constexpr float kSpeedIntoHole = 100.0f;
 
     // Makes the hole at the first touch of a holeable surface (see above).
@@ -40,6 +41,6 @@ public:
     bool hasHit = false;
 
 private:
-    // Puts the ball where it met the surface at `hit`, on the new hole's axis, and queues its way in.
+    // Queues the ball's way into the hole just made at `hit`: along the surface's inward normal.
     void SendThroughHole(const RaycastHit& hit);
 };

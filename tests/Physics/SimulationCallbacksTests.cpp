@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -332,6 +333,67 @@ TEST_F(ContactModification, AHoleCutFromACookedModelCancelsNearItsSurface)
     std::vector<PxModifiableContact> modified = Modify(wall, ball, original);
     ExpectCancelled(modified[0]);
     EXPECT_TRUE(SameBytes(modified[1], original[1]));
+}
+
+// A closed cylinder of radius 1 along z from -2.5 to 2.5, side and caps with vertices of their own, as
+// the hole's model is made: a hole cut from it is solid, however far inside a contact lies.
+std::unique_ptr<Model> ClosedCylinder()
+{
+    constexpr int kSegments = 32;
+    constexpr float kHalfLength = 2.5f;
+    Mesh mesh;
+    auto add = [&mesh](float x, float y, float z) {
+        Vertex v;
+        v.position = { x, y, z, 1.0f };
+        mesh.vertices.push_back(v);
+        return static_cast<std::uint32_t>(mesh.vertices.size() - 1);
+    };
+    for (int i = 0; i < kSegments; ++i) {
+        const float a0 = 6.2831853f * static_cast<float>(i) / kSegments;
+        const float a1 = 6.2831853f * static_cast<float>(i + 1) / kSegments;
+        const std::uint32_t b0 = add(std::cos(a0), std::sin(a0), -kHalfLength), b1 = add(std::cos(a1), std::sin(a1), -kHalfLength);
+        const std::uint32_t t0 = add(std::cos(a0), std::sin(a0), kHalfLength), t1 = add(std::cos(a1), std::sin(a1), kHalfLength);
+        mesh.indices.insert(mesh.indices.end(), { b0, t1, b1, b0, t0, t1 });
+        const std::uint32_t top = add(0.0f, 0.0f, kHalfLength), topA = add(std::cos(a0), std::sin(a0), kHalfLength),
+                            topB = add(std::cos(a1), std::sin(a1), kHalfLength);
+        mesh.indices.insert(mesh.indices.end(), { top, topA, topB });
+        const std::uint32_t bottom = add(0.0f, 0.0f, -kHalfLength), bottomA = add(std::cos(a0), std::sin(a0), -kHalfLength),
+                            bottomB = add(std::cos(a1), std::sin(a1), -kHalfLength);
+        mesh.indices.insert(mesh.indices.end(), { bottom, bottomB, bottomA });
+    }
+    auto model = std::make_unique<Model>();
+    model->meshes.push_back(std::move(mesh));
+    return model;
+}
+
+TEST_F(ContactModification, AHoleCutFromAnOrdinaryClosedCylinderCancelsEverywhereInsideIt)
+{
+    BoxCollider* wall = Solid("wall", { 0.0f, 0.0f, 0.0f });
+    BoxCollider* ball = Solid("ball", { 0.0f, 40.0f, 0.0f });
+    std::unique_ptr<Model> cylinder = ClosedCylinder();
+    // Cooked at 6, as a hole is: radius 6, from z = -15 to 15 about the hole's centre.
+    GameObject& holeObject = Object("House boolean", { 0.0f, 5.0f, 0.0f });
+    holeObject.transform->scale = { 6.0f, 6.0f, 3.0f, 1.0f };
+    auto* hole = AddComponent<MeshCollider>(holeObject);
+    hole->model = cylinder.get();
+    hole->addToScene = false;
+    Place(holeObject);
+    ASSERT_NE(hole->shape, nullptr);
+    wall->ignoredColliders.push_back(hole);
+
+    const std::vector<PxModifiableContact> original = {
+        Contact({ 0.0f, 5.0f, 0.0f }, -0.2f),     // on the axis, 6 from the side and 15 from the caps
+        Contact({ 3.0f, 2.0f, -10.0f }, -0.2f),   // deep inside, off the axis
+        Contact({ 6.5f, 5.0f, 0.0f }, -0.2f),     // half a unit outside the side
+        Contact({ 8.0f, 5.0f, 0.0f }, -0.2f),     // two units outside
+        Contact({ 0.0f, 5.0f, 17.0f }, -0.2f),    // two units beyond a cap
+    };
+    std::vector<PxModifiableContact> modified = Modify(wall, ball, original);
+    ExpectCancelled(modified[0]);
+    ExpectCancelled(modified[1]);
+    ExpectCancelled(modified[2]);
+    EXPECT_TRUE(SameBytes(modified[3], original[3]));
+    EXPECT_TRUE(SameBytes(modified[4], original[4]));
 }
 
 // The same through a real step: a ball resting on a floor sinks through a hole under it.

@@ -52,13 +52,10 @@ constexpr double kFloorTextureRepeat = 400.0;
 constexpr int kSphereSegments = 32;
 constexpr int kSphereRings = 16;
 
-// The hole: radius 1 about z, from z = -2.5 to 2.5. The scene draws it scaled (6, 6, 3) and cooks
-// its collider at a uniform 6. Cross-section disks every 0.25 units (1.5 in the world at scale 6)
-// keep every point inside the hole within 0.75 of its mesh, inside the one-unit reach within which
-// the hole cancels contacts.
+// The hole: a closed cylinder of radius 1 about z, from z = -2.5 to 2.5. The scene draws it scaled
+// (6, 6, 3) and cooks its collider at a uniform 6; a contact anywhere inside that solid is cancelled.
 constexpr int kCylinderSegments = 32;
 constexpr double kCylinderHalfLength = 2.5;
-constexpr double kCylinderDiskSpacing = 0.25;
 
 // A box face from its four corners in order, textured by a planar projection of world positions.
 void AddPlanarFace(MeshBuilder& mesh, std::vector<Vec3> corners, Vec3 normal, double scale, Vec3 worldOffset)
@@ -240,8 +237,6 @@ fbxio::MeshData Cylinder()
     }
     AddDisk(mesh, kCylinderHalfLength, { 0, 0, 1 });
     AddDisk(mesh, -kCylinderHalfLength, { 0, 0, -1 });
-    for (double z = -kCylinderHalfLength + kCylinderDiskSpacing; z < kCylinderHalfLength - 1e-9; z += kCylinderDiskSpacing)
-        AddDisk(mesh, z, { 0, 0, 1 });
     return mesh.Build();
 }
 

@@ -1,0 +1,129 @@
+"""Throws from many camera poses in the real program, at its own frame rate, as a user makes them:
+turned right and left, raised, at a roof slab, from outside. Every ball makes its hole and ends
+beyond the surface it met: outside the cabin when thrown from inside, inside it when thrown from
+outside. Turning, flying and clicking go through the mouse and keyboard, each held for longer than
+a frame.
+
+The ball positions come from the program's ball report (TARNWICK_REPORT_BALLS), once per game
+second.
+"""
+
+import sys
+import time
+
+# Run from the source tree: keep the helper module's bytecode out of it.
+sys.dont_write_bytecode = True
+
+from cabin_driving import REPORT_ENV, Pilot, format_report, wait_for_report, wait_for_reports
+from tarnwick_e2e import Program, VirtualDisplay, check, run_test
+
+SCREEN = (960, 540)
+# The walls' inner faces are at 32.5 from the middle and their outer faces at 37.5; the roof slabs
+# rest on the walls' tops, about 40 units up.
+INNER_FACE = 32.5
+OUTER_FACE = 37.5
+WALL_TOP = 40.0
+# A ball at 1500 units/s is through its hole within a frame or two; this covers slow frames, the
+# ball's fall back to the floor after a throw through the roof, and its roll to a stop.
+SETTLE_TIMEOUT = 40.0
+# Once it has come to its side, the ball stays there for this many more reports.
+STAYS_FOR = 3
+
+
+# The roof slabs' outer faces: 51.5 units up 19.5 units from the middle, falling 0.818 per unit out.
+ROOF_POINT = (19.5, 51.5)
+ROOF_FALL = 0.818
+
+
+def outside(position):
+    """Beyond a wall's outer face, or above the roof."""
+    x, y, z = position
+    roof = ROOF_POINT[1] - ROOF_FALL * (abs(x) - ROOF_POINT[0])
+    return abs(x) > OUTER_FACE + 2 or abs(z) > OUTER_FACE + 2 or y > roof
+
+
+def inside(position):
+    x, y, z = position
+    return abs(x) < INNER_FACE and abs(z) < INNER_FACE and y < WALL_TOP
+
+
+class Session:
+    """One run of the program, started at the start position (the origin, looking along +z)."""
+
+    def __init__(self, ctx, display, label):
+        self.label = label
+        self.program = ctx.enter(Program(ctx.program_path, display, env=REPORT_ENV))
+        self.program.wait_for_window()
+        wait_for_reports(self.program, 2)
+        self.pilot = Pilot(self.program, display)
+        self.throws = 0
+
+    def throw_and_expect(self, what, side, name):
+        """Throws one ball and waits for it, and one more hole, to be on ``side``, and to stay."""
+        self.pilot.throw()
+        self.throws += 1
+        index = self.throws - 1
+
+        def settled(report):
+            return (report.balls == self.throws and report.holes == self.throws
+                    and side(report.positions[index]))
+
+        report = wait_for_report(self.program, settled, SETTLE_TIMEOUT,
+                                 f"{self.label}: {what}: ball {index} {name} with its hole")
+        later = wait_for_reports(self.program, STAYS_FOR)[-STAYS_FOR:]
+        check(all(settled(r) for r in later),
+              f"{self.label}: {what}: ball {index} did not stay {name}: "
+              + " | ".join(format_report(r) for r in later))
+        print(f"{self.label}: {what}: {format_report(report)}")
+
+    def quit(self):
+        self.program.press("Escape")
+        code = self.program.wait_exit(15)
+        check(code == 0, f"{self.label}: after Escape the program ended with "
+                         f"{self.program.describe_exit()}, not 0")
+
+
+def from_inside(ctx, display):
+    s = Session(ctx, display, "inside")
+    s.pilot.turn(30)
+    s.throw_and_expect("turned 30 degrees right, at the wall ahead", outside, "outside the cabin")
+    s.pilot.turn(-65)
+    s.throw_and_expect("turned 35 degrees left", outside, "outside the cabin")
+    # Facing +x and looking up: the roof slab on that side, well above the eaves.
+    s.pilot.turn(125, 60)
+    s.throw_and_expect("up at the roof slab", outside, "outside the cabin")
+    s.quit()
+
+
+def raised(ctx, display):
+    s = Session(ctx, display, "raised")
+    # One game second up at the camera's speed: about 25 units above the floor.
+    s.pilot.fly("space", 1)
+    s.throw_and_expect("raised, at the wall ahead", outside, "outside the cabin")
+    s.pilot.turn(-100, -10)
+    s.throw_and_expect("raised, turned left and down a little", outside, "outside the cabin")
+    s.quit()
+
+
+def from_outside(ctx, display):
+    s = Session(ctx, display, "outside")
+    # Backwards out through the wall behind (there is no collision for the camera), and up, so the
+    # holes are above the floor a ball rolls on.
+    s.pilot.fly("s", 1, boost=True)
+    s.pilot.fly("space", 1)
+    s.throw_and_expect("from outside, at the back wall", inside, "inside the cabin")
+    s.pilot.turn(12)
+    s.throw_and_expect("from outside, turned 12 degrees right", inside, "inside the cabin")
+    s.quit()
+
+
+def throw_poses(ctx):
+    display = ctx.enter(VirtualDisplay(*SCREEN))
+    for case in (from_inside, raised, from_outside):
+        started = time.monotonic()
+        case(ctx, display)
+        print(f"{case.__name__}: passed in {time.monotonic() - started:.1f} s")
+
+
+if __name__ == "__main__":
+    run_test(throw_poses)
