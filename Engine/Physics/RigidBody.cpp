@@ -50,9 +50,3 @@ Float3 RigidBody::LinearVelocity() const
 {
     return actor != nullptr ? ToFloat3(actor->getLinearVelocity()) : Float3 {};
 }
-
-void RigidBody::MoveTo(const Float3& position)
-{
-    if (actor != nullptr)
-        actor->setGlobalPose(PxTransform(ToPx(position), actor->getGlobalPose().q), true);
-}

@@ -23,10 +23,6 @@ public:
     // Copies the actor's position and rotation into the Transform.
     void Update(float deltaTime) override;
 
-    // Puts the actor at `position`, keeping its rotation and velocity (the Transform follows in the
-    // next Update). Outside the physics step; a collision hook inside fetchResults is outside it.
-    void MoveTo(const Float3& position);
-
     // The actor's linear velocity now, in units per second; zero before Start. Inside a collision
     // hook it is the velocity the step ended with.
     Float3 LinearVelocity() const;

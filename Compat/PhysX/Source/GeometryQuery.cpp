@@ -55,9 +55,10 @@ PxReal BoxDistance(const PxVec3& point, const PxBoxGeometry& box, const PxTransf
     return squared;
 }
 
-// The signed solid angle triangle abc subtends at the origin, over 4 pi (van Oosterom and Strackee):
-// summed over a closed surface it is +-1 for a point inside and 0 outside, whatever the mesh's
-// vertex sharing; an open surface sums to less than one half in magnitude everywhere off it.
+// The signed solid angle triangle abc subtends at the origin, over 4 pi (van Oosterom and Strackee).
+// Summed over a mesh it is the mesh's winding number about the origin: +-1 inside a closed surface
+// and 0 outside it, whatever the vertex sharing and the facing; a sheet that does not wrap around
+// the point sums to less than one half in magnitude.
 double WindingShare(const PxVec3& a, const PxVec3& b, const PxVec3& c) {
     const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
     const double la = std::sqrt(ax * ax + ay * ay + az * az);
