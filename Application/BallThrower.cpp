@@ -33,23 +33,29 @@ void SpawnBall()
     if (camera == nullptr)
         return;
 
+    GameObject* ball = MakeBall(*camera, XYZ(camera->position));
+    auto* body = ball->GetComponent<RigidBody>();
+    body->pendingVelocity = camera->forward * kThrowSpeed;
+    PhysicsEngine::GetInstance().pendingVelocityBodies.push_back(body);
+}
+
+GameObject* MakeBall(const InspectorCamera& camera, const Float3& position)
+{
     auto* ball = new GameObject(kBallName);
-    ball->transform->position = { camera->position.x, camera->position.y, camera->position.z, 1.0f };
+    ball->transform->position = { position.x, position.y, position.z, 1.0f };
     ball->transform->dirty = true;
     ball->transform->scale = kBallScale;
     ball->transform->dirty = true;
 
     Model* sphere = GetModel(kBallModel);
-    auto* renderer = AddComponent<MeshRenderer>(*ball, sphere, camera->ballMaterial);
+    auto* renderer = AddComponent<MeshRenderer>(*ball, sphere, camera.ballMaterial);
     renderer->maskGroup = 0;
     GraphicsEngine::GetInstance().RegisterRenderer(renderer);
 
     AddComponent<Ball>(*ball);
-    auto* body = AddComponent<RigidBody>(*ball);
+    AddComponent<RigidBody>(*ball);
     AddComponent<SphereCollider>(*ball, kBallRadius);
     for (Component* component : ball->components)
         component->Start();
-
-    body->pendingVelocity = camera->forward * kThrowSpeed;
-    PhysicsEngine::GetInstance().pendingVelocityBodies.push_back(body);
+    return ball;
 }

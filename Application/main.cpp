@@ -1,4 +1,7 @@
-// The program's entry point: a console for diagnostic text, then the Application.
+// The program's entry point: a console for diagnostic text, then the Application with the game's
+// scene and ball throwing hooked in.
+#include "Application/BallThrower.h"
+#include "Application/DemoScene.h"
 #include "Core/Application.h"
 #include "Win32/Win32.h"
 
@@ -42,6 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         MoveWindow(console, rect.left, rect.top, kConsoleWidth, kConsoleHeight, TRUE);
 
         Application application;
+        application.game = { BuildDemoScene, SpawnBall };
         if (!application.Init())
             return kExitInitFailed;
         return application.Run();

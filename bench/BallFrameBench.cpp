@@ -2,20 +2,16 @@
 // whole frame each iteration (physics step, the two component passes, recording and executing both
 // passes), as the frame loop runs it. Drawn into a small window, so the figure tracks the engine's
 // work per ball more than the software rasteriser's fill rate.
-#include "Application/Ball.h"
+#include "Application/BallThrower.h"
 #include "Application/DemoScene.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
 #include "Core/Time.h"
+#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
-#include "Graphics/MeshRenderer.h"
 #include "Physics/PhysicsEngine.h"
-#include "Physics/RigidBody.h"
-#include "Physics/SphereCollider.h"
-#include "Scene/GameObject.h"
 #include "Scene/InspectorCamera.h"
 #include "Scene/Scene.h"
-#include "Scene/Transform.h"
 
 #include <benchmark/benchmark.h>
 #include "BenchGlContext.h"
@@ -29,6 +25,8 @@ constexpr float kFrame = 1.0f / 60.0f;
 // Balls rest in rows on the floor in front of the cabin, far enough apart not to touch.
 constexpr int kBallsPerRow = 20;
 constexpr float kBallSpacing = 12.0f;
+// The floor's top face, where the balls rest.
+constexpr float kFloorTop = -2.5f;
 
 InspectorCamera* camera = nullptr;
 int ballCount = 0;
@@ -36,31 +34,18 @@ int ballCount = 0;
 void RunFrame()
 {
     Time::GetInstance().deltaTime = kFrame;
-    PhysicsEngine::GetInstance().Simulate();
-    Scene& scene = Scene::GetInstance();
-    scene.EarlyUpdatePass(kFrame);
-    scene.UpdatePass(kFrame);
+    StepWorld(kFrame, nullptr);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     GraphicsEngine::GetInstance().RecordFrame();
     firstFrame = false;
 }
 
-// A ball as SpawnBall makes one, placed on the floor and at rest.
+// A ball as a throw makes one, placed on the floor and at rest.
 void PlaceBall()
 {
     float x = -114.0f + (ballCount % kBallsPerRow) * kBallSpacing;
     float z = 60.0f + (ballCount / kBallsPerRow) * kBallSpacing;
-    auto* ball = new GameObject("Metal Ball");
-    ball->transform->position = { x, 2.5f, z, 1.0f };
-    ball->transform->scale = { 5.0f, 5.0f, 5.0f, 1.0f };
-    ball->transform->dirty = true;
-    auto* renderer = AddComponent<MeshRenderer>(*ball, GetModel("Assets/Models/UVSphere.fbx"), camera->ballMaterial);
-    GraphicsEngine::GetInstance().RegisterRenderer(renderer);
-    AddComponent<Ball>(*ball);
-    AddComponent<RigidBody>(*ball);
-    AddComponent<SphereCollider>(*ball, 5.0f);
-    for (Component* component : ball->components)
-        component->Start();
+    MakeBall(*camera, { x, kFloorTop + kBallRadius, z });
     ++ballCount;
 }
 
@@ -101,11 +86,7 @@ int main(int argc, char** argv)
     camera->pitch = -15.0f;
     camera->GameCamera::Update(0.0f);
     activeCamera = camera;
-    glEnable(GL_BLEND);
-    glEnable(GL_STENCIL_TEST);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
+    SetFixedGlState();
     Scene::GetInstance().StartAll();
 
     benchmark::Initialize(&argc, argv);

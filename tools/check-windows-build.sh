@@ -10,7 +10,7 @@ compiler=x86_64-w64-mingw32-g++-posix
 
 files=(
   Application/main.cpp
-  Compat/Win32/MessageQueue.cpp
+  Compat/Win32/Source/MessageQueue.cpp
   Engine/Core/Application.cpp
   Engine/Core/FrameOverlay.cpp
   Engine/Core/Input.cpp
@@ -27,7 +27,8 @@ ln -s /usr/include/imgui "$headers/imgui"
 status=0
 for file in "${files[@]}"; do
   if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror \
-      -I"$root/Engine" -I"$root" -I"$root/Compat" -I"$root/Compat/FbxSdk" -I"$root/Compat/PhysX" \
+      -I"$root/Engine" -I"$root" -I"$root/Compat/Win32/include" -I"$root/Compat/FbxSdk/include" \
+      -I"$root/Compat/PhysX/include" -I"$root/Compat/Platform/include" \
       -isystem "$glad_include" -isystem "$headers" -isystem "$headers/imgui" \
       "$root/$file"; then
     echo "Windows build check failed: $file"

@@ -23,7 +23,7 @@ seeds=$build/seeds
 corpus=$build/corpus
 artifacts=$build/artifacts
 mkdir -p "$seeds" "$corpus" "$artifacts"
-"$build/tests/FbxSdk/FbxFuzzSeeds" "$seeds"
+"$build/tests/Compat/FbxSdk/FbxFuzzSeeds" "$seeds"
 models=/usr/share/assimp/models/FBX
 if [ -d "$models" ]; then
   find "$models" -type f -iname '*.fbx' | while read -r f; do
@@ -33,6 +33,6 @@ fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-"$build/tests/FbxSdk/FbxSdkFuzzer" "$corpus" "$seeds" \
+"$build/tests/Compat/FbxSdk/FbxSdkFuzzer" "$corpus" "$seeds" \
   -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
   -artifact_prefix="$artifacts/" -print_final_stats=1

@@ -1,6 +1,6 @@
 #include "Assets/HashIndexMap.h"
 
-#include "Core/HugePages.h"
+#include "Platform/HugePages.h"
 
 #include <algorithm>
 #include <bit>

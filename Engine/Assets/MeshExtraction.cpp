@@ -3,7 +3,7 @@
 #include "Assets/BatchQueue.h"
 #include "Assets/HashIndexMap.h"
 #include "Assets/SkeletonImport.h"
-#include "Core/HugePages.h"
+#include "Platform/HugePages.h"
 #include "Assets/VertexHash.h"
 
 #include <algorithm>

@@ -3,8 +3,7 @@
 #include "Core/FrameOverlay.h"
 #include "Core/Input.h"
 #include "Core/Time.h"
-#include "Application/BallThrower.h"
-#include "Application/DemoScene.h"
+#include "Core/WorldStep.h"
 #include "Assets/FbxImport.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
@@ -99,7 +98,8 @@ bool Application::Init()
 
 int Application::Run()
 {
-    BuildDemoScene();
+    if (game.buildScene != nullptr)
+        game.buildScene();
     PhysicsEngine::GetInstance().CreateScene(Scene::GetInstance());
 
     InspectorCamera camera(kCameraResolution);
@@ -109,14 +109,7 @@ int Application::Run()
     camera.GameCamera::Update(0.0f);
     activeCamera = &camera;
 
-    // Fixed GL state for the whole run. Front faces are culled: the imported models are wound for
-    // it, and the shadow pass flips it to back faces while it draws.
-    glEnable(GL_BLEND);
-    glEnable(GL_STENCIL_TEST);
-    glEnable(GL_MULTISAMPLE);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
+    SetFixedGlState();
 
     Scene::GetInstance().StartAll();
 
@@ -163,15 +156,10 @@ void Application::Frame()
     if (input->GetKey(VK_RBUTTON))
         activeCamera->Update(time.deltaTime);
 
-    SpawnBall();
-    PhysicsEngine::GetInstance().Simulate();
-
-    DrawFpsWindow(time.deltaTime);
-    DrawControlsWindow();
-
-    Scene& scene = Scene::GetInstance();
-    scene.EarlyUpdatePass(time.deltaTime);
-    scene.UpdatePass(time.deltaTime);
+    StepWorld(time.deltaTime, game.beforePhysics, [&time] {
+        DrawFpsWindow(time.deltaTime);
+        DrawControlsWindow();
+    });
 
     GraphicsEngine::GetInstance().RecordFrame();
     firstFrame = false;

@@ -8,20 +8,31 @@
 struct GLFWwindow;
 struct GLFWmonitor;
 
+// What the program adds to the engine, installed before Run: its scene, and its step of every frame.
+// Either may be null.
+struct GameHooks {
+    // Creates the scene's objects and components; Run calls it once, before the physics scene exists
+    // and before any Start.
+    void (*buildScene)() = nullptr;
+    // Every frame, after the camera update and before the physics step.
+    void (*beforePhysics)() = nullptr;
+};
+
 class Application {
 public:
     // Brings up the window, the GL context, the UI and the physics system. Returns false at the first
     // step that fails; nothing has been drawn then.
     bool Init();
 
-    // Builds the scene, runs frames until `running` is cleared, then shuts the UI and the window
-    // down. Returns the exit code, 0.
+    // Builds the game's scene, runs frames until `running` is cleared, then shuts the UI and the
+    // window down. Returns the exit code, 0.
     int Run();
 
-    // One iteration of the loop: input, time, UI frame, camera, balls, physics, component updates,
-    // rendering, UI, swap — in that order.
+    // One iteration of the loop: input, time, UI frame, camera, the game's step, physics, component
+    // updates, rendering, UI, swap — in that order.
     void Frame();
 
+    GameHooks game;
     bool running = true;
     GLFWwindow* window = nullptr;
     GLFWmonitor* monitor = nullptr;

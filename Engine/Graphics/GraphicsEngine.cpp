@@ -89,6 +89,16 @@ void EnqueueDraw(GraphicsCommandList& list, MeshRenderer& renderer)
 
 } // namespace
 
+void SetFixedGlState()
+{
+    glEnable(GL_BLEND);
+    glEnable(GL_STENCIL_TEST);
+    glEnable(GL_MULTISAMPLE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+}
+
 GraphicsEngine& GraphicsEngine::GetInstance()
 {
     static GraphicsEngine instance;

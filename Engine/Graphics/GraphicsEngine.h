@@ -53,6 +53,12 @@ public:
     std::int32_t height = 0;
 };
 
+// The GL state every frame is drawn with, set once before the first: blending, the stencil and depth
+// tests, multisampling, and face culling of front faces (the imported models are wound for it; the
+// shadow pass turns it to back faces while it draws). The program, the tests and the benchmarks that
+// draw frames all set it with this. Main thread, GL context current.
+void SetFixedGlState();
+
 // The scene's light, set by the demo scene.
 extern DirectionalLight* sceneLight;
 // True until the end of the first frame: renderers register themselves while it is set.

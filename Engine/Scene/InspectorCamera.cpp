@@ -38,7 +38,8 @@ void InspectorCamera::Update(float deltaTime)
     else if (input->GetKey(VK_CONTROL))
         multiplier = kSlowMultiplier;
 
-    // The axes are those of the previous update, so the first update only turns the camera.
+    // The move goes along the axes of the previous update (Application::Run builds them before the
+    // first frame; a camera whose axes were never built only turns).
     Float3 move = (forward * along + right * side + up * lift) * deltaTime * moveSpeed * multiplier;
     position.x += move.x;
     position.y += move.y;

@@ -1,12 +1,10 @@
 #include "Scene/TypeName.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <string_view>
+#include "Platform/TypeNames.h"
 
-#if defined(__GNUG__)
-#include <cxxabi.h>
-#endif
+#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -32,16 +30,6 @@ std::string_view WithoutClassKeyword(std::string_view name)
 
 void PlainTypeName(const std::type_info& type, char* out, std::size_t capacity)
 {
-#if defined(__GNUG__)
-    // GCC and Clang give the mangled name; demangle it.
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-    if (status == 0 && demangled != nullptr) {
-        CopyTruncated(WithoutClassKeyword(demangled), out, capacity);
-        std::free(demangled);
-        return;
-    }
-    std::free(demangled);
-#endif
-    CopyTruncated(WithoutClassKeyword(type.name()), out, capacity);
+    const std::string name = ReadableTypeName(type);
+    CopyTruncated(WithoutClassKeyword(name), out, capacity);
 }

@@ -2,7 +2,7 @@
 #include "Assets/SkeletonImport.h"
 #include "Assets/VertexHash.h"
 
-#include "../Fixtures/MeshFixtures.h"
+#include "MeshFixtures.h"
 #include "fbxio/FbxSceneWriter.h"
 
 #include <gtest/gtest.h>

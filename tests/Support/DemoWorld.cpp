@@ -5,6 +5,7 @@
 #include "Application/DemoScene.h"
 #include "Assets/FbxImport.h"
 #include "Core/Time.h"
+#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
 #include "Math/Rotation.h"
@@ -72,22 +73,6 @@ std::vector<GameObject*> OwnersNamed(const char* type, const char* name)
 
 } // namespace
 
-ProgramGlobalsGuard::ProgramGlobalsGuard()
-    : camera(activeCamera)
-    , light(sceneLight)
-    , first(firstFrame)
-    , keyboard(input)
-{
-}
-
-ProgramGlobalsGuard::~ProgramGlobalsGuard()
-{
-    activeCamera = camera;
-    sceneLight = light;
-    firstFrame = first;
-    input = keyboard;
-}
-
 DemoWorld::DemoWorld()
 {
     StartProgramOnce();
@@ -118,11 +103,7 @@ DemoWorld::~DemoWorld()
 void DemoWorld::Frame(float deltaTime)
 {
     Time::GetInstance().deltaTime = deltaTime;
-    SpawnBall();
-    PhysicsEngine::GetInstance().Simulate();
-    Scene& scene = Scene::GetInstance();
-    scene.EarlyUpdatePass(deltaTime);
-    scene.UpdatePass(deltaTime);
+    StepWorld(deltaTime, SpawnBall);
     firstFrame = false;
 }
 

@@ -10,6 +10,7 @@
 
 #include "Core/Input.h"
 #include "Math/Vector.h"
+#include "ProgramGlobals.h"
 #include "Scene/InspectorCamera.h"
 
 #include <memory>
@@ -17,21 +18,6 @@
 #include <vector>
 
 class GameObject;
-
-// Saves activeCamera, sceneLight, firstFrame and input, and restores them when it goes.
-class ProgramGlobalsGuard {
-public:
-    ProgramGlobalsGuard();
-    ~ProgramGlobalsGuard();
-    ProgramGlobalsGuard(const ProgramGlobalsGuard&) = delete;
-    ProgramGlobalsGuard& operator=(const ProgramGlobalsGuard&) = delete;
-
-private:
-    GameCamera* camera;
-    class DirectionalLight* light;
-    bool first;
-    Input* keyboard;
-};
 
 class DemoWorld {
 public:

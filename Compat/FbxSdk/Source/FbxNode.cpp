@@ -1,0 +1,190 @@
+// Nodes: hierarchy, attributes, materials and the transform chain.
+#include "Source/FbxTransformMath.h"
+
+#include <fbxsdk.h>
+
+namespace fbxsdk {
+
+namespace {
+FbxVector4 Vec(const FbxPropertyT<FbxDouble3>& p)
+{
+    FbxDouble3 v = p.Get();
+    return FbxVector4(v[0], v[1], v[2], 0.0);
+}
+
+FbxAMatrix Translation(const FbxVector4& t)
+{
+    FbxAMatrix m;
+    m.SetT(t);
+    return m;
+}
+
+FbxAMatrix Rotation(const FbxVector4& degrees, EFbxRotationOrder order)
+{
+    const double angles[3] = {degrees[0], degrees[1], degrees[2]};
+    return internal::Compose(internal::EulerToMatrix(angles, order), FbxVector4(0, 0, 0));
+}
+
+FbxAMatrix Scaling(const FbxVector4& s)
+{
+    FbxAMatrix m;
+    m[0][0] = s[0];
+    m[1][1] = s[1];
+    m[2][2] = s[2];
+    return m;
+}
+}  // namespace
+
+FbxNode::FbxNode(FbxManager* manager, const char* name) : FbxObject(manager, name)
+{
+    auto vector3 = [this](const char* n, const char* type, double d) {
+        return FbxPropertyT<FbxDouble3>(AddProperty(n, type, d, d, d));
+    };
+    LclTranslation = vector3("Lcl Translation", "Lcl Translation", 0);
+    LclRotation = vector3("Lcl Rotation", "Lcl Rotation", 0);
+    LclScaling = vector3("Lcl Scaling", "Lcl Scaling", 1);
+    RotationOffset = vector3("RotationOffset", "Vector3D", 0);
+    RotationPivot = vector3("RotationPivot", "Vector3D", 0);
+    ScalingOffset = vector3("ScalingOffset", "Vector3D", 0);
+    ScalingPivot = vector3("ScalingPivot", "Vector3D", 0);
+    PreRotation = vector3("PreRotation", "Vector3D", 0);
+    PostRotation = vector3("PostRotation", "Vector3D", 0);
+    RotationOrder = FbxPropertyT<EFbxRotationOrder>(AddProperty("RotationOrder", "enum"));
+    InheritType = FbxPropertyT<EFbxInheritType>(AddProperty("InheritType", "enum"));
+    GeometricTranslation = vector3("GeometricTranslation", "Vector3D", 0);
+    GeometricRotation = vector3("GeometricRotation", "Vector3D", 0);
+    GeometricScaling = vector3("GeometricScaling", "Vector3D", 1);
+}
+
+int FbxNode::GetChildCount(bool recursive) const
+{
+    int count = static_cast<int>(mChildren.size());
+    if (recursive)
+        for (const FbxNode* child : mChildren) count += child->GetChildCount(true);
+    return count;
+}
+
+FbxNode* FbxNode::GetChild(int index) const
+{
+    return index >= 0 && index < static_cast<int>(mChildren.size()) ? mChildren[std::size_t(index)] : nullptr;
+}
+
+FbxMesh* FbxNode::GetMesh() const
+{
+    return mAttribute && mAttribute->GetAttributeType() == FbxNodeAttribute::eMesh ? static_cast<FbxMesh*>(mAttribute)
+                                                                                   : nullptr;
+}
+
+FbxLODGroup* FbxNode::GetLodGroup() const
+{
+    return mAttribute && mAttribute->GetAttributeType() == FbxNodeAttribute::eLODGroup
+               ? static_cast<FbxLODGroup*>(mAttribute)
+               : nullptr;
+}
+
+FbxSkeleton* FbxNode::GetSkeleton() const
+{
+    return mAttribute && mAttribute->GetAttributeType() == FbxNodeAttribute::eSkeleton
+               ? static_cast<FbxSkeleton*>(mAttribute)
+               : nullptr;
+}
+
+FbxNull* FbxNode::GetNull() const
+{
+    return mAttribute && mAttribute->GetAttributeType() == FbxNodeAttribute::eNull ? static_cast<FbxNull*>(mAttribute)
+                                                                                   : nullptr;
+}
+
+FbxSurfaceMaterial* FbxNode::GetMaterial(int index) const
+{
+    return index >= 0 && index < GetMaterialCount() ? mMaterials[std::size_t(index)] : nullptr;
+}
+
+FbxVector4 FbxNode::GetRotationOffset(EPivotSet) const { return Vec(RotationOffset); }
+FbxVector4 FbxNode::GetRotationPivot(EPivotSet) const { return Vec(RotationPivot); }
+FbxVector4 FbxNode::GetScalingOffset(EPivotSet) const { return Vec(ScalingOffset); }
+FbxVector4 FbxNode::GetScalingPivot(EPivotSet) const { return Vec(ScalingPivot); }
+FbxVector4 FbxNode::GetPreRotation(EPivotSet) const { return Vec(PreRotation); }
+FbxVector4 FbxNode::GetPostRotation(EPivotSet) const { return Vec(PostRotation); }
+FbxVector4 FbxNode::GetGeometricTranslation(EPivotSet) const { return Vec(GeometricTranslation); }
+FbxVector4 FbxNode::GetGeometricRotation(EPivotSet) const { return Vec(GeometricRotation); }
+FbxVector4 FbxNode::GetGeometricScaling(EPivotSet) const { return Vec(GeometricScaling); }
+
+void FbxNode::GetRotationOrder(EPivotSet, EFbxRotationOrder& order) const
+{
+    int value = static_cast<int>(RotationOrder.Get());
+    order = value >= eEulerXYZ && value <= eSphericXYZ ? static_cast<EFbxRotationOrder>(value) : eEulerXYZ;
+}
+
+void FbxNode::GetTransformationInheritType(EFbxInheritType& type) const
+{
+    int value = static_cast<int>(InheritType.Get());
+    type = value >= eInheritRrSs && value <= eInheritRrs ? static_cast<EFbxInheritType>(value) : eInheritRrSs;
+}
+
+FbxAMatrix& FbxNode::EvaluateLocalTransform(FbxTime, EPivotSet set, bool, bool)
+{
+    EFbxRotationOrder order;
+    GetRotationOrder(set, order);
+    FbxVector4 pivot = GetRotationPivot(set), scalingPivot = GetScalingPivot(set);
+    FbxAMatrix inversePost = Rotation(GetPostRotation(set), eEulerXYZ).Inverse();
+    mLocalCache = Translation(Vec(LclTranslation)) * Translation(GetRotationOffset(set)) * Translation(pivot) *
+                  Rotation(GetPreRotation(set), eEulerXYZ) * Rotation(Vec(LclRotation), order) * inversePost *
+                  Translation(pivot * -1.0) * Translation(GetScalingOffset(set)) * Translation(scalingPivot) *
+                  Scaling(Vec(LclScaling)) * Translation(scalingPivot * -1.0);
+    return mLocalCache;
+}
+
+FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool applyTarget, bool forceEval)
+{
+    // Walk down from the topmost ancestor without recursion; the reader bounds the depth.
+    std::vector<FbxNode*> chain;
+    for (FbxNode* n = this; n; n = n->mParent) chain.push_back(n);
+    FbxAMatrix global;
+    bool first = true;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        FbxNode* node = *it;
+        FbxAMatrix local = node->EvaluateLocalTransform(time, set, applyTarget, forceEval);
+        if (first) {
+            global = local;
+            first = false;
+            continue;
+        }
+        EFbxInheritType inherit;
+        node->GetTransformationInheritType(inherit);
+        internal::Matrix3 parentRotation = internal::RotationPart(global);
+        internal::Matrix3 parentLinear = internal::LinearPart(global);
+        internal::Matrix3 parentScale = internal::Inverse(parentRotation) * parentLinear;
+        EFbxRotationOrder order;
+        node->GetRotationOrder(set, order);
+        const FbxVector4 pre = node->GetPreRotation(set), post = node->GetPostRotation(set);
+        const FbxVector4 rotation = Vec(node->LclRotation), scaling = Vec(node->LclScaling);
+        const double preAngles[3] = {pre[0], pre[1], pre[2]}, postAngles[3] = {post[0], post[1], post[2]};
+        const double angles[3] = {rotation[0], rotation[1], rotation[2]};
+        internal::Matrix3 localRotation = internal::EulerToMatrix(preAngles, eEulerXYZ) *
+                                          internal::EulerToMatrix(angles, order) *
+                                          internal::EulerToMatrix(postAngles, eEulerXYZ).Transposed();
+        internal::Matrix3 localScale = internal::Matrix3::Identity();
+        for (int k = 0; k < 3; ++k) localScale.m[k][k] = scaling[k];
+        internal::Matrix3 linear;
+        switch (inherit) {
+        case eInheritRSrs: linear = parentLinear * localRotation * localScale; break;
+        case eInheritRrs: {
+            // The parent's own scaling is compensated; its ancestors' still applies.
+            FbxNode* parent = node->mParent;
+            FbxVector4 ps = Vec(parent->LclScaling);
+            internal::Matrix3 inverseParentLocal = internal::Matrix3::Identity();
+            for (int k = 0; k < 3; ++k) inverseParentLocal.m[k][k] = ps[k] != 0.0 ? 1.0 / ps[k] : 1.0;
+            linear = parentRotation * localRotation * (parentScale * inverseParentLocal) * localScale;
+            break;
+        }
+        default: linear = parentRotation * localRotation * parentScale * localScale; break;
+        }
+        FbxVector4 translation = global.MultT(local.GetT());
+        global = internal::Compose(linear, translation);
+    }
+    mGlobalCache = global;
+    return mGlobalCache;
+}
+
+}  // namespace fbxsdk

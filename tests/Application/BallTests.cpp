@@ -1,0 +1,302 @@
+#include "Application/Ball.h"
+#include "Application/BallThrower.h"
+#include "DemoWorld.h"
+#include "Graphics/GraphicsEngine.h"
+#include "Graphics/MeshRenderer.h"
+#include "Math/Rotation.h"
+#include "Physics/BoxCollider.h"
+#include "Physics/Collider.h"
+#include "Physics/PhysXConversions.h"
+#include "Physics/Raycast.h"
+#include "Physics/RigidBody.h"
+#include "Scene/GameObject.h"
+#include "Scene/Scene.h"
+#include "Scene/Transform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+// Balls thrown into the demo scene with the real physics, frame by frame as the frame loop runs it
+// (without drawing). Every test starts from a whole cabin.
+
+namespace {
+
+constexpr float kFrame = 0.0333f;
+// The wall ahead of the start position stands at z = 35; its outer face is 2.5 further out.
+constexpr float kBeyondFrontWall = 40.0f;
+
+class BallTest : public ::testing::Test {
+protected:
+    void RunFrames(int count, float deltaTime = kFrame)
+    {
+        for (int i = 0; i < count; ++i)
+            world.Frame(deltaTime);
+    }
+
+    // Holds the left button for two frames with the camera at `position`, turned by yaw and pitch
+    // (degrees) from the start view.
+    GameObject* Throw(Float3 position, float yaw, float pitch, float deltaTime = kFrame)
+    {
+        const float y = yaw * kDegreesToRadians;
+        const float p = pitch * kDegreesToRadians;
+        GameObject* ball = world.Throw(position, { std::sin(y) * std::cos(p), std::sin(p), std::cos(y) * std::cos(p) }, deltaTime);
+        EXPECT_NE(ball, nullptr);
+        return ball;
+    }
+
+    GameObject* FrontWall() const { return world.ObjectAt("CabinwallX", { 0, 0, 35 }); }
+
+    // A ball made by hand at `position`, as a throw makes one but at rest, that has touched nothing.
+    GameObject* PlaceBall(Float3 position) { return MakeBall(world.Camera(), position); }
+
+    DemoWorld world;
+};
+
+void ExpectNear(const Float3& actual, const Float3& expected, float tolerance)
+{
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+// Records the names of the objects that start touching its owner, in order.
+struct TouchLog : Component {
+    void OnCollisionEnter(GameObject* other, const Float3&) override { touched.push_back(other->name); }
+    std::vector<std::string> touched;
+};
+
+} // namespace
+
+TEST_F(BallTest, ABallThrownAtAWallPunchesAHoleAndFallsThroughIt)
+{
+    GameObject* wall = FrontWall();
+    ASSERT_NE(wall, nullptr);
+    GameObject* ball = Throw({ 0, 0, 0 }, 0.0f, 0.0f);
+    ASSERT_NE(ball, nullptr);
+    RunFrames(150);
+
+    EXPECT_TRUE(ball->GetComponent<Ball>()->hasHit);
+    std::vector<GameObject*> holes = world.Holes();
+    ASSERT_EQ(holes.size(), 1u);
+    // The hole is a mask of the wall's group, registered with the engine, and an ignored collider of
+    // the wall that never joined the scene.
+    auto* mask = holes[0]->GetComponent<MeshRenderer>();
+    EXPECT_EQ(mask->maskOf, wall->GetComponent<MeshRenderer>()->maskGroup);
+    EXPECT_EQ(mask->material.albedo, (Float4 { 0, 0, 0, 1 }));
+    const auto& masks = GraphicsEngine::GetInstance().maskRenderers;
+    ASSERT_EQ(masks.count(mask->maskOf), 1u);
+    EXPECT_EQ(masks.at(mask->maskOf).back(), mask);
+    const auto& ignored = wall->GetComponent<Collider>()->ignoredColliders;
+    ASSERT_EQ(ignored.size(), 1u);
+    EXPECT_EQ(ignored[0]->gameObject, holes[0]);
+    EXPECT_FALSE(ignored[0]->addToScene);
+    EXPECT_EQ(ignored[0]->layer, 0);
+    // The hole turns with the wall and is scaled to a radius of 6, where the ball met the wall.
+    EXPECT_EQ(holes[0]->transform->rotation.y, wall->transform->rotation.y);
+    EXPECT_EQ(holes[0]->transform->scale, (Float4 { 6, 6, 3, 1 }));
+    EXPECT_NEAR(holes[0]->transform->position.x, 0.0f, 1.0f);
+    EXPECT_NEAR(holes[0]->transform->position.y, 0.0f, 1.0f);
+    // The ball went through: beyond the wall's outer face and down on the floor outside.
+    const Float4& p = ball->transform->position;
+    EXPECT_GT(p.z, kBeyondFrontWall);
+    EXPECT_LT(p.y, 5.0f);
+}
+
+TEST_F(BallTest, AThrowInTheFirstFrameMeetsTheCabinWhereItIsDrawn)
+{
+    // Before any frame has run, every static collider already stands where its object stands.
+    for (const char* type : { "BoxCollider", "MeshCollider" })
+        for (Component* component : Scene::GetInstance().componentsByType->at(type)) {
+            auto* collider = static_cast<Collider*>(component);
+            const Transform& transform = *collider->gameObject->transform;
+            const physx::PxTransform pose = collider->actor->getGlobalPose();
+            SCOPED_TRACE(collider->gameObject->name);
+            ExpectNear(ToFloat3(pose.p), XYZ(transform.position), 1e-4f);
+            const physx::PxQuat expected
+                = ToPx(EulerToQuaternion(transform.rotation.x, transform.rotation.y, transform.rotation.z)).getNormalized();
+            const float alignment = pose.q.x * expected.x + pose.q.y * expected.y + pose.q.z * expected.z + pose.q.w * expected.w;
+            EXPECT_NEAR(std::abs(alignment), 1.0f, 1e-5f);
+            ExpectNear(ToFloat3(collider->shape->getLocalPose().p), collider->localPosition, 1e-4f);
+        }
+    // So a ball thrown in the very first frame holes the wall ahead where it meets it, not the cabin
+    // as it would stand at the origin.
+    GameObject* ball = Throw({ 0, 10, 0 }, 0.0f, 0.0f);
+    RunFrames(60);
+    std::vector<GameObject*> holes = world.Holes();
+    ASSERT_EQ(holes.size(), 1u);
+    EXPECT_EQ(FrontWall()->GetComponent<Collider>()->ignoredColliders.size(), 1u);
+    EXPECT_NEAR(holes[0]->transform->position.y, 10.0f, 1.0f);
+    EXPECT_GT(holes[0]->transform->position.z, 30.0f);
+    EXPECT_GT(ball->transform->position.z, kBeyondFrontWall);
+}
+
+TEST_F(BallTest, ASecondBallThroughAHolePassesWithoutANewOneAndABallBesideItMakesItsOwn)
+{
+    GameObject* wall = FrontWall();
+    const auto& ignored = wall->GetComponent<Collider>()->ignoredColliders;
+    for (const float step : { 0.005f, 1.0f / 60.0f, kFrame }) {
+        SCOPED_TRACE("frames of " + std::to_string(step) + " s");
+        world.RemoveThrows();
+        // The first makes its hole and goes through it.
+        GameObject* first = Throw({ -10, 15, 5 }, 0.0f, 0.0f, step);
+        RunFrames(static_cast<int>(1.0f / step), step);
+        ASSERT_EQ(world.Holes().size(), 1u);
+        EXPECT_GT(first->transform->position.z, kBeyondFrontWall);
+        // The second, thrown the same way, goes through the same hole: its contacts there stay
+        // cancelled, it makes no hole of its own.
+        GameObject* second = Throw({ -10, 15, 5 }, 0.0f, 0.0f, step);
+        RunFrames(static_cast<int>(1.0f / step), step);
+        EXPECT_EQ(world.Holes().size(), 1u);
+        EXPECT_EQ(ignored.size(), 1u);
+        EXPECT_FALSE(second->GetComponent<Ball>()->hasHit);
+        EXPECT_GT(second->transform->position.z, kBeyondFrontWall);
+        // A third at an intact part of the same wall makes a second hole there and goes through.
+        GameObject* third = Throw({ 12, 15, 5 }, 0.0f, 0.0f, step);
+        RunFrames(static_cast<int>(1.0f / step), step);
+        std::vector<GameObject*> holes = world.Holes();
+        ASSERT_EQ(holes.size(), 2u);
+        EXPECT_EQ(ignored.size(), 2u);
+        EXPECT_NEAR(holes[0]->transform->position.x, -10.0f, 1.0f);
+        EXPECT_NEAR(holes[1]->transform->position.x, 12.0f, 1.0f);
+        EXPECT_GT(third->transform->position.z, kBeyondFrontWall);
+        const auto& masks = GraphicsEngine::GetInstance().maskRenderers.at(wall->GetComponent<MeshRenderer>()->maskGroup);
+        EXPECT_EQ(masks.size(), 2u);
+    }
+}
+
+TEST_F(BallTest, HoldingTheButtonThrowsOneBallAndANewPressAnother)
+{
+    Input& keyboard = *input;
+    keyboard.HandleMessage(WM_LBUTTONDOWN, 0, 0);
+    RunFrames(10);
+    EXPECT_EQ(world.Balls().size(), 1u);
+    keyboard.HandleMessage(WM_LBUTTONUP, 0, 0);
+    RunFrames(2);
+    EXPECT_EQ(world.Balls().size(), 1u);
+    keyboard.HandleMessage(WM_LBUTTONDOWN, 0, 0);
+    RunFrames(1);
+    EXPECT_EQ(world.Balls().size(), 2u);
+    keyboard.HandleMessage(WM_LBUTTONUP, 0, 0);
+}
+
+TEST_F(BallTest, BallsThatLandOnTheFloorFirstHoleTheWallTheyRollIntoAndGoThrough)
+{
+    // The floor notes who lands on it and the walls who hits them, so the order can be checked.
+    GameObject* floor = world.ObjectAt("Floor", { 0, -5, 0 });
+    auto* floorLog = AddComponent<TouchLog>(*floor);
+    struct Wall {
+        const char* name;
+        Float3 position;
+        float yaw;
+    };
+    const Wall walls[] = { { "CabinwallX", { 0, 0, 35 }, 0.0f }, { "CabinwallZ", { 35, 0, 0 }, 90.0f },
+        { "CabinwallX", { -35, 0, 0 }, -90.0f }, { "CabinwallZ", { 0, 0, -35 }, 180.0f } };
+    for (const Wall& target : walls)
+        for (const float step : { 0.005f, 1.0f / 60.0f, kFrame })
+            for (const float pitch : { -60.0f, -80.0f }) {
+                SCOPED_TRACE(std::string("towards ") + target.name + " at yaw " + std::to_string(target.yaw) + ", pitch "
+                    + std::to_string(pitch) + ", frames of " + std::to_string(step) + " s");
+                world.RemoveThrows();
+                floorLog->touched.clear();
+                GameObject* wall = world.ObjectAt(target.name, target.position);
+                GameObject* ball = Throw({ 0, 20, 0 }, target.yaw, pitch, step);
+                RunFrames(static_cast<int>(2.0f / step), step);
+                ASSERT_FALSE(floorLog->touched.empty());
+                EXPECT_EQ(floorLog->touched.front(), "Metal Ball") << "the ball landed on the floor";
+                std::vector<GameObject*> holes = world.Holes();
+                ASSERT_EQ(holes.size(), 1u);
+                EXPECT_EQ(wall->GetComponent<Collider>()->ignoredColliders.size(), 1u);
+                // Below the throw's height: the wall was met after the floor, coming off it.
+                EXPECT_LT(holes[0]->transform->position.y, 15.0f);
+                const Float3 p = XYZ(ball->transform->position);
+                EXPECT_GT(std::max(std::abs(p.x), std::abs(p.z)), 40.0f) << "the ball ended beyond the wall";
+            }
+}
+
+TEST_F(BallTest, RoofHolesGoEightUnitsInFromBelowAndFourUnitsOutFromAbove)
+{
+    GameObject* roof = world.ObjectAt("CabinRoof", { 31.1f, 44, 0 });
+    ASSERT_NE(roof, nullptr);
+    // From inside, straight up at the slab: the hit normal points down at the ball.
+    GameObject* below = PlaceBall({ 20, 30, 0 });
+    Ray up { { 20, 30, 0 }, { 0, 1, 0 } };
+    RaycastResult expected;
+    ASSERT_TRUE(up.Cast(expected, Ball::kRayLength));
+    ASSERT_GT(expected.hits[0].localNormal.z, 0.0f);
+    below->GetComponent<Ball>()->OnCollisionEnter(roof, { 20, 40, 0 });
+    std::vector<GameObject*> holes = world.Holes();
+    ASSERT_EQ(holes.size(), 1u);
+    Float3 hit = expected.hits[0].position;
+    Float3 n = expected.hits[0].normal;
+    ExpectNear(XYZ(holes[0]->transform->position), hit - n * 8.0f, 1e-3f);
+
+    // From outside, straight down onto the slab: the local normal's z is not positive.
+    GameObject* above = PlaceBall({ 20, 100, 0 });
+    Ray down { { 20, 100, 0 }, { 0, -1, 0 } };
+    RaycastResult outside;
+    ASSERT_TRUE(down.Cast(outside, Ball::kRayLength));
+    ASSERT_LE(outside.hits[0].localNormal.z, 0.0f);
+    above->GetComponent<Ball>()->OnCollisionEnter(roof, { 20, 60, 0 });
+    holes = world.Holes();
+    ASSERT_EQ(holes.size(), 2u);
+    ExpectNear(XYZ(holes[1]->transform->position), outside.hits[0].position + outside.hits[0].normal * 4.0f, 1e-3f);
+}
+
+TEST_F(BallTest, AHoleSendsTheBallStraightInAtTheSpeedItCameWith)
+{
+    GameObject* wall = FrontWall();
+    // Coming at 800 units/s, slanted: once the hole is made it goes in along the wall's normal, as fast.
+    GameObject* fast = PlaceBall({ 5, 10, 20 });
+    auto* body = fast->GetComponent<RigidBody>();
+    body->actor->setLinearVelocity({ 400.0f, 0.0f, 692.8f });
+    fast->GetComponent<Ball>()->OnCollisionEnter(wall, { 5, 10, 32.5f });
+    ASSERT_EQ(world.Holes().size(), 1u);
+    ExpectNear(body->pendingVelocity, { 0.0f, 0.0f, 800.0f }, 0.5f);
+    // A slow one, rolled against the wall, is pushed in at least at the hole's own push.
+    GameObject* slow = PlaceBall({ -15, 10, 20 });
+    slow->GetComponent<Ball>()->OnCollisionEnter(wall, { -15, 10, 32.5f });
+    ExpectNear(slow->GetComponent<RigidBody>()->pendingVelocity, { 0.0f, 0.0f, Ball::kSpeedIntoHole }, 1e-3f);
+}
+
+TEST_F(BallTest, AMissedRaySpendsTheBallAndDegenerateTouchesMakeNoHole)
+{
+    GameObject* wall = world.ObjectAt("CabinwallZ", { 0, 0, -35 });
+    ASSERT_NE(wall, nullptr);
+    // A contact at the ball's own centre gives no direction: nothing happens, the ball may try again.
+    GameObject* ball = PlaceBall({ 0, 200, -100 });
+    auto* thrown = ball->GetComponent<Ball>();
+    thrown->OnCollisionEnter(wall, { 0, 200, -100 });
+    EXPECT_FALSE(thrown->hasHit);
+    // Far outside and looking at the sky: the ray meets no holeable surface.
+    thrown->OnCollisionEnter(wall, { 0, 300, -100 });
+    EXPECT_TRUE(thrown->hasHit);
+    EXPECT_TRUE(world.Holes().empty());
+    // Spent: a real touch of the wall later makes no hole either.
+    thrown->OnCollisionEnter(wall, { 0, 0, -40 });
+    EXPECT_TRUE(world.Holes().empty());
+    // The floor is not holeable: a fresh ball ignores it and stays ready.
+    GameObject* other = PlaceBall({ 0, 10, 0 });
+    other->GetComponent<Ball>()->OnCollisionEnter(world.ObjectAt("Floor", { 0, -5, 0 }), { 0, 5, 0 });
+    EXPECT_FALSE(other->GetComponent<Ball>()->hasHit);
+}
+
+TEST_F(BallTest, AHoleableObjectWithoutARendererGetsNoHole)
+{
+    // A bare collider on the holeable layer, out in the open.
+    auto* post = new GameObject("Post");
+    post->transform->position = { 500, 0, 0, 1 };
+    post->transform->dirty = true;
+    post->transform->Update(0.0f);
+    auto* box = AddComponent<BoxCollider>(*post, Float3 { 5, 50, 5 });
+    box->SetLayer(16);
+    box->Start();
+    RunFrames(1);
+    GameObject* ball = PlaceBall({ 450, 0, 0 });
+    ball->GetComponent<Ball>()->OnCollisionEnter(post, { 495, 0, 0 });
+    EXPECT_TRUE(ball->GetComponent<Ball>()->hasHit);
+    EXPECT_TRUE(world.Holes().empty());
+}

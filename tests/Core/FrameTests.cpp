@@ -1,0 +1,207 @@
+#include "Core/WorldStep.h"
+#include "GlTestContext.h"
+#include "Graphics/DirectionalLight.h"
+#include "Graphics/GraphicsEngine.h"
+#include "ProgramGlobals.h"
+#include "SceneBuilder.h"
+#include "Scene/GameCamera.h"
+#include "Scene/Scene.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// Whole frames through the graphics engine into the test window's own framebuffer (64 x 64), with the
+// GL state Application::Run sets for the whole run.
+
+namespace {
+
+constexpr int kSize = 64;
+constexpr float kFrameTime = 0.016f;
+constexpr float kClear[3] = { 0.2f, 0.3f, 0.5f };
+
+struct Rgb {
+    int r, g, b;
+    int Sum() const { return r + g + b; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c)
+{
+    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+bool IsClearColour(const Rgb& c)
+{
+    return std::abs(c.r - 51) <= 2 && std::abs(c.g - 77) <= 2 && std::abs(c.b - 128) <= 2;
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GraphicsEngine& engine = GraphicsEngine::GetInstance();
+        engine.width = kSize;
+        engine.height = kSize;
+        activeCamera = &camera;
+        SetFixedGlState();
+        glDepthMask(GL_TRUE);
+        glStencilMask(0xFF);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    }
+
+    void TearDown() override
+    {
+        GraphicsEngine& engine = GraphicsEngine::GetInstance();
+        engine.renderers.clear();
+        engine.maskRenderers.clear();
+        engine.commandList.Reset();
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glStencilFunc(GL_ALWAYS, 0, 0xFF);
+        glDisable(GL_STENCIL_TEST);
+        glDisable(GL_CULL_FACE);
+    }
+
+    void AddLight()
+    {
+        GameObject* object = scene.AddObject("Directional light");
+        sceneLight = AddComponent<DirectionalLight>(*object);
+    }
+
+    // Start for everything, then one frame as the frame loop runs it.
+    void StartAndRunFrame()
+    {
+        Scene::GetInstance().StartAll();
+        RunFrame();
+    }
+
+    void RunFrame()
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, kSize, kSize);
+        glClearColor(kClear[0], kClear[1], kClear[2], 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        camera.Update(0.0f);
+        StepWorld(kFrameTime, nullptr);
+        GraphicsEngine::GetInstance().RecordFrame();
+        firstFrame = false;
+    }
+
+    Rgb Pixel(int x, int y)
+    {
+        std::uint8_t rgba[4] = {};
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return { rgba[0], rgba[1], rgba[2] };
+    }
+
+    Material material;
+    ProgramGlobalsGuard globals;
+    SceneBuilder scene;
+    GameCamera camera { true, { static_cast<float>(kSize), static_cast<float>(kSize) } };
+};
+
+} // namespace
+
+TEST_F(FrameTest, TheBoxCastsItsShadowOnTheFloorAwayFromTheLight)
+{
+    // Looking straight down from 60 units: screen right is +x, screen up is +z, and the floor shows
+    // 1.875 units per pixel. The light shines along (0.5, -0.71, 0.5), so a 20-unit box's shadow
+    // reaches about 14 units further towards +x and +z than the box itself.
+    camera.position = { 0, 60, 0, 1 };
+    camera.pitch = -90.0f;
+    AddLight();
+    scene.AddRenderer("Floor", MakeFloorModel(), material, { 0, 0, 0 }, { 100, 1, 100 });
+    scene.AddRenderer("Box", MakeBoxModel(), material, { 0, 10, 0 }, { 10, 10, 10 });
+    StartAndRunFrame();
+
+    // Pixel column (for x) or row (for z) of a floor point.
+    auto floorAt = [](float coordinate, float) { return 32 + static_cast<int>(coordinate / 1.875f); };
+    Rgb shadowed = Pixel(floorAt(18, 0), floorAt(18, 0));
+    Rgb litBehind = Pixel(floorAt(-18, 0), floorAt(-18, 0));
+    Rgb litSide = Pixel(floorAt(18, 0), floorAt(-18, 0));
+    Rgb boxTop = Pixel(32, 32);
+    EXPECT_LT(shadowed.Sum() * 10, litBehind.Sum() * 7) << "shadowed " << shadowed << ", lit " << litBehind;
+    EXPECT_LT(shadowed.Sum() * 10, litSide.Sum() * 7) << "shadowed " << shadowed << ", lit " << litSide;
+    EXPECT_GT(boxTop.Sum(), shadowed.Sum() * 3 / 2) << "box top " << boxTop << ", shadowed floor " << shadowed;
+    // Shadowed faces keep an ambient share of their colour.
+    EXPECT_GT(shadowed.Sum(), 60) << shadowed;
+    // Lit floor on both sides away from the shadow is evenly lit: no acne.
+    EXPECT_NEAR(litBehind.Sum(), litSide.Sum(), 12);
+    EXPECT_NEAR(Pixel(floorAt(-25, 0), floorAt(25, 0)).Sum(), litBehind.Sum(), 12);
+}
+
+TEST_F(FrameTest, AMaskCutsOnlyItsOwnGroupShowingWhatLiesBehind)
+{
+    // Camera at the origin looking along +z. Group 1's wall (red) fills the left half at z = 20,
+    // group 2's wall (green) the right half just behind it; the mask box straddles both in the middle.
+    AddLight();
+    Material red = material;
+    red.albedo = { 1, 0, 0, 1 };
+    Material green = material;
+    green.albedo = { 0, 1, 0, 1 };
+    Model* wall = MakeWallModel();
+    MeshRenderer* left = scene.AddRenderer("left", wall, red, { -10, 0, 20 }, { 10, 10, 1 });
+    MeshRenderer* right = scene.AddRenderer("right", wall, green, { 10, 0, 20.5f }, { 10, 10, 1 });
+    MeshRenderer* hole = scene.AddRenderer("hole", MakeBoxModel(), material, { 0, 0, 20 }, { 4, 4, 4 });
+    left->maskGroup = 1;
+    right->maskGroup = 2;
+    hole->maskOf = 1;
+    StartAndRunFrame();
+
+    // The mask's front face at z = 16 covers pixels 24 to 40 both ways.
+    Rgb cut = Pixel(28, 32);
+    Rgb untouched = Pixel(37, 32);
+    Rgb leftOutside = Pixel(12, 32);
+    Rgb leftAbove = Pixel(28, 44);
+    EXPECT_TRUE(IsClearColour(cut)) << cut;
+    EXPECT_GT(untouched.g, untouched.r + 30) << untouched;
+    EXPECT_GT(leftOutside.r, leftOutside.g + 30) << leftOutside;
+    EXPECT_GT(leftAbove.r, leftAbove.g + 30) << leftAbove;
+    // The mask itself is never visible: it draws no colour.
+    EXPECT_TRUE(IsClearColour(Pixel(28, 26))) << Pixel(28, 26);
+}
+
+TEST_F(FrameTest, DrawsReadTheMaterialAndTransformWhenTheListRunsNotWhenItWasRecorded)
+{
+    AddLight();
+    MeshRenderer* wall = scene.AddRenderer("wall", MakeWallModel(), material, { 0, 0, 20 }, { 10, 10, 1 });
+    Scene::GetInstance().StartAll();
+    GraphicsEngine& engine = GraphicsEngine::GetInstance();
+    engine.RegisterRenderer(wall);
+    firstFrame = false;
+
+    glClearColor(kClear[0], kClear[1], kClear[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    camera.Update(0.0f);
+    Scene::GetInstance().EarlyUpdatePass(0.0f);
+    engine.commandList.Reset();
+    engine.SortRenderers();
+    engine.RenderShadows();
+    engine.Render<RenderMeshCommand>();
+    // After recording: turn the wall blue and move it to the right half of the view.
+    wall->material.albedo = { 0, 0, 1, 1 };
+    wall->gameObject->transform->position.x = 15.0f;
+    wall->gameObject->transform->dirty = true;
+    wall->gameObject->transform->Update(0.0f);
+    engine.commandList.Execute();
+
+    Rgb moved = Pixel(48, 32);
+    EXPECT_GT(moved.b, moved.r + 20) << moved;
+    EXPECT_GT(moved.b, moved.g + 20) << moved;
+    EXPECT_TRUE(IsClearColour(Pixel(16, 32))) << Pixel(16, 32);
+}
+
+TEST_F(FrameTest, ARendererWithoutAModelOrWithAnEmptyModelDrawsNothing)
+{
+    AddLight();
+    static Model empty;
+    MeshRenderer* none = scene.AddRenderer("none", nullptr, material, { 0, 0, 20 });
+    MeshRenderer* hollow = scene.AddRenderer("hollow", &empty, material, { 0, 0, 10 });
+    (void)none;
+    (void)hollow;
+    StartAndRunFrame();
+    EXPECT_TRUE(IsClearColour(Pixel(32, 32))) << Pixel(32, 32);
+    EXPECT_EQ(GraphicsEngine::GetInstance().renderers.size(), 2u);
+}
