@@ -11,6 +11,8 @@ however slow the frames are.
 - Pilot(program, display): turn(yaw_degrees, pitch_degrees) with the right button held and the
   mouse dragged (0.1 degree per pixel), fly(key, game_seconds, boost) along the camera's axes,
   throw() one left click.
+- Session(ctx, display, label): one run of the program with the ball report on, at the start
+  position, with a Pilot; shot(name) and quit() (Escape, and exit status 0).
 - Colour classes of the scene: is_wood, is_sky, is_lit_floor, is_grey.
 """
 
@@ -178,6 +180,28 @@ class Pilot:
     def throw(self, hold: float = 0.15) -> None:
         """One left click, long enough for a frame to see it."""
         self.program.click(1, hold)
+
+
+class Session:
+    """One run of the program on the shared display, started at the start position (the origin,
+    looking along +z), with its ball report on."""
+
+    def __init__(self, ctx, display: VirtualDisplay, label: str):
+        self.ctx, self.display, self.label = ctx, display, label
+        self.program = ctx.enter(Program(ctx.program_path, display, env=REPORT_ENV))
+        self.program.wait_for_window()
+        # The scene is built and a few frames drawn before anything is done.
+        wait_for_reports(self.program, 2)
+        self.pilot = Pilot(self.program, display)
+
+    def shot(self, name: str):
+        return self.display.screenshot(f"{self.label}-{name}")
+
+    def quit(self) -> None:
+        self.program.press("Escape")
+        code = self.program.wait_exit(15)
+        check(code == 0, f"{self.label}: after Escape the program ended with "
+                         f"{self.program.describe_exit()}, not 0")
 
 
 # -- the scene's colours --------------------------------------------------------------------

@@ -18,9 +18,9 @@ import time
 # Run from the source tree: keep the helper module's bytecode out of it.
 sys.dont_write_bytecode = True
 
-from cabin_driving import (REPORT_ENV, Pilot, format_report, is_grey, is_sky, is_wood, read_reports,
+from cabin_driving import (Session, format_report, is_grey, is_sky, is_wood, read_reports,
                            wait_for_report, wait_for_reports)
-from tarnwick_e2e import Program, VirtualDisplay, check, run_test, wait_until
+from tarnwick_e2e import VirtualDisplay, check, run_test
 
 SCREEN = (960, 540)
 CENTRE = (SCREEN[0] // 2, SCREEN[1] // 2)
@@ -70,27 +70,6 @@ def changed_share(before, after, box, tolerance=6, step=2):
 def beyond_wall_on_floor(report, balls, holes):
     return (report.balls == balls and report.holes == holes
             and all(z > BEYOND_WALL and y < ON_FLOOR for _, y, z in report.positions))
-
-
-class Session:
-    """One run of the program on the shared display, started at the start position."""
-
-    def __init__(self, ctx, display, label):
-        self.ctx, self.display, self.label = ctx, display, label
-        self.program = ctx.enter(Program(ctx.program_path, display, env=REPORT_ENV))
-        self.program.wait_for_window()
-        # The scene is built and a few frames drawn before anything is done.
-        wait_for_reports(self.program, 2)
-        self.pilot = Pilot(self.program, display)
-
-    def shot(self, name):
-        return self.display.screenshot(f"{self.label}-{name}")
-
-    def quit(self):
-        self.program.press("Escape")
-        code = self.program.wait_exit(15)
-        check(code == 0, f"{self.label}: after Escape the program ended with "
-                         f"{self.program.describe_exit()}, not 0")
 
 
 def one_click_one_hole(ctx, display):

@@ -14,8 +14,8 @@ import time
 # Run from the source tree: keep the helper module's bytecode out of it.
 sys.dont_write_bytecode = True
 
-from cabin_driving import REPORT_ENV, Pilot, format_report, wait_for_report, wait_for_reports
-from tarnwick_e2e import Program, VirtualDisplay, check, run_test
+from cabin_driving import Session, format_report, wait_for_report, wait_for_reports
+from tarnwick_e2e import VirtualDisplay, check, run_test
 
 SCREEN = (960, 540)
 # The walls' inner faces are at 32.5 from the middle and their outer faces at 37.5; the roof slabs
@@ -47,15 +47,11 @@ def inside(position):
     return abs(x) < INNER_FACE and abs(z) < INNER_FACE and y < WALL_TOP
 
 
-class Session:
-    """One run of the program, started at the start position (the origin, looking along +z)."""
+class ThrowingSession(Session):
+    """A session that counts its throws and follows each ball to the side it must end on."""
 
     def __init__(self, ctx, display, label):
-        self.label = label
-        self.program = ctx.enter(Program(ctx.program_path, display, env=REPORT_ENV))
-        self.program.wait_for_window()
-        wait_for_reports(self.program, 2)
-        self.pilot = Pilot(self.program, display)
+        super().__init__(ctx, display, label)
         self.throws = 0
 
     def throw_and_expect(self, what, side, name):
@@ -76,15 +72,9 @@ class Session:
               + " | ".join(format_report(r) for r in later))
         print(f"{self.label}: {what}: {format_report(report)}")
 
-    def quit(self):
-        self.program.press("Escape")
-        code = self.program.wait_exit(15)
-        check(code == 0, f"{self.label}: after Escape the program ended with "
-                         f"{self.program.describe_exit()}, not 0")
-
 
 def from_inside(ctx, display):
-    s = Session(ctx, display, "inside")
+    s = ThrowingSession(ctx, display, "inside")
     s.pilot.turn(30)
     s.throw_and_expect("turned 30 degrees right, at the wall ahead", outside, "outside the cabin")
     s.pilot.turn(-65)
@@ -96,7 +86,7 @@ def from_inside(ctx, display):
 
 
 def raised(ctx, display):
-    s = Session(ctx, display, "raised")
+    s = ThrowingSession(ctx, display, "raised")
     # One game second up at the camera's speed: about 25 units above the floor.
     s.pilot.fly("space", 1)
     s.throw_and_expect("raised, at the wall ahead", outside, "outside the cabin")
@@ -106,7 +96,7 @@ def raised(ctx, display):
 
 
 def from_outside(ctx, display):
-    s = Session(ctx, display, "outside")
+    s = ThrowingSession(ctx, display, "outside")
     # Backwards out through the wall behind (there is no collision for the camera), and up, so the
     # holes are above the floor a ball rolls on.
     s.pilot.fly("s", 1, boost=True)
