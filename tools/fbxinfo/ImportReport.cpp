@@ -1,12 +1,13 @@
 #include "ImportReport.h"
 
-#include "JsonText.h"
+#include "JsonOutput.h"
 
 #include "Assets/FbxImport.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -87,93 +88,153 @@ std::vector<const Socket*> SortedSockets(const Skeleton& skeleton)
 
 // ---- JSON ----
 
-std::string Vector3Json(const Float3& v)
+void WriteVector3(JsonWriter& writer, const Float3& v)
 {
-    return "[" + JsonNumber(v.x) + "," + JsonNumber(v.y) + "," + JsonNumber(v.z) + "]";
+    writer.StartArray();
+    WriteNumber(writer, v.x);
+    WriteNumber(writer, v.y);
+    WriteNumber(writer, v.z);
+    writer.EndArray();
 }
 
-std::string BoxJson(const BoundingBox& box)
+void WriteBox(JsonWriter& writer, const BoundingBox& box)
 {
-    return "{\"min\":" + Vector3Json(box.min) + ",\"max\":" + Vector3Json(box.max) +
-           ",\"valid\":" + (box.valid ? "true" : "false") + "}";
+    writer.StartObject();
+    writer.Key("min");
+    WriteVector3(writer, box.min);
+    writer.Key("max");
+    WriteVector3(writer, box.max);
+    writer.Key("valid");
+    writer.Bool(box.valid);
+    writer.EndObject();
 }
 
-std::string MeshJson(const Mesh& mesh)
+void WriteMesh(JsonWriter& writer, const Mesh& mesh)
 {
-    return "{\"name\":" + JsonString(mesh.name) + ",\"vertices\":" + std::to_string(mesh.vertices.size()) +
-           ",\"indices\":" + std::to_string(mesh.indices.size()) +
-           ",\"materialIndex\":" + std::to_string(mesh.materialIndex) + ",\"box\":" + BoxJson(mesh.box) + "}";
+    writer.StartObject();
+    writer.Key("name");
+    WriteString(writer, mesh.name);
+    writer.Key("vertices");
+    writer.Uint64(mesh.vertices.size());
+    writer.Key("indices");
+    writer.Uint64(mesh.indices.size());
+    writer.Key("materialIndex");
+    writer.Int(mesh.materialIndex);
+    writer.Key("box");
+    WriteBox(writer, mesh.box);
+    writer.EndObject();
 }
 
-std::string MeshesJson(const std::vector<Mesh>& meshes)
+void WriteMeshes(JsonWriter& writer, const std::vector<Mesh>& meshes)
 {
-    std::string out = "[";
-    for (std::size_t k = 0; k < meshes.size(); ++k) out += (k ? "," : "") + MeshJson(meshes[k]);
-    return out + "]";
+    writer.StartArray();
+    for (const Mesh& mesh : meshes) WriteMesh(writer, mesh);
+    writer.EndArray();
 }
 
-std::string MaterialJson(const ImportedMaterial& material)
+void WriteMaterial(JsonWriter& writer, const ImportedMaterial& material)
 {
-    std::string out = "{\"name\":" + JsonString(material.name);
+    writer.StartObject();
+    writer.Key("name");
+    WriteString(writer, material.name);
     for (const SlotField& field : kSlots) {
         const TextureSlot& slot = material.*field.slot;
-        out += ",\"" + std::string(field.name) + "\":{\"fileName\":" + JsonString(slot.fileName) +
-               ",\"filePath\":" + JsonString(slot.filePath) + ",\"relativePath\":" + JsonString(slot.relativePath) +
-               "}";
+        writer.Key(field.name);
+        writer.StartObject();
+        writer.Key("fileName");
+        WriteString(writer, slot.fileName);
+        writer.Key("filePath");
+        WriteString(writer, slot.filePath);
+        writer.Key("relativePath");
+        WriteString(writer, slot.relativePath);
+        writer.EndObject();
     }
-    return out + "}";
+    writer.EndObject();
 }
 
-std::string SkeletonJson(const Skeleton& skeleton)
+// Bones and sockets alike: a name and the index of the bone they hang from.
+void WriteNamedChild(JsonWriter& writer, const std::string& name, int parent)
 {
-    std::string out = "{\"name\":" + JsonString(skeleton.name) + ",\"bones\":[";
-    for (std::size_t k = 0; k < skeleton.bones.size(); ++k)
-        out += std::string(k ? "," : "") + "{\"name\":" + JsonString(skeleton.bones[k].name) +
-               ",\"parent\":" + std::to_string(skeleton.bones[k].parent) + "}";
-    out += "],\"sockets\":[";
-    bool first = true;
-    for (const Socket* socket : SortedSockets(skeleton)) {
-        out += std::string(first ? "" : ",") + "{\"name\":" + JsonString(socket->name) +
-               ",\"parent\":" + std::to_string(socket->parent) + "}";
-        first = false;
-    }
-    return out + "]}";
+    writer.StartObject();
+    writer.Key("name");
+    WriteString(writer, name);
+    writer.Key("parent");
+    writer.Int(parent);
+    writer.EndObject();
 }
 
-std::string LodGroupsJson(const std::vector<std::vector<LodLevel>>& groups)
+void WriteSkeleton(JsonWriter& writer, const Skeleton& skeleton)
 {
-    std::string out = "[";
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        out += g ? ",[" : "[";
-        for (std::size_t l = 0; l < groups[g].size(); ++l) {
-            const LodLevel& level = groups[g][l];
-            out += std::string(l ? "," : "") + "{\"index\":" + std::to_string(level.index) +
-                   ",\"distance\":" + JsonNumber(level.distance) + ",\"meshes\":" + MeshesJson(level.meshes) + "}";
+    writer.StartObject();
+    writer.Key("name");
+    WriteString(writer, skeleton.name);
+    writer.Key("bones");
+    writer.StartArray();
+    for (const Bone& bone : skeleton.bones) WriteNamedChild(writer, bone.name, bone.parent);
+    writer.EndArray();
+    writer.Key("sockets");
+    writer.StartArray();
+    for (const Socket* socket : SortedSockets(skeleton)) WriteNamedChild(writer, socket->name, socket->parent);
+    writer.EndArray();
+    writer.EndObject();
+}
+
+// One array per group, one object per level.
+void WriteLodGroups(JsonWriter& writer, const std::vector<std::vector<LodLevel>>& groups)
+{
+    writer.StartArray();
+    for (const std::vector<LodLevel>& group : groups) {
+        writer.StartArray();
+        for (const LodLevel& level : group) {
+            writer.StartObject();
+            writer.Key("index");
+            writer.Int(level.index);
+            writer.Key("distance");
+            WriteNumber(writer, level.distance);
+            writer.Key("meshes");
+            WriteMeshes(writer, level.meshes);
+            writer.EndObject();
         }
-        out += "]";
+        writer.EndArray();
     }
-    return out + "]";
+    writer.EndArray();
 }
 
-std::string ReportJson(const std::string& path, const ImportResult& result, const ImportedModel& model)
+void WriteJson(JsonWriter& writer, std::string_view path, const ImportResult& result, const ImportedModel& model)
 {
-    std::string out = "{\"file\":" + JsonString(path);
-    out += ",\"status\":" + std::to_string(static_cast<int>(result.status));
-    out += ",\"statusName\":" + JsonString(StatusName(result.status));
-    out += ",\"lastError\":" + JsonString(GetFbxContext().lastError);
-    out += ",\"warnings\":{";
-    for (std::size_t k = 0; k < std::size(kWarnings); ++k)
-        out += std::string(k ? "," : "") + "\"" + kWarnings[k].second +
-               "\":" + std::to_string(WarningCount(result, kWarnings[k].first));
-    out += "},\"meshes\":" + MeshesJson(model.meshes);
-    out += ",\"materials\":[";
-    for (std::size_t k = 0; k < model.materials.size(); ++k) out += (k ? "," : "") + MaterialJson(model.materials[k]);
-    out += "],\"skeleton\":" + SkeletonJson(model.skeleton);
-    out += ",\"lodGroups\":" + LodGroupsJson(model.lodGroups);
-    out += ",\"fileUpAxis\":" + std::to_string(model.fileUpAxis);
-    out += ",\"fileUnit\":" + std::to_string(model.fileUnit);
-    out += ",\"box\":" + BoxJson(model.box);
-    return out + "}";
+    writer.StartObject();
+    writer.Key("file");
+    WriteString(writer, path);
+    writer.Key("status");
+    writer.Int(static_cast<int>(result.status));
+    writer.Key("statusName");
+    WriteString(writer, StatusName(result.status));
+    writer.Key("lastError");
+    WriteString(writer, GetFbxContext().lastError);
+    writer.Key("warnings");
+    writer.StartObject();
+    for (const auto& [kind, name] : kWarnings) {
+        writer.Key(name);
+        writer.Int(WarningCount(result, kind));
+    }
+    writer.EndObject();
+    writer.Key("meshes");
+    WriteMeshes(writer, model.meshes);
+    writer.Key("materials");
+    writer.StartArray();
+    for (const ImportedMaterial& material : model.materials) WriteMaterial(writer, material);
+    writer.EndArray();
+    writer.Key("skeleton");
+    WriteSkeleton(writer, model.skeleton);
+    writer.Key("lodGroups");
+    WriteLodGroups(writer, model.lodGroups);
+    writer.Key("fileUpAxis");
+    writer.Int(model.fileUpAxis);
+    writer.Key("fileUnit");
+    writer.Int(model.fileUnit);
+    writer.Key("box");
+    WriteBox(writer, model.box);
+    writer.EndObject();
 }
 
 // ---- text ----
@@ -243,7 +304,7 @@ int ReportImport(const char* path, bool json)
     InitializeFbx();
     ImportedModel model;
     ImportResult result = ImportFbx(path, model, kForceTangents, kDeduplicate);
-    if (json) std::printf("%s\n", ReportJson(path, result, model).c_str());
+    if (json) PrintJson([&](JsonWriter& writer) { WriteJson(writer, path, result, model); });
     else PrintReport(path, result, model);
     return static_cast<int>(result.status);
 }

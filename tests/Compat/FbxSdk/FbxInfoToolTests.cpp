@@ -5,8 +5,11 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -399,4 +402,216 @@ TEST(FbxInfoImport, TheCabinWallImportsAsOneBoxOfTwelveTriangles)
     for (const auto& mesh : read["meshes"].GetArray())
         triangles += mesh["polygonVertices"].GetInt() - 2 * mesh["polygons"].GetInt();
     EXPECT_EQ(wall["indices"].GetInt(), 3 * triangles);
+}
+
+// ---- what both reports write, whatever the file holds ----
+
+namespace {
+
+std::string Lowercase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+std::string StringOf(const rapidjson::Value& value) { return {value.GetString(), value.GetStringLength()}; }
+
+void ExpectAscii(const std::string& output)
+{
+    for (char c : output) ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << "output is not plain ASCII";
+}
+
+// Something on every line the text reports have: a tree three deep, a layer of every kind, a skin,
+// a LOD group with two levels, sockets, and materials with a file, a layered and a procedural
+// texture and none at all.
+SceneWriter ReportFixture()
+{
+    SceneWriter scene;
+    scene.settings.upAxis = 2;
+    scene.settings.upAxisSign = -1;
+    scene.settings.frontAxis = 1;
+    scene.settings.frontAxisSign = -1;
+    scene.settings.coordAxisSign = -1;
+    scene.settings.originalUpAxis = 2;
+    scene.settings.unitScale = 2.54;
+    scene.settings.originalUnitScale = 100;
+    auto root = scene.AddBone("Rig:Root");
+    scene.AddNull("Hand_socket", scene.AddBone("Rig:Hand", root));
+    auto lod = scene.AddLodGroup("Lod", {100, 250.5});
+    MeshData quad = fbxtest::Quad();
+    quad.polygons = {{0, 1, 2, 3}, {0, 2, 3}};
+    LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, {0, 0, 1, 0, 1, 1});
+    uv.reference = fbxio::Reference::IndexToDirect;
+    uv.indices = {0, 1, 2, 0, 0, 2, 1};
+    quad.layers = {Layer(LayerKind::Normal, Mapping::ByControlPoint, Repeat({0, 0, 1}, 4)),
+                   Layer(LayerKind::Tangent, Mapping::ByPolygonVertex, Repeat({1, 0, 0}, 7)),
+                   Layer(LayerKind::Binormal, Mapping::ByPolygon, Repeat({0, 1, 0}, 2)), uv,
+                   Layer(LayerKind::Color, Mapping::AllSame, {1, 0.5, 0.25, 1})};
+    quad.materialIndices = {0, 1};
+    auto fine = scene.AddMesh("Quad", quad, scene.AddNull("Level0", lod));
+    scene.AddMesh("Coarse", TwoTriangles(), scene.AddNull("Level1", lod));
+    auto wood = scene.AddMaterial("Wood");
+    scene.AssignMaterial(fine, wood);
+    scene.AssignMaterial(fine, scene.AddMaterial("Bare"));
+    scene.ConnectTexture(scene.AddFileTexture("Diffuse", "C:\\art\\wood.png", "textures\\wood.png"), wood,
+                         "DiffuseColor");
+    scene.ConnectTexture(scene.AddProceduralTexture("Noise"), wood, "Bump");
+    scene.ConnectTexture(scene.AddLayeredTexture("Stack", {scene.AddFileTexture("Base", "base.png", "base.png")}),
+                         wood, "SpecularColor");
+    scene.AddCluster(scene.AddSkin(fine), root, {0, 1}, {0.5, 0.5});
+    return scene;
+}
+
+}  // namespace
+
+TEST(FbxInfoTool, TextReportsReadAsTheyAlwaysHave)
+{
+    // As fbxinfo printed it before its JSON output moved to RapidJSON: the text stays as it was.
+    std::string path = fbxtest::WriteTempFile(ReportFixture().ToBinary(7400));
+    ToolRun read = RunTool(path, "");
+    ToolRun imported = RunTool(path, "--import");
+    std::remove(path.c_str());
+    EXPECT_EQ(read.exitStatus, 0);
+    EXPECT_EQ(read.output, "file: " + path + "\n" + R"(status: 0
+format: binary, version 7400
+axes: up -Z, front -2, right-handed; original up axis 2
+unit: 2.54 cm (original 100 cm)
+Rig:Root [eSkeleton]
+  Rig:Hand [eSkeleton]
+    Hand_socket [eNull]
+Lod [eLODGroup] 2 thresholds
+  Level0 [eNull]
+    Quad [eMesh] 4 control points, 2 polygons, 7 polygon vertices, 2 materials
+      normal eByControlPoint eDirect (4 direct, 0 index)
+      tangent eByPolygonVertex eDirect (7 direct, 0 index)
+      binormal eByPolygon eDirect (2 direct, 0 index)
+      uv eByPolygonVertex eIndexToDirect (3 direct, 7 index)
+      color eAllSame eDirect (1 direct, 0 index)
+      material eByPolygon eIndexToDirect (0 direct, 2 index)
+      skin with 1 clusters
+  Level1 [eNull]
+    Coarse [eMesh] 6 control points, 2 polygons, 6 polygon vertices, 0 materials
+      normal eByPolygonVertex eDirect (6 direct, 0 index)
+      tangent eByPolygonVertex eDirect (6 direct, 0 index)
+      binormal eByPolygonVertex eDirect (6 direct, 0 index)
+      uv eByPolygonVertex eDirect (6 direct, 0 index)
+material Wood DiffuseColor=file:textures\wood.png SpecularColor=layered Bump=procedural
+material Bare
+)");
+    EXPECT_EQ(imported.exitStatus, 0);
+    EXPECT_EQ(imported.output, "file: " + path + "\n" + R"(status: 0 (Ok)
+file up axis: Z, file unit: m
+whole file: box (-4, 0, 0) to (0, 0, 1)
+material 0: Wood
+  diffuse: wood.png (file C:\art\wood.png, relative textures\wood.png)
+material 1: Bare
+skeleton Rig: 2 bones, 1 sockets
+  bone 0: Rig:Root, parent -1
+  bone 1: Rig:Hand, parent 0
+  socket Hand_socket, parent 1
+lod group 0: 2 levels
+  level 0 from distance 0
+    mesh Quad: 4 vertices, 6 indices, material 0, box (-1, 0, 0) to (0, 0, 1)
+    mesh Quad: 3 vertices, 3 indices, material 1, box (-1, 0, 0) to (0, 0, 1)
+  level 1 from distance 100
+    mesh Coarse: 6 vertices, 6 indices, material 0, box (-4, 0, 0) to (0, 0, 1)
+)");
+
+    std::string garbage = fbxtest::WriteTempFile(fbxtest::Bytes("Kaydara FBX Binary  \x01 not really"));
+    ToolRun failed = RunTool(garbage, "");
+    std::remove(garbage.c_str());
+    EXPECT_EQ(failed.exitStatus, 2);
+    EXPECT_EQ(failed.output, "file: " + garbage + "\nstatus: 2\nerror: " + garbage +
+                                 ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n"
+                                 "axes: up Y, front 2, right-handed; original up axis -1\n"
+                                 "unit: 1 cm (original 1 cm)\n");
+}
+
+TEST(FbxInfoTool, JsonTurnsAnyBytesIntoAsciiEscapesOfTheirCodePoints)
+{
+    // Valid UTF-8 of two, three and four bytes, then what is not UTF-8: a stray continuation byte,
+    // 0xFF, '/' overlong in two and in three bytes, a UTF-16 surrogate half, a value beyond U+10FFFF,
+    // a sequence cut short by an ASCII byte and one cut short by the end of the name.
+    const std::string name = "\xc3\xbc\xe2\x82\xac\xf0\x9f\x8c\xb2|\x80|\xff|\xc0\xaf|\xe0\x80\xaf|\xed\xa0\x80|"
+                             "\xf4\x90\x80\x80|\xe2\x82x|\xf0\x9f\x8c";
+    // Valid sequences stay; each other byte is read as Latin-1, the code point of its value.
+    const std::string expected = "\xc3\xbc\xe2\x82\xac\xf0\x9f\x8c\xb2|\xc2\x80|\xc3\xbf|\xc3\x80\xc2\xaf|"
+                                 "\xc3\xa0\xc2\x80\xc2\xaf|\xc3\xad\xc2\xa0\xc2\x80|"
+                                 "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80|\xc3\xa2\xc2\x82x|\xc3\xb0\xc2\x9f\xc2\x8c";
+    // U+1F332 is beyond the Basic Multilingual Plane: one surrogate pair.
+    const std::string escaped = R"(\u00fc\u20ac\ud83c\udf32|\u0080|\u00ff|\u00c0\u00af|\u00e0\u0080\u00af|)"
+                                R"(\u00ed\u00a0\u0080|\u00f4\u0090\u0080\u0080|\u00e2\u0082x|\u00f0\u009f\u008c)";
+    SceneWriter scene;
+    auto node = scene.AddMesh(name, TwoTriangles());
+    auto material = scene.AddMaterial(name);
+    scene.AssignMaterial(node, material);
+    scene.ConnectTexture(scene.AddFileTexture("Diffuse", name, name), material, "DiffuseColor");
+    scene.AddLodGroup(name, {10});
+    std::string path = fbxtest::WriteTempFile(scene.ToBinary(7400));
+    ToolRun read = RunTool(path, "--json");
+    ToolRun imported = RunTool(path, "--import --json");
+    std::remove(path.c_str());
+
+    ExpectAscii(read.output);
+    EXPECT_NE(Lowercase(read.output).find(escaped), std::string::npos) << read.output;
+    rapidjson::Document json = ParseJson(read.output);
+    ASSERT_FALSE(json.HasParseError()) << read.output;
+    ASSERT_EQ(json["nodes"].Size(), 2u);
+    EXPECT_EQ(StringOf(json["nodes"][0]["name"]), expected);
+    EXPECT_EQ(StringOf(json["nodes"][1]["name"]), expected);
+    ASSERT_EQ(json["meshes"].Size(), 1u);
+    EXPECT_EQ(StringOf(json["meshes"][0]["name"]), expected);
+    ASSERT_EQ(json["materials"].Size(), 1u);
+    EXPECT_EQ(StringOf(json["materials"][0]["name"]), expected);
+    EXPECT_EQ(StringOf(json["materials"][0]["textures"]["DiffuseColor"]), "file:" + expected);
+    ASSERT_EQ(json["lodGroups"].Size(), 1u);
+    EXPECT_EQ(StringOf(json["lodGroups"][0]["name"]), expected);
+
+    ExpectAscii(imported.output);
+    EXPECT_NE(Lowercase(imported.output).find(escaped), std::string::npos) << imported.output;
+    rapidjson::Document import = ParseJson(imported.output);
+    ASSERT_FALSE(import.HasParseError()) << imported.output;
+    ASSERT_EQ(import["meshes"].Size(), 1u);
+    EXPECT_EQ(StringOf(import["meshes"][0]["name"]), expected);
+    ASSERT_EQ(import["materials"].Size(), 1u);
+    EXPECT_EQ(StringOf(import["materials"][0]["name"]), expected);
+    EXPECT_EQ(StringOf(import["materials"][0]["diffuse"]["filePath"]), expected);
+    EXPECT_EQ(StringOf(import["materials"][0]["diffuse"]["relativePath"]), expected);
+}
+
+TEST(FbxInfoTool, JsonWritesNonFiniteNumbersAsNullAndFiniteOnesExactly)
+{
+    const double infinity = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    SceneWriter scene;
+    scene.settings.unitScale = infinity;
+    scene.settings.originalUnitScale = 1.0 / 3.0;
+    scene.AddLodGroup("Lod", {nan, infinity, -infinity, 1.0 / 3.0, 1e-7});
+    std::string path = fbxtest::WriteTempFile(scene.ToBinary(7400));
+    ToolRun read = RunTool(path, "--json");
+    std::remove(path.c_str());
+    rapidjson::Document json = ParseJson(read.output);
+    ASSERT_FALSE(json.HasParseError()) << read.output;
+    EXPECT_TRUE(json["unitScaleFactor"].IsNull());
+    // A double keeps every digit it needs; a float (the thresholds) reads back as the same float.
+    EXPECT_EQ(json["originalUnitScaleFactor"].GetDouble(), 1.0 / 3.0);
+    const auto& thresholds = json["lodGroups"][0]["thresholds"];
+    ASSERT_EQ(thresholds.Size(), 5u);
+    EXPECT_TRUE(thresholds[0].IsNull());
+    EXPECT_TRUE(thresholds[1].IsNull());
+    EXPECT_TRUE(thresholds[2].IsNull());
+    EXPECT_EQ(thresholds[3].GetFloat(), static_cast<float>(1.0 / 3.0));
+    EXPECT_EQ(thresholds[4].GetFloat(), static_cast<float>(1e-7));
+
+    // The import's level distances come from the same thresholds.
+    SceneWriter lods;
+    auto lod = lods.AddLodGroup("Lod", {infinity});
+    lods.AddMesh("Fine", TwoTriangles(), lods.AddNull("Level0", lod));
+    lods.AddMesh("Coarse", TwoTriangles(), lods.AddNull("Level1", lod));
+    ImportRun imported = RunImport(lods);
+    ASSERT_TRUE(imported.json.IsObject()) << imported.run.output;
+    ASSERT_EQ(imported.json["lodGroups"].Size(), 1u);
+    ASSERT_EQ(imported.json["lodGroups"][0].Size(), 2u);
+    EXPECT_EQ(imported.json["lodGroups"][0][0]["distance"].GetDouble(), 0.0);
+    EXPECT_TRUE(imported.json["lodGroups"][0][1]["distance"].IsNull()) << imported.run.output;
 }
