@@ -32,12 +32,14 @@ void LoadCollisionLayersFromText(const char* text)
     document.Parse(text);
     if (document.HasParseError() || !document.IsObject())
         return;
-    auto layers = document.FindMember("Layer");
-    if (layers == document.MemberEnd() || !layers->value.IsArray())
+    // HasMember rather than comparing member iterators: under C++20 RapidJSON's iterator comparison
+    // is ambiguous with its own reversed form.
+    if (!document.HasMember("Layer") || !document["Layer"].IsArray())
         return;
-    rapidjson::SizeType count = layers->value.Size();
+    const rapidjson::Value& layers = document["Layer"];
+    rapidjson::SizeType count = layers.Size();
     for (rapidjson::SizeType i = 0; i < count && i < kCollisionLayerCount; ++i)
-        collisionMasks[i] = MaskFromElement(layers->value[i]);
+        collisionMasks[i] = MaskFromElement(layers[i]);
 }
 
 void LoadCollisionLayers(const char* path)

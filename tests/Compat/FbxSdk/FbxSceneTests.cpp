@@ -366,7 +366,7 @@ TEST(FbxScene, BrokenGraphsAreRepairedOrRejectedWithAMessage)
 
     fbxio::SceneWriter deep;
     fbxio::ObjectId parent = fbxio::kSceneRoot;
-    for (int k = 0; k < fbxio::kMaxNodeHierarchyDepth + 1; ++k) parent = deep.AddNull("N" + std::to_string(k), parent);
+    for (int k = 0; k < fbxio::kMaxNodeHierarchyDepth + 1; ++k) parent = deep.AddNull(std::to_string(k), parent);
     Loaded tooDeep(deep.ToBinary());
     EXPECT_FALSE(tooDeep.ok);
     EXPECT_NE(tooDeep.error.find("deeper than 512 levels"), std::string::npos) << tooDeep.error;
