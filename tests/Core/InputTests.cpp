@@ -45,17 +45,21 @@ TEST(Input, StartsZeroFilled)
     EXPECT_EQ(in->mouseDelta.y, 0);
 }
 
+// Virtual-key codes of letters are their capitals' character codes.
+constexpr int kUnrelatedKey = 'Q';
+constexpr int kLetterA = 'A';
+
 TEST(Input, EveryKeyAndButtonMessageSetsItsSlotAfterSavingTheWholeTable)
 {
     for (const MessageRow& row : kMessageTable) {
         auto in = FreshInput();
         // Start from the opposite state, with an unrelated key down, to see both the write and the copy.
         in->keys[row.key] = row.down ? 0 : 1;
-        in->keys['Q'] = 1;
+        in->keys[kUnrelatedKey] = 1;
         in->HandleMessage(row.message, row.wParam, 0);
         EXPECT_EQ(in->keys[row.key], row.down) << "message 0x" << std::hex << row.message;
         EXPECT_EQ(in->previousKeys[row.key], row.down ? 0 : 1) << "message 0x" << std::hex << row.message;
-        EXPECT_EQ(in->previousKeys['Q'], 1) << "message 0x" << std::hex << row.message;
+        EXPECT_EQ(in->previousKeys[kUnrelatedKey], 1) << "message 0x" << std::hex << row.message;
     }
 }
 
@@ -67,11 +71,11 @@ TEST(Input, OtherMessagesChangeNothing)
     };
     for (UINT message : ignored) {
         auto in = FreshInput();
-        in->keys['A'] = 1;
-        in->HandleMessage(message, 'A', 0);
+        in->keys[kLetterA] = 1;
+        in->HandleMessage(message, kLetterA, 0);
         in->HandleMessage(message, VK_MENU, 0);
         EXPECT_EQ(in->keys[VK_MENU], 0) << "message 0x" << std::hex << message;
-        EXPECT_EQ(in->previousKeys['A'], 0) << "message 0x" << std::hex << message;
+        EXPECT_EQ(in->previousKeys[kLetterA], 0) << "message 0x" << std::hex << message;
     }
 }
 
