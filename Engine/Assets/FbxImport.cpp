@@ -20,6 +20,16 @@ bool HasAttribute(FbxNode* node, FbxNodeAttribute::EType type)
     return attribute != nullptr && attribute->GetAttributeType() == type;
 }
 
+bool IsMeshNode(FbxNode* node)
+{
+    return HasAttribute(node, FbxNodeAttribute::eMesh);
+}
+
+bool IsLodGroupNode(FbxNode* node)
+{
+    return HasAttribute(node, FbxNodeAttribute::eLODGroup);
+}
+
 std::uint8_t UpAxisCode(int axis)
 {
     return axis == 0 || axis == 1 ? static_cast<std::uint8_t>(axis) : 2;
@@ -89,7 +99,7 @@ void ExtractLodGroups(FbxScene* scene, const std::vector<FbxNode*>& lodNodes, st
                 lod->GetThreshold(i - 1, distance);
             LodLevel level { i, distance.value(), {} };
             std::vector<FbxNode*> below;
-            CollectMeshNodes(lodNode->GetChild(i), below);
+            CollectNodes(lodNode->GetChild(i), IsMeshNode, BelowCollected::Descend, below);
             for (FbxNode* node : below) {
                 auto same = std::find_if(meshNodes.begin(), meshNodes.end(),
                     [node](FbxNode* n) { return n->GetUniqueID() == node->GetUniqueID(); });
@@ -103,8 +113,9 @@ void ExtractLodGroups(FbxScene* scene, const std::vector<FbxNode*>& lodNodes, st
     }
 }
 
-// Steps 5 to 19 of an import, on an opened importer. Returns false when the importer could not
-// import the file into the scene.
+// Everything an import does between opening the file and reporting: reading the scene, converting
+// it to the engine's axes and unit, triangulating, materials, skeleton, LOD groups and meshes.
+// Returns false when the importer could not import the file into the scene.
 bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::path& path, ImportedModel& model,
     bool forceTangents, bool deduplicate, ImportResult& result)
 {
@@ -135,8 +146,9 @@ bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::pa
 
     std::vector<FbxNode*> meshNodes;
     std::vector<FbxNode*> lodNodes;
-    CollectMeshNodes(scene->GetRootNode(), meshNodes);
-    CollectLodGroupNodes(scene->GetRootNode(), lodNodes);
+    CollectNodes(scene->GetRootNode(), IsMeshNode, BelowCollected::Descend, meshNodes);
+    // A LOD group's meshes are collected level by level, never a group within a group.
+    CollectNodes(scene->GetRootNode(), IsLodGroupNode, BelowCollected::Stop, lodNodes);
     PrepareMeshes(meshNodes, forceTangents, result);
     context.axisSystem.DeepConvertScene(scene);
 
@@ -233,7 +245,8 @@ ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, 
     return result;
 }
 
-void CollectMeshNodes(FbxNode* node, std::vector<FbxNode*>& out, int depth)
+void CollectNodes(FbxNode* node, const std::function<bool(FbxNode*)>& wanted, BelowCollected below,
+    std::vector<FbxNode*>& out, int depth)
 {
     if (node == nullptr || depth > kMaxNodeDepth)
         return;
@@ -241,23 +254,10 @@ void CollectMeshNodes(FbxNode* node, std::vector<FbxNode*>& out, int depth)
         FbxNode* child = node->GetChild(i);
         if (child == nullptr)
             continue;
-        if (HasAttribute(child, FbxNodeAttribute::eMesh))
+        const bool collected = wanted(child);
+        if (collected)
             out.push_back(child);
-        CollectMeshNodes(child, out, depth + 1);
-    }
-}
-
-void CollectLodGroupNodes(FbxNode* node, std::vector<FbxNode*>& out, int depth)
-{
-    if (node == nullptr || depth > kMaxNodeDepth)
-        return;
-    for (int i = 0; i < node->GetChildCount(false); ++i) {
-        FbxNode* child = node->GetChild(i);
-        if (child == nullptr)
-            continue;
-        if (HasAttribute(child, FbxNodeAttribute::eLODGroup))
-            out.push_back(child);
-        else
-            CollectLodGroupNodes(child, out, depth + 1);
+        if (!collected || below == BelowCollected::Descend)
+            CollectNodes(child, wanted, below, out, depth + 1);
     }
 }

@@ -12,6 +12,7 @@
 #include <fbxsdk.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,11 @@ void InitializeFbx();
 // and the SDK's error text in the context's lastError; nothing half-built is kept.
 ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, bool forceTangents, bool deduplicate);
 
-// Every node below `node` whose attribute is a mesh, depth first, parents before children.
-void CollectMeshNodes(fbxsdk::FbxNode* node, std::vector<fbxsdk::FbxNode*>& out, int depth = 0);
+// Whether the walk of CollectNodes goes on below the nodes it collects.
+enum class BelowCollected { Descend, Stop };
 
-// Every LOD-group node below `node`, not descending into LOD groups.
-void CollectLodGroupNodes(fbxsdk::FbxNode* node, std::vector<fbxsdk::FbxNode*>& out, int depth = 0);
+// Appends every node below `node` that `wanted` accepts, depth first, parents before children. A node
+// that is not collected is always descended into. `depth` is how far below the walk's start `node`
+// lies: the children of nodes deeper than kMaxNodeDepth are not looked at.
+void CollectNodes(fbxsdk::FbxNode* node, const std::function<bool(fbxsdk::FbxNode*)>& wanted, BelowCollected below,
+    std::vector<fbxsdk::FbxNode*>& out, int depth = 0);

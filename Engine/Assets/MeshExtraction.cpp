@@ -1,16 +1,12 @@
 #include "Assets/MeshExtraction.h"
 
-#include "Assets/BatchQueue.h"
-#include "Assets/HashIndexMap.h"
+#include "Assets/CornerBatch.h"
+#include "Assets/CornerPipeline.h"
 #include "Assets/SkeletonImport.h"
-#include "Platform/HugePages.h"
-#include "Assets/VertexHash.h"
+#include "Assets/VertexDeduplicator.h"
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <memory>
-#include <thread>
 
 using namespace fbxsdk;
 
@@ -18,7 +14,6 @@ namespace {
 
 constexpr int kMaxUvSets = 4;
 constexpr int kMaxColorSets = 4;
-constexpr int kCornersPerTriangle = 3;
 
 // The value of a direct or index-to-direct element at `index`.
 template <class T>
@@ -151,146 +146,6 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     return controlPoint;
 }
 
-// Triangles are read and entered a batch at a time: the vertices that must be hashed are hashed
-// side by side, which is faster, and the map slots of the whole batch are fetched from memory before
-// the first is needed. 32 triangles are 96 vertices, 17 KB: the batch stays in the first-level cache.
-constexpr int kBatchTriangles = 32;
-constexpr int kBatchCorners = kBatchTriangles * kCornersPerTriangle;
-
-struct CornerBatch {
-    Vertex vertices[kBatchCorners];
-    bool folded[kBatchCorners];
-    int controlPoints[kBatchCorners];
-    int count = 0;
-};
-
-// One sub-mesh: its vertices, de-duplicated by hash, and indices.
-//
-// Most corners of a mesh repeat a vertex that an earlier corner of the same control point already
-// made. Each control point remembers the last vertex it gave; a new corner whose record is
-// byte-for-byte that vertex has that vertex's hash, so the map would answer with that vertex's
-// index: the corner takes it without being hashed or looked up. The result is exactly that of
-// hashing every corner; only corners that differ from their control point's last vertex pay for
-// the hash.
-class SubMeshBuilder {
-public:
-    SubMeshBuilder(Mesh& mesh, bool deduplicate, std::size_t reserve, int controlPoints)
-        : mesh(mesh)
-        , deduplicate(deduplicate)
-    {
-        ReserveLarge(mesh.vertices, reserve);
-        ReserveLarge(mesh.indices, reserve);
-        if (deduplicate) {
-            indexByHash.Reserve(reserve);
-            // Vertex indices must stay clear of the in-batch mark; a mesh that could reach it (over
-            // 700 million triangles) is simply hashed corner by corner.
-            if (reserve < kInBatch)
-                lastVertexOf.assign(static_cast<std::size_t>(std::max(controlPoints, 0)), kNoVertex);
-        }
-    }
-
-    // Enters the batch's vertices in order and empties the batch.
-    void Add(CornerBatch& batch)
-    {
-        if (deduplicate)
-            AddDeduplicated(batch);
-        else
-            for (int i = 0; i < batch.count; ++i)
-                Append(batch, i);
-        batch.count = 0;
-    }
-
-private:
-    // How a corner of the batch finds its index.
-    enum class Source : std::uint8_t {
-        Stored,        // a vertex already in the mesh, byte for byte
-        EarlierCorner, // an earlier corner of the batch, byte for byte
-        Hash,          // the de-duplication map
-    };
-
-    // lastVertexOf holds an index into the mesh's vertices, or while a batch is read, an index into
-    // the batch marked with this bit.
-    static constexpr std::uint32_t kInBatch = 0x80000000u;
-    static constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;
-
-    void AddDeduplicated(CornerBatch& batch)
-    {
-        Source source[kBatchCorners];
-        std::uint32_t twin[kBatchCorners];
-        const Vertex* toHash[kBatchCorners] = {};
-        std::uint64_t hashes[kBatchCorners];
-        int hashCount = 0;
-
-        for (int i = 0; i < batch.count; ++i) {
-            source[i] = FindTwin(batch, i, twin[i]);
-            if (source[i] == Source::Hash)
-                toHash[hashCount++] = &batch.vertices[i];
-        }
-        HashVertices(toHash, static_cast<std::size_t>(hashCount), hashes);
-        for (int k = 0; k < hashCount; ++k)
-            indexByHash.Prefetch(hashes[k]);
-
-        std::uint32_t indexOf[kBatchCorners];
-        for (int i = 0, k = 0; i < batch.count; ++i) {
-            switch (source[i]) {
-            case Source::Stored: indexOf[i] = twin[i]; break;
-            case Source::EarlierCorner: indexOf[i] = indexOf[twin[i]]; break;
-            case Source::Hash: {
-                HashIndexMap::Entry entry = indexByHash.FindOrAdd(hashes[k++]);
-                indexOf[i] = entry.index;
-                if (entry.added) {
-                    mesh.vertices.push_back(batch.vertices[i]);
-                    if (batch.folded[i])
-                        ++foldedVertices;
-                }
-                break;
-            }
-            }
-            mesh.indices.push_back(indexOf[i]);
-            if (std::size_t cp = static_cast<std::size_t>(batch.controlPoints[i]); cp < lastVertexOf.size())
-                lastVertexOf[cp] = indexOf[i];
-        }
-    }
-
-    // Whether corner i repeats its control point's last vertex (stored, or earlier in the batch);
-    // `twin` is that vertex. A corner that does not becomes its control point's last vertex.
-    Source FindTwin(const CornerBatch& batch, int i, std::uint32_t& twin)
-    {
-        const std::size_t cp = static_cast<std::size_t>(batch.controlPoints[i]);
-        if (cp >= lastVertexOf.size())
-            return Source::Hash;
-        const std::uint32_t last = lastVertexOf[cp];
-        if (last != kNoVertex) {
-            const bool inBatch = (last & kInBatch) != 0;
-            const Vertex& candidate = inBatch ? batch.vertices[last & ~kInBatch] : mesh.vertices[last];
-            if (std::memcmp(&candidate, &batch.vertices[i], sizeof(Vertex)) == 0) {
-                twin = last & ~kInBatch;
-                return inBatch ? Source::EarlierCorner : Source::Stored;
-            }
-        }
-        lastVertexOf[cp] = kInBatch | static_cast<std::uint32_t>(i);
-        return Source::Hash;
-    }
-
-    void Append(const CornerBatch& batch, int i)
-    {
-        mesh.indices.push_back(static_cast<std::uint32_t>(mesh.vertices.size()));
-        mesh.vertices.push_back(batch.vertices[i]);
-        if (batch.folded[i])
-            ++foldedVertices;
-    }
-
-public:
-    // New vertices whose influences beyond the fourth were folded in: each counts a warning.
-    int foldedVertices = 0;
-
-private:
-    Mesh& mesh;
-    bool deduplicate;
-    HashIndexMap indexByHash;
-    std::vector<std::uint32_t> lastVertexOf; // by control point
-};
-
 // Which polygons of the node go to one material slot's mesh.
 struct SlotPolygons {
     FbxNode* node;
@@ -303,102 +158,42 @@ struct SlotPolygons {
     }
 };
 
-// Reads the corners of the slot's polygons into batches, in order. `deliver` takes each full batch
-// and gives the batch to fill next; the last batch, full or not, is left in the one returned.
-template <class Deliver>
-CornerBatch& ReadCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, CornerBatch* batch,
-    Deliver deliver)
-{
-    const int polygons = sources.mesh->GetPolygonCount();
-    for (int polygon = 0; polygon < polygons; ++polygon) {
-        if (!slot.Has(polygon))
-            continue;
-        for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
-            const int i = batch->count++;
-            batch->controlPoints[i] = BuildVertex(sources, polygon, corner, batch->vertices[i], batch->folded[i]);
-            box.Add(batch->vertices[i].position);
-        }
-        if (batch->count == kBatchCorners)
-            batch = &deliver(*batch);
+// Reads the corners of one slot's polygons in order, a batch at a time, and grows the node's running
+// box by each. FBX SDK calls: the extracting thread only.
+class SlotCorners {
+public:
+    SlotCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box)
+        : sources(sources)
+        , slot(slot)
+        , box(box)
+        , polygons(sources.mesh->GetPolygonCount())
+    {
     }
-    return *batch;
-}
 
-// Reading and entering take turns on this thread.
-void BuildInTurn(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, SubMeshBuilder& builder)
-{
-    auto batch = std::make_unique<CornerBatch>();
-    CornerBatch& last = ReadCorners(sources, slot, box, batch.get(), [&](CornerBatch& full) -> CornerBatch& {
-        builder.Add(full);
-        return full;
-    });
-    builder.Add(last);
-}
-
-// From this many polygons on, and with a second core to run it, a second thread enters the batches
-// while this one reads the next: for a large mesh each side takes about as long as the other.
-constexpr int kPipelinedPolygons = 16384;
-// Batches travel between the threads in blocks of 16 (1,536 corners, 280 KB), so the threads meet
-// once per block rather than once per batch; 8 blocks in flight let neither wait on the other's
-// hiccups.
-constexpr int kBlockBatches = 16;
-constexpr std::size_t kQueuedBlocks = 8;
-
-struct CornerBlock {
-    CornerBatch batches[kBlockBatches];
-    int count = 0; // batches filled
-};
-
-// Reading stays on the calling thread (the only one that talks to the FBX SDK); a helper thread
-// enters the batches into the builder as they come. The builder is the helper's alone until it ends.
-void BuildAlongside(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, SubMeshBuilder& builder)
-{
-    BatchQueue<CornerBlock, kQueuedBlocks> queue;
-    std::exception_ptr failure;
-    std::thread enterer([&] {
-        while (CornerBlock* block = queue.Next()) {
-            for (int i = 0; i < block->count && !failure; ++i) {
-                try {
-                    builder.Add(block->batches[i]);
-                } catch (...) {
-                    failure = std::current_exception(); // keep draining, so the reader never waits forever
-                }
+    // Fills the empty batch with the next corners; a batch left short of full holds the last of them.
+    void Fill(CornerBatch& batch)
+    {
+        // A local cursor: the batch's int arrays could otherwise be taken to alias the member.
+        int polygon = nextPolygon;
+        for (; polygon < polygons && batch.count < kBatchCorners; ++polygon) {
+            if (!slot.Has(polygon))
+                continue;
+            for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
+                const int i = batch.count++;
+                batch.controlPoints[i] = BuildVertex(sources, polygon, corner, batch.vertices[i], batch.folded[i]);
+                box.Add(batch.vertices[i].position);
             }
-            for (int i = 0; i < block->count; ++i)
-                block->batches[i].count = 0;
-            block->count = 0;
-            queue.Release();
         }
-    });
-    // Whether reading ends normally or by an exception, the helper is told and waited for.
-    struct Join {
-        BatchQueue<CornerBlock, kQueuedBlocks>& queue;
-        std::thread& thread;
-        ~Join()
-        {
-            queue.Close();
-            if (thread.joinable())
-                thread.join();
-        }
-    } join { queue, enterer };
+        nextPolygon = polygon;
+    }
 
-    CornerBlock* block = &queue.Claim();
-    CornerBatch& last = ReadCorners(sources, slot, box, &block->batches[0], [&](CornerBatch&) -> CornerBatch& {
-        if (++block->count == kBlockBatches) {
-            queue.Publish();
-            block = &queue.Claim();
-        }
-        return block->batches[block->count];
-    });
-    if (last.count > 0)
-        ++block->count;
-    if (block->count > 0)
-        queue.Publish();
-    queue.Close();
-    enterer.join();
-    if (failure)
-        std::rethrow_exception(failure);
-}
+private:
+    const CornerSources& sources;
+    const SlotPolygons& slot;
+    RunningBox& box;
+    const int polygons;
+    int nextPolygon = 0;
+};
 
 // The position of `material` in the scene's material list, or -1.
 int SceneMaterialIndex(FbxScene* scene, FbxSurfaceMaterial* material)
@@ -457,14 +252,13 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         }
 
         const int polygons = mesh->GetPolygonCount();
-        SubMeshBuilder builder(sub, deduplicate, static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle,
-            mesh->GetControlPointsCount());
+        VertexDeduplicator deduplicator(sub, deduplicate,
+            static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle, mesh->GetControlPointsCount());
         const SlotPolygons slotPolygons { node, nodeMaterials > 0 ? mesh->GetElementMaterial(0) : nullptr, slotMaterial };
-        if (polygons >= kPipelinedPolygons && std::thread::hardware_concurrency() > 1)
-            BuildAlongside(sources, slotPolygons, box, builder);
-        else
-            BuildInTurn(sources, slotPolygons, box, builder);
-        for (int i = 0; i < builder.foldedVertices; ++i)
+        SlotCorners corners(sources, slotPolygons, box);
+        BuildSubMesh(polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },
+            [&deduplicator](CornerBatch& batch) { deduplicator.Add(batch); });
+        for (int i = 0; i < deduplicator.FoldedVertices(); ++i)
             AddWarning(result, ImportWarning::TooManyInfluences);
         if (!sub.vertices.empty()) {
             FinishBounds(sub, box);
