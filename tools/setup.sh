@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # toolchain and test frameworks
-  build-essential cmake pkg-config ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # toolchain, test frameworks and the format check
+  build-essential cmake pkg-config ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format-14
   # libraries the program links
   libglfw3-dev python3-glad libimgui-dev libstb-dev rapidjson-dev libbullet-dev zlib1g-dev
   libgl-dev libdeflate-dev

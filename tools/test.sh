@@ -28,6 +28,8 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tools/lsan.supp:print_sup
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 status=0
+echo "== Format (.clang-format)"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run --Werror || status=1
 echo "== Tests"
 ctest --test-dir build --output-on-failure --parallel 2 || status=1
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
