@@ -13,9 +13,8 @@
 #include "Scene/InspectorCamera.h"
 #include "Scene/Scene.h"
 
-#include <benchmark/benchmark.h>
 #include "BenchGlContext.h"
-
+#include <benchmark/benchmark.h>
 
 namespace {
 

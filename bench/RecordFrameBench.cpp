@@ -11,8 +11,8 @@
 #include "Scene/Scene.h"
 #include "Scene/Transform.h"
 
-#include <benchmark/benchmark.h>
 #include "BenchGlContext.h"
+#include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>

@@ -64,5 +64,5 @@ private:
 
     std::unique_ptr<Batch[]> slots = std::make_unique<Batch[]>(Slots);
     std::atomic<std::uint64_t> published { 0 }; // batches published, with kClosed once closed
-    std::atomic<std::uint64_t> released { 0 };  // batches the consumer is done with
+    std::atomic<std::uint64_t> released { 0 }; // batches the consumer is done with
 };

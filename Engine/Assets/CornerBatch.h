@@ -15,7 +15,7 @@ constexpr int kBatchCorners = kBatchTriangles * kCornersPerTriangle;
 
 struct CornerBatch {
     Vertex vertices[kBatchCorners];
-    bool folded[kBatchCorners];       // the corner's influences beyond the fourth were folded in
+    bool folded[kBatchCorners]; // the corner's influences beyond the fourth were folded in
     int controlPoints[kBatchCorners]; // the control point each corner was read from
-    int count = 0;                    // corners filled, from the front
+    int count = 0; // corners filled, from the front
 };

@@ -76,8 +76,8 @@ struct Gathered {
     Extents bounds;
 };
 
-void ExtractInto(FbxScene* scene, FbxNode* node, Gathered& gathered, ImportResult& result, bool deduplicate,
-    std::vector<Mesh>& out)
+void ExtractInto(
+    FbxScene* scene, FbxNode* node, Gathered& gathered, ImportResult& result, bool deduplicate, std::vector<Mesh>& out)
 {
     std::vector<Mesh> meshes;
     ExtractMeshes(scene, node, gathered.skeleton, result, meshes, deduplicate);

@@ -26,7 +26,8 @@ TextureSlot ReadTextureSlot(const FbxSurfaceMaterial* material, const char* prop
     if (property.GetSrcObjectCount(FbxCriteria::ObjectType(FbxTexture::ClassId)) == 0)
         return slot;
     FbxObject* texture = property.GetSrcObject(FbxCriteria::ObjectType(FbxTexture::ClassId), 0);
-    if (texture == nullptr || !texture->GetClassId().Is(FbxTexture::ClassId) || !texture->GetClassId().Is(FbxFileTexture::ClassId))
+    if (texture == nullptr || !texture->GetClassId().Is(FbxTexture::ClassId)
+        || !texture->GetClassId().Is(FbxFileTexture::ClassId))
         return slot;
     const auto* file = static_cast<const FbxFileTexture*>(texture);
     slot.filePath = file->GetFileName();

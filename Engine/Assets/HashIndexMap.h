@@ -15,7 +15,7 @@ class HashIndexMap {
 public:
     struct Entry {
         std::uint32_t index; // the key's entry number
-        bool added;          // the key was new
+        bool added; // the key was new
     };
 
     // Room for `entries` keys without growing the table.
@@ -40,7 +40,10 @@ private:
     static std::size_t SlotsFor(std::size_t entries);
     void Rebuild(std::size_t slotCount);
     // Fibonacci hashing: the top bits of the key times 2^64 / phi, so every bit of the key counts.
-    std::size_t Home(std::uint64_t key) const { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift); }
+    std::size_t Home(std::uint64_t key) const
+    {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
+    }
 
     std::vector<std::uint32_t> slots;
     std::vector<std::uint64_t> keys; // by entry number

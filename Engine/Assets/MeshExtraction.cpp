@@ -37,7 +37,8 @@ int MappedIndex(FbxLayerElement::EMappingMode mapping, int controlPoint, int pol
 }
 
 // ReadLayerElement, kept where the corner loop can inline it: it runs three times per corner.
-inline void ReadDirection(const FbxLayerElementTemplate<FbxVector4>& element, int controlPoint, int polygonVertex, Float3& out)
+inline void ReadDirection(
+    const FbxLayerElementTemplate<FbxVector4>& element, int controlPoint, int polygonVertex, Float3& out)
 {
     FbxLayerElement::EMappingMode mapping = element.GetMappingMode();
     if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
@@ -154,7 +155,8 @@ struct SlotPolygons {
 
     bool Has(int polygon) const
     {
-        return materialElement == nullptr || node->GetMaterial(materialElement->GetIndexArray().GetAt(polygon)) == slotMaterial;
+        return materialElement == nullptr
+            || node->GetMaterial(materialElement->GetIndexArray().GetAt(polygon)) == slotMaterial;
     }
 };
 
@@ -217,7 +219,8 @@ void FinishBounds(Mesh& mesh, const RunningBox& box)
 
 } // namespace
 
-void ReadLayerElement(const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex, Float3& out)
+void ReadLayerElement(
+    const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex, Float3& out)
 {
     ReadDirection(*element, controlPoint, polygonVertex, out);
 }
@@ -254,9 +257,11 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         const int polygons = mesh->GetPolygonCount();
         VertexDeduplicator deduplicator(sub, deduplicate,
             static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle, mesh->GetControlPointsCount());
-        const SlotPolygons slotPolygons { node, nodeMaterials > 0 ? mesh->GetElementMaterial(0) : nullptr, slotMaterial };
+        const SlotPolygons slotPolygons { node, nodeMaterials > 0 ? mesh->GetElementMaterial(0) : nullptr,
+            slotMaterial };
         SlotCorners corners(sources, slotPolygons, box);
-        BuildSubMesh(polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },
+        BuildSubMesh(
+            polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },
             [&deduplicator](CornerBatch& batch) { deduplicator.Add(batch); });
         for (int i = 0; i < deduplicator.FoldedVertices(); ++i)
             AddWarning(result, ImportWarning::TooManyInfluences);

@@ -37,9 +37,9 @@ public:
 private:
     // How a corner of the batch finds its index.
     enum class Source : std::uint8_t {
-        Stored,        // a vertex already in the mesh, byte for byte
+        Stored, // a vertex already in the mesh, byte for byte
         EarlierCorner, // an earlier corner of the batch, byte for byte
-        Hash,          // the de-duplication map
+        Hash, // the de-duplication map
     };
 
     // lastVertexOf holds an index into the mesh's vertices, or while a batch is read, an index into

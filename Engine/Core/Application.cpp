@@ -1,10 +1,10 @@
 #include "Core/Application.h"
 
+#include "Assets/FbxImport.h"
 #include "Core/FrameOverlay.h"
 #include "Core/Input.h"
 #include "Core/Time.h"
 #include "Core/WorldStep.h"
-#include "Assets/FbxImport.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
 #include "Scene/InspectorCamera.h"
@@ -15,9 +15,9 @@
 #include <glad/gl.h>
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
-#include <imgui.h>
 #include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl3.h>
+#include <imgui.h>
 
 #include <iostream>
 

@@ -28,8 +28,8 @@ void BeginDraw(const Material& material, const GameObject& owner)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     const Transform& transform = *owner.transform;
     glUniformMatrix4fv(Location(material.program, "objectBuffer.OB_matrix"), 1, GL_FALSE, transform.worldMatrix.Data());
-    glUniformMatrix4fv(Location(material.program, "objectBuffer.OB_matrixNoScale"), 1, GL_FALSE,
-        transform.worldMatrixNoScale.Data());
+    glUniformMatrix4fv(
+        Location(material.program, "objectBuffer.OB_matrixNoScale"), 1, GL_FALSE, transform.worldMatrixNoScale.Data());
 }
 
 void DrawElements(const Model& model)

@@ -7,7 +7,10 @@
 // pi / 180 in single precision.
 constexpr float kDegreesToRadians = 0.017453292f;
 
-constexpr float DegreesToRadians(float degrees) { return degrees * kDegreesToRadians; }
+constexpr float DegreesToRadians(float degrees)
+{
+    return degrees * kDegreesToRadians;
+}
 
 // R = Rx(x) x Ry(y) x Rz(z) for angles in radians, in row-vector form, so a row vector is rotated
 // about x first, then y, then z:

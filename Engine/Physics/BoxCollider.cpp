@@ -9,7 +9,8 @@ using namespace physx;
 
 namespace {
 
-const PxShapeFlags kShapeFlags = PxShapeFlag::eSIMULATION_SHAPE | PxShapeFlag::eSCENE_QUERY_SHAPE | PxShapeFlag::eVISUALIZATION;
+const PxShapeFlags kShapeFlags = PxShapeFlag::eSIMULATION_SHAPE | PxShapeFlag::eSCENE_QUERY_SHAPE
+    | PxShapeFlag::eVISUALIZATION;
 
 PxShape* CreateBoxShape(const Float3& halfExtents)
 {

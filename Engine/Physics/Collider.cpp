@@ -116,7 +116,8 @@ bool Collider::PointDistance(const Float3& point, float& distance) const
     }
     const PxTransform actorPose = actor->getGlobalPose();
     PxBounds3 bounds;
-    PxGeometryQuery::computeGeomBounds(bounds, shape->getGeometry(), actorPose * shape->getLocalPose(), 0.0f, kBoundsInflation);
+    PxGeometryQuery::computeGeomBounds(
+        bounds, shape->getGeometry(), actorPose * shape->getLocalPose(), 0.0f, kBoundsInflation);
     if (Outside(point.x, bounds.minimum.x, bounds.maximum.x, margin)
         || Outside(point.y, bounds.minimum.y, bounds.maximum.y, margin)
         || Outside(point.z, bounds.minimum.z, bounds.maximum.z, margin))

@@ -11,7 +11,8 @@ MeshCollider::MeshCollider()
 
 void MeshCollider::Start()
 {
-    shape = model != nullptr ? PhysicsEngine::GetInstance().CreateMeshShape(model, gameObject->transform->scale.x) : nullptr;
+    shape = model != nullptr ? PhysicsEngine::GetInstance().CreateMeshShape(model, gameObject->transform->scale.x)
+                             : nullptr;
     if (shape != nullptr && actor != nullptr)
         actor->attachShape(*shape);
     Collider::Start();

@@ -14,7 +14,8 @@ using namespace physx;
 
 namespace {
 
-const PxShapeFlags kShapeFlags = PxShapeFlag::eSIMULATION_SHAPE | PxShapeFlag::eSCENE_QUERY_SHAPE | PxShapeFlag::eVISUALIZATION;
+const PxShapeFlags kShapeFlags = PxShapeFlag::eSIMULATION_SHAPE | PxShapeFlag::eSCENE_QUERY_SHAPE
+    | PxShapeFlag::eVISUALIZATION;
 
 struct CombinedMesh {
     std::vector<PxVec3> points;

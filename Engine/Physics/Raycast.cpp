@@ -44,7 +44,8 @@ bool Ray::Cast(RaycastResult& result, float maxDistance) const
     filter.data.word0 = kQueryLayers;
     filter.data.word1 = filter.data.word2 = filter.data.word3 = 0;
     filter.flags = PxQueryFlag::eSTATIC | PxQueryFlag::eDYNAMIC;
-    const PxHitFlags flags = PxHitFlag::ePOSITION | PxHitFlag::eNORMAL | PxHitFlag::eMESH_MULTIPLE | PxHitFlag::eFACE_INDEX;
+    const PxHitFlags flags = PxHitFlag::ePOSITION | PxHitFlag::eNORMAL | PxHitFlag::eMESH_MULTIPLE
+        | PxHitFlag::eFACE_INDEX;
     bool hit = scene->raycast(ToPx(origin), ToPx(direction), maxDistance, buffer, flags, filter);
 
     result.hitCount = static_cast<std::int32_t>(buffer.nbTouches) + (buffer.hasBlock ? 1 : 0);

@@ -43,8 +43,7 @@ void MyErrorCallback::reportError(physx::PxErrorCode::Enum code, const char* mes
 {
     // Built first and written at once, so reports from several threads do not interleave mid-line.
     std::ostringstream text;
-    text << "PhysX error (" << static_cast<int>(code) << "): " << message << " in file " << file << " at line "
-         << line;
+    text << "PhysX error (" << static_cast<int>(code) << "): " << message << " in file " << file << " at line " << line;
     std::cerr << text.str() << std::endl;
 }
 

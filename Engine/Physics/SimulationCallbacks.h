@@ -20,8 +20,8 @@ public:
     void onConstraintBreak(physx::PxConstraintInfo*, physx::PxU32) override {}
     void onWake(physx::PxActor**, physx::PxU32) override {}
     void onSleep(physx::PxActor**, physx::PxU32) override {}
-    void onContact(const physx::PxContactPairHeader& pairHeader, const physx::PxContactPair* pairs,
-        physx::PxU32 nbPairs) override;
+    void onContact(
+        const physx::PxContactPairHeader& pairHeader, const physx::PxContactPair* pairs, physx::PxU32 nbPairs) override;
     void onTrigger(physx::PxTriggerPair*, physx::PxU32) override {}
     void onAdvance(const physx::PxRigidBody* const*, const physx::PxTransform*, const physx::PxU32) override {}
     ~CollisionCallback() override = default;

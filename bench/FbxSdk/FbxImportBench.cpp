@@ -77,8 +77,8 @@ void Measure(benchmark::State& state, Produced (*import)())
         }
     }
     if (last.triangles != fbxbench::kTriangles) {
-        std::string message = std::to_string(last.triangles) + " triangles, the file has " +
-                              std::to_string(fbxbench::kTriangles);
+        std::string message = std::to_string(last.triangles) + " triangles, the file has "
+            + std::to_string(fbxbench::kTriangles);
         state.SkipWithError(message.c_str());
         return;
     }
@@ -113,9 +113,11 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+                continue;
             auto peak = run.counters.find("peak_MB");
-            if (peak == run.counters.end()) continue;
+            if (peak == run.counters.end())
+                continue;
             // With repetitions the fastest one stands for the benchmark; the peak is the same work each time.
             Figures& f = figures[run.run_name.function_name];
             f.milliseconds = std::min(f.milliseconds, ToMilliseconds(run, run.GetAdjustedRealTime()));
@@ -127,16 +129,16 @@ public:
     void PrintRatios() const
     {
         auto ours = figures.find(kOurs), theirs = figures.find(kAssimp);
-        if (ours == figures.end() || theirs == figures.end()) return;
+        if (ours == figures.end() || theirs == figures.end())
+            return;
         const Figures& a = ours->second;
         const Figures& b = theirs->second;
         // Time is the wall clock, what a user waits. CPU time too, of every thread: it shows the work
         // the helper threads share, and on a shared machine it leaves out the time other processes held a core.
         std::printf("\nours / assimp: time %.1f ms / %.1f ms = %.3f, CPU %.1f ms / %.1f ms = %.3f, "
                     "peak %.1f MB / %.1f MB = %.3f\n",
-                    a.milliseconds, b.milliseconds, a.milliseconds / b.milliseconds, a.cpuMilliseconds,
-                    b.cpuMilliseconds, a.cpuMilliseconds / b.cpuMilliseconds, a.peakMegabytes, b.peakMegabytes,
-                    a.peakMegabytes / b.peakMegabytes);
+            a.milliseconds, b.milliseconds, a.milliseconds / b.milliseconds, a.cpuMilliseconds, b.cpuMilliseconds,
+            a.cpuMilliseconds / b.cpuMilliseconds, a.peakMegabytes, b.peakMegabytes, a.peakMegabytes / b.peakMegabytes);
     }
 
 private:
@@ -149,14 +151,14 @@ private:
     // `time` is in the run's own unit.
     static double ToMilliseconds(const Run& run, double time)
     {
-        return time * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
-               benchmark::GetTimeUnitMultiplier(run.time_unit);
+        return time * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond)
+            / benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
 
     std::map<std::string, Figures> figures;
 };
 
-}  // namespace
+} // namespace
 
 // The import uses helper threads, so CPU time is the whole process's, not the calling thread's.
 BENCHMARK(ImportWithEngine)->Unit(benchmark::kMillisecond)->MinTime(2.0)->MeasureProcessCPUTime()->UseRealTime();
@@ -165,7 +167,8 @@ BENCHMARK(ImportWithAssimp)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Measur
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();

@@ -28,8 +28,10 @@ void InflateAll()
     ForEachArray(f.document.root, [&](const fbxio::Value& v) {
         std::size_t size = v.count * v.ElementSize();
         scratch.resize(size);
-        if (v.compressed) libdeflate_zlib_decompress(d, v.Bytes(), v.ByteSize(), scratch.data(), size, nullptr);
-        else std::memcpy(scratch.data(), v.Bytes(), size);
+        if (v.compressed)
+            libdeflate_zlib_decompress(d, v.Bytes(), v.ByteSize(), scratch.data(), size, nullptr);
+        else
+            std::memcpy(scratch.data(), v.Bytes(), size);
         benchmark::DoNotOptimize(scratch.data());
     });
     libdeflate_free_decompressor(d);
@@ -41,7 +43,8 @@ void ImportOurs()
     FbxImporter* importer = FbxImporter::Create(manager, "");
     FbxScene* scene = FbxScene::Create(manager, "The Scene");
     bool ok = importer->Initialize(File().path.c_str(), -1, nullptr) && importer->Import(scene, false);
-    if (!ok) std::fprintf(stderr, "import failed: %s\n", importer->GetStatus().GetErrorString());
+    if (!ok)
+        std::fprintf(stderr, "import failed: %s\n", importer->GetStatus().GetErrorString());
     benchmark::DoNotOptimize(scene->GetGeometryCount());
     manager->Destroy();
 }
@@ -49,7 +52,8 @@ void ImportOurs()
 void ImportAssimp()
 {
     const aiScene* scene = aiImportFile(File().path.c_str(), 0);
-    if (!scene) std::fprintf(stderr, "assimp failed: %s\n", aiGetErrorString());
+    if (!scene)
+        std::fprintf(stderr, "assimp failed: %s\n", aiGetErrorString());
     benchmark::DoNotOptimize(scene);
     aiReleaseImport(scene);
 }
@@ -64,25 +68,28 @@ void Report(benchmark::State& state, const std::function<void()>& work)
 void InflateArraysOnly(benchmark::State& state)
 {
     File();
-    for (auto _ : state) InflateAll();
+    for (auto _ : state)
+        InflateAll();
     Report(state, InflateAll);
 }
 
 void ReadWithOurImporter(benchmark::State& state)
 {
     File();
-    for (auto _ : state) ImportOurs();
+    for (auto _ : state)
+        ImportOurs();
     Report(state, ImportOurs);
 }
 
 void ReadWithAssimp(benchmark::State& state)
 {
     File();
-    for (auto _ : state) ImportAssimp();
+    for (auto _ : state)
+        ImportAssimp();
     Report(state, ImportAssimp);
 }
 
-}  // namespace
+} // namespace
 
 // Our importer inflates a large mesh's arrays on several threads: CPU time is the whole process's,
 // and the time shown is the wall clock.

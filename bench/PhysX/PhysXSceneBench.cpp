@@ -27,32 +27,34 @@ constexpr float kBowlCentreX = -250.0f;
 constexpr float kFloorHalfWidth = 5000.0f;
 
 struct Bowl {
-    std::vector<float> vertices;  // x, y, z
+    std::vector<float> vertices; // x, y, z
     std::vector<int> indices;
 };
 
 // A paraboloid bowl, open upwards, its triangles facing the inside.
-Bowl MakeBowl() {
+Bowl MakeBowl()
+{
     Bowl bowl;
     for (int i = 0; i <= kBowlCells; ++i) {
         for (int j = 0; j <= kBowlCells; ++j) {
             const float x = -kBowlHalfWidth + 2.0f * kBowlHalfWidth * i / kBowlCells;
             const float z = -kBowlHalfWidth + 2.0f * kBowlHalfWidth * j / kBowlCells;
-            bowl.vertices.insert(bowl.vertices.end(), {kBowlCentreX + x, (x * x + z * z) / 300.0f, z});
+            bowl.vertices.insert(bowl.vertices.end(), { kBowlCentreX + x, (x * x + z * z) / 300.0f, z });
         }
     }
     const int row = kBowlCells + 1;
     for (int i = 0; i < kBowlCells; ++i) {
         for (int j = 0; j < kBowlCells; ++j) {
             const int a = i * row + j, b = a + row, c = a + 1, d = b + 1;
-            bowl.indices.insert(bowl.indices.end(), {a, c, b, c, d, b});
+            bowl.indices.insert(bowl.indices.end(), { a, c, b, c, d, b });
         }
     }
     return bowl;
 }
 
 // Half above the bowl, half above the floor, in layers.
-btVector3 SphereStart(int i) {
+btVector3 SphereStart(int i)
+{
     const int side = i % 2;
     const int k = i / 2;
     const float x = (side == 0 ? kBowlCentreX : 250.0f) + (k % 5) * 15.0f - 30.0f;
@@ -61,7 +63,8 @@ btVector3 SphereStart(int i) {
     return btVector3(x, y, z);
 }
 
-size_t HeapInUse() {
+size_t HeapInUse()
+{
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
 }
@@ -74,27 +77,34 @@ public:
 };
 
 physx::PxFilterFlags SolveOnly(physx::PxFilterObjectAttributes, physx::PxFilterData, physx::PxFilterObjectAttributes,
-                               physx::PxFilterData, physx::PxPairFlags& pairFlags, const void*, physx::PxU32) {
+    physx::PxFilterData, physx::PxPairFlags& pairFlags, const void*, physx::PxU32)
+{
     pairFlags = physx::PxPairFlag::eCONTACT_DEFAULT;
     return physx::PxFilterFlag::eDEFAULT;
 }
 
 // The program's configuration: every pair modifiable and reported, with callbacks that do little.
 physx::PxFilterFlags ProgramFlags(physx::PxFilterObjectAttributes, physx::PxFilterData, physx::PxFilterObjectAttributes,
-                                  physx::PxFilterData, physx::PxPairFlags& pairFlags, const void*, physx::PxU32) {
+    physx::PxFilterData, physx::PxPairFlags& pairFlags, const void*, physx::PxU32)
+{
     pairFlags = physx::PxPairFlags(0x617);
     return physx::PxFilterFlag::eDEFAULT;
 }
 
 class CountingCallbacks : public physx::PxContactModifyCallback, public physx::PxSimulationEventCallback {
 public:
-    void onContactModify(physx::PxContactModifyPair* const pairs, physx::PxU32 count) override {
-        for (physx::PxU32 i = 0; i < count; ++i) modified += pairs[i].contacts.size();
+    void onContactModify(physx::PxContactModifyPair* const pairs, physx::PxU32 count) override
+    {
+        for (physx::PxU32 i = 0; i < count; ++i)
+            modified += pairs[i].contacts.size();
     }
     void onConstraintBreak(physx::PxConstraintInfo*, physx::PxU32) override {}
     void onWake(physx::PxActor**, physx::PxU32) override {}
     void onSleep(physx::PxActor**, physx::PxU32) override {}
-    void onContact(const physx::PxContactPairHeader&, const physx::PxContactPair*, physx::PxU32 nbPairs) override { reported += nbPairs; }
+    void onContact(const physx::PxContactPairHeader&, const physx::PxContactPair*, physx::PxU32 nbPairs) override
+    {
+        reported += nbPairs;
+    }
     void onTrigger(physx::PxTriggerPair*, physx::PxU32) override {}
     void onAdvance(const physx::PxRigidBody* const*, const physx::PxTransform*, const physx::PxU32) override {}
 
@@ -102,7 +112,8 @@ public:
     size_t reported = 0;
 };
 
-template <bool kProgramCallbacks> struct StandInScene {
+template <bool kProgramCallbacks>
+struct StandInScene {
     physx::PxDefaultAllocator allocator;
     NullErrors errors;
     physx::PxFoundation* foundation = nullptr;
@@ -112,7 +123,8 @@ template <bool kProgramCallbacks> struct StandInScene {
     std::vector<physx::PxRigidDynamic*> spheres;
     CountingCallbacks callbacks;
 
-    explicit StandInScene(const Bowl& bowl) {
+    explicit StandInScene(const Bowl& bowl)
+    {
         using namespace physx;
         foundation = PxCreateFoundation(PX_PHYSICS_VERSION, allocator, errors);
         physics = PxCreatePhysics(PX_PHYSICS_VERSION, *foundation, PxTolerancesScale(100.0f, 1000.0f));
@@ -129,7 +141,8 @@ template <bool kProgramCallbacks> struct StandInScene {
         PxMaterial* material = physics->createMaterial(1.0f, 1.0f, 0.0f);
 
         PxRigidStatic* floor = physics->createRigidStatic(PxTransform(PxVec3(0.0f, -10.0f, 0.0f)));
-        PxRigidActorExt::createExclusiveShape(*floor, PxBoxGeometry(kFloorHalfWidth, 10.0f, kFloorHalfWidth), *material);
+        PxRigidActorExt::createExclusiveShape(
+            *floor, PxBoxGeometry(kFloorHalfWidth, 10.0f, kFloorHalfWidth), *material);
         scene->addActor(*floor);
 
         PxTriangleMeshDesc meshDesc;
@@ -159,20 +172,24 @@ template <bool kProgramCallbacks> struct StandInScene {
         material->release();
     }
 
-    ~StandInScene() {
+    ~StandInScene()
+    {
         dispatcher->release();
         physics->release();
         foundation->release();
     }
 
-    void Step() {
+    void Step()
+    {
         scene->simulate(kDt);
         scene->fetchResults(true);
     }
 
-    float MeanHeight() const {
+    float MeanHeight() const
+    {
         float sum = 0.0f;
-        for (const physx::PxRigidDynamic* s : spheres) sum += s->getGlobalPose().p.y;
+        for (const physx::PxRigidDynamic* s : spheres)
+            sum += s->getGlobalPose().p.y;
         return sum / spheres.size();
     }
 };
@@ -183,27 +200,29 @@ template <bool kProgramCallbacks> struct StandInScene {
 
 struct BulletScene {
     btDefaultCollisionConfiguration configuration;
-    btCollisionDispatcher dispatcher{&configuration};
+    btCollisionDispatcher dispatcher { &configuration };
     btDbvtBroadphase broadphase;
     btSequentialImpulseConstraintSolver solver;
-    btDiscreteDynamicsWorld world{&dispatcher, &broadphase, &solver, &configuration};
-    btBoxShape floorShape{btVector3(kFloorHalfWidth, 10.0f, kFloorHalfWidth)};
-    btSphereShape sphereShape{kRadius};
+    btDiscreteDynamicsWorld world { &dispatcher, &broadphase, &solver, &configuration };
+    btBoxShape floorShape { btVector3(kFloorHalfWidth, 10.0f, kFloorHalfWidth) };
+    btSphereShape sphereShape { kRadius };
     std::unique_ptr<btTriangleIndexVertexArray> bowlArrays;
     std::unique_ptr<btBvhTriangleMeshShape> bowlShape;
     btCollisionObject floor, bowlObject;
     std::vector<std::unique_ptr<btRigidBody>> spheres;
     Bowl bowl;
 
-    explicit BulletScene(const Bowl& source) : bowl(source) {
+    explicit BulletScene(const Bowl& source)
+        : bowl(source)
+    {
         world.setGravity(btVector3(0.0f, kGravity, 0.0f));
         world.getSolverInfo().m_restitutionVelocityThreshold = 200.0f;
         floor.setCollisionShape(&floorShape);
         floor.setWorldTransform(btTransform(btQuaternion::getIdentity(), btVector3(0.0f, -10.0f, 0.0f)));
         world.addCollisionObject(&floor);
-        bowlArrays = std::make_unique<btTriangleIndexVertexArray>(static_cast<int>(bowl.indices.size() / 3), bowl.indices.data(),
-                                                                  3 * static_cast<int>(sizeof(int)), static_cast<int>(bowl.vertices.size() / 3),
-                                                                  bowl.vertices.data(), 3 * static_cast<int>(sizeof(float)));
+        bowlArrays = std::make_unique<btTriangleIndexVertexArray>(static_cast<int>(bowl.indices.size() / 3),
+            bowl.indices.data(), 3 * static_cast<int>(sizeof(int)), static_cast<int>(bowl.vertices.size() / 3),
+            bowl.vertices.data(), 3 * static_cast<int>(sizeof(float)));
         bowlShape = std::make_unique<btBvhTriangleMeshShape>(bowlArrays.get(), true, true);
         bowlObject.setCollisionShape(bowlShape.get());
         bowlObject.setWorldTransform(btTransform(btQuaternion::getIdentity(), btVector3(0.0f, 10.0f, 0.0f)));
@@ -223,22 +242,28 @@ struct BulletScene {
         }
     }
 
-    ~BulletScene() {
-        for (auto& body : spheres) world.removeRigidBody(body.get());
+    ~BulletScene()
+    {
+        for (auto& body : spheres)
+            world.removeRigidBody(body.get());
         world.removeCollisionObject(&bowlObject);
         world.removeCollisionObject(&floor);
     }
 
     void Step() { world.stepSimulation(kDt, 0, kDt); }
 
-    float MeanHeight() const {
+    float MeanHeight() const
+    {
         float sum = 0.0f;
-        for (const auto& s : spheres) sum += s->getWorldTransform().getOrigin().y();
+        for (const auto& s : spheres)
+            sum += s->getWorldTransform().getOrigin().y();
         return sum / spheres.size();
     }
 };
 
-template <class Scene> void RunScene(benchmark::State& state) {
+template <class Scene>
+void RunScene(benchmark::State& state)
+{
     const Bowl bowl = MakeBowl();
     double heap = 0.0, height = 0.0;
     for (auto _ : state) {
@@ -246,7 +271,8 @@ template <class Scene> void RunScene(benchmark::State& state) {
         const size_t before = HeapInUse();
         auto scene = std::make_unique<Scene>(bowl);
         state.ResumeTiming();
-        for (int i = 0; i < kSteps; ++i) scene->Step();
+        for (int i = 0; i < kSteps; ++i)
+            scene->Step();
         state.PauseTiming();
         heap = static_cast<double>(HeapInUse() - before);
         height = scene->MeanHeight();
@@ -257,9 +283,18 @@ template <class Scene> void RunScene(benchmark::State& state) {
     state.counters["mean_height"] = height;
 }
 
-void BM_PhysXStandIn(benchmark::State& state) { RunScene<StandInScene<false>>(state); }
-void BM_PhysXStandInProgramCallbacks(benchmark::State& state) { RunScene<StandInScene<true>>(state); }
-void BM_BulletDirect(benchmark::State& state) { RunScene<BulletScene>(state); }
+void BM_PhysXStandIn(benchmark::State& state)
+{
+    RunScene<StandInScene<false>>(state);
+}
+void BM_PhysXStandInProgramCallbacks(benchmark::State& state)
+{
+    RunScene<StandInScene<true>>(state);
+}
+void BM_BulletDirect(benchmark::State& state)
+{
+    RunScene<BulletScene>(state);
+}
 
 BENCHMARK(BM_BulletDirect)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PhysXStandIn)->Unit(benchmark::kMillisecond)->Iterations(5);

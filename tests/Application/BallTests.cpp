@@ -43,7 +43,8 @@ protected:
     {
         const float y = yaw * kDegreesToRadians;
         const float p = pitch * kDegreesToRadians;
-        GameObject* ball = world.Throw(position, { std::sin(y) * std::cos(p), std::sin(p), std::cos(y) * std::cos(p) }, deltaTime);
+        GameObject* ball = world.Throw(
+            position, { std::sin(y) * std::cos(p), std::sin(p), std::cos(y) * std::cos(p) }, deltaTime);
         EXPECT_NE(ball, nullptr);
         return ball;
     }
@@ -116,9 +117,11 @@ TEST_F(BallTest, AThrowInTheFirstFrameMeetsTheCabinWhereItIsDrawn)
             const physx::PxTransform pose = collider->actor->getGlobalPose();
             SCOPED_TRACE(collider->gameObject->name);
             ExpectNear(ToFloat3(pose.p), XYZ(transform.position), 1e-4f);
-            const physx::PxQuat expected
-                = ToPx(EulerToQuaternion(transform.rotation.x, transform.rotation.y, transform.rotation.z)).getNormalized();
-            const float alignment = pose.q.x * expected.x + pose.q.y * expected.y + pose.q.z * expected.z + pose.q.w * expected.w;
+            const physx::PxQuat expected = ToPx(
+                EulerToQuaternion(transform.rotation.x, transform.rotation.y, transform.rotation.z))
+                                               .getNormalized();
+            const float alignment = pose.q.x * expected.x + pose.q.y * expected.y + pose.q.z * expected.z
+                + pose.q.w * expected.w;
             EXPECT_NEAR(std::abs(alignment), 1.0f, 1e-5f);
             ExpectNear(ToFloat3(collider->shape->getLocalPose().p), collider->localPosition, 1e-4f);
         }
@@ -163,7 +166,8 @@ TEST_F(BallTest, ASecondBallThroughAHolePassesWithoutANewOneAndABallBesideItMake
         EXPECT_NEAR(holes[0]->transform->position.x, -10.0f, 1.0f);
         EXPECT_NEAR(holes[1]->transform->position.x, 12.0f, 1.0f);
         EXPECT_GT(third->transform->position.z, kBeyondFrontWall);
-        const auto& masks = GraphicsEngine::GetInstance().maskRenderers.at(wall->GetComponent<MeshRenderer>()->maskGroup);
+        const auto& masks = GraphicsEngine::GetInstance().maskRenderers.at(
+            wall->GetComponent<MeshRenderer>()->maskGroup);
         EXPECT_EQ(masks.size(), 2u);
     }
 }
@@ -198,8 +202,8 @@ TEST_F(BallTest, BallsThatLandOnTheFloorFirstHoleTheWallTheyRollIntoAndGoThrough
     for (const Wall& target : walls)
         for (const float step : { 0.005f, 1.0f / 60.0f, kFrame })
             for (const float pitch : { -60.0f, -80.0f }) {
-                SCOPED_TRACE(std::string("towards ") + target.name + " at yaw " + std::to_string(target.yaw) + ", pitch "
-                    + std::to_string(pitch) + ", frames of " + std::to_string(step) + " s");
+                SCOPED_TRACE(std::string("towards ") + target.name + " at yaw " + std::to_string(target.yaw)
+                    + ", pitch " + std::to_string(pitch) + ", frames of " + std::to_string(step) + " s");
                 world.RemoveThrows();
                 floorLog->touched.clear();
                 GameObject* wall = world.ObjectAt(target.name, target.position);

@@ -91,11 +91,12 @@ struct Throw {
 std::string Describe(const Throw& t)
 {
     char text[256];
-    std::snprintf(text, sizeof text, "%s from %s, %g deg, %g units, %.1f ms: from (%.1f %.1f %.1f) along (%.3f %.3f %.3f)",
-        t.target->label.c_str(), t.fromInside ? "inside" : "outside", static_cast<double>(t.incidence),
-        static_cast<double>(t.distance), static_cast<double>(t.step * 1000.0f), static_cast<double>(t.from.x),
-        static_cast<double>(t.from.y), static_cast<double>(t.from.z), static_cast<double>(t.direction.x),
-        static_cast<double>(t.direction.y), static_cast<double>(t.direction.z));
+    std::snprintf(text, sizeof text,
+        "%s from %s, %g deg, %g units, %.1f ms: from (%.1f %.1f %.1f) along (%.3f %.3f %.3f)", t.target->label.c_str(),
+        t.fromInside ? "inside" : "outside", static_cast<double>(t.incidence), static_cast<double>(t.distance),
+        static_cast<double>(t.step * 1000.0f), static_cast<double>(t.from.x), static_cast<double>(t.from.y),
+        static_cast<double>(t.from.z), static_cast<double>(t.direction.x), static_cast<double>(t.direction.y),
+        static_cast<double>(t.direction.z));
     return text;
 }
 
@@ -186,7 +187,8 @@ protected:
             surfaces.push_back(BoxSurface(wall.label, object));
             slabs.push_back(surfaces.back());
         }
-        const Named roofs[] = { { "roof +x", "CabinRoof", { 31.1f, 44, 0 } }, { "roof -x", "CabinRoof", { -31, 44, 0 } } };
+        const Named roofs[] = { { "roof +x", "CabinRoof", { 31.1f, 44, 0 } },
+            { "roof -x", "CabinRoof", { -31, 44, 0 } } };
         for (const Named& roof : roofs) {
             GameObject* object = world.ObjectAt(roof.name, roof.position);
             ASSERT_NE(object, nullptr) << roof.label;
@@ -270,10 +272,7 @@ protected:
         return t.from + t.direction * (kThrowSpeed * time) - Float3 { 0.0f, Drop(time, t.step), 0.0f };
     }
 
-    static float Drop(float time, float step)
-    {
-        return 0.5f * kGravity * time * (time + step);
-    }
+    static float Drop(float time, float step) { return 0.5f * kGravity * time * (time + step); }
 
     // Where the ball, on its curved way, first touches the target's face plane.
     static Float3 Arrival(const Throw& t)
@@ -322,7 +321,8 @@ protected:
             const Float3 along = Normalize(b - a);
             const bool last = i + 1 == kSegments;
             const float length = Length(b - a) + (last ? kFootprint : 0.0f);
-            const Float3 side = Normalize(std::abs(along.y) < 0.9f ? Cross(along, { 0, 1, 0 }) : Cross(along, { 1, 0, 0 }));
+            const Float3 side = Normalize(
+                std::abs(along.y) < 0.9f ? Cross(along, { 0, 1, 0 }) : Cross(along, { 1, 0, 0 }));
             const Float3 lift = Cross(side, along);
             for (int k = -1; k < 8; ++k) {
                 Float3 offset;
@@ -411,7 +411,8 @@ protected:
         const auto& ignored = t.target->object->GetComponent<Collider>()->ignoredColliders;
         if (holes.size() != 1 || ignored.size() != 1 || ignored[0]->gameObject != holes[0])
             problem = std::to_string(holes.size()) + " holes, " + std::to_string(ignored.size()) + " in the target";
-        else if (holes[0]->GetComponent<MeshRenderer>()->maskOf != t.target->object->GetComponent<MeshRenderer>()->maskGroup)
+        else if (holes[0]->GetComponent<MeshRenderer>()->maskOf
+            != t.target->object->GetComponent<MeshRenderer>()->maskGroup)
             problem = "the hole masks another group";
         const Side expected = t.fromInside ? Side::Exterior : Side::Interior;
         const Side side = SideOf(end);
@@ -493,4 +494,3 @@ TEST_F(BallThrowSweep, EveryThrowAtTheCabinMakesOneHoleAndEndsBeyondTheSurface)
     for (const std::string& failure : failures)
         ADD_FAILURE() << failure;
 }
-

@@ -1,7 +1,7 @@
 #include "Application/DemoScene.h"
-#include "DemoWorld.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
+#include "DemoWorld.h"
 #include "GlTestContext.h"
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
@@ -121,13 +121,13 @@ TEST_F(DemoSceneTest, TheFloorBoxSpansItsFiveUnitsBelowTheDrawnFloor)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->layer, 1);
     physx::PxBounds3 bounds;
-    physx::PxGeometryQuery::computeGeomBounds(bounds, box->shape->getGeometry(),
-        box->actor->getGlobalPose() * box->shape->getLocalPose(), 0.0f, 1.0f);
+    physx::PxGeometryQuery::computeGeomBounds(
+        bounds, box->shape->getGeometry(), box->actor->getGlobalPose() * box->shape->getLocalPose(), 0.0f, 1.0f);
     EXPECT_NEAR(bounds.minimum.y, -7.5f, 1e-4f);
     EXPECT_NEAR(bounds.maximum.y, -2.5f, 1e-4f);
     // The drawn floor lies on the box's top.
-    Float3 top = TransformPoint(XYZ(floor->GetComponent<MeshRenderer>()->model->meshes[0].vertices[0].position),
-        floor->transform->worldMatrix);
+    Float3 top = TransformPoint(
+        XYZ(floor->GetComponent<MeshRenderer>()->model->meshes[0].vertices[0].position), floor->transform->worldMatrix);
     EXPECT_NEAR(top.y, -2.5f, 1e-4f);
 }
 

@@ -44,7 +44,10 @@ public:
         finished = batch.count < kBatchCorners;
     }
 
-    CornerSource Source() { return [this](CornerBatch& batch) { Fill(batch); }; }
+    CornerSource Source()
+    {
+        return [this](CornerBatch& batch) { Fill(batch); };
+    }
 
     int corners;
     int next = 0;

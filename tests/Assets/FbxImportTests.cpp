@@ -168,7 +168,8 @@ TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
         std::vector<std::uint32_t> expectedIndices;
         std::vector<const Vertex*> expectedVertices;
         for (const Vertex& vertex : every.meshes[0].vertices) {
-            auto [entry, added] = indexByHash.emplace(HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
+            auto [entry, added] = indexByHash.emplace(
+                HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
             if (added)
                 expectedVertices.push_back(&vertex);
             expectedIndices.push_back(entry->second);
@@ -428,10 +429,10 @@ TEST_F(FbxImportTest, MaterialSlotsRecordFileTexturesOnly)
     auto node = scene.AddMesh("Textured", TwoTriangles());
     auto wood = scene.AddMaterial("Wood");
     scene.AssignMaterial(node, wood);
-    scene.ConnectTexture(scene.AddFileTexture("Diffuse", "C:\\art\\textures\\wood.png", "textures\\wood.png"), wood,
-        "DiffuseColor");
-    scene.ConnectTexture(scene.AddFileTexture("Normal", "/art/textures/wood_n.png", "textures/wood_n.png"), wood,
-        "NormalMap");
+    scene.ConnectTexture(
+        scene.AddFileTexture("Diffuse", "C:\\art\\textures\\wood.png", "textures\\wood.png"), wood, "DiffuseColor");
+    scene.ConnectTexture(
+        scene.AddFileTexture("Normal", "/art/textures/wood_n.png", "textures/wood_n.png"), wood, "NormalMap");
     auto layered = scene.AddLayeredTexture("Layers", { scene.AddFileTexture("Under", "under.png", "under.png") });
     scene.ConnectTexture(layered, wood, "SpecularColor");
     scene.ConnectTexture(scene.AddFileTexture("Plain", "plain.png", "plain.png"), wood, "SpecularColor");

@@ -73,8 +73,9 @@ TEST(ModelCache, AFileWithoutAMeshGivesNoModelAndIsTriedAgainLater)
 TEST(ModelCache, TheShippedModelsLoadWithTheirBounds)
 {
     InitializeFbx();
-    for (const char* path : { "Assets/Models/CabinWall.fbx", "Assets/Models/CabinRoofTopFace.fbx", "Assets/Models/Plane.fbx",
-             "Assets/Models/TriangleCollider.fbx", "Assets/Models/UVSphere.fbx", "Assets/Models/Cylinder.fbx" }) {
+    for (const char* path :
+        { "Assets/Models/CabinWall.fbx", "Assets/Models/CabinRoofTopFace.fbx", "Assets/Models/Plane.fbx",
+            "Assets/Models/TriangleCollider.fbx", "Assets/Models/UVSphere.fbx", "Assets/Models/Cylinder.fbx" }) {
         Model* model = GetModel(path);
         ASSERT_NE(model, nullptr) << path;
         EXPECT_GT(model->indexCount, 0u) << path;

@@ -50,8 +50,8 @@ TEST(ModelUpload, OnlyTheFirstMeshIsUploadedWithTheFixedVertexLayout)
         GLint components;
         std::uintptr_t offset;
     };
-    const Expected layout[] = { { 0, 4, 0 }, { 1, 4, 16 }, { 2, 4, 32 }, { 3, 4, 48 }, { 4, 4, 64 },
-        { 5, 4, 80 }, { 6, 4, 96 }, { 7, 3, 112 }, { 8, 3, 124 }, { 9, 3, 136 } };
+    const Expected layout[] = { { 0, 4, 0 }, { 1, 4, 16 }, { 2, 4, 32 }, { 3, 4, 48 }, { 4, 4, 64 }, { 5, 4, 80 },
+        { 6, 4, 96 }, { 7, 3, 112 }, { 8, 3, 124 }, { 9, 3, 136 } };
     glBindVertexArray(model.vao);
     GLint elementBuffer = 0;
     glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &elementBuffer);

@@ -81,8 +81,18 @@ TEST(VertexDeduplicator, EqualCornersShareTheIndexOfTheFirstWithinAndAcrossBatch
     const Vertex a = At(1.0f), b = At(2.0f), c = At(3.0f);
     // Control points 0 to 2 of 3; -1 and 7 lie outside and are always looked up.
     const std::vector<Corner> corners = {
-        { a, 0 }, { b, 1 }, { a, 0 }, { a, 2 }, { a, -1 }, { b, 7 },
-        { a, 0 }, { b, 1 }, { c, 0 }, { a, 0 }, { c, 0 }, { c, 2 },
+        { a, 0 },
+        { b, 1 },
+        { a, 0 },
+        { a, 2 },
+        { a, -1 },
+        { b, 7 },
+        { a, 0 },
+        { b, 1 },
+        { c, 0 },
+        { a, 0 },
+        { c, 0 },
+        { c, 2 },
     };
     Mesh mesh;
     VertexDeduplicator deduplicator(mesh, true, corners.size(), 3);
@@ -101,8 +111,16 @@ TEST(VertexDeduplicator, CornersThatHashAlikeButDifferInBytesKeepTheFirstRecord)
     Vertex otherW = first;
     otherW.position.w = 5.0f;
     const std::vector<Corner> corners = {
-        { first, 0 }, { negativeZero, 0 }, { negativeZero, 0 }, { otherW, 0 }, { first, 0 }, { otherW, 1 },
-        { negativeZero, 0 }, { first, 0 }, { At(2.0f), 0 }, { negativeZero, 0 },
+        { first, 0 },
+        { negativeZero, 0 },
+        { negativeZero, 0 },
+        { otherW, 0 },
+        { first, 0 },
+        { otherW, 1 },
+        { negativeZero, 0 },
+        { first, 0 },
+        { At(2.0f), 0 },
+        { negativeZero, 0 },
     };
     Mesh mesh;
     VertexDeduplicator deduplicator(mesh, true, corners.size(), 2);

@@ -1,5 +1,5 @@
-#include "Assets/ImportedModel.h"
 #include "Assets/HashIndexMap.h"
+#include "Assets/ImportedModel.h"
 #include "Assets/VertexHash.h"
 
 #include <gtest/gtest.h>

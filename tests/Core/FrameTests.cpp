@@ -3,9 +3,9 @@
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "ProgramGlobals.h"
-#include "SceneBuilder.h"
 #include "Scene/GameCamera.h"
 #include "Scene/Scene.h"
+#include "SceneBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -66,8 +66,14 @@ TEST(Input, EveryKeyAndButtonMessageSetsItsSlotAfterSavingTheWholeTable)
 TEST(Input, OtherMessagesChangeNothing)
 {
     const UINT ignored[] = {
-        WM_SYSKEYDOWN, WM_SYSKEYUP, 0x0102 /* WM_CHAR */, 0x0200 /* WM_MOUSEMOVE */,
-        0x0203 /* WM_LBUTTONDBLCLK */, 0x020A /* WM_MOUSEWHEEL */, WM_XBUTTONDOWN, WM_QUIT,
+        WM_SYSKEYDOWN,
+        WM_SYSKEYUP,
+        0x0102 /* WM_CHAR */,
+        0x0200 /* WM_MOUSEMOVE */,
+        0x0203 /* WM_LBUTTONDBLCLK */,
+        0x020A /* WM_MOUSEWHEEL */,
+        WM_XBUTTONDOWN,
+        WM_QUIT,
     };
     for (UINT message : ignored) {
         auto in = FreshInput();

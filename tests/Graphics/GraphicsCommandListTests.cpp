@@ -282,8 +282,8 @@ TEST(GraphicsCommandList, ResetFromInsideACommandThrowsAndChangesNothing)
         GraphicsCommandBase* head = list.head;
         GraphicsCommandBase** tail = list.tail;
         message = MessageOf<std::runtime_error>([&] { list.Reset(); });
-        unchanged = list.used == used && list.count == count && list.head == head && list.tail == tail
-            && list.executing && !list.executed && !AllZeroFrom(list, 0);
+        unchanged = list.used == used && list.count == count && list.head == head && list.tail == tail && list.executing
+            && !list.executed && !AllZeroFrom(list, 0);
     });
     list.Enqueue<LoggingCommand>(log, "after");
 

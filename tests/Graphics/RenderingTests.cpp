@@ -1,11 +1,11 @@
 #include "GlTestContext.h"
-#include "ProgramGlobals.h"
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/Shader.h"
-#include "SceneBuilder.h"
+#include "ProgramGlobals.h"
 #include "Scene/GameCamera.h"
 #include "Scene/Scene.h"
+#include "SceneBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -143,8 +143,8 @@ TEST_F(RenderingTest, ARendererRegisteredTwiceIsDrawnTwiceAndSelfRegistrationSto
     MeshRenderer* twice = scene.AddRenderer("twice", MakeBoxModel(), material, { 0, 0, 10 });
     engine.RegisterRenderer(twice);
     engine.RegisterRenderer(twice);
-    EXPECT_EQ(RecordPasses(), (std::vector<std::string> { "lambda", "shadow twice", "shadow twice", "lambda",
-                                  "mesh twice", "mesh twice" }));
+    EXPECT_EQ(RecordPasses(),
+        (std::vector<std::string> { "lambda", "shadow twice", "shadow twice", "lambda", "mesh twice", "mesh twice" }));
 
     GraphicsEngine& shared = GraphicsEngine::GetInstance();
     firstFrame = true;

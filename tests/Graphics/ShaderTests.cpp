@@ -126,8 +126,7 @@ TEST(CompileShader, AnUnknownStageCreatesNothingAndPrintsNothing)
     EXPECT_FALSE(CompileShader((folder.path / "compute.glsl").c_str(), id, GL_COMPUTE_SHADER));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(id, 12345u);
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
 }
 
 TEST(CompileShader, ACompileErrorPrintsTheStageMessageAndTheLog)
@@ -144,7 +143,8 @@ TEST(CompileShader, ACompileErrorPrintsTheStageMessageAndTheLog)
 
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CompileShader((folder.path / "broken.glsl").c_str(), id, GL_FRAGMENT_SHADER));
-    EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("ERROR::SHADER::FRAGMENT/PIXEL::COMPILATION_FAILED\n", 0), 0u);
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout().rfind("ERROR::SHADER::FRAGMENT/PIXEL::COMPILATION_FAILED\n", 0), 0u);
 }
 
 TEST(Shaders, TheDefaultShadersCompileAndLinkWithoutWarnings)
@@ -173,9 +173,8 @@ TEST(Shaders, TheDefaultShadersCompileAndLinkWithoutWarnings)
         EXPECT_EQ(value, unit) << samplers[unit];
     }
     for (const char* name : { "projectionMatrix", "invViewMatrix", "viewPos", "lightSpaceMatrix",
-             "objectBuffer.OB_matrix", "objectBuffer.OB_matrixNoScale", "material.albedo",
-             "material.specularStrength", "material.shininess", "shadowMap", "light.intensity",
-             "light.lightColor", "light.lightDir" })
+             "objectBuffer.OB_matrix", "objectBuffer.OB_matrixNoScale", "material.albedo", "material.specularStrength",
+             "material.shininess", "shadowMap", "light.intensity", "light.lightColor", "light.lightDir" })
         EXPECT_NE(glGetUniformLocation(material.program, name), -1) << name;
 }
 

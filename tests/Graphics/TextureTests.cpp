@@ -24,8 +24,8 @@ std::vector<unsigned char> Pattern(int width, int height, int channels)
     return pixels;
 }
 
-std::filesystem::path WritePng(const std::filesystem::path& folder, const char* name, int width, int height,
-    int channels)
+std::filesystem::path WritePng(
+    const std::filesystem::path& folder, const char* name, int width, int height, int channels)
 {
     std::filesystem::path path = folder / name;
     std::vector<unsigned char> pixels = Pattern(width, height, channels);
@@ -44,8 +44,9 @@ void AppendChunk(std::string& out, const char* type, const std::string& data)
     AppendBigEndian(out, static_cast<std::uint32_t>(data.size()));
     std::string typed = std::string(type, 4) + data;
     out += typed;
-    AppendBigEndian(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
-                             static_cast<uInt>(typed.size()))));
+    AppendBigEndian(out,
+        static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()))));
 }
 
 // An RGB PNG with 16 bits per component, which stb_image_write cannot make: every sample's high byte

@@ -45,7 +45,8 @@ void ExpectNear(const PxVec3& actual, const PxVec3& expected, float tolerance = 
 // A row vector turned by the engine's Euler matrix, the rotation the renderer draws with.
 PxVec3 TurnedAsDrawn(const PxVec3& v, const Float4& rotation)
 {
-    const Float3 turned = TransformDirection({ v.x, v.y, v.z }, EulerRotationMatrix(rotation.x, rotation.y, rotation.z));
+    const Float3 turned = TransformDirection(
+        { v.x, v.y, v.z }, EulerRotationMatrix(rotation.x, rotation.y, rotation.z));
     return { turned.x, turned.y, turned.z };
 }
 
@@ -148,7 +149,8 @@ TEST_F(Colliders, AColliderKeptOutOfTheSceneIsPosedButNeverCollidesNorIsHit)
     Step();
     const PxTransform pose = hole->actor->getGlobalPose();
     ExpectNear(pose.p, { 7.0f, -8.0f, 9.0f });
-    ExpectNear(pose.q.rotate({ 1.0f, 0.0f, 0.0f }), TurnedAsDrawn({ 1.0f, 0.0f, 0.0f }, holeObject.transform->rotation));
+    ExpectNear(
+        pose.q.rotate({ 1.0f, 0.0f, 0.0f }), TurnedAsDrawn({ 1.0f, 0.0f, 0.0f }, holeObject.transform->rotation));
 
     // Deleting it releases an actor that was never in the scene.
     Scene::GetInstance().DeleteAllComponents();

@@ -142,8 +142,8 @@ TEST_F(CollisionLayersFile, ARootThatIsNotAnObjectLeavesEveryMaskZero)
 TEST_F(CollisionLayersFile, AnIntegerIsTakenAsA32BitWord)
 {
     // 2^31 and 2^32 - 1 keep their bits; beyond 32 bits only the low word counts; negatives stay.
-    ExpectMasks(R"({"Layer":[2147483648,4294967295,4294967301,-1,-2147483648]})",
-        Masks { INT32_MIN, -1, 5, -1, INT32_MIN });
+    ExpectMasks(
+        R"({"Layer":[2147483648,4294967295,4294967301,-1,-2147483648]})", Masks { INT32_MIN, -1, 5, -1, INT32_MIN });
 }
 
 TEST_F(CollisionLayersFile, TheShippedSettingsMakeTheDemoCollide)

@@ -35,36 +35,36 @@ public:
     PxActorType::Enum getType() const override { return PxActorType::eRIGID_DYNAMIC; }
     PxScene* getScene() const override { return nullptr; }
     PxBounds3 getWorldBounds(float) const override { return {}; }
-    void setName(const char*) override { }
+    void setName(const char*) override {}
     const char* getName() const override { return ""; }
-    void setActorFlag(PxActorFlag::Enum, bool) override { }
+    void setActorFlag(PxActorFlag::Enum, bool) override {}
     PxActorFlags getActorFlags() const override { return {}; }
     PxTransform getGlobalPose() const override { return PxTransform(PxIdentity); }
     void setGlobalPose(const PxTransform&, bool) override { ADD_FAILURE() << "setGlobalPose"; }
     bool attachShape(PxShape&) override { return false; }
-    void detachShape(PxShape&, bool) override { }
+    void detachShape(PxShape&, bool) override {}
     PxU32 getNbShapes() const override { return 0; }
     PxU32 getShapes(PxShape**, PxU32, PxU32) const override { return 0; }
-    void setMass(PxReal) override { }
+    void setMass(PxReal) override {}
     PxReal getMass() const override { return 1.0f; }
     PxReal getInvMass() const override { return 1.0f; }
-    void setMassSpaceInertiaTensor(const PxVec3&) override { }
+    void setMassSpaceInertiaTensor(const PxVec3&) override {}
     PxVec3 getMassSpaceInertiaTensor() const override { return PxVec3(1.0f); }
     PxVec3 getLinearVelocity() const override { return PxVec3(0.0f); }
     PxVec3 getAngularVelocity() const override { return PxVec3(0.0f); }
-    void setLinearDamping(PxReal) override { }
+    void setLinearDamping(PxReal) override {}
     PxReal getLinearDamping() const override { return 0.0f; }
-    void setAngularDamping(PxReal) override { }
+    void setAngularDamping(PxReal) override {}
     PxReal getAngularDamping() const override { return 0.0f; }
     void addForce(const PxVec3&, PxForceMode::Enum, bool) override { ADD_FAILURE() << "addForce"; }
-    void setRigidBodyFlag(PxRigidBodyFlag::Enum, bool) override { }
-    void setRigidBodyFlags(PxRigidBodyFlags) override { }
+    void setRigidBodyFlag(PxRigidBodyFlag::Enum, bool) override {}
+    void setRigidBodyFlags(PxRigidBodyFlags) override {}
     PxRigidBodyFlags getRigidBodyFlags() const override { return {}; }
     void setAngularVelocity(const PxVec3&, bool) override { ADD_FAILURE() << "setAngularVelocity"; }
     bool isSleeping() const override { return false; }
-    void wakeUp() override { }
-    void putToSleep() override { }
-    void setSleepThreshold(PxReal) override { }
+    void wakeUp() override {}
+    void putToSleep() override {}
+    void setSleepThreshold(PxReal) override {}
     PxReal getSleepThreshold() const override { return 0.0f; }
 };
 

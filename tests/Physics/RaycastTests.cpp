@@ -141,8 +141,8 @@ TEST_F(RayCast, TheLocalNormalOfARotatedScaledBoxIsInTheBoxsOwnFrame)
             ExpectNear(hit.localNormal, ExpectedLocalNormal(hit.normal, object.transform->worldMatrix));
             EXPECT_NEAR(Length(hit.localNormal), 1.0f, 1e-4f);
             // It is a face axis of the box, which the box's rotation carries to the world normal.
-            const float largest
-                = std::max({ std::abs(hit.localNormal.x), std::abs(hit.localNormal.y), std::abs(hit.localNormal.z) });
+            const float largest = std::max(
+                { std::abs(hit.localNormal.x), std::abs(hit.localNormal.y), std::abs(hit.localNormal.z) });
             EXPECT_NEAR(largest, 1.0f, 1e-3f);
             ExpectNear(TransformDirection(hit.localNormal, EulerRotationMatrix(rotation.x, rotation.y, rotation.z)),
                 hit.normal);

@@ -227,8 +227,8 @@ protected:
     }
 
     // Runs the callback on one pair between the two colliders' actors and returns the contacts.
-    std::vector<PxModifiableContact> Modify(const Collider* first, const Collider* second,
-        std::vector<PxModifiableContact> contacts)
+    std::vector<PxModifiableContact> Modify(
+        const Collider* first, const Collider* second, std::vector<PxModifiableContact> contacts)
     {
         PxContactModifyPair pair {};
         pair.actor[0] = first->actor;
@@ -260,11 +260,12 @@ TEST_F(ContactModification, AContactHalfAUnitFromAHoleIsCancelledAndOneTwoUnitsO
     wall->ignoredColliders.push_back(hole);
 
     const std::vector<PxModifiableContact> original = { Contact({ 5.5f, 5.0f, 0.0f }, -0.2f),
-        Contact({ 7.0f, 5.0f, 0.0f }, -0.3f), Contact({ 0.0f, 5.0f, 2.0f }, -0.4f), Contact({ 0.0f, 5.0f, -7.0f }, -0.5f) };
+        Contact({ 7.0f, 5.0f, 0.0f }, -0.3f), Contact({ 0.0f, 5.0f, 2.0f }, -0.4f),
+        Contact({ 0.0f, 5.0f, -7.0f }, -0.5f) };
     // The hole's collider may be on either side of the pair.
     for (bool wallFirst : { true, false }) {
-        std::vector<PxModifiableContact> modified
-            = wallFirst ? Modify(wall, ball, original) : Modify(ball, wall, original);
+        std::vector<PxModifiableContact> modified = wallFirst ? Modify(wall, ball, original)
+                                                              : Modify(ball, wall, original);
         ExpectCancelled(modified[0]);
         EXPECT_TRUE(SameBytes(modified[1], original[1])) << "2 units outside the hole";
         ExpectCancelled(modified[2]);
@@ -278,8 +279,8 @@ TEST_F(ContactModification, TheHoleReachesOneUnitBeyondItsSurface)
     BoxCollider* ball = Solid("ball", { 0.0f, 20.0f, 0.0f });
     BoxCollider* hole = BoxHole({ 0.0f, 5.0f, 0.0f }, { 5.0f, 5.0f, 5.0f });
     ball->ignoredColliders.push_back(hole);
-    const std::vector<PxModifiableContact> original
-        = { Contact({ 5.99f, 5.0f, 0.0f }, -0.2f), Contact({ 6.01f, 5.0f, 0.0f }, -0.2f) };
+    const std::vector<PxModifiableContact> original = { Contact({ 5.99f, 5.0f, 0.0f }, -0.2f),
+        Contact({ 6.01f, 5.0f, 0.0f }, -0.2f) };
     std::vector<PxModifiableContact> modified = Modify(wall, ball, original);
     ExpectCancelled(modified[0]);
     EXPECT_TRUE(SameBytes(modified[1], original[1]));
@@ -308,8 +309,8 @@ TEST_F(ContactModification, APairWithEmptyIgnoreListsIsLeftUntouched)
     BoxCollider* ball = Solid("ball", { 0.0f, 20.0f, 0.0f });
     // A hole that exists but is in nobody's list changes nothing.
     BoxHole({ 0.0f, 5.0f, 0.0f }, { 5.0f, 5.0f, 5.0f });
-    const std::vector<PxModifiableContact> original
-        = { Contact({ 0.0f, 5.0f, 0.0f }, -0.2f), Contact({ 1.0f, 5.0f, 1.0f }, 0.0f) };
+    const std::vector<PxModifiableContact> original = { Contact({ 0.0f, 5.0f, 0.0f }, -0.2f),
+        Contact({ 1.0f, 5.0f, 1.0f }, 0.0f) };
     std::vector<PxModifiableContact> modified = Modify(wall, ball, original);
     for (std::size_t i = 0; i < original.size(); ++i)
         EXPECT_TRUE(SameBytes(modified[i], original[i])) << "contact " << i;
@@ -328,8 +329,8 @@ TEST_F(ContactModification, AHoleCutFromACookedModelCancelsNearItsSurface)
     ASSERT_NE(hole->shape, nullptr);
     wall->ignoredColliders.push_back(hole);
 
-    const std::vector<PxModifiableContact> original
-        = { Contact({ 5.5f, 5.0f, 0.0f }, -0.2f), Contact({ 7.0f, 5.0f, 0.0f }, -0.2f) };
+    const std::vector<PxModifiableContact> original = { Contact({ 5.5f, 5.0f, 0.0f }, -0.2f),
+        Contact({ 7.0f, 5.0f, 0.0f }, -0.2f) };
     std::vector<PxModifiableContact> modified = Modify(wall, ball, original);
     ExpectCancelled(modified[0]);
     EXPECT_TRUE(SameBytes(modified[1], original[1]));
@@ -351,13 +352,16 @@ std::unique_ptr<Model> ClosedCylinder()
     for (int i = 0; i < kSegments; ++i) {
         const float a0 = 6.2831853f * static_cast<float>(i) / kSegments;
         const float a1 = 6.2831853f * static_cast<float>(i + 1) / kSegments;
-        const std::uint32_t b0 = add(std::cos(a0), std::sin(a0), -kHalfLength), b1 = add(std::cos(a1), std::sin(a1), -kHalfLength);
-        const std::uint32_t t0 = add(std::cos(a0), std::sin(a0), kHalfLength), t1 = add(std::cos(a1), std::sin(a1), kHalfLength);
+        const std::uint32_t b0 = add(std::cos(a0), std::sin(a0), -kHalfLength),
+                            b1 = add(std::cos(a1), std::sin(a1), -kHalfLength);
+        const std::uint32_t t0 = add(std::cos(a0), std::sin(a0), kHalfLength),
+                            t1 = add(std::cos(a1), std::sin(a1), kHalfLength);
         mesh.indices.insert(mesh.indices.end(), { b0, t1, b1, b0, t0, t1 });
         const std::uint32_t top = add(0.0f, 0.0f, kHalfLength), topA = add(std::cos(a0), std::sin(a0), kHalfLength),
                             topB = add(std::cos(a1), std::sin(a1), kHalfLength);
         mesh.indices.insert(mesh.indices.end(), { top, topA, topB });
-        const std::uint32_t bottom = add(0.0f, 0.0f, -kHalfLength), bottomA = add(std::cos(a0), std::sin(a0), -kHalfLength),
+        const std::uint32_t bottom = add(0.0f, 0.0f, -kHalfLength),
+                            bottomA = add(std::cos(a0), std::sin(a0), -kHalfLength),
                             bottomB = add(std::cos(a1), std::sin(a1), -kHalfLength);
         mesh.indices.insert(mesh.indices.end(), { bottom, bottomB, bottomA });
     }
@@ -382,11 +386,11 @@ TEST_F(ContactModification, AHoleCutFromAnOrdinaryClosedCylinderCancelsEverywher
     wall->ignoredColliders.push_back(hole);
 
     const std::vector<PxModifiableContact> original = {
-        Contact({ 0.0f, 5.0f, 0.0f }, -0.2f),     // on the axis, 6 from the side and 15 from the caps
-        Contact({ 3.0f, 2.0f, -10.0f }, -0.2f),   // deep inside, off the axis
-        Contact({ 6.5f, 5.0f, 0.0f }, -0.2f),     // half a unit outside the side
-        Contact({ 8.0f, 5.0f, 0.0f }, -0.2f),     // two units outside
-        Contact({ 0.0f, 5.0f, 17.0f }, -0.2f),    // two units beyond a cap
+        Contact({ 0.0f, 5.0f, 0.0f }, -0.2f), // on the axis, 6 from the side and 15 from the caps
+        Contact({ 3.0f, 2.0f, -10.0f }, -0.2f), // deep inside, off the axis
+        Contact({ 6.5f, 5.0f, 0.0f }, -0.2f), // half a unit outside the side
+        Contact({ 8.0f, 5.0f, 0.0f }, -0.2f), // two units outside
+        Contact({ 0.0f, 5.0f, 17.0f }, -0.2f), // two units beyond a cap
     };
     std::vector<PxModifiableContact> modified = Modify(wall, ball, original);
     ExpectCancelled(modified[0]);
@@ -432,7 +436,8 @@ TEST(PhysicsErrorReport, IsOneLineOnStandardErrorAndTheProgramRunsOn)
     MyErrorCallback callback;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    callback.reportError(PxErrorCode::eINVALID_PARAMETER, "PxScene::raycast(): unitDir is not valid.", "SceneQuery.cpp", 99);
+    callback.reportError(
+        PxErrorCode::eINVALID_PARAMETER, "PxScene::raycast(): unitDir is not valid.", "SceneQuery.cpp", 99);
     callback.reportError(PxErrorCode::eABORT, "abort", "Scene.cpp", 7);
     callback.reportError(PxErrorCode::ePERF_WARNING, "", "", 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),

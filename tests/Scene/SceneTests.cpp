@@ -41,15 +41,12 @@ struct AwakeProbe : Component {
     int awakenings = 0;
 };
 
-struct DerivedAwakeProbe : AwakeProbe {
-};
+struct DerivedAwakeProbe : AwakeProbe {};
 
-struct PlainProbe : Component {
-};
+struct PlainProbe : Component {};
 
 namespace sceneprobes {
-struct Namespaced : Component {
-};
+struct Namespaced : Component {};
 } // namespace sceneprobes
 
 namespace {

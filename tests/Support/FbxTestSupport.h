@@ -16,24 +16,34 @@ namespace fbxtest {
 
 inline std::string WriteTempFile(const std::vector<std::uint8_t>& bytes, const char* extension = ".fbx")
 {
-    static std::atomic<int> counter{0};
-    std::string path = testing::TempDir() + "fbxsdk_" + std::to_string(getpid()) + "_" +
-                       std::to_string(counter++) + extension;
+    static std::atomic<int> counter { 0 };
+    std::string path = testing::TempDir() + "fbxsdk_" + std::to_string(getpid()) + "_" + std::to_string(counter++)
+        + extension;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
 }
 
-inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+inline std::vector<std::uint8_t> Bytes(const std::string& text)
+{
+    return { text.begin(), text.end() };
+}
 
 // A manager, importer and scene for one file; everything is released with the object.
 class Loaded {
-    std::string temp;  // a file this object wrote and removes
+    std::string temp; // a file this object wrote and removes
 
 public:
-    explicit Loaded(const std::string& path) : Loaded(path, false) {}
-    explicit Loaded(const std::vector<std::uint8_t>& bytes) : Loaded(WriteTempFile(bytes), true) {}
-    Loaded(const std::string& path, bool removeAfterwards) : temp(removeAfterwards ? path : std::string())
+    explicit Loaded(const std::string& path)
+        : Loaded(path, false)
+    {
+    }
+    explicit Loaded(const std::vector<std::uint8_t>& bytes)
+        : Loaded(WriteTempFile(bytes), true)
+    {
+    }
+    Loaded(const std::string& path, bool removeAfterwards)
+        : temp(removeAfterwards ? path : std::string())
     {
         manager = FbxManager::Create();
         importer = FbxImporter::Create(manager, "");
@@ -43,7 +53,8 @@ public:
     }
     ~Loaded()
     {
-        if (!temp.empty()) std::remove(temp.c_str());
+        if (!temp.empty())
+            std::remove(temp.c_str());
         manager->Destroy();
     }
     Loaded(const Loaded&) = delete;
@@ -52,7 +63,8 @@ public:
     FbxNode* Node(const char* name) const
     {
         for (int k = 0; k < scene->GetNodeCount(); ++k)
-            if (std::string(scene->GetNode(k)->GetName()) == name) return scene->GetNode(k);
+            if (std::string(scene->GetNode(k)->GetName()) == name)
+                return scene->GetNode(k);
         return nullptr;
     }
     FbxMesh* Mesh(const char* name) const
@@ -72,8 +84,8 @@ public:
 inline fbxio::MeshData Quad()
 {
     fbxio::MeshData m;
-    m.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-    m.polygons = {{0, 1, 2, 3}};
+    m.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0 };
+    m.polygons = { { 0, 1, 2, 3 } };
     return m;
 }
 
@@ -84,4 +96,4 @@ inline void ExpectVector(const FbxVector4& v, double x, double y, double z, doub
     EXPECT_NEAR(v[2], z, tolerance);
 }
 
-}  // namespace fbxtest
+} // namespace fbxtest

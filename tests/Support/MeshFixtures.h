@@ -51,7 +51,8 @@ inline MeshData SmoothOctahedron()
 {
     MeshData mesh;
     mesh.points = { 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1 };
-    mesh.polygons = { { 0, 2, 4 }, { 2, 1, 4 }, { 1, 3, 4 }, { 3, 0, 4 }, { 2, 0, 5 }, { 1, 2, 5 }, { 3, 1, 5 }, { 0, 3, 5 } };
+    mesh.polygons = { { 0, 2, 4 }, { 2, 1, 4 }, { 1, 3, 4 }, { 3, 0, 4 }, { 2, 0, 5 }, { 1, 2, 5 }, { 3, 1, 5 },
+        { 0, 3, 5 } };
     mesh.layers = { Layer(LayerKind::Normal, Mapping::ByControlPoint, mesh.points),
         Layer(LayerKind::Tangent, Mapping::ByControlPoint, Repeat({ 0, 1, 0 }, 6)),
         Layer(LayerKind::Binormal, Mapping::ByControlPoint, Repeat({ 0, 0, 1 }, 6)),

@@ -14,13 +14,16 @@ using namespace physx;
 
 class RecordingErrorCallback : public PxErrorCallback {
 public:
-    void reportError(PxErrorCode::Enum code, const char* message, const char*, int) override {
+    void reportError(PxErrorCode::Enum code, const char* message, const char*, int) override
+    {
         codes.push_back(code);
         messages.emplace_back(message);
     }
-    bool Saw(PxErrorCode::Enum code) const {
+    bool Saw(PxErrorCode::Enum code) const
+    {
         for (PxErrorCode::Enum c : codes)
-            if (c == code) return true;
+            if (c == code)
+                return true;
         return false;
     }
 
@@ -36,7 +39,8 @@ struct ShaderAnswer {
 
 // The layer rule of the program: keep a pair when the first shape's word0 meets the second's word1.
 inline PxFilterFlags LayerShader(PxFilterObjectAttributes, PxFilterData filterData0, PxFilterObjectAttributes,
-                                 PxFilterData filterData1, PxPairFlags& pairFlags, const void*, PxU32) {
+    PxFilterData filterData1, PxPairFlags& pairFlags, const void*, PxU32)
+{
     if (filterData0.word0 & filterData1.word1) {
         pairFlags = PxPairFlags(0x617);
         return PxFilterFlag::eDEFAULT;
@@ -45,9 +49,13 @@ inline PxFilterFlags LayerShader(PxFilterObjectAttributes, PxFilterData filterDa
 }
 
 inline PxFilterFlags AnswerShader(PxFilterObjectAttributes, PxFilterData, PxFilterObjectAttributes, PxFilterData,
-                                  PxPairFlags& pairFlags, const void* constantBlock, PxU32 constantBlockSize) {
-    const ShaderAnswer answer = constantBlockSize == sizeof(ShaderAnswer) ? *static_cast<const ShaderAnswer*>(constantBlock) : ShaderAnswer{};
-    if (answer.suppress) return PxFilterFlag::eSUPPRESS;
+    PxPairFlags& pairFlags, const void* constantBlock, PxU32 constantBlockSize)
+{
+    const ShaderAnswer answer = constantBlockSize == sizeof(ShaderAnswer)
+        ? *static_cast<const ShaderAnswer*>(constantBlock)
+        : ShaderAnswer {};
+    if (answer.suppress)
+        return PxFilterFlag::eSUPPRESS;
     pairFlags = PxPairFlags(answer.pairFlags);
     return PxFilterFlag::eDEFAULT;
 }
@@ -58,7 +66,8 @@ constexpr PxU32 kAllLayers = 0xffffffffu;
 
 class PhysXWorld : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         foundation = PxCreateFoundation(PX_PHYSICS_VERSION, allocator, errors);
         ASSERT_NE(foundation, nullptr);
         physics = PxCreatePhysics(PX_PHYSICS_VERSION, *foundation, PxTolerancesScale(100.0f, 1000.0f), true, nullptr);
@@ -67,15 +76,18 @@ protected:
         dispatcher = PxDefaultCpuDispatcherCreate(4);
     }
 
-    void TearDown() override {
-        if (scene != nullptr) scene->release();
+    void TearDown() override
+    {
+        if (scene != nullptr)
+            scene->release();
         dispatcher->release();
         physics->release();
         foundation->release();
     }
 
     void CreateScene(PxSimulationFilterShader shader = LayerShader, const ShaderAnswer* answer = nullptr,
-                     PxContactModifyCallback* modify = nullptr, PxSimulationEventCallback* events = nullptr) {
+        PxContactModifyCallback* modify = nullptr, PxSimulationEventCallback* events = nullptr)
+    {
         PxSceneDesc desc(physics->getTolerancesScale());
         desc.gravity = PxVec3(0.0f, kGravity, 0.0f);
         desc.cpuDispatcher = dispatcher;
@@ -90,9 +102,10 @@ protected:
         scene->setSimulationEventCallback(events);
     }
 
-    PxShape* Shape(const PxGeometry& geometry, PxU32 layer, PxU32 mask) {
+    PxShape* Shape(const PxGeometry& geometry, PxU32 layer, PxU32 mask)
+    {
         PxShape* shape = physics->createShape(geometry, *material, true,
-                                              PxShapeFlag::eSIMULATION_SHAPE | PxShapeFlag::eSCENE_QUERY_SHAPE | PxShapeFlag::eVISUALIZATION);
+            PxShapeFlag::eSIMULATION_SHAPE | PxShapeFlag::eSCENE_QUERY_SHAPE | PxShapeFlag::eVISUALIZATION);
         const PxFilterData data(layer, mask, 0, 0);
         shape->setSimulationFilterData(data);
         shape->setQueryFilterData(data);
@@ -100,29 +113,38 @@ protected:
     }
 
     // Attaches the shape and drops the creator's reference, as the program's colliders do.
-    template <class Actor> Actor* Own(Actor* actor, PxShape* shape, bool add = true) {
+    template <class Actor>
+    Actor* Own(Actor* actor, PxShape* shape, bool add = true)
+    {
         EXPECT_TRUE(actor->attachShape(*shape));
         shape->release();
-        if (add) scene->addActor(*actor);
+        if (add)
+            scene->addActor(*actor);
         return actor;
     }
 
-    PxRigidStatic* StaticBox(const PxVec3& center, const PxVec3& halfExtents, PxU32 layer = 1, PxU32 mask = kAllLayers, bool add = true) {
-        return Own(physics->createRigidStatic(PxTransform(center)), Shape(PxBoxGeometry(halfExtents), layer, mask), add);
+    PxRigidStatic* StaticBox(
+        const PxVec3& center, const PxVec3& halfExtents, PxU32 layer = 1, PxU32 mask = kAllLayers, bool add = true)
+    {
+        return Own(
+            physics->createRigidStatic(PxTransform(center)), Shape(PxBoxGeometry(halfExtents), layer, mask), add);
     }
 
-    PxRigidDynamic* Ball(const PxVec3& center, PxReal radius = 5.0f, PxU32 layer = 1, PxU32 mask = kAllLayers) {
+    PxRigidDynamic* Ball(const PxVec3& center, PxReal radius = 5.0f, PxU32 layer = 1, PxU32 mask = kAllLayers)
+    {
         return Own(physics->createRigidDynamic(PxTransform(center)), Shape(PxSphereGeometry(radius), layer, mask));
     }
 
-    void Step(PxU32 steps = 1, PxReal dt = kFrame) {
+    void Step(PxU32 steps = 1, PxReal dt = kFrame)
+    {
         for (PxU32 i = 0; i < steps; ++i) {
             ASSERT_TRUE(scene->simulate(dt));
             ASSERT_TRUE(scene->fetchResults(true));
         }
     }
 
-    PxTriangleMesh* CookMesh(const std::vector<PxVec3>& points, const std::vector<PxU32>& indices) {
+    PxTriangleMesh* CookMesh(const std::vector<PxVec3>& points, const std::vector<PxU32>& indices)
+    {
         PxTriangleMeshDesc desc;
         desc.points.count = static_cast<PxU32>(points.size());
         desc.points.stride = sizeof(PxVec3);
@@ -131,7 +153,8 @@ protected:
         desc.triangles.stride = 3 * sizeof(PxU32);
         desc.triangles.data = indices.data();
         PxDefaultMemoryOutputStream cooked(*PxGetAllocatorCallback());
-        if (!PxCookTriangleMesh(PxCookingParams(PxTolerancesScale()), desc, cooked)) return nullptr;
+        if (!PxCookTriangleMesh(PxCookingParams(PxTolerancesScale()), desc, cooked))
+            return nullptr;
         PxDefaultMemoryInputData input(cooked.getData(), cooked.getSize());
         return physics->createTriangleMesh(input);
     }

@@ -147,8 +147,8 @@ protected:
     }
 
     // A static box on `layer`, placed.
-    BoxCollider* StaticBox(const std::string& name, Float3 position, Float3 halfExtents, std::int32_t layer = 1,
-        Float3 rotation = {})
+    BoxCollider* StaticBox(
+        const std::string& name, Float3 position, Float3 halfExtents, std::int32_t layer = 1, Float3 rotation = {})
     {
         GameObject& object = Object(name, position, rotation);
         auto* box = AddComponent<BoxCollider>(object, halfExtents);

@@ -89,8 +89,8 @@ GameObject* SceneBuilder::AddObject(const std::string& name)
     return objects.back().get();
 }
 
-MeshRenderer* SceneBuilder::AddRenderer(const std::string& name, Model* model, const Material& material,
-    Float3 position, Float3 scale)
+MeshRenderer* SceneBuilder::AddRenderer(
+    const std::string& name, Model* model, const Material& material, Float3 position, Float3 scale)
 {
     GameObject* object = AddObject(name);
     object->transform->position = { position.x, position.y, position.z, 1.0f };

@@ -28,8 +28,8 @@ public:
 
     // A game object with a transform and a MeshRenderer of `model` drawn with a copy of `material`,
     // started (its empty texture slots filled) but not registered.
-    MeshRenderer* AddRenderer(const std::string& name, Model* model, const Material& material, Float3 position,
-        Float3 scale = { 1, 1, 1 });
+    MeshRenderer* AddRenderer(
+        const std::string& name, Model* model, const Material& material, Float3 position, Float3 scale = { 1, 1, 1 });
 
     GameObject* AddObject(const std::string& name);
 

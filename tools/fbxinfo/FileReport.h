@@ -8,4 +8,4 @@ namespace fbxinfo {
 // status: 0 when the file was read, 2 when it was not.
 int ReportFile(const char* path, bool json);
 
-}  // namespace fbxinfo
+} // namespace fbxinfo

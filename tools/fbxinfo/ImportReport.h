@@ -9,4 +9,4 @@ namespace fbxinfo {
 // ImportStatus value.
 int ReportImport(const char* path, bool json);
 
-}  // namespace fbxinfo
+} // namespace fbxinfo

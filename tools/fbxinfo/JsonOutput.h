@@ -33,4 +33,4 @@ void WriteNumber(JsonWriter& writer, double value);
 // Writes one JSON document with `write` and prints it to stdout on a line of its own.
 void PrintJson(const std::function<void(JsonWriter&)>& write);
 
-}  // namespace fbxinfo
+} // namespace fbxinfo

@@ -13,22 +13,21 @@ namespace {
 // sysexits.h's EX_USAGE: the command line was wrong, not the file.
 constexpr int kUsageStatus = 64;
 
-constexpr const char* kUsage =
-    "usage: fbxinfo FILE [--json]\n"
-    "       fbxinfo FILE --import [--json]\n"
-    "\n"
-    "Without --import: what the FBX reader sees (format, version, axes, unit, node tree,\n"
-    "mesh layers, materials, LOD thresholds); exit status 0 when read, 2 when not.\n"
-    "With --import: runs the engine's import as the model cache does (tangents only\n"
-    "where missing, equal vertices merged) and prints the status and warnings, each\n"
-    "mesh's vertex and index counts, material index and box, the materials with their\n"
-    "eleven texture slots, the skeleton's bones and sockets, the LOD groups, the file's\n"
-    "up axis and unit and the whole-file box; exit status is the import status\n"
-    "(0 Ok, 1 OkWithWarnings, 2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes).\n"
-    "--json prints one JSON object instead of text.\n";
+constexpr const char* kUsage = "usage: fbxinfo FILE [--json]\n"
+                               "       fbxinfo FILE --import [--json]\n"
+                               "\n"
+                               "Without --import: what the FBX reader sees (format, version, axes, unit, node tree,\n"
+                               "mesh layers, materials, LOD thresholds); exit status 0 when read, 2 when not.\n"
+                               "With --import: runs the engine's import as the model cache does (tangents only\n"
+                               "where missing, equal vertices merged) and prints the status and warnings, each\n"
+                               "mesh's vertex and index counts, material index and box, the materials with their\n"
+                               "eleven texture slots, the skeleton's bones and sockets, the LOD groups, the file's\n"
+                               "up axis and unit and the whole-file box; exit status is the import status\n"
+                               "(0 Ok, 1 OkWithWarnings, 2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes).\n"
+                               "--json prints one JSON object instead of text.\n";
 
 struct Options {
-    const char* path = nullptr;  // the last argument that is not an option
+    const char* path = nullptr; // the last argument that is not an option
     bool json = false;
     bool import = false;
 };
@@ -37,14 +36,17 @@ Options ParseOptions(int argc, char** argv)
 {
     Options options;
     for (int k = 1; k < argc; ++k) {
-        if (std::strcmp(argv[k], "--json") == 0) options.json = true;
-        else if (std::strcmp(argv[k], "--import") == 0) options.import = true;
-        else options.path = argv[k];
+        if (std::strcmp(argv[k], "--json") == 0)
+            options.json = true;
+        else if (std::strcmp(argv[k], "--import") == 0)
+            options.import = true;
+        else
+            options.path = argv[k];
     }
     return options;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -53,6 +55,7 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return kUsageStatus;
     }
-    if (options.import) return fbxinfo::ReportImport(options.path, options.json);
+    if (options.import)
+        return fbxinfo::ReportImport(options.path, options.json);
     return fbxinfo::ReportFile(options.path, options.json);
 }

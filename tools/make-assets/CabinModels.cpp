@@ -155,8 +155,10 @@ fbxio::MeshData Plane()
 {
     MeshBuilder mesh;
     std::vector<Corner> corners;
-    for (auto [x, z] : { std::pair { -1.0, -1.0 }, std::pair { 1.0, -1.0 }, std::pair { 1.0, 1.0 }, std::pair { -1.0, 1.0 } })
-        corners.push_back({ { x, kFloorHeight, z }, (x + 1.0) * 0.5 * kFloorTextureRepeat, (z + 1.0) * 0.5 * kFloorTextureRepeat });
+    for (auto [x, z] :
+        { std::pair { -1.0, -1.0 }, std::pair { 1.0, -1.0 }, std::pair { 1.0, 1.0 }, std::pair { -1.0, 1.0 } })
+        corners.push_back(
+            { { x, kFloorHeight, z }, (x + 1.0) * 0.5 * kFloorTextureRepeat, (z + 1.0) * 0.5 * kFloorTextureRepeat });
     mesh.AddFlatFace(corners, { 0, 1, 0 });
     return mesh.Build();
 }
@@ -207,7 +209,8 @@ void AddDisk(MeshBuilder& mesh, double z, Vec3 normal)
     std::vector<Corner> corners;
     for (int i = 0; i < kCylinderSegments; ++i) {
         double angle = 2 * std::numbers::pi * i / kCylinderSegments;
-        corners.push_back({ { std::cos(angle), std::sin(angle), z }, 0.5 + 0.5 * std::cos(angle), 0.5 + 0.5 * std::sin(angle) });
+        corners.push_back(
+            { { std::cos(angle), std::sin(angle), z }, 0.5 + 0.5 * std::cos(angle), 0.5 + 0.5 * std::sin(angle) });
     }
     mesh.AddFlatFace(corners, normal);
 }

@@ -36,7 +36,8 @@ bool WriteSolidPng(const std::filesystem::path& path, Rgb color)
 
 bool WritePng(const std::filesystem::path& path, const RgbImage& image)
 {
-    bool ok = stbi_write_png(path.string().c_str(), image.width, image.height, 3, image.pixels.data(), image.width * 3) != 0;
+    bool ok = stbi_write_png(path.string().c_str(), image.width, image.height, 3, image.pixels.data(), image.width * 3)
+        != 0;
     if (!ok)
         std::fprintf(stderr, "make-assets: cannot write %s\n", path.string().c_str());
     return ok;

@@ -67,10 +67,14 @@ fbxio::MeshData MeshBuilder::Build() const
     // z is negated into the file's right-handed frame: positions and every direction alike.
     auto flip = [](Vec3 v) { return std::array<double, 3> { v.x, v.y, -v.z }; };
     fbxio::MeshData mesh;
-    fbxio::LayerElement normals { fbxio::LayerKind::Normal, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::Direct, "", {}, {} };
-    fbxio::LayerElement tangents { fbxio::LayerKind::Tangent, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::Direct, "", {}, {} };
-    fbxio::LayerElement binormals { fbxio::LayerKind::Binormal, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::Direct, "", {}, {} };
-    fbxio::LayerElement uvs { fbxio::LayerKind::UV, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::IndexToDirect, "UVMap", {}, {} };
+    fbxio::LayerElement normals { fbxio::LayerKind::Normal, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::Direct,
+        "", {}, {} };
+    fbxio::LayerElement tangents { fbxio::LayerKind::Tangent, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::Direct,
+        "", {}, {} };
+    fbxio::LayerElement binormals { fbxio::LayerKind::Binormal, fbxio::Mapping::ByPolygonVertex,
+        fbxio::Reference::Direct, "", {}, {} };
+    fbxio::LayerElement uvs { fbxio::LayerKind::UV, fbxio::Mapping::ByPolygonVertex, fbxio::Reference::IndexToDirect,
+        "UVMap", {}, {} };
     for (const auto& face : faces) {
         std::vector<int> polygon;
         for (const FaceCorner& corner : face) {

@@ -16,9 +16,18 @@ struct Vec3 {
     double x = 0.0, y = 0.0, z = 0.0;
 };
 
-inline Vec3 operator+(Vec3 a, Vec3 b) { return { a.x + b.x, a.y + b.y, a.z + b.z }; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return { a.x - b.x, a.y - b.y, a.z - b.z }; }
-inline Vec3 operator*(Vec3 a, double s) { return { a.x * s, a.y * s, a.z * s }; }
+inline Vec3 operator+(Vec3 a, Vec3 b)
+{
+    return { a.x + b.x, a.y + b.y, a.z + b.z };
+}
+inline Vec3 operator-(Vec3 a, Vec3 b)
+{
+    return { a.x - b.x, a.y - b.y, a.z - b.z };
+}
+inline Vec3 operator*(Vec3 a, double s)
+{
+    return { a.x * s, a.y * s, a.z * s };
+}
 double Dot(Vec3 a, Vec3 b);
 Vec3 Cross(Vec3 a, Vec3 b);
 Vec3 Normalized(Vec3 a);

@@ -10,7 +10,7 @@ namespace {
 // Five logs across the texture's height; the texture repeats every 25 world units, so each log is
 // 5 units tall.
 constexpr int kLogsPerTexture = 5;
-constexpr double kSeamWidth = 0.06;   // of a log's height, dark gap between logs
+constexpr double kSeamWidth = 0.06; // of a log's height, dark gap between logs
 constexpr int kKnotsPerLog = 2;
 
 // A deterministic hash of integers to [0, 1): the same picture on every machine.
@@ -39,8 +39,8 @@ double Noise(double x, double y, int period, std::uint32_t seed)
 }
 
 struct Surface {
-    double height;    // 0 in the seams, up to 1 at the top of a log's curve
-    double grain;     // 0 to 1, dark to light grain
+    double height; // 0 in the seams, up to 1 at the top of a log's curve
+    double grain; // 0 to 1, dark to light grain
     int log;
 };
 

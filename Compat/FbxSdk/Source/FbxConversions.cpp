@@ -11,7 +11,7 @@ namespace fbxsdk {
 
 // ---- Units: scale factors are centimetres per unit.
 
-const FbxSystemUnit::ConversionOptions FbxSystemUnit::DefaultConversionOptions = {true, true, true, true, true, true};
+const FbxSystemUnit::ConversionOptions FbxSystemUnit::DefaultConversionOptions = { true, true, true, true, true, true };
 const FbxSystemUnit FbxSystemUnit::mm(0.1);
 const FbxSystemUnit FbxSystemUnit::cm(1.0);
 const FbxSystemUnit FbxSystemUnit::dm(10.0);
@@ -36,30 +36,32 @@ bool FbxSystemUnit::operator==(const FbxSystemUnit& other) const
 
 namespace {
 
-void ScaleVector(FbxPropertyT<FbxDouble3>& p, double f)
-{
-    FbxDouble3 v = p.Get();
-    p.Set(FbxDouble3(v[0] * f, v[1] * f, v[2] * f));
-}
-
-std::set<FbxCluster*> SceneClusters(FbxScene* scene)
-{
-    std::set<FbxCluster*> clusters;
-    for (int g = 0; g < scene->GetGeometryCount(); ++g) {
-        FbxMesh* mesh = scene->GetMesh(g);
-        for (int d = 0; d < mesh->GetDeformerCount(FbxDeformer::eSkin); ++d) {
-            auto* skin = static_cast<FbxSkin*>(mesh->GetDeformer(d, FbxDeformer::eSkin));
-            for (int c = 0; c < skin->GetClusterCount(); ++c) clusters.insert(skin->GetCluster(c));
-        }
+    void ScaleVector(FbxPropertyT<FbxDouble3>& p, double f)
+    {
+        FbxDouble3 v = p.Get();
+        p.Set(FbxDouble3(v[0] * f, v[1] * f, v[2] * f));
     }
-    return clusters;
-}
 
-}  // namespace
+    std::set<FbxCluster*> SceneClusters(FbxScene* scene)
+    {
+        std::set<FbxCluster*> clusters;
+        for (int g = 0; g < scene->GetGeometryCount(); ++g) {
+            FbxMesh* mesh = scene->GetMesh(g);
+            for (int d = 0; d < mesh->GetDeformerCount(FbxDeformer::eSkin); ++d) {
+                auto* skin = static_cast<FbxSkin*>(mesh->GetDeformer(d, FbxDeformer::eSkin));
+                for (int c = 0; c < skin->GetClusterCount(); ++c)
+                    clusters.insert(skin->GetCluster(c));
+            }
+        }
+        return clusters;
+    }
+
+} // namespace
 
 void FbxSystemUnit::ConvertScene(FbxScene* scene, const ConversionOptions& options) const
 {
-    if (!scene) return;
+    if (!scene)
+        return;
     FbxGlobalSettings& settings = scene->GetGlobalSettings();
     double f = settings.GetSystemUnit().GetConversionFactorTo(*this);
     if (!(std::fabs(f - 1.0) > 1e-12) || !std::isfinite(f)) {
@@ -71,8 +73,8 @@ void FbxSystemUnit::ConvertScene(FbxScene* scene, const ConversionOptions& optio
     FbxNode* root = scene->GetRootNode();
     for (int c = 0; c < root->GetChildCount(); ++c) {
         FbxNode* node = root->GetChild(c);
-        for (auto* p : {&node->LclTranslation, &node->LclScaling, &node->RotationOffset, &node->RotationPivot,
-                        &node->ScalingOffset, &node->ScalingPivot})
+        for (auto* p : { &node->LclTranslation, &node->LclScaling, &node->RotationOffset, &node->RotationPivot,
+                 &node->ScalingOffset, &node->ScalingPivot })
             ScaleVector(*p, f);
     }
     if (options.mConvertRrsNodes) {
@@ -81,7 +83,8 @@ void FbxSystemUnit::ConvertScene(FbxScene* scene, const ConversionOptions& optio
             FbxNode* node = scene->GetNode(n);
             EFbxInheritType inherit;
             node->GetTransformationInheritType(inherit);
-            if (node != root && node->GetParent() != root && inherit == eInheritRrs) ScaleVector(node->LclScaling, f);
+            if (node != root && node->GetParent() != root && inherit == eInheritRrs)
+                ScaleVector(node->LclScaling, f);
         }
     }
     if (options.mConvertClusters) {
@@ -107,10 +110,15 @@ const FbxAxisSystem FbxAxisSystem::OpenGL(eOpenGL);
 const FbxAxisSystem FbxAxisSystem::DirectX(eDirectX);
 const FbxAxisSystem FbxAxisSystem::Lightwave(eLightwave);
 
-FbxAxisSystem::FbxAxisSystem() { Resolve(); }
+FbxAxisSystem::FbxAxisSystem()
+{
+    Resolve();
+}
 
 FbxAxisSystem::FbxAxisSystem(EUpVector up, EFrontVector front, ECoordSystem coord)
-    : mUp(up), mFront(front), mCoord(coord)
+    : mUp(up)
+    , mFront(front)
+    , mCoord(coord)
 {
     Resolve();
 }
@@ -128,17 +136,17 @@ FbxAxisSystem::FbxAxisSystem(EPreDefinedAxisSystem predefined)
 }
 
 namespace {
-int Handedness(const FbxAxisSystem::Axes& a)
-{
-    double coord[3] = {0, 0, 0}, up[3] = {0, 0, 0}, front[3] = {0, 0, 0};
-    coord[a.coord] = a.coordSign;
-    up[a.up] = a.upSign;
-    front[a.front] = a.frontSign;
-    double cross[3] = {coord[1] * up[2] - coord[2] * up[1], coord[2] * up[0] - coord[0] * up[2],
-                       coord[0] * up[1] - coord[1] * up[0]};
-    return cross[0] * front[0] + cross[1] * front[1] + cross[2] * front[2] > 0 ? 1 : -1;
-}
-}  // namespace
+    int Handedness(const FbxAxisSystem::Axes& a)
+    {
+        double coord[3] = { 0, 0, 0 }, up[3] = { 0, 0, 0 }, front[3] = { 0, 0, 0 };
+        coord[a.coord] = a.coordSign;
+        up[a.up] = a.upSign;
+        front[a.front] = a.frontSign;
+        double cross[3] = { coord[1] * up[2] - coord[2] * up[1], coord[2] * up[0] - coord[0] * up[2],
+            coord[0] * up[1] - coord[1] * up[0] };
+        return cross[0] * front[0] + cross[1] * front[1] + cross[2] * front[2] > 0 ? 1 : -1;
+    }
+} // namespace
 
 void FbxAxisSystem::Resolve()
 {
@@ -154,7 +162,8 @@ void FbxAxisSystem::Resolve()
     // The third axis keeps its positive direction and the front flips to give the requested
     // handedness: a left-handed Y-up system is X right, Y up, Z away from the viewer.
     int wanted = mCoord == eRightHanded ? 1 : -1;
-    if (Handedness(mAxes) != wanted) mAxes.frontSign = -mAxes.frontSign;
+    if (Handedness(mAxes) != wanted)
+        mAxes.frontSign = -mAxes.frontSign;
 }
 
 FbxAxisSystem FbxAxisSystem::FromAxes(const Axes& axes)
@@ -163,7 +172,7 @@ FbxAxisSystem FbxAxisSystem::FromAxes(const Axes& axes)
     Axes a = axes;
     auto valid = [](int axis) { return axis >= 0 && axis <= 2; };
     if (!valid(a.up) || !valid(a.front) || !valid(a.coord) || a.up == a.front || a.up == a.coord || a.front == a.coord)
-        return system;  // a file with unusable axes is read as Y up, right-handed
+        return system; // a file with unusable axes is read as Y up, right-handed
     a.upSign = a.upSign < 0 ? -1 : 1;
     a.frontSign = a.frontSign < 0 ? -1 : 1;
     a.coordSign = a.coordSign < 0 ? -1 : 1;
@@ -178,8 +187,8 @@ FbxAxisSystem FbxAxisSystem::FromAxes(const Axes& axes)
 bool FbxAxisSystem::operator==(const FbxAxisSystem& o) const
 {
     const Axes &a = mAxes, &b = o.mAxes;
-    return a.up == b.up && a.upSign == b.upSign && a.front == b.front && a.frontSign == b.frontSign &&
-           a.coord == b.coord && a.coordSign == b.coordSign;
+    return a.up == b.up && a.upSign == b.upSign && a.front == b.front && a.frontSign == b.frontSign
+        && a.coord == b.coord && a.coordSign == b.coordSign;
 }
 
 FbxAxisSystem::EUpVector FbxAxisSystem::GetUpVector(int& sign) const
@@ -194,92 +203,106 @@ FbxAxisSystem::EFrontVector FbxAxisSystem::GetFrontVector(int& sign) const
     return static_cast<EFrontVector>(std::abs(mFront));
 }
 
-FbxAxisSystem::ECoordSystem FbxAxisSystem::GetCoorSystem() const { return mCoord; }
+FbxAxisSystem::ECoordSystem FbxAxisSystem::GetCoorSystem() const
+{
+    return mCoord;
+}
 
 namespace {
 
-using internal::Matrix3;
+    using internal::Matrix3;
 
-// Maps coordinates of the source system to the target: each of the three semantic axes
-// (right, up, front) of the source lands on the same axis of the target.
-Matrix3 ConversionMatrix(const FbxAxisSystem::Axes& from, const FbxAxisSystem::Axes& to)
-{
-    Matrix3 c{};
-    c.m[to.coord][from.coord] += to.coordSign * from.coordSign;
-    c.m[to.up][from.up] += to.upSign * from.upSign;
-    c.m[to.front][from.front] += to.frontSign * from.frontSign;
-    return c;
-}
-
-FbxDouble3 Apply(const Matrix3& c, const FbxDouble3& v)
-{
-    FbxDouble3 r;
-    for (int row = 0; row < 3; ++row) r[row] = c.m[row][0] * v[0] + c.m[row][1] * v[1] + c.m[row][2] * v[2];
-    return r;
-}
-
-void ConvertVector(FbxPropertyT<FbxDouble3>& p, const Matrix3& c) { p.Set(Apply(c, p.Get())); }
-
-void ConvertScaling(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
-{
-    FbxDouble3 s = p.Get(), r = s;
-    for (int row = 0; row < 3; ++row)
-        for (int col = 0; col < 3; ++col)
-            if (c.m[row][col] != 0.0) r[row] = s[col];
-    p.Set(r);
-}
-
-void ConvertRotation(FbxPropertyT<FbxDouble3>& p, const Matrix3& c, EFbxRotationOrder order)
-{
-    FbxDouble3 v = p.Get();
-    if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0) return;
-    const double angles[3] = {v[0], v[1], v[2]};
-    Matrix3 converted = c * internal::EulerToMatrix(angles, order) * c.Transposed();
-    double result[3];
-    internal::MatrixToEuler(converted, order, result);
-    p.Set(FbxDouble3(result[0], result[1], result[2]));
-}
-
-template <class Element>
-void ConvertDirections(Element* element, const Matrix3& c)
-{
-    if (!element) return;
-    for (FbxVector4& v : element->GetDirectArray().Items()) {
-        FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
-        v = FbxVector4(r[0], r[1], r[2], v[3]);
+    // Maps coordinates of the source system to the target: each of the three semantic axes
+    // (right, up, front) of the source lands on the same axis of the target.
+    Matrix3 ConversionMatrix(const FbxAxisSystem::Axes& from, const FbxAxisSystem::Axes& to)
+    {
+        Matrix3 c {};
+        c.m[to.coord][from.coord] += to.coordSign * from.coordSign;
+        c.m[to.up][from.up] += to.upSign * from.upSign;
+        c.m[to.front][from.front] += to.frontSign * from.frontSign;
+        return c;
     }
-}
 
-FbxAMatrix Conjugate(const FbxAMatrix& m, const Matrix3& c)
-{
-    FbxVector4 t = m.GetT();
-    FbxDouble3 converted = Apply(c, FbxDouble3(t[0], t[1], t[2]));
-    return internal::Compose(c * internal::LinearPart(m) * c.Transposed(),
-                             FbxVector4(converted[0], converted[1], converted[2]));
-}
+    FbxDouble3 Apply(const Matrix3& c, const FbxDouble3& v)
+    {
+        FbxDouble3 r;
+        for (int row = 0; row < 3; ++row)
+            r[row] = c.m[row][0] * v[0] + c.m[row][1] * v[1] + c.m[row][2] * v[2];
+        return r;
+    }
 
-}  // namespace
+    void ConvertVector(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
+    {
+        p.Set(Apply(c, p.Get()));
+    }
+
+    void ConvertScaling(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
+    {
+        FbxDouble3 s = p.Get(), r = s;
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 3; ++col)
+                if (c.m[row][col] != 0.0)
+                    r[row] = s[col];
+        p.Set(r);
+    }
+
+    void ConvertRotation(FbxPropertyT<FbxDouble3>& p, const Matrix3& c, EFbxRotationOrder order)
+    {
+        FbxDouble3 v = p.Get();
+        if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0)
+            return;
+        const double angles[3] = { v[0], v[1], v[2] };
+        Matrix3 converted = c * internal::EulerToMatrix(angles, order) * c.Transposed();
+        double result[3];
+        internal::MatrixToEuler(converted, order, result);
+        p.Set(FbxDouble3(result[0], result[1], result[2]));
+    }
+
+    template <class Element>
+    void ConvertDirections(Element* element, const Matrix3& c)
+    {
+        if (!element)
+            return;
+        for (FbxVector4& v : element->GetDirectArray().Items()) {
+            FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
+            v = FbxVector4(r[0], r[1], r[2], v[3]);
+        }
+    }
+
+    FbxAMatrix Conjugate(const FbxAMatrix& m, const Matrix3& c)
+    {
+        FbxVector4 t = m.GetT();
+        FbxDouble3 converted = Apply(c, FbxDouble3(t[0], t[1], t[2]));
+        return internal::Compose(
+            c * internal::LinearPart(m) * c.Transposed(), FbxVector4(converted[0], converted[1], converted[2]));
+    }
+
+} // namespace
 
 void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
 {
-    if (!scene) return;
+    if (!scene)
+        return;
     FbxGlobalSettings& settings = scene->GetGlobalSettings();
     Matrix3 c = ConversionMatrix(settings.GetAxisSystem().GetAxes(), mAxes);
     settings.SetAxisSystem(*this);
     bool identity = true;
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) identity = identity && c.m[y][x] == (x == y ? 1.0 : 0.0);
-    if (identity) return;
+        for (int x = 0; x < 3; ++x)
+            identity = identity && c.m[y][x] == (x == y ? 1.0 : 0.0);
+    if (identity)
+        return;
 
     // Every node's local transform is conjugated by the change of basis, so global transforms
     // become C * G * C^-1 all the way down.
     for (int n = 0; n < scene->GetNodeCount(); ++n) {
         FbxNode* node = scene->GetNode(n);
-        if (node == scene->GetRootNode()) continue;
+        if (node == scene->GetRootNode())
+            continue;
         EFbxRotationOrder order;
         node->GetRotationOrder(FbxNode::eSourcePivot, order);
-        for (auto* p : {&node->LclTranslation, &node->RotationOffset, &node->RotationPivot, &node->ScalingOffset,
-                        &node->ScalingPivot, &node->GeometricTranslation})
+        for (auto* p : { &node->LclTranslation, &node->RotationOffset, &node->RotationPivot, &node->ScalingOffset,
+                 &node->ScalingPivot, &node->GeometricTranslation })
             ConvertVector(*p, c);
         ConvertRotation(node->LclRotation, c, order);
         ConvertRotation(node->PreRotation, c, eEulerXYZ);
@@ -295,9 +318,12 @@ void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
             FbxDouble3 r = Apply(c, FbxDouble3(points[k][0], points[k][1], points[k][2]));
             points[k] = FbxVector4(r[0], r[1], r[2], points[k][3]);
         }
-        for (int e = 0; e < mesh->GetElementNormalCount(); ++e) ConvertDirections(mesh->GetElementNormal(e), c);
-        for (int e = 0; e < mesh->GetElementTangentCount(); ++e) ConvertDirections(mesh->GetElementTangent(e), c);
-        for (int e = 0; e < mesh->GetElementBinormalCount(); ++e) ConvertDirections(mesh->GetElementBinormal(e), c);
+        for (int e = 0; e < mesh->GetElementNormalCount(); ++e)
+            ConvertDirections(mesh->GetElementNormal(e), c);
+        for (int e = 0; e < mesh->GetElementTangentCount(); ++e)
+            ConvertDirections(mesh->GetElementTangent(e), c);
+        for (int e = 0; e < mesh->GetElementBinormalCount(); ++e)
+            ConvertDirections(mesh->GetElementBinormal(e), c);
     }
     for (FbxCluster* cluster : SceneClusters(scene)) {
         FbxAMatrix m;
@@ -306,4 +332,4 @@ void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
     }
 }
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

@@ -10,7 +10,8 @@ FbxNode* FbxNodeAttribute::GetNode(int index) const
     return index >= 0 && index < GetNodeCount() ? mNodes[std::size_t(index)] : nullptr;
 }
 
-FbxLODGroup::FbxLODGroup(FbxManager* manager, const char* name) : FbxNodeAttribute(manager, name, eLODGroup)
+FbxLODGroup::FbxLODGroup(FbxManager* manager, const char* name)
+    : FbxNodeAttribute(manager, name, eLODGroup)
 {
     ThresholdsUsedAsPercentage = FbxPropertyT<bool>(AddProperty("ThresholdsUsedAsPercentage", "bool"));
 }
@@ -22,34 +23,45 @@ int FbxLODGroup::GetNumThresholds() const
 
 bool FbxLODGroup::GetThreshold(int index, FbxDistance& distance) const
 {
-    if (ThresholdsUsedAsPercentage.Get() || index < 0 || index >= static_cast<int>(mThresholds.size())) return false;
+    if (ThresholdsUsedAsPercentage.Get() || index < 0 || index >= static_cast<int>(mThresholds.size()))
+        return false;
     distance = mThresholds[std::size_t(index)];
     return true;
 }
 
 bool FbxLODGroup::GetThreshold(int index, double& percentage) const
 {
-    if (!ThresholdsUsedAsPercentage.Get() || index < 0 || index >= static_cast<int>(mPercentages.size())) return false;
+    if (!ThresholdsUsedAsPercentage.Get() || index < 0 || index >= static_cast<int>(mPercentages.size()))
+        return false;
     percentage = mPercentages[std::size_t(index)];
     return true;
 }
 
 FbxVector4 FbxGeometryBase::GetControlPointAt(int index) const
 {
-    if (index < 0 || index >= GetControlPointsCount()) return FbxVector4(0, 0, 0, 0);
+    if (index < 0 || index >= GetControlPointsCount())
+        return FbxVector4(0, 0, 0, 0);
     return mControlPoints[std::size_t(index)];
 }
 
 void FbxGeometryBase::SetControlPointAt(const FbxVector4& point, int index)
 {
-    if (index < 0) return;
-    if (index >= GetControlPointsCount()) mControlPoints.resize(std::size_t(index) + 1, FbxVector4(0, 0, 0, 1));
+    if (index < 0)
+        return;
+    if (index >= GetControlPointsCount())
+        mControlPoints.resize(std::size_t(index) + 1, FbxVector4(0, 0, 0, 1));
     mControlPoints[std::size_t(index)] = point;
 }
 
-int FbxGeometryBase::GetElementUVCount(FbxLayerElement::EType) const { return static_cast<int>(mUVs.size()); }
+int FbxGeometryBase::GetElementUVCount(FbxLayerElement::EType) const
+{
+    return static_cast<int>(mUVs.size());
+}
 
-FbxLayerElementUV* FbxGeometryBase::GetElementUV(int index, FbxLayerElement::EType) { return At(mUVs, index); }
+FbxLayerElementUV* FbxGeometryBase::GetElementUV(int index, FbxLayerElement::EType)
+{
+    return At(mUVs, index);
+}
 
 const FbxLayerElementUV* FbxGeometryBase::GetElementUV(int index, FbxLayerElement::EType) const
 {
@@ -65,14 +77,15 @@ FbxLayerElementUV* FbxGeometryBase::CreateElementUV(const char* uvSetName)
 
 int FbxGeometry::GetDeformerCount(FbxDeformer::EDeformerType type) const
 {
-    return static_cast<int>(std::count_if(mDeformers.begin(), mDeformers.end(),
-                                          [type](FbxDeformer* d) { return d->GetDeformerType() == type; }));
+    return static_cast<int>(std::count_if(
+        mDeformers.begin(), mDeformers.end(), [type](FbxDeformer* d) { return d->GetDeformerType() == type; }));
 }
 
 FbxDeformer* FbxGeometry::GetDeformer(int index, FbxStatus* status) const
 {
     if (index < 0 || index >= GetDeformerCount()) {
-        if (status) status->SetCode(FbxStatus::eIndexOutOfRange, "deformer index out of range");
+        if (status)
+            status->SetCode(FbxStatus::eIndexOutOfRange, "deformer index out of range");
         return nullptr;
     }
     return mDeformers[std::size_t(index)];
@@ -82,14 +95,17 @@ FbxDeformer* FbxGeometry::GetDeformer(int index, FbxDeformer::EDeformerType type
 {
     int seen = 0;
     for (FbxDeformer* d : mDeformers)
-        if (d->GetDeformerType() == type && seen++ == index) return d;
-    if (status) status->SetCode(FbxStatus::eIndexOutOfRange, "deformer index out of range");
+        if (d->GetDeformerType() == type && seen++ == index)
+            return d;
+    if (status)
+        status->SetCode(FbxStatus::eIndexOutOfRange, "deformer index out of range");
     return nullptr;
 }
 
 int FbxGeometry::AddDeformer(FbxDeformer* deformer)
 {
-    if (!deformer) return -1;
+    if (!deformer)
+        return -1;
     mDeformers.push_back(deformer);
     ConnectSrcObject(deformer);
     return GetDeformerCount() - 1;
@@ -97,20 +113,23 @@ int FbxGeometry::AddDeformer(FbxDeformer* deformer)
 
 int FbxMesh::GetPolygonSize(int polygon) const
 {
-    if (polygon < 0 || polygon >= GetPolygonCount()) return -1;
+    if (polygon < 0 || polygon >= GetPolygonCount())
+        return -1;
     return mPolygonStarts[std::size_t(polygon) + 1] - mPolygonStarts[std::size_t(polygon)];
 }
 
 int FbxMesh::GetPolygonVertex(int polygon, int corner) const
 {
     int size = GetPolygonSize(polygon);
-    if (size < 0 || corner < 0 || corner >= size) return -1;
+    if (size < 0 || corner < 0 || corner >= size)
+        return -1;
     return mPolygonVertices[std::size_t(mPolygonStarts[std::size_t(polygon)] + corner)];
 }
 
 int FbxMesh::GetPolygonVertexIndex(int polygon) const
 {
-    if (polygon < 0 || polygon >= GetPolygonCount()) return -1;
+    if (polygon < 0 || polygon >= GetPolygonCount())
+        return -1;
     return mPolygonStarts[std::size_t(polygon)];
 }
 
@@ -118,10 +137,13 @@ int FbxMesh::GetTextureUVIndex(int polygon, int corner, FbxLayerElement::EType) 
 {
     const FbxLayerElementUV* uv = GetElementUV(0);
     int size = GetPolygonSize(polygon);
-    if (!uv || size < 0 || corner < 0 || corner >= size) return -1;
-    if (uv->GetMappingMode() != FbxLayerElement::eByPolygonVertex) return -1;
+    if (!uv || size < 0 || corner < 0 || corner >= size)
+        return -1;
+    if (uv->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
+        return -1;
     int polygonVertex = mPolygonStarts[std::size_t(polygon)] + corner;
-    if (uv->GetReferenceMode() == FbxLayerElement::eDirect) return polygonVertex;
+    if (uv->GetReferenceMode() == FbxLayerElement::eDirect)
+        return polygonVertex;
     return uv->GetIndexArray().GetAt(polygonVertex);
 }
 
@@ -136,9 +158,14 @@ void FbxMesh::InitTextureUV(int count, FbxLayerElement::EType)
     uv->GetDirectArray().Resize(count);
 }
 
-void FbxMesh::BeginPolygon(int, int, int, bool) {}
+void FbxMesh::BeginPolygon(int, int, int, bool)
+{
+}
 
-void FbxMesh::AddPolygon(int index, int) { mPolygonVertices.push_back(index); }
+void FbxMesh::AddPolygon(int index, int)
+{
+    mPolygonVertices.push_back(index);
+}
 
 void FbxMesh::EndPolygon()
 {
@@ -153,7 +180,8 @@ FbxCluster* FbxSkin::GetCluster(int index) const
 
 bool FbxSkin::AddCluster(FbxCluster* cluster)
 {
-    if (!cluster) return false;
+    if (!cluster)
+        return false;
     mClusters.push_back(cluster);
     ConnectSrcObject(cluster);
     return true;
@@ -165,4 +193,4 @@ void FbxCluster::AddControlPointIndex(int index, double weight)
     mWeights.push_back(weight);
 }
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

@@ -7,24 +7,29 @@
 namespace fbxsdk {
 
 struct FbxImporter::Parsed {
-    std::vector<std::uint8_t> bytes;  // binary arrays point into these
+    std::vector<std::uint8_t> bytes; // binary arrays point into these
     fbxio::Document document;
 };
 
 FbxImporter* FbxImporter::Create(FbxManager* manager, const char*)
 {
-    if (!manager) return nullptr;
+    if (!manager)
+        return nullptr;
     auto* importer = new FbxImporter(manager, "");
     manager->Register(importer);
     return importer;
 }
 
-FbxImporter::FbxImporter(FbxManager* manager, const char* name) : FbxObject(manager, name)
+FbxImporter::FbxImporter(FbxManager* manager, const char* name)
+    : FbxObject(manager, name)
 {
     mSceneInfo = new FbxDocumentInfo(manager, "SceneInfo");
 }
 
-FbxImporter::~FbxImporter() { delete mSceneInfo; }
+FbxImporter::~FbxImporter()
+{
+    delete mSceneInfo;
+}
 
 bool FbxImporter::Initialize(const char* fileName, int fileFormat, FbxIOSettings*)
 {
@@ -53,7 +58,8 @@ bool FbxImporter::Initialize(const char* fileName, int fileFormat, FbxIOSettings
     }
     const auto& bytes = parsed->bytes;
     fbxio::Format format = fbxio::DetectFormat(bytes.data(), bytes.size());
-    if (fileFormat == 0 && format != fbxio::Format::Binary) format = fbxio::Format::Unknown;
+    if (fileFormat == 0 && format != fbxio::Format::Binary)
+        format = fbxio::Format::Unknown;
     std::string error;
     bool ok = false;
     switch (format) {
@@ -62,8 +68,8 @@ bool FbxImporter::Initialize(const char* fileName, int fileFormat, FbxIOSettings
     default: error = bytes.empty() ? "the file is empty" : "not an FBX file"; break;
     }
     if (!ok) {
-        FbxStatus::EStatusCode code =
-            error.find("not supported") != std::string::npos ? FbxStatus::eInvalidFileVersion : FbxStatus::eInvalidFile;
+        FbxStatus::EStatusCode code = error.find("not supported") != std::string::npos ? FbxStatus::eInvalidFileVersion
+                                                                                       : FbxStatus::eInvalidFile;
         mStatus.SetCode(code, (mFileName + ": " + error).c_str());
         return false;
     }
@@ -83,7 +89,8 @@ bool FbxImporter::Import(FbxDocument* document, bool)
         return false;
     }
     if (!mParsed) {
-        if (!mStatus.Error()) mStatus.SetCode(FbxStatus::eFailure, "the importer holds no initialized file");
+        if (!mStatus.Error())
+            mStatus.SetCode(FbxStatus::eFailure, "the importer holds no initialized file");
         return false;
     }
     scene->Clear();
@@ -106,4 +113,4 @@ void FbxImporter::GetFileVersion(int& major, int& minor, int& revision) const
     revision = mVersion % 100 / 10;
 }
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

@@ -6,36 +6,37 @@
 namespace fbxsdk {
 
 namespace {
-FbxVector4 Vec(const FbxPropertyT<FbxDouble3>& p)
-{
-    FbxDouble3 v = p.Get();
-    return FbxVector4(v[0], v[1], v[2], 0.0);
-}
+    FbxVector4 Vec(const FbxPropertyT<FbxDouble3>& p)
+    {
+        FbxDouble3 v = p.Get();
+        return FbxVector4(v[0], v[1], v[2], 0.0);
+    }
 
-FbxAMatrix Translation(const FbxVector4& t)
-{
-    FbxAMatrix m;
-    m.SetT(t);
-    return m;
-}
+    FbxAMatrix Translation(const FbxVector4& t)
+    {
+        FbxAMatrix m;
+        m.SetT(t);
+        return m;
+    }
 
-FbxAMatrix Rotation(const FbxVector4& degrees, EFbxRotationOrder order)
-{
-    const double angles[3] = {degrees[0], degrees[1], degrees[2]};
-    return internal::Compose(internal::EulerToMatrix(angles, order), FbxVector4(0, 0, 0));
-}
+    FbxAMatrix Rotation(const FbxVector4& degrees, EFbxRotationOrder order)
+    {
+        const double angles[3] = { degrees[0], degrees[1], degrees[2] };
+        return internal::Compose(internal::EulerToMatrix(angles, order), FbxVector4(0, 0, 0));
+    }
 
-FbxAMatrix Scaling(const FbxVector4& s)
-{
-    FbxAMatrix m;
-    m[0][0] = s[0];
-    m[1][1] = s[1];
-    m[2][2] = s[2];
-    return m;
-}
-}  // namespace
+    FbxAMatrix Scaling(const FbxVector4& s)
+    {
+        FbxAMatrix m;
+        m[0][0] = s[0];
+        m[1][1] = s[1];
+        m[2][2] = s[2];
+        return m;
+    }
+} // namespace
 
-FbxNode::FbxNode(FbxManager* manager, const char* name) : FbxObject(manager, name)
+FbxNode::FbxNode(FbxManager* manager, const char* name)
+    : FbxObject(manager, name)
 {
     auto vector3 = [this](const char* n, const char* type, double d) {
         return FbxPropertyT<FbxDouble3>(AddProperty(n, type, d, d, d));
@@ -60,7 +61,8 @@ int FbxNode::GetChildCount(bool recursive) const
 {
     int count = static_cast<int>(mChildren.size());
     if (recursive)
-        for (const FbxNode* child : mChildren) count += child->GetChildCount(true);
+        for (const FbxNode* child : mChildren)
+            count += child->GetChildCount(true);
     return count;
 }
 
@@ -78,15 +80,15 @@ FbxMesh* FbxNode::GetMesh() const
 FbxLODGroup* FbxNode::GetLodGroup() const
 {
     return mAttribute && mAttribute->GetAttributeType() == FbxNodeAttribute::eLODGroup
-               ? static_cast<FbxLODGroup*>(mAttribute)
-               : nullptr;
+        ? static_cast<FbxLODGroup*>(mAttribute)
+        : nullptr;
 }
 
 FbxSkeleton* FbxNode::GetSkeleton() const
 {
     return mAttribute && mAttribute->GetAttributeType() == FbxNodeAttribute::eSkeleton
-               ? static_cast<FbxSkeleton*>(mAttribute)
-               : nullptr;
+        ? static_cast<FbxSkeleton*>(mAttribute)
+        : nullptr;
 }
 
 FbxNull* FbxNode::GetNull() const
@@ -100,15 +102,42 @@ FbxSurfaceMaterial* FbxNode::GetMaterial(int index) const
     return index >= 0 && index < GetMaterialCount() ? mMaterials[std::size_t(index)] : nullptr;
 }
 
-FbxVector4 FbxNode::GetRotationOffset(EPivotSet) const { return Vec(RotationOffset); }
-FbxVector4 FbxNode::GetRotationPivot(EPivotSet) const { return Vec(RotationPivot); }
-FbxVector4 FbxNode::GetScalingOffset(EPivotSet) const { return Vec(ScalingOffset); }
-FbxVector4 FbxNode::GetScalingPivot(EPivotSet) const { return Vec(ScalingPivot); }
-FbxVector4 FbxNode::GetPreRotation(EPivotSet) const { return Vec(PreRotation); }
-FbxVector4 FbxNode::GetPostRotation(EPivotSet) const { return Vec(PostRotation); }
-FbxVector4 FbxNode::GetGeometricTranslation(EPivotSet) const { return Vec(GeometricTranslation); }
-FbxVector4 FbxNode::GetGeometricRotation(EPivotSet) const { return Vec(GeometricRotation); }
-FbxVector4 FbxNode::GetGeometricScaling(EPivotSet) const { return Vec(GeometricScaling); }
+FbxVector4 FbxNode::GetRotationOffset(EPivotSet) const
+{
+    return Vec(RotationOffset);
+}
+FbxVector4 FbxNode::GetRotationPivot(EPivotSet) const
+{
+    return Vec(RotationPivot);
+}
+FbxVector4 FbxNode::GetScalingOffset(EPivotSet) const
+{
+    return Vec(ScalingOffset);
+}
+FbxVector4 FbxNode::GetScalingPivot(EPivotSet) const
+{
+    return Vec(ScalingPivot);
+}
+FbxVector4 FbxNode::GetPreRotation(EPivotSet) const
+{
+    return Vec(PreRotation);
+}
+FbxVector4 FbxNode::GetPostRotation(EPivotSet) const
+{
+    return Vec(PostRotation);
+}
+FbxVector4 FbxNode::GetGeometricTranslation(EPivotSet) const
+{
+    return Vec(GeometricTranslation);
+}
+FbxVector4 FbxNode::GetGeometricRotation(EPivotSet) const
+{
+    return Vec(GeometricRotation);
+}
+FbxVector4 FbxNode::GetGeometricScaling(EPivotSet) const
+{
+    return Vec(GeometricScaling);
+}
 
 void FbxNode::GetRotationOrder(EPivotSet, EFbxRotationOrder& order) const
 {
@@ -128,10 +157,10 @@ FbxAMatrix& FbxNode::EvaluateLocalTransform(FbxTime, EPivotSet set, bool, bool)
     GetRotationOrder(set, order);
     FbxVector4 pivot = GetRotationPivot(set), scalingPivot = GetScalingPivot(set);
     FbxAMatrix inversePost = Rotation(GetPostRotation(set), eEulerXYZ).Inverse();
-    mLocalCache = Translation(Vec(LclTranslation)) * Translation(GetRotationOffset(set)) * Translation(pivot) *
-                  Rotation(GetPreRotation(set), eEulerXYZ) * Rotation(Vec(LclRotation), order) * inversePost *
-                  Translation(pivot * -1.0) * Translation(GetScalingOffset(set)) * Translation(scalingPivot) *
-                  Scaling(Vec(LclScaling)) * Translation(scalingPivot * -1.0);
+    mLocalCache = Translation(Vec(LclTranslation)) * Translation(GetRotationOffset(set)) * Translation(pivot)
+        * Rotation(GetPreRotation(set), eEulerXYZ) * Rotation(Vec(LclRotation), order) * inversePost
+        * Translation(pivot * -1.0) * Translation(GetScalingOffset(set)) * Translation(scalingPivot)
+        * Scaling(Vec(LclScaling)) * Translation(scalingPivot * -1.0);
     return mLocalCache;
 }
 
@@ -139,7 +168,8 @@ FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool a
 {
     // Walk down from the topmost ancestor without recursion; the reader bounds the depth.
     std::vector<FbxNode*> chain;
-    for (FbxNode* n = this; n; n = n->mParent) chain.push_back(n);
+    for (FbxNode* n = this; n; n = n->mParent)
+        chain.push_back(n);
     FbxAMatrix global;
     bool first = true;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
@@ -159,13 +189,13 @@ FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool a
         node->GetRotationOrder(set, order);
         const FbxVector4 pre = node->GetPreRotation(set), post = node->GetPostRotation(set);
         const FbxVector4 rotation = Vec(node->LclRotation), scaling = Vec(node->LclScaling);
-        const double preAngles[3] = {pre[0], pre[1], pre[2]}, postAngles[3] = {post[0], post[1], post[2]};
-        const double angles[3] = {rotation[0], rotation[1], rotation[2]};
-        internal::Matrix3 localRotation = internal::EulerToMatrix(preAngles, eEulerXYZ) *
-                                          internal::EulerToMatrix(angles, order) *
-                                          internal::EulerToMatrix(postAngles, eEulerXYZ).Transposed();
+        const double preAngles[3] = { pre[0], pre[1], pre[2] }, postAngles[3] = { post[0], post[1], post[2] };
+        const double angles[3] = { rotation[0], rotation[1], rotation[2] };
+        internal::Matrix3 localRotation = internal::EulerToMatrix(preAngles, eEulerXYZ)
+            * internal::EulerToMatrix(angles, order) * internal::EulerToMatrix(postAngles, eEulerXYZ).Transposed();
         internal::Matrix3 localScale = internal::Matrix3::Identity();
-        for (int k = 0; k < 3; ++k) localScale.m[k][k] = scaling[k];
+        for (int k = 0; k < 3; ++k)
+            localScale.m[k][k] = scaling[k];
         internal::Matrix3 linear;
         switch (inherit) {
         case eInheritRSrs: linear = parentLinear * localRotation * localScale; break;
@@ -174,7 +204,8 @@ FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool a
             FbxNode* parent = node->mParent;
             FbxVector4 ps = Vec(parent->LclScaling);
             internal::Matrix3 inverseParentLocal = internal::Matrix3::Identity();
-            for (int k = 0; k < 3; ++k) inverseParentLocal.m[k][k] = ps[k] != 0.0 ? 1.0 / ps[k] : 1.0;
+            for (int k = 0; k < 3; ++k)
+                inverseParentLocal.m[k][k] = ps[k] != 0.0 ? 1.0 / ps[k] : 1.0;
             linear = parentRotation * localRotation * (parentScale * inverseParentLocal) * localScale;
             break;
         }
@@ -187,4 +218,4 @@ FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool a
     return mGlobalCache;
 }
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

@@ -27,46 +27,57 @@ const char* FbxSurfaceMaterial::sDisplacementFactor = "DisplacementFactor";
 const char* FbxSurfaceMaterial::sVectorDisplacementColor = "VectorDisplacementColor";
 const char* FbxSurfaceMaterial::sVectorDisplacementFactor = "VectorDisplacementFactor";
 
-FbxSurfaceMaterial::FbxSurfaceMaterial(FbxManager* manager, const char* name) : FbxObject(manager, name)
+FbxSurfaceMaterial::FbxSurfaceMaterial(FbxManager* manager, const char* name)
+    : FbxObject(manager, name)
 {
     ShadingModel = FbxPropertyT<FbxString>(AddProperty(sShadingModel, "KString"));
     ShadingModel.Set(FbxString("Phong"));
     // Every channel exists even when the file leaves it at its default, so a texture can be
     // connected to it and Find always answers.
-    for (const char* colour : {sEmissive, sAmbient, sDiffuse, sSpecular, sTransparentColor, sReflection,
-                               sDisplacementColor, sVectorDisplacementColor, sNormalMap, sBump})
+    for (const char* colour : { sEmissive, sAmbient, sDiffuse, sSpecular, sTransparentColor, sReflection,
+             sDisplacementColor, sVectorDisplacementColor, sNormalMap, sBump })
         AddProperty(colour, "Color");
-    for (const char* factor : {sEmissiveFactor, sAmbientFactor, sDiffuseFactor, sSpecularFactor, sShininess,
-                               sBumpFactor, sTransparencyFactor, sReflectionFactor, sDisplacementFactor,
-                               sVectorDisplacementFactor})
+    for (const char* factor : { sEmissiveFactor, sAmbientFactor, sDiffuseFactor, sSpecularFactor, sShininess,
+             sBumpFactor, sTransparencyFactor, sReflectionFactor, sDisplacementFactor, sVectorDisplacementFactor })
         AddProperty(factor, "Number");
 }
 
-FbxDocument::FbxDocument(FbxManager* manager, const char* name) : FbxObject(manager, name)
+FbxDocument::FbxDocument(FbxManager* manager, const char* name)
+    : FbxObject(manager, name)
 {
     mInfo = new FbxDocumentInfo(manager, "SceneInfo");
 }
 
-FbxDocument::~FbxDocument() { delete mInfo; }
+FbxDocument::~FbxDocument()
+{
+    delete mInfo;
+}
 
 FbxScene* FbxScene::Create(FbxManager* manager, const char* name)
 {
-    if (!manager) return nullptr;
+    if (!manager)
+        return nullptr;
     auto* scene = new FbxScene(manager, name);
     manager->Register(scene);
     return scene;
 }
 
-FbxScene::FbxScene(FbxManager* manager, const char* name) : FbxDocument(manager, name) { Clear(); }
+FbxScene::FbxScene(FbxManager* manager, const char* name)
+    : FbxDocument(manager, name)
+{
+    Clear();
+}
 
 FbxScene::~FbxScene()
 {
-    for (FbxObject* object : mOwned) delete object;
+    for (FbxObject* object : mOwned)
+        delete object;
 }
 
 void FbxScene::Clear()
 {
-    for (FbxObject* object : mOwned) delete object;
+    for (FbxObject* object : mOwned)
+        delete object;
     mOwned.clear();
     mMaterialList.clear();
     mNodeList.clear();
@@ -81,14 +92,20 @@ void FbxScene::Clear()
     mOwned.push_back(mGlobalSettings);
 }
 
-void FbxScene::Destroy(bool recursive) { FbxObject::Destroy(recursive); }
+void FbxScene::Destroy(bool recursive)
+{
+    FbxObject::Destroy(recursive);
+}
 
 FbxSurfaceMaterial* FbxScene::GetMaterial(int index) const
 {
     return index >= 0 && index < GetMaterialCount() ? mMaterialList[std::size_t(index)] : nullptr;
 }
 
-bool FbxScene::ConnectMaterials() { return true; }
+bool FbxScene::ConnectMaterials()
+{
+    return true;
+}
 
 FbxNode* FbxScene::GetNode(int index) const
 {
@@ -105,4 +122,4 @@ FbxTexture* FbxScene::GetTexture(int index) const
     return index >= 0 && index < GetTextureCount() ? mTextureList[std::size_t(index)] : nullptr;
 }
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

@@ -1,7 +1,7 @@
 #include "Source/FbxSceneBuilder.h"
 
-#include "fbxio/FbxReader.h"
 #include "Platform/HugePages.h"
+#include "fbxio/FbxReader.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,146 +15,168 @@ namespace fbxsdk::internal {
 
 namespace {
 
-using fbxio::Element;
-using fbxio::Value;
+    using fbxio::Element;
+    using fbxio::Value;
 
-// Objects the stand-in has no class for keep their place in the graph.
-class GenericObject : public FbxObject {
-public:
-    GenericObject(FbxManager* manager, const char* name) : FbxObject(manager, name) {}
-};
-
-std::string_view StringAt(const Element& e, std::size_t index)
-{
-    return index < e.values.size() ? e.values[index].AsString() : std::string_view();
-}
-
-// "Class::Name" -> "Name"
-std::string ObjectName(std::string_view full)
-{
-    std::size_t sep = full.find("::");
-    return std::string(sep == std::string_view::npos ? full : full.substr(sep + 2));
-}
-
-FbxLayerElement::EMappingMode MappingMode(std::string_view text)
-{
-    if (text == "ByVertex" || text == "ByVertice" || text == "ByControlPoint") return FbxLayerElement::eByControlPoint;
-    if (text == "ByPolygonVertex") return FbxLayerElement::eByPolygonVertex;
-    if (text == "ByPolygon") return FbxLayerElement::eByPolygon;
-    if (text == "ByEdge") return FbxLayerElement::eByEdge;
-    if (text == "AllSame") return FbxLayerElement::eAllSame;
-    return FbxLayerElement::eNone;
-}
-
-FbxLayerElement::EReferenceMode ReferenceMode(std::string_view text)
-{
-    if (text == "IndexToDirect") return FbxLayerElement::eIndexToDirect;
-    if (text == "Index") return FbxLayerElement::eIndex;
-    return FbxLayerElement::eDirect;
-}
-
-// One "P" record of a Properties70 block.
-struct PropertyLine {
-    std::string_view name, type;
-    double values[4] = {0, 0, 0, 0};
-    int count = 0;
-    std::string_view text;
-    bool hasText = false;
-};
-
-bool ParseP(const Element& p, PropertyLine& line)
-{
-    if (p.name != "P" || p.values.size() < 4) return false;
-    line.name = p.values[0].AsString();
-    line.type = p.values[1].AsString();
-    for (std::size_t k = 4; k < p.values.size(); ++k) {
-        const Value& v = p.values[k];
-        if (v.IsNumber() && line.count < 4) line.values[line.count++] = v.AsDouble();
-        else if (v.IsString() && !line.hasText) {
-            line.text = v.AsString();
-            line.hasText = true;
+    // Objects the stand-in has no class for keep their place in the graph.
+    class GenericObject : public FbxObject {
+    public:
+        GenericObject(FbxManager* manager, const char* name)
+            : FbxObject(manager, name)
+        {
         }
-    }
-    return true;
-}
+    };
 
-FbxAMatrix MatrixFrom(const std::vector<double>& v)
-{
-    FbxAMatrix m;
-    if (v.size() == 16)
-        for (int k = 0; k < 16; ++k) m[k / 4][k % 4] = v[std::size_t(k)];
-    return m;
-}
-
-// The arrays of one mesh, decoded together once the mesh's elements are laid out. They are
-// independent of each other, so a large mesh's arrays are inflated on several threads at once,
-// largest first; the results are then checked, and finished, in the order the file gives them, so a
-// broken file reports the same error as when they were decoded one by one.
-class ArrayDecoder {
-public:
-    using Decode = std::function<bool(std::string&)>;
-    using Finish = std::function<bool()>;
-
-    void Add(const Element& where, const Value& value, Decode decode, Finish finish = nullptr)
+    std::string_view StringAt(const Element& e, std::size_t index)
     {
-        // Inflating takes time by the bytes it produces, more than by the bytes it reads.
-        jobs.push_back({&where, std::move(decode), std::move(finish), std::size_t(value.count) * value.ElementSize(), false, {}});
+        return index < e.values.size() ? e.values[index].AsString() : std::string_view();
     }
 
-    // Runs every decode; on the first failure (in file order) reports it through `run` and
-    // returns false.
-    template <class Reporter>
-    bool Run(Reporter& reporter)
+    // "Class::Name" -> "Name"
+    std::string ObjectName(std::string_view full)
     {
-        DecodeAll();
-        for (Job& job : jobs) {
-            if (!job.ok) return reporter.Fail(*job.where, job.error);
-            if (job.finish && !job.finish()) return false;
+        std::size_t sep = full.find("::");
+        return std::string(sep == std::string_view::npos ? full : full.substr(sep + 2));
+    }
+
+    FbxLayerElement::EMappingMode MappingMode(std::string_view text)
+    {
+        if (text == "ByVertex" || text == "ByVertice" || text == "ByControlPoint")
+            return FbxLayerElement::eByControlPoint;
+        if (text == "ByPolygonVertex")
+            return FbxLayerElement::eByPolygonVertex;
+        if (text == "ByPolygon")
+            return FbxLayerElement::eByPolygon;
+        if (text == "ByEdge")
+            return FbxLayerElement::eByEdge;
+        if (text == "AllSame")
+            return FbxLayerElement::eAllSame;
+        return FbxLayerElement::eNone;
+    }
+
+    FbxLayerElement::EReferenceMode ReferenceMode(std::string_view text)
+    {
+        if (text == "IndexToDirect")
+            return FbxLayerElement::eIndexToDirect;
+        if (text == "Index")
+            return FbxLayerElement::eIndex;
+        return FbxLayerElement::eDirect;
+    }
+
+    // One "P" record of a Properties70 block.
+    struct PropertyLine {
+        std::string_view name, type;
+        double values[4] = { 0, 0, 0, 0 };
+        int count = 0;
+        std::string_view text;
+        bool hasText = false;
+    };
+
+    bool ParseP(const Element& p, PropertyLine& line)
+    {
+        if (p.name != "P" || p.values.size() < 4)
+            return false;
+        line.name = p.values[0].AsString();
+        line.type = p.values[1].AsString();
+        for (std::size_t k = 4; k < p.values.size(); ++k) {
+            const Value& v = p.values[k];
+            if (v.IsNumber() && line.count < 4)
+                line.values[line.count++] = v.AsDouble();
+            else if (v.IsString() && !line.hasText) {
+                line.text = v.AsString();
+                line.hasText = true;
+            }
         }
         return true;
     }
 
-private:
-    // Below this many decoded bytes a thread costs more than it saves.
-    static constexpr std::size_t kThreadedBytes = std::size_t(4) << 20;
-    static constexpr unsigned kMaxThreads = 4;
-
-    struct Job {
-        const Element* where;
-        Decode decode;
-        Finish finish;
-        std::size_t bytes;
-        bool ok;
-        std::string error;
-    };
-
-    void DecodeAll()
+    FbxAMatrix MatrixFrom(const std::vector<double>& v)
     {
-        std::vector<std::size_t> order(jobs.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return jobs[a].bytes > jobs[b].bytes; });
-        std::atomic<std::size_t> next{0};
-        auto work = [&] {
-            for (std::size_t k; (k = next.fetch_add(1)) < order.size();) {
-                Job& job = jobs[order[k]];
-                job.ok = job.decode(job.error);
-            }
-        };
-        std::size_t total = 0;
-        for (const Job& job : jobs) total += job.bytes;
-        const unsigned threads = total < kThreadedBytes ? 1u
-                                 : std::min({std::max(std::thread::hardware_concurrency(), 1u), kMaxThreads,
-                                             static_cast<unsigned>(jobs.size())});
-        std::vector<std::thread> helpers;
-        for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work);
-        work();
-        for (std::thread& helper : helpers) helper.join();
+        FbxAMatrix m;
+        if (v.size() == 16)
+            for (int k = 0; k < 16; ++k)
+                m[k / 4][k % 4] = v[std::size_t(k)];
+        return m;
     }
 
-    std::vector<Job> jobs;
-};
+    // The arrays of one mesh, decoded together once the mesh's elements are laid out. They are
+    // independent of each other, so a large mesh's arrays are inflated on several threads at once,
+    // largest first; the results are then checked, and finished, in the order the file gives them, so a
+    // broken file reports the same error as when they were decoded one by one.
+    class ArrayDecoder {
+    public:
+        using Decode = std::function<bool(std::string&)>;
+        using Finish = std::function<bool()>;
 
-}  // namespace
+        void Add(const Element& where, const Value& value, Decode decode, Finish finish = nullptr)
+        {
+            // Inflating takes time by the bytes it produces, more than by the bytes it reads.
+            jobs.push_back({ &where, std::move(decode), std::move(finish),
+                std::size_t(value.count) * value.ElementSize(), false, {} });
+        }
+
+        // Runs every decode; on the first failure (in file order) reports it through `run` and
+        // returns false.
+        template <class Reporter>
+        bool Run(Reporter& reporter)
+        {
+            DecodeAll();
+            for (Job& job : jobs) {
+                if (!job.ok)
+                    return reporter.Fail(*job.where, job.error);
+                if (job.finish && !job.finish())
+                    return false;
+            }
+            return true;
+        }
+
+    private:
+        // Below this many decoded bytes a thread costs more than it saves.
+        static constexpr std::size_t kThreadedBytes = std::size_t(4) << 20;
+        static constexpr unsigned kMaxThreads = 4;
+
+        struct Job {
+            const Element* where;
+            Decode decode;
+            Finish finish;
+            std::size_t bytes;
+            bool ok;
+            std::string error;
+        };
+
+        void DecodeAll()
+        {
+            std::vector<std::size_t> order(jobs.size());
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::stable_sort(order.begin(), order.end(),
+                [&](std::size_t a, std::size_t b) { return jobs[a].bytes > jobs[b].bytes; });
+            std::atomic<std::size_t> next { 0 };
+            auto work = [&] {
+                for (std::size_t k; (k = next.fetch_add(1)) < order.size();) {
+                    Job& job = jobs[order[k]];
+                    job.ok = job.decode(job.error);
+                }
+            };
+            std::size_t total = 0;
+            for (const Job& job : jobs)
+                total += job.bytes;
+            const unsigned threads = total < kThreadedBytes
+                ? 1u
+                : std::min({ std::max(std::thread::hardware_concurrency(), 1u), kMaxThreads,
+                    static_cast<unsigned>(jobs.size()) });
+            std::vector<std::thread> helpers;
+            for (unsigned t = 1; t < threads; ++t)
+                helpers.emplace_back(work);
+            work();
+            for (std::thread& helper : helpers)
+                helper.join();
+        }
+
+        std::vector<Job> jobs;
+    };
+
+} // namespace
 
 struct SceneBuilder::Run {
     const fbxio::Document& doc;
@@ -186,10 +208,12 @@ struct SceneBuilder::Run {
         objects[0] = scene.GetRootNode();
         if (const Element* list = doc.root.Find("Objects"))
             for (const Element& e : list->children)
-                if (!CreateObject(e)) return false;
+                if (!CreateObject(e))
+                    return false;
         if (const Element* list = doc.root.Find("Connections"))
             for (const Element& c : list->children)
-                if (c.name == "C") Connect(c);
+                if (c.name == "C")
+                    Connect(c);
         AddImplicitAttributes();
         return CheckHierarchyDepth();
     }
@@ -206,17 +230,27 @@ struct SceneBuilder::Run {
         if (props) {
             for (const Element& p : props->children) {
                 PropertyLine line;
-                if (!ParseP(p, line) || line.count == 0) continue;
+                if (!ParseP(p, line) || line.count == 0)
+                    continue;
                 int i = static_cast<int>(std::clamp(line.values[0], -8.0, 8.0));
-                if (line.name == "UpAxis") axes.up = i;
-                else if (line.name == "UpAxisSign") axes.upSign = i;
-                else if (line.name == "FrontAxis") axes.front = i;
-                else if (line.name == "FrontAxisSign") axes.frontSign = i;
-                else if (line.name == "CoordAxis") axes.coord = i;
-                else if (line.name == "CoordAxisSign") axes.coordSign = i;
-                else if (line.name == "OriginalUpAxis") originalUp = i;
-                else if (line.name == "UnitScaleFactor" && line.values[0] > 0) unit = line.values[0];
-                else if (line.name == "OriginalUnitScaleFactor" && line.values[0] > 0) originalUnit = line.values[0];
+                if (line.name == "UpAxis")
+                    axes.up = i;
+                else if (line.name == "UpAxisSign")
+                    axes.upSign = i;
+                else if (line.name == "FrontAxis")
+                    axes.front = i;
+                else if (line.name == "FrontAxisSign")
+                    axes.frontSign = i;
+                else if (line.name == "CoordAxis")
+                    axes.coord = i;
+                else if (line.name == "CoordAxisSign")
+                    axes.coordSign = i;
+                else if (line.name == "OriginalUpAxis")
+                    originalUp = i;
+                else if (line.name == "UnitScaleFactor" && line.values[0] > 0)
+                    unit = line.values[0];
+                else if (line.name == "OriginalUnitScaleFactor" && line.values[0] > 0)
+                    originalUnit = line.values[0];
             }
         }
         FbxGlobalSettings& g = scene.GetGlobalSettings();
@@ -229,12 +263,15 @@ struct SceneBuilder::Run {
     void ReadTemplates()
     {
         const Element* definitions = doc.root.Find("Definitions");
-        if (!definitions) return;
+        if (!definitions)
+            return;
         for (const Element& type : definitions->children) {
-            if (type.name != "ObjectType") continue;
+            if (type.name != "ObjectType")
+                continue;
             for (const Element& t : type.children)
                 if (t.name == "PropertyTemplate")
-                    if (const Element* props = t.Find("Properties70")) templates[std::string(StringAt(type, 0))] = props;
+                    if (const Element* props = t.Find("Properties70"))
+                        templates[std::string(StringAt(type, 0))] = props;
         }
     }
 
@@ -242,29 +279,37 @@ struct SceneBuilder::Run {
     {
         for (const Element& p : props.children) {
             PropertyLine line;
-            if (!ParseP(p, line) || line.name.empty()) continue;
+            if (!ParseP(p, line) || line.name.empty())
+                continue;
             std::string name(line.name);
             FbxProperty existing = object.FindProperty(name.c_str());
-            FbxProperty property = existing.IsValid() ? existing : object.AddProperty(name.c_str(), std::string(line.type).c_str());
+            FbxProperty property = existing.IsValid()
+                ? existing
+                : object.AddProperty(name.c_str(), std::string(line.type).c_str());
             auto& record = object.mProperties[std::size_t(property.mIndex)];
-            for (int k = 0; k < line.count; ++k) record.values[k] = line.values[k];
+            for (int k = 0; k < line.count; ++k)
+                record.values[k] = line.values[k];
             record.valueCount = std::max(record.valueCount, line.count);
-            if (line.hasText) record.text.assign(line.text);
+            if (line.hasText)
+                record.text.assign(line.text);
         }
     }
 
     void ApplyAll(FbxObject& object, const Element& e)
     {
         auto t = templates.find(e.name);
-        if (t != templates.end()) ApplyProperties(object, *t->second);
-        if (const Element* props = e.Find("Properties70")) ApplyProperties(object, *props);
+        if (t != templates.end())
+            ApplyProperties(object, *t->second);
+        if (const Element* props = e.Find("Properties70"))
+            ApplyProperties(object, *props);
     }
 
     // ---- objects
 
     bool CreateObject(const Element& e)
     {
-        if (e.values.empty() || !e.values[0].IsNumber()) return true;  // not an object record
+        if (e.values.empty() || !e.values[0].IsNumber())
+            return true; // not an object record
         std::int64_t id = e.values[0].AsInt();
         std::string name = ObjectName(StringAt(e, 1));
         std::string_view kind = StringAt(e, 2);
@@ -276,7 +321,8 @@ struct SceneBuilder::Run {
             object = node;
         } else if (e.name == "Geometry" && kind == "Mesh") {
             auto* mesh = Own(new FbxMesh(manager, name.c_str()));
-            if (!ReadMesh(e, *mesh)) return false;
+            if (!ReadMesh(e, *mesh))
+                return false;
             scene.mMeshList.push_back(mesh);
             object = mesh;
         } else if (e.name == "NodeAttribute") {
@@ -289,8 +335,10 @@ struct SceneBuilder::Run {
             object = material;
         } else if (e.name == "Texture") {
             auto* texture = Own(new FbxFileTexture(manager, name.c_str()));
-            if (const Element* f = e.Find("FileName")) texture->mFileName.assign(StringAt(*f, 0));
-            if (const Element* f = e.Find("RelativeFilename")) texture->mRelativeFileName.assign(StringAt(*f, 0));
+            if (const Element* f = e.Find("FileName"))
+                texture->mFileName.assign(StringAt(*f, 0));
+            if (const Element* f = e.Find("RelativeFilename"))
+                texture->mRelativeFileName.assign(StringAt(*f, 0));
             scene.mTextureList.push_back(texture);
             object = texture;
         } else if (e.name == "LayeredTexture") {
@@ -305,28 +353,36 @@ struct SceneBuilder::Run {
             object = Own(new FbxSkin(manager, name.c_str()));
         } else if (e.name == "Deformer" && kind == "Cluster") {
             auto* cluster = Own(new FbxCluster(manager, name.c_str()));
-            if (!ReadCluster(e, *cluster)) return false;
+            if (!ReadCluster(e, *cluster))
+                return false;
             object = cluster;
         } else {
             object = Own(new GenericObject(manager, name.c_str()));
         }
         ApplyAll(*object, e);
-        if (auto* lod = dynamic_cast<FbxLODGroup*>(object)) ReadThresholds(*lod);
-        objects[id] = object;  // a repeated id: the later object wins, as connections name it
+        if (auto* lod = dynamic_cast<FbxLODGroup*>(object))
+            ReadThresholds(*lod);
+        objects[id] = object; // a repeated id: the later object wins, as connections name it
         return true;
     }
 
     FbxObject* CreateAttribute(std::string_view kind, const std::string& name)
     {
-        if (kind == "Null") return Own(new FbxNull(manager, name.c_str()));
-        if (kind == "LimbNode" || kind == "Limb" || kind == "Root") return Own(new FbxSkeleton(manager, name.c_str()));
-        if (kind == "LodGroup") return Own(new FbxLODGroup(manager, name.c_str()));
+        if (kind == "Null")
+            return Own(new FbxNull(manager, name.c_str()));
+        if (kind == "LimbNode" || kind == "Limb" || kind == "Root")
+            return Own(new FbxSkeleton(manager, name.c_str()));
+        if (kind == "LodGroup")
+            return Own(new FbxLODGroup(manager, name.c_str()));
         struct Attribute : FbxNodeAttribute {
-            Attribute(FbxManager* m, const char* n, EType t) : FbxNodeAttribute(m, n, t) {}
+            Attribute(FbxManager* m, const char* n, EType t)
+                : FbxNodeAttribute(m, n, t)
+            {
+            }
         };
         FbxNodeAttribute::EType type = kind == "Camera" ? FbxNodeAttribute::eCamera
-                                       : kind == "Light" ? FbxNodeAttribute::eLight
-                                                         : FbxNodeAttribute::eUnknown;
+            : kind == "Light"                           ? FbxNodeAttribute::eLight
+                                                        : FbxNodeAttribute::eUnknown;
         return Own(new Attribute(manager, name.c_str(), type));
     }
 
@@ -342,8 +398,8 @@ struct SceneBuilder::Run {
         std::sort(levels.begin(), levels.end());
         for (auto [level, index] : levels) {
             const auto& record = lod.mProperties[index];
-            lod.mThresholds.emplace_back(static_cast<float>(record.values[0]),
-                                         FbxString(record.text.empty() ? "cm" : record.text));
+            lod.mThresholds.emplace_back(
+                static_cast<float>(record.values[0]), FbxString(record.text.empty() ? "cm" : record.text));
             lod.mPercentages.push_back(record.values[0]);
         }
     }
@@ -354,12 +410,14 @@ struct SceneBuilder::Run {
         std::vector<double> weights, transform, link;
         auto decode = [&](const char* child, auto& out) {
             const Element* c = e.Find(child);
-            if (!c || c->values.empty()) return true;
-            if (!fbxio::DecodeArray(c->values[0], out, error)) return Fail(*c, error);
+            if (!c || c->values.empty())
+                return true;
+            if (!fbxio::DecodeArray(c->values[0], out, error))
+                return Fail(*c, error);
             return true;
         };
-        if (!decode("Indexes", indices) || !decode("Weights", weights) || !decode("Transform", transform) ||
-            !decode("TransformLink", link))
+        if (!decode("Indexes", indices) || !decode("Weights", weights) || !decode("Transform", transform)
+            || !decode("TransformLink", link))
             return false;
         std::size_t n = std::min(indices.size(), weights.size());
         cluster.mIndices.assign(indices.begin(), indices.begin() + std::ptrdiff_t(n));
@@ -376,14 +434,19 @@ struct SceneBuilder::Run {
         ArrayDecoder decoder;
         if (const Element* v = e.Find("Vertices"); v && !v->values.empty()) {
             const Value& value = v->values[0];
-            if (!value.IsArray() || value.count % 3 != 0) return Fail(*v, "vertex array does not hold whole points");
+            if (!value.IsArray() || value.count % 3 != 0)
+                return Fail(*v, "vertex array does not hold whole points");
             DecodeVectors(decoder, *v, value, 3, 4, mesh.mControlPoints, 1.0);
         }
         if (const Element* p = e.Find("PolygonVertexIndex"); p && !p->values.empty())
-            decoder.Add(*p, p->values[0], [&, p](std::string& message) { return fbxio::DecodeArray(p->values[0], mesh.mPolygonVertices, message); },
-                        [&, p] { return SplitPolygons(*p, mesh); });
+            decoder.Add(
+                *p, p->values[0],
+                [&, p](
+                    std::string& message) { return fbxio::DecodeArray(p->values[0], mesh.mPolygonVertices, message); },
+                [&, p] { return SplitPolygons(*p, mesh); });
         for (const Element& child : e.children)
-            if (!ReadLayerElement(child, mesh, decoder)) return false;
+            if (!ReadLayerElement(child, mesh, decoder))
+                return false;
         return decoder.Run(*this);
     }
 
@@ -391,22 +454,24 @@ struct SceneBuilder::Run {
     // written into every four-component vector's fourth slot.
     template <class V>
     void DecodeVectors(ArrayDecoder& decoder, const Element& where, const Value& value, int stride, int slots,
-                       std::vector<V>& items, double w)
+        std::vector<V>& items, double w)
     {
         ReserveLarge(items, value.count / std::uint32_t(stride));
         items.resize(value.count / std::uint32_t(stride));
         ArrayDecoder::Finish setW;
         if constexpr (std::is_same_v<V, FbxVector4>)
             setW = [&items, w] {
-                for (V& v : items) v.mData[3] = w;
+                for (V& v : items)
+                    v.mData[3] = w;
                 return true;
             };
-        decoder.Add(where, value,
-                    [&items, &value, stride, slots](std::string& message) {
-                        return fbxio::DecodeVectorArray(value, stride, slots, items.empty() ? nullptr : items[0].mData,
-                                                        items.size(), message);
-                    },
-                    std::move(setW));
+        decoder.Add(
+            where, value,
+            [&items, &value, stride, slots](std::string& message) {
+                return fbxio::DecodeVectorArray(
+                    value, stride, slots, items.empty() ? nullptr : items[0].mData, items.size(), message);
+            },
+            std::move(setW));
     }
 
     bool SplitPolygons(const Element& where, FbxMesh& mesh)
@@ -419,24 +484,29 @@ struct SceneBuilder::Run {
         for (std::size_t k = 0; k < vertices.size(); ++k) {
             int v = vertices[k];
             bool last = v < 0;
-            if (last) v = ~v;  // the last corner of a polygon is stored as -(index + 1)
+            if (last)
+                v = ~v; // the last corner of a polygon is stored as -(index + 1)
             if (v >= points)
-                return Fail(where, "polygon vertex " + std::to_string(k) + " refers to control point " +
-                                       std::to_string(v) + " of " + std::to_string(points));
+                return Fail(where,
+                    "polygon vertex " + std::to_string(k) + " refers to control point " + std::to_string(v) + " of "
+                        + std::to_string(points));
             vertices[k] = v;
-            if (last) starts.push_back(static_cast<int>(k + 1));
+            if (last)
+                starts.push_back(static_cast<int>(k + 1));
         }
-        if (starts.back() != static_cast<int>(vertices.size())) starts.push_back(static_cast<int>(vertices.size()));
+        if (starts.back() != static_cast<int>(vertices.size()))
+            starts.push_back(static_cast<int>(vertices.size()));
         return true;
     }
 
     template <class E>
-    bool ReadDirections(const Element& e, E& element, const char* data, const char* index, const char* index2,
-                        ArrayDecoder& decoder)
+    bool ReadDirections(
+        const Element& e, E& element, const char* data, const char* index, const char* index2, ArrayDecoder& decoder)
     {
         if (const Element* d = e.Find(data); d && !d->values.empty()) {
             const Value& value = d->values[0];
-            if (!value.IsArray() || value.count % 3 != 0) return Fail(*d, "direction array does not hold whole vectors");
+            if (!value.IsArray() || value.count % 3 != 0)
+                return Fail(*d, "direction array does not hold whole vectors");
             DecodeVectors(decoder, *d, value, 3, 4, element.GetDirectArray().Items(), 0.0);
         }
         ReadIndex(e, element, index, index2, decoder);
@@ -447,10 +517,12 @@ struct SceneBuilder::Run {
     void ReadIndex(const Element& e, E& element, const char* name, const char* alternative, ArrayDecoder& decoder)
     {
         const Element* i = e.Find(name);
-        if (!i && alternative) i = e.Find(alternative);
+        if (!i && alternative)
+            i = e.Find(alternative);
         if (i && !i->values.empty()) {
             auto& items = element.GetIndexArray().Items();
-            decoder.Add(*i, i->values[0], [&items, i](std::string& message) { return fbxio::DecodeArray(i->values[0], items, message); });
+            decoder.Add(*i, i->values[0],
+                [&items, i](std::string& message) { return fbxio::DecodeArray(i->values[0], items, message); });
         } else if (element.GetReferenceMode() != FbxLayerElement::eDirect) {
             // An indexed element without its index array is read as direct.
             element.SetReferenceMode(FbxLayerElement::eDirect);
@@ -460,9 +532,12 @@ struct SceneBuilder::Run {
     bool ReadLayerElement(const Element& e, FbxMesh& mesh, ArrayDecoder& decoder)
     {
         auto setModes = [&](FbxLayerElement& element) {
-            if (const Element* m = e.Find("MappingInformationType")) element.SetMappingMode(MappingMode(StringAt(*m, 0)));
-            if (const Element* r = e.Find("ReferenceInformationType")) element.SetReferenceMode(ReferenceMode(StringAt(*r, 0)));
-            if (const Element* n = e.Find("Name")) element.SetName(std::string(StringAt(*n, 0)).c_str());
+            if (const Element* m = e.Find("MappingInformationType"))
+                element.SetMappingMode(MappingMode(StringAt(*m, 0)));
+            if (const Element* r = e.Find("ReferenceInformationType"))
+                element.SetReferenceMode(ReferenceMode(StringAt(*r, 0)));
+            if (const Element* n = e.Find("Name"))
+                element.SetName(std::string(StringAt(*n, 0)).c_str());
         };
         if (e.name == "LayerElementNormal") {
             auto* element = mesh.CreateElementNormal();
@@ -484,7 +559,8 @@ struct SceneBuilder::Run {
             setModes(*element);
             if (const Element* d = e.Find("UV"); d && !d->values.empty()) {
                 const Value& value = d->values[0];
-                if (!value.IsArray() || value.count % 2 != 0) return Fail(*d, "UV array does not hold whole pairs");
+                if (!value.IsArray() || value.count % 2 != 0)
+                    return Fail(*d, "UV array does not hold whole pairs");
                 DecodeVectors(decoder, *d, value, 2, 2, element->GetDirectArray().Items(), 0.0);
             }
             ReadIndex(e, *element, "UVIndex", nullptr, decoder);
@@ -495,8 +571,10 @@ struct SceneBuilder::Run {
             setModes(*element);
             if (const Element* d = e.Find("Colors"); d && !d->values.empty()) {
                 std::vector<double> values;
-                if (!fbxio::DecodeArray(d->values[0], values, error)) return Fail(*d, error);
-                if (values.size() % 4 != 0) return Fail(*d, "colour array does not hold whole colours");
+                if (!fbxio::DecodeArray(d->values[0], values, error))
+                    return Fail(*d, error);
+                if (values.size() % 4 != 0)
+                    return Fail(*d, "colour array does not hold whole colours");
                 auto& items = element->GetDirectArray().Items();
                 items.reserve(values.size() / 4);
                 for (std::size_t k = 0; k + 3 < values.size(); k += 4)
@@ -511,7 +589,8 @@ struct SceneBuilder::Run {
             // The material element's values are always indices into the node's materials.
             if (const Element* d = e.Find("Materials"); d && !d->values.empty()) {
                 auto& items = element->GetIndexArray().Items();
-                decoder.Add(*d, d->values[0], [&items, d](std::string& message) { return fbxio::DecodeArray(d->values[0], items, message); });
+                decoder.Add(*d, d->values[0],
+                    [&items, d](std::string& message) { return fbxio::DecodeArray(d->values[0], items, message); });
             }
             return true;
         }
@@ -523,35 +602,42 @@ struct SceneBuilder::Run {
     static bool IsAncestorOrSelf(FbxNode* candidate, FbxNode* node)
     {
         for (FbxNode* n = node; n; n = n->mParent)
-            if (n == candidate) return true;
+            if (n == candidate)
+                return true;
         return false;
     }
 
     void Connect(const Element& c)
     {
-        if (c.values.size() < 3) return;
+        if (c.values.size() < 3)
+            return;
         std::string_view type = c.values[0].AsString();
         auto src = objects.find(c.values[1].AsInt());
         auto dst = objects.find(c.values[2].AsInt());
-        if (src == objects.end() || dst == objects.end() || src->second == dst->second) return;
+        if (src == objects.end() || dst == objects.end() || src->second == dst->second)
+            return;
         FbxObject* s = src->second;
         FbxObject* d = dst->second;
         if (type == "OP" || type == "PP") {
             std::string property(StringAt(c, 3));
-            if (property.empty()) return;
+            if (property.empty())
+                return;
             FbxProperty p = d->FindProperty(property.c_str());
-            if (!p.IsValid()) p = d->AddProperty(property.c_str(), "Object");
+            if (!p.IsValid())
+                p = d->AddProperty(property.c_str(), "Object");
             p.ConnectSrcObject(s);
             return;
         }
         auto* dstNode = dynamic_cast<FbxNode*>(d);
         if (auto* node = dynamic_cast<FbxNode*>(s); node && dstNode) {
             // A node has one parent and no node may become its own ancestor.
-            if (node->mParent || node == scene.GetRootNode() || IsAncestorOrSelf(node, dstNode)) return;
+            if (node->mParent || node == scene.GetRootNode() || IsAncestorOrSelf(node, dstNode))
+                return;
             node->mParent = dstNode;
             dstNode->mChildren.push_back(node);
         } else if (auto* attribute = dynamic_cast<FbxNodeAttribute*>(s); attribute && dstNode) {
-            if (!dstNode->mAttribute) dstNode->mAttribute = attribute;
+            if (!dstNode->mAttribute)
+                dstNode->mAttribute = attribute;
             attribute->mNodes.push_back(dstNode);
         } else if (auto* material = dynamic_cast<FbxSurfaceMaterial*>(s); material && dstNode) {
             dstNode->mMaterials.push_back(material);
@@ -571,12 +657,17 @@ struct SceneBuilder::Run {
     void AddImplicitAttributes()
     {
         for (auto& [node, kind] : modelKinds) {
-            if (node->mAttribute) continue;
+            if (node->mAttribute)
+                continue;
             FbxNodeAttribute* attribute = nullptr;
-            if (kind == "Null") attribute = Own(new FbxNull(manager, node->GetName()));
-            else if (kind == "LimbNode" || kind == "Limb" || kind == "Root") attribute = Own(new FbxSkeleton(manager, node->GetName()));
-            else if (kind == "LodGroup") attribute = Own(new FbxLODGroup(manager, node->GetName()));
-            if (!attribute) continue;
+            if (kind == "Null")
+                attribute = Own(new FbxNull(manager, node->GetName()));
+            else if (kind == "LimbNode" || kind == "Limb" || kind == "Root")
+                attribute = Own(new FbxSkeleton(manager, node->GetName()));
+            else if (kind == "LodGroup")
+                attribute = Own(new FbxLODGroup(manager, node->GetName()));
+            if (!attribute)
+                continue;
             node->mAttribute = attribute;
             attribute->mNodes.push_back(node);
         }
@@ -588,8 +679,8 @@ struct SceneBuilder::Run {
             int depth = 0;
             for (FbxNode* n = node; n; n = n->mParent)
                 if (++depth > fbxio::kMaxNodeHierarchyDepth) {
-                    error = "node '" + std::string(node->GetName()) + "' lies deeper than " +
-                            std::to_string(fbxio::kMaxNodeHierarchyDepth) + " levels in the node hierarchy";
+                    error = "node '" + std::string(node->GetName()) + "' lies deeper than "
+                        + std::to_string(fbxio::kMaxNodeHierarchyDepth) + " levels in the node hierarchy";
                     return false;
                 }
         }
@@ -599,7 +690,7 @@ struct SceneBuilder::Run {
 
 bool SceneBuilder::Build(const fbxio::Document& doc, FbxScene& scene, std::string& error)
 {
-    Run run{doc, scene, error, scene.GetFbxManager(), {}, {}, {}};
+    Run run { doc, scene, error, scene.GetFbxManager(), {}, {}, {} };
     ReadInfo(doc, *scene.GetSceneInfo());
     return run.Execute();
 }
@@ -608,7 +699,8 @@ void SceneBuilder::ReadInfo(const fbxio::Document& doc, FbxDocumentInfo& info)
 {
     const Element* header = doc.root.Find("FBXHeaderExtension");
     const Element* sceneInfo = header ? header->Find("SceneInfo") : nullptr;
-    if (!sceneInfo) return;
+    if (!sceneInfo)
+        return;
     if (const Element* meta = sceneInfo->Find("MetaData")) {
         for (const Element& field : meta->children) {
             FbxProperty p = info.FindProperty(field.name.c_str());
@@ -616,14 +708,16 @@ void SceneBuilder::ReadInfo(const fbxio::Document& doc, FbxDocumentInfo& info)
                 p.Set(FbxString(std::string(field.values[0].AsString())));
         }
     }
-    if (const Element* props = sceneInfo->Find("Properties70")) Run::ApplyProperties(info, *props);
+    if (const Element* props = sceneInfo->Find("Properties70"))
+        Run::ApplyProperties(info, *props);
 }
 
 bool ImportFromMemory(const std::uint8_t* data, std::size_t size, FbxScene& scene, std::string& error)
 {
     fbxio::Document doc;
-    if (!fbxio::ReadDocument(data, size, doc, error)) return false;
+    if (!fbxio::ReadDocument(data, size, doc, error))
+        return false;
     return SceneBuilder::Build(doc, scene, error);
 }
 
-}  // namespace fbxsdk::internal
+} // namespace fbxsdk::internal

@@ -23,4 +23,4 @@ private:
 // do for a path. For callers that already hold the bytes (the fuzzer, tests).
 bool ImportFromMemory(const std::uint8_t* data, std::size_t size, FbxScene& scene, std::string& error);
 
-}  // namespace fbxsdk::internal
+} // namespace fbxsdk::internal

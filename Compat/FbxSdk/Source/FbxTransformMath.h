@@ -17,9 +17,9 @@ struct Matrix3 {
 Matrix3 EulerToMatrix(const double degrees[3], EFbxRotationOrder order);
 void MatrixToEuler(const Matrix3& rotation, EFbxRotationOrder order, double degrees[3]);
 
-Matrix3 RotationPart(const FbxAMatrix& m);  // orthonormal, scale removed
-Matrix3 LinearPart(const FbxAMatrix& m);    // rotation, scale and shear
+Matrix3 RotationPart(const FbxAMatrix& m); // orthonormal, scale removed
+Matrix3 LinearPart(const FbxAMatrix& m); // rotation, scale and shear
 FbxAMatrix Compose(const Matrix3& linear, const FbxVector4& translation);
 Matrix3 Inverse(const Matrix3& m);
 
-}  // namespace fbxsdk::internal
+} // namespace fbxsdk::internal

@@ -13,7 +13,7 @@ struct CookedMeshHeader {
     PxU32 triangleCount;
 };
 
-constexpr char kCookedMeshMagic[4] = {'T', 'W', 'C', 'M'};
+constexpr char kCookedMeshMagic[4] = { 'T', 'W', 'C', 'M' };
 constexpr PxU32 kCookedMeshVersion = 1;
 // Keeps every size computation of a cooked mesh far from 32-bit overflow.
 constexpr PxU32 kMaxCookedVertices = 1u << 24;

@@ -13,60 +13,79 @@
 namespace physx {
 namespace {
 
-// Bullet's discrete world steps on one thread, so there are no workers: tasks run where submitted.
-class InlineCpuDispatcher final : public PxDefaultCpuDispatcher {
-public:
-    explicit InlineCpuDispatcher(PxU32 workerCount) : mWorkerCount(workerCount) {}
-    void submitTask(PxBaseTask& task) override {
-        task.run();
-        task.release();
-    }
-    PxU32 getWorkerCount() const override { return mWorkerCount; }
-    void release() override { delete this; }
-    void setRunProfiled(bool runProfiled) override { mRunProfiled = runProfiled; }
-    bool getRunProfiled() const override { return mRunProfiled; }
+    // Bullet's discrete world steps on one thread, so there are no workers: tasks run where submitted.
+    class InlineCpuDispatcher final : public PxDefaultCpuDispatcher {
+    public:
+        explicit InlineCpuDispatcher(PxU32 workerCount)
+            : mWorkerCount(workerCount)
+        {
+        }
+        void submitTask(PxBaseTask& task) override
+        {
+            task.run();
+            task.release();
+        }
+        PxU32 getWorkerCount() const override { return mWorkerCount; }
+        void release() override { delete this; }
+        void setRunProfiled(bool runProfiled) override { mRunProfiled = runProfiled; }
+        bool getRunProfiled() const override { return mRunProfiled; }
 
-private:
-    PxU32 mWorkerCount;
-    bool mRunProfiled = false;
-};
+    private:
+        PxU32 mWorkerCount;
+        bool mRunProfiled = false;
+    };
 
-class EmptyControllerManager final : public PxControllerManager {
-public:
-    explicit EmptyControllerManager(PxScene& scene) : mScene(scene) {}
-    void release() override { delete this; }
-    PxScene& getScene() const override { return mScene; }
-    PxU32 getNbControllers() const override { return 0; }
-    void purgeControllers() override {}
+    class EmptyControllerManager final : public PxControllerManager {
+    public:
+        explicit EmptyControllerManager(PxScene& scene)
+            : mScene(scene)
+        {
+        }
+        void release() override { delete this; }
+        PxScene& getScene() const override { return mScene; }
+        PxU32 getNbControllers() const override { return 0; }
+        void purgeControllers() override {}
 
-private:
-    PxScene& mScene;
-};
+    private:
+        PxScene& mScene;
+    };
 
 } // namespace
 
-PxDefaultCpuDispatcher* PxDefaultCpuDispatcherCreate(PxU32 numThreads, PxU32*, PxDefaultCpuDispatcherWaitForWorkMode::Enum,
-                                                     PxU32) {
+PxDefaultCpuDispatcher* PxDefaultCpuDispatcherCreate(
+    PxU32 numThreads, PxU32*, PxDefaultCpuDispatcherWaitForWorkMode::Enum, PxU32)
+{
     return new InlineCpuDispatcher(numThreads);
 }
 
-PxDefaultMemoryOutputStream::PxDefaultMemoryOutputStream(PxAllocatorCallback& allocator) : mAllocator(allocator) {}
-
-PxDefaultMemoryOutputStream::~PxDefaultMemoryOutputStream() {
-    if (mData != nullptr) mAllocator.deallocate(mData);
+PxDefaultMemoryOutputStream::PxDefaultMemoryOutputStream(PxAllocatorCallback& allocator)
+    : mAllocator(allocator)
+{
 }
 
-PxU32 PxDefaultMemoryOutputStream::write(const void* src, PxU32 count) {
-    if (count == 0) return 0;
+PxDefaultMemoryOutputStream::~PxDefaultMemoryOutputStream()
+{
+    if (mData != nullptr)
+        mAllocator.deallocate(mData);
+}
+
+PxU32 PxDefaultMemoryOutputStream::write(const void* src, PxU32 count)
+{
+    if (count == 0)
+        return 0;
     const PxU64 needed = PxU64(mSize) + count;
-    if (needed > 0xffffffffu) return 0;
+    if (needed > 0xffffffffu)
+        return 0;
     if (needed > mCapacity) {
         PxU64 capacity = mCapacity == 0 ? 4096 : mCapacity;
-        while (capacity < needed) capacity *= 2;
-        if (capacity > 0xffffffffu) capacity = needed;
-        auto* grown = static_cast<PxU8*>(mAllocator.allocate(static_cast<size_t>(capacity), "PxDefaultMemoryOutputStream",
-                                                              __FILE__, __LINE__));
-        if (grown == nullptr) return 0;
+        while (capacity < needed)
+            capacity *= 2;
+        if (capacity > 0xffffffffu)
+            capacity = needed;
+        auto* grown = static_cast<PxU8*>(
+            mAllocator.allocate(static_cast<size_t>(capacity), "PxDefaultMemoryOutputStream", __FILE__, __LINE__));
+        if (grown == nullptr)
+            return 0;
         if (mData != nullptr) {
             std::memcpy(grown, mData, mSize);
             mAllocator.deallocate(mData);
@@ -79,10 +98,12 @@ PxU32 PxDefaultMemoryOutputStream::write(const void* src, PxU32 count) {
     return count;
 }
 
-PxU32 PxDefaultMemoryInputData::read(void* dest, PxU32 count) {
+PxU32 PxDefaultMemoryInputData::read(void* dest, PxU32 count)
+{
     const PxU32 available = mSize - mPos;
     const PxU32 n = count < available ? count : available;
-    if (n == 0) return 0;
+    if (n == 0)
+        return 0;
     std::memcpy(dest, mData + mPos, n);
     mPos += n;
     return n;
@@ -90,6 +111,7 @@ PxU32 PxDefaultMemoryInputData::read(void* dest, PxU32 count) {
 
 } // namespace physx
 
-physx::PxControllerManager* PxCreateControllerManager(physx::PxScene& scene, bool) {
+physx::PxControllerManager* PxCreateControllerManager(physx::PxScene& scene, bool)
+{
     return new physx::EmptyControllerManager(scene);
 }

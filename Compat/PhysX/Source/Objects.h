@@ -25,18 +25,29 @@ struct ActorCore;
 
 struct BulletProxy {
     ActorCore* actor = nullptr;
-    ShapeImpl* shape = nullptr;  // null: the object's shape is the actor's compound
+    ShapeImpl* shape = nullptr; // null: the object's shape is the actor's compound
     ShapeImpl* ShapeAt(int childIndex) const;
 };
 
-inline BulletProxy* ProxyOf(const btCollisionObject* object) {
+inline BulletProxy* ProxyOf(const btCollisionObject* object)
+{
     return object ? static_cast<BulletProxy*>(object->getUserPointer()) : nullptr;
 }
 
-inline btVector3 ToBullet(const PxVec3& v) { return btVector3(v.x, v.y, v.z); }
-inline PxVec3 ToPx(const btVector3& v) { return PxVec3(v.x(), v.y(), v.z()); }
-inline btTransform ToBullet(const PxTransform& t) { return btTransform(btQuaternion(t.q.x, t.q.y, t.q.z, t.q.w), ToBullet(t.p)); }
-inline PxTransform ToPx(const btTransform& t) {
+inline btVector3 ToBullet(const PxVec3& v)
+{
+    return btVector3(v.x, v.y, v.z);
+}
+inline PxVec3 ToPx(const btVector3& v)
+{
+    return PxVec3(v.x(), v.y(), v.z());
+}
+inline btTransform ToBullet(const PxTransform& t)
+{
+    return btTransform(btQuaternion(t.q.x, t.q.y, t.q.z, t.q.w), ToBullet(t.p));
+}
+inline PxTransform ToPx(const btTransform& t)
+{
     const btQuaternion q = t.getRotation();
     return PxTransform(ToPx(t.getOrigin()), PxQuat(q.x(), q.y(), q.z(), q.w()));
 }
@@ -101,7 +112,8 @@ enum class ShapeChange { Geometry, LocalPose, SimulationFilter, Flags };
 
 class ShapeImpl final : public PxShape {
 public:
-    ShapeImpl(PhysicsImpl& physics, const PxGeometry& geometry, MaterialImpl& material, bool exclusive, PxShapeFlags flags);
+    ShapeImpl(
+        PhysicsImpl& physics, const PxGeometry& geometry, MaterialImpl& material, bool exclusive, PxShapeFlags flags);
     ~ShapeImpl() override;
 
     void release() override { ReleaseReference(); }
@@ -145,7 +157,7 @@ public:
     PxReal InnerRadius() const;
 
     const PxU32 serial;
-    std::vector<ActorCore*> owners;  // one reference each
+    std::vector<ActorCore*> owners; // one reference each
 
 private:
     void BuildBullet();
@@ -205,7 +217,7 @@ struct ActorCore {
     btEmptyShape emptyShape;
     BulletProxy bodyProxy;
     PxReal mass = 1.0f;
-    PxVec3 inertia{1.0f, 1.0f, 1.0f};
+    PxVec3 inertia { 1.0f, 1.0f, 1.0f };
     PxRigidBodyFlags bodyFlags;
 
     // Static actors: the pose, and one Bullet object per shape while in a scene.
@@ -225,32 +237,46 @@ private:
     Deleter mDeleter;
 };
 
-template <class Interface> class RigidActorImpl : public Interface {
+template <class Interface>
+class RigidActorImpl : public Interface {
 public:
     RigidActorImpl(PhysicsImpl& physics, const PxTransform& pose, bool dynamic)
-        : core(physics, *this, dynamic, pose, [](PxRigidActor& actor) { delete static_cast<RigidActorImpl*>(&actor); }) {}
+        : core(physics, *this, dynamic, pose, [](PxRigidActor& actor) { delete static_cast<RigidActorImpl*>(&actor); })
+    {
+    }
 
     void release() override { core.Release(); }
     const char* getConcreteTypeName() const override { return core.dynamic ? "PxRigidDynamic" : "PxRigidStatic"; }
-    PxActorType::Enum getType() const override { return core.dynamic ? PxActorType::eRIGID_DYNAMIC : PxActorType::eRIGID_STATIC; }
+    PxActorType::Enum getType() const override
+    {
+        return core.dynamic ? PxActorType::eRIGID_DYNAMIC : PxActorType::eRIGID_STATIC;
+    }
     PxScene* getScene() const override;
     PxBounds3 getWorldBounds(float inflation) const override { return core.WorldBounds(inflation); }
     void setName(const char* n) override { core.name = n; }
     const char* getName() const override { return core.name; }
-    void setActorFlag(PxActorFlag::Enum flag, bool value) override {
-        if (value) core.actorFlags.raise(flag);
-        else core.actorFlags.clear(flag);
+    void setActorFlag(PxActorFlag::Enum flag, bool value) override
+    {
+        if (value)
+            core.actorFlags.raise(flag);
+        else
+            core.actorFlags.clear(flag);
     }
     PxActorFlags getActorFlags() const override { return core.actorFlags; }
 
     PxTransform getGlobalPose() const override { return core.GlobalPose(); }
     void setGlobalPose(const PxTransform& pose, bool autowake) override { core.SetGlobalPose(pose, autowake); }
     bool attachShape(PxShape& shape) override { return core.Attach(static_cast<ShapeImpl&>(shape)); }
-    void detachShape(PxShape& shape, bool wakeOnLostTouch) override { core.Detach(static_cast<ShapeImpl&>(shape), wakeOnLostTouch); }
+    void detachShape(PxShape& shape, bool wakeOnLostTouch) override
+    {
+        core.Detach(static_cast<ShapeImpl&>(shape), wakeOnLostTouch);
+    }
     PxU32 getNbShapes() const override { return static_cast<PxU32>(core.shapes.size()); }
-    PxU32 getShapes(PxShape** userBuffer, PxU32 bufferSize, PxU32 startIndex) const override {
+    PxU32 getShapes(PxShape** userBuffer, PxU32 bufferSize, PxU32 startIndex) const override
+    {
         PxU32 written = 0;
-        for (PxU32 i = startIndex; i < core.shapes.size() && written < bufferSize; ++i) userBuffer[written++] = core.shapes[i];
+        for (PxU32 i = startIndex; i < core.shapes.size() && written < bufferSize; ++i)
+            userBuffer[written++] = core.shapes[i];
         return written;
     }
 
@@ -259,12 +285,18 @@ public:
 
 class RigidStaticImpl final : public RigidActorImpl<PxRigidStatic> {
 public:
-    RigidStaticImpl(PhysicsImpl& physics, const PxTransform& pose) : RigidActorImpl(physics, pose, false) {}
+    RigidStaticImpl(PhysicsImpl& physics, const PxTransform& pose)
+        : RigidActorImpl(physics, pose, false)
+    {
+    }
 };
 
 class RigidDynamicImpl final : public RigidActorImpl<PxRigidDynamic> {
 public:
-    RigidDynamicImpl(PhysicsImpl& physics, const PxTransform& pose) : RigidActorImpl(physics, pose, true) {}
+    RigidDynamicImpl(PhysicsImpl& physics, const PxTransform& pose)
+        : RigidActorImpl(physics, pose, true)
+    {
+    }
 
     void setMass(PxReal mass) override;
     PxReal getMass() const override { return core.mass; }

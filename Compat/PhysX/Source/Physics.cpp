@@ -12,28 +12,43 @@
 namespace physx::standin {
 namespace {
 
-PhysicsImpl* gPhysics = nullptr;
+    PhysicsImpl* gPhysics = nullptr;
 
-bool ReadAll(PxInputStream& stream, void* dest, PxU32 count) { return stream.read(dest, count) == count; }
+    bool ReadAll(PxInputStream& stream, void* dest, PxU32 count)
+    {
+        return stream.read(dest, count) == count;
+    }
 
 } // namespace
 
 PhysicsImpl::PhysicsImpl(PxFoundation& foundation, const PxTolerancesScale& scale)
-    : PxPhysics(), mFoundation(foundation), mScale(scale) {}
+    : PxPhysics()
+    , mFoundation(foundation)
+    , mScale(scale)
+{
+}
 
-void PhysicsImpl::release() {
+void PhysicsImpl::release()
+{
     // Scenes first: they hold undelivered reports that keep released actors alive.
-    while (!scenes.empty()) scenes.back()->release();
-    while (!actors.empty()) (*actors.begin())->Destroy();
-    while (!shapes.empty()) delete *shapes.begin();
-    while (!materials.empty()) delete *materials.begin();
-    while (!meshes.empty()) delete *meshes.begin();
-    if (gPhysics == this) gPhysics = nullptr;
+    while (!scenes.empty())
+        scenes.back()->release();
+    while (!actors.empty())
+        (*actors.begin())->Destroy();
+    while (!shapes.empty())
+        delete *shapes.begin();
+    while (!materials.empty())
+        delete *materials.begin();
+    while (!meshes.empty())
+        delete *meshes.begin();
+    if (gPhysics == this)
+        gPhysics = nullptr;
     ReleaseFoundationModule();
     delete this;
 }
 
-PxScene* PhysicsImpl::createScene(const PxSceneDesc& sceneDesc) {
+PxScene* PhysicsImpl::createScene(const PxSceneDesc& sceneDesc)
+{
     if (!sceneDesc.isValid()) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createScene: desc.isValid() is false!");
         return nullptr;
@@ -43,7 +58,8 @@ PxScene* PhysicsImpl::createScene(const PxSceneDesc& sceneDesc) {
     return scene;
 }
 
-PxRigidStatic* PhysicsImpl::createRigidStatic(const PxTransform& pose) {
+PxRigidStatic* PhysicsImpl::createRigidStatic(const PxTransform& pose)
+{
     if (!pose.isSane()) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createRigidStatic: invalid transform.");
         return nullptr;
@@ -51,7 +67,8 @@ PxRigidStatic* PhysicsImpl::createRigidStatic(const PxTransform& pose) {
     return new RigidStaticImpl(*this, pose.getNormalized());
 }
 
-PxRigidDynamic* PhysicsImpl::createRigidDynamic(const PxTransform& pose) {
+PxRigidDynamic* PhysicsImpl::createRigidDynamic(const PxTransform& pose)
+{
     if (!pose.isSane()) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createRigidDynamic: invalid transform.");
         return nullptr;
@@ -59,21 +76,24 @@ PxRigidDynamic* PhysicsImpl::createRigidDynamic(const PxTransform& pose) {
     return new RigidDynamicImpl(*this, pose.getNormalized());
 }
 
-PxShape* PhysicsImpl::createShape(const PxGeometry& geometry, const PxMaterial& material, bool isExclusive, PxShapeFlags shapeFlags) {
+PxShape* PhysicsImpl::createShape(
+    const PxGeometry& geometry, const PxMaterial& material, bool isExclusive, PxShapeFlags shapeFlags)
+{
     if (!PxGeometryQuery::isValid(geometry)) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createShape: supplied geometry is not valid.");
         return nullptr;
     }
     if ((shapeFlags & PxShapeFlag::eTRIGGER_SHAPE) && (shapeFlags & PxShapeFlag::eSIMULATION_SHAPE)) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER,
-                         "PxPhysics::createShape: shapes cannot simultaneously be trigger shapes and simulation shapes.");
+            "PxPhysics::createShape: shapes cannot simultaneously be trigger shapes and simulation shapes.");
         return nullptr;
     }
-    return new ShapeImpl(*this, geometry, const_cast<MaterialImpl&>(static_cast<const MaterialImpl&>(material)), isExclusive,
-                         shapeFlags);
+    return new ShapeImpl(*this, geometry, const_cast<MaterialImpl&>(static_cast<const MaterialImpl&>(material)),
+        isExclusive, shapeFlags);
 }
 
-PxMaterial* PhysicsImpl::createMaterial(PxReal staticFriction, PxReal dynamicFriction, PxReal restitution) {
+PxMaterial* PhysicsImpl::createMaterial(PxReal staticFriction, PxReal dynamicFriction, PxReal restitution)
+{
     if (!(staticFriction >= 0.0f) || !(dynamicFriction >= 0.0f) || !(restitution >= 0.0f && restitution <= 1.0f)) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createMaterial: invalid material values.");
         return nullptr;
@@ -81,22 +101,28 @@ PxMaterial* PhysicsImpl::createMaterial(PxReal staticFriction, PxReal dynamicFri
     return new MaterialImpl(*this, staticFriction, dynamicFriction, restitution);
 }
 
-PxTriangleMesh* PhysicsImpl::createTriangleMesh(PxInputStream& stream) {
-    CookedMeshHeader header{};
-    if (!ReadAll(stream, &header, sizeof(header)) || std::memcmp(header.magic, kCookedMeshMagic, sizeof(header.magic)) != 0 ||
-        header.version != kCookedMeshVersion || header.vertexCount < 3 || header.triangleCount == 0 ||
-        header.vertexCount > kMaxCookedVertices || header.triangleCount > kMaxCookedTriangles) {
-        PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createTriangleMesh: the stream holds no cooked triangle mesh.");
+PxTriangleMesh* PhysicsImpl::createTriangleMesh(PxInputStream& stream)
+{
+    CookedMeshHeader header {};
+    if (!ReadAll(stream, &header, sizeof(header))
+        || std::memcmp(header.magic, kCookedMeshMagic, sizeof(header.magic)) != 0
+        || header.version != kCookedMeshVersion || header.vertexCount < 3 || header.triangleCount == 0
+        || header.vertexCount > kMaxCookedVertices || header.triangleCount > kMaxCookedTriangles) {
+        PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER,
+            "PxPhysics::createTriangleMesh: the stream holds no cooked triangle mesh.");
         return nullptr;
     }
     std::vector<PxVec3> vertices(header.vertexCount);
     std::vector<PxU32> indices(static_cast<size_t>(header.triangleCount) * 3);
-    bool valid = ReadAll(stream, vertices.data(), static_cast<PxU32>(vertices.size() * sizeof(PxVec3))) &&
-                 ReadAll(stream, indices.data(), static_cast<PxU32>(indices.size() * sizeof(PxU32)));
-    for (size_t i = 0; valid && i < vertices.size(); ++i) valid = vertices[i].isFinite();
-    for (size_t i = 0; valid && i < indices.size(); ++i) valid = indices[i] < header.vertexCount;
+    bool valid = ReadAll(stream, vertices.data(), static_cast<PxU32>(vertices.size() * sizeof(PxVec3)))
+        && ReadAll(stream, indices.data(), static_cast<PxU32>(indices.size() * sizeof(PxU32)));
+    for (size_t i = 0; valid && i < vertices.size(); ++i)
+        valid = vertices[i].isFinite();
+    for (size_t i = 0; valid && i < indices.size(); ++i)
+        valid = indices[i] < header.vertexCount;
     if (!valid) {
-        PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createTriangleMesh: the cooked mesh is truncated or corrupt.");
+        PX_STANDIN_ERROR(
+            PxErrorCode::eINVALID_PARAMETER, "PxPhysics::createTriangleMesh: the cooked mesh is truncated or corrupt.");
         return nullptr;
     }
     return new TriangleMeshImpl(*this, std::move(vertices), std::move(indices));
@@ -104,21 +130,27 @@ PxTriangleMesh* PhysicsImpl::createTriangleMesh(PxInputStream& stream) {
 
 } // namespace physx::standin
 
-physx::PxPhysics* PxCreatePhysics(physx::PxU32 version, physx::PxFoundation& foundation, const physx::PxTolerancesScale& scale,
-                                  bool, physx::PxPvd*, physx::PxOmniPvd*) {
+physx::PxPhysics* PxCreatePhysics(physx::PxU32 version, physx::PxFoundation& foundation,
+    const physx::PxTolerancesScale& scale, bool, physx::PxPvd*, physx::PxOmniPvd*)
+{
     using namespace physx;
     if (version != PX_PHYSICS_VERSION) {
-        PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "Wrong version: PhysX version is 0x%08x, tried to create 0x%08x",
-                         static_cast<unsigned>(PX_PHYSICS_VERSION), static_cast<unsigned>(version));
+        PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER,
+            "Wrong version: PhysX version is 0x%08x, tried to create 0x%08x", static_cast<unsigned>(PX_PHYSICS_VERSION),
+            static_cast<unsigned>(version));
         return nullptr;
     }
     if (!scale.isValid()) {
         PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "Scale invalid.");
         return nullptr;
     }
-    if (!standin::AcquireFoundationModule(foundation)) return nullptr;
+    if (!standin::AcquireFoundationModule(foundation))
+        return nullptr;
     standin::gPhysics = new standin::PhysicsImpl(foundation, scale);
     return standin::gPhysics;
 }
 
-physx::PxPhysics& PxGetPhysics() { return *physx::standin::gPhysics; }
+physx::PxPhysics& PxGetPhysics()
+{
+    return *physx::standin::gPhysics;
+}

@@ -26,7 +26,8 @@ public:
     PxU32 getNbScenes() const override { return static_cast<PxU32>(scenes.size()); }
     PxRigidStatic* createRigidStatic(const PxTransform& pose) override;
     PxRigidDynamic* createRigidDynamic(const PxTransform& pose) override;
-    PxShape* createShape(const PxGeometry& geometry, const PxMaterial& material, bool isExclusive, PxShapeFlags shapeFlags) override;
+    PxShape* createShape(
+        const PxGeometry& geometry, const PxMaterial& material, bool isExclusive, PxShapeFlags shapeFlags) override;
     PxU32 getNbShapes() const override { return static_cast<PxU32>(shapes.size()); }
     PxMaterial* createMaterial(PxReal staticFriction, PxReal dynamicFriction, PxReal restitution) override;
     PxU32 getNbMaterials() const override { return static_cast<PxU32>(materials.size()); }

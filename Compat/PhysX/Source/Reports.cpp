@@ -11,66 +11,72 @@
 namespace physx::standin {
 namespace {
 
-// Words of the contact stream per contact: the PxContact, two face indices, the patch, the impulse.
-constexpr size_t kContactWords = sizeof(PxContact) / 4;
-constexpr size_t kPatchWords = sizeof(PxContactPatch) / 4;
-constexpr size_t kWordsPerContact = kContactWords + 2 + kPatchWords + 1;
-static_assert(sizeof(PxContact) % 4 == 0 && sizeof(PxContactPatch) % 4 == 0);
-// PxContactPair counts contacts in a byte.
-constexpr size_t kMaxReportedContacts = 255;
+    // Words of the contact stream per contact: the PxContact, two face indices, the patch, the impulse.
+    constexpr size_t kContactWords = sizeof(PxContact) / 4;
+    constexpr size_t kPatchWords = sizeof(PxContactPatch) / 4;
+    constexpr size_t kWordsPerContact = kContactWords + 2 + kPatchWords + 1;
+    static_assert(sizeof(PxContact) % 4 == 0 && sizeof(PxContactPatch) % 4 == 0);
+    // PxContactPair counts contacts in a byte.
+    constexpr size_t kMaxReportedContacts = 255;
 
-// A pair without points still points at readable (zero) data: callers read the first point before
-// looking at the events.
-const PxU32 kNoContactData[kWordsPerContact] = {};
+    // A pair without points still points at readable (zero) data: callers read the first point before
+    // looking at the events.
+    const PxU32 kNoContactData[kWordsPerContact] = {};
 
-bool ReportOrder(const ReportPair& a, const ReportPair& b) {
-    if (a.actors[0]->serial != b.actors[0]->serial) return a.actors[0]->serial < b.actors[0]->serial;
-    if (a.actors[1]->serial != b.actors[1]->serial) return a.actors[1]->serial < b.actors[1]->serial;
-    if (a.shapes[0]->serial != b.shapes[0]->serial) return a.shapes[0]->serial < b.shapes[0]->serial;
-    return a.shapes[1]->serial < b.shapes[1]->serial;
-}
+    bool ReportOrder(const ReportPair& a, const ReportPair& b)
+    {
+        if (a.actors[0]->serial != b.actors[0]->serial)
+            return a.actors[0]->serial < b.actors[0]->serial;
+        if (a.actors[1]->serial != b.actors[1]->serial)
+            return a.actors[1]->serial < b.actors[1]->serial;
+        if (a.shapes[0]->serial != b.shapes[0]->serial)
+            return a.shapes[0]->serial < b.shapes[0]->serial;
+        return a.shapes[1]->serial < b.shapes[1]->serial;
+    }
 
-PxContactPair BuildPair(const ReportPair& report, PxU32* words) {
-    PxContactPair pair{};
-    pair.shapes[0] = report.shapes[0];
-    pair.shapes[1] = report.shapes[1];
-    pair.flags = report.flags;
-    pair.events = report.events;
-    const size_t n = std::min(report.contacts.size(), kMaxReportedContacts);
-    if (n == 0) {
-        const auto* none = reinterpret_cast<const PxU8*>(kNoContactData);
-        pair.contactPoints = none;
-        pair.contactPatches = none;
-        pair.contactImpulses = reinterpret_cast<const PxReal*>(kNoContactData);
+    PxContactPair BuildPair(const ReportPair& report, PxU32* words)
+    {
+        PxContactPair pair {};
+        pair.shapes[0] = report.shapes[0];
+        pair.shapes[1] = report.shapes[1];
+        pair.flags = report.flags;
+        pair.events = report.events;
+        const size_t n = std::min(report.contacts.size(), kMaxReportedContacts);
+        if (n == 0) {
+            const auto* none = reinterpret_cast<const PxU8*>(kNoContactData);
+            pair.contactPoints = none;
+            pair.contactPatches = none;
+            pair.contactImpulses = reinterpret_cast<const PxReal*>(kNoContactData);
+            return pair;
+        }
+        auto* contacts = reinterpret_cast<PxContact*>(words);
+        PxU32* faces = words + n * kContactWords;
+        auto* patches = reinterpret_cast<PxContactPatch*>(faces + 2 * n);
+        auto* impulses = reinterpret_cast<PxReal*>(words + n * (kContactWords + 2 + kPatchWords));
+        for (size_t i = 0; i < n; ++i) {
+            const ContactSample& s = report.contacts[i];
+            contacts[i] = PxContact { s.position, s.separation };
+            faces[2 * i] = s.face0;
+            faces[2 * i + 1] = s.face1;
+            patches[i] = PxContactPatch { s.normal, 0.0f, 0.0f, 0.0f, static_cast<PxU16>(i), 1, 0 };
+            impulses[i] = s.impulse;
+        }
+        pair.contactPoints = reinterpret_cast<const PxU8*>(contacts);
+        pair.contactPatches = reinterpret_cast<const PxU8*>(patches);
+        pair.contactImpulses = impulses;
+        pair.contactCount = static_cast<PxU8>(n);
+        pair.patchCount = static_cast<PxU8>(n);
+        pair.contactStreamSize = static_cast<PxU16>(n * sizeof(PxContact));
+        pair.requiredBufferSize = static_cast<PxU32>(n * kWordsPerContact * 4);
+        pair.flags |= PxContactPairFlag::eINTERNAL_HAS_IMPULSES;
         return pair;
     }
-    auto* contacts = reinterpret_cast<PxContact*>(words);
-    PxU32* faces = words + n * kContactWords;
-    auto* patches = reinterpret_cast<PxContactPatch*>(faces + 2 * n);
-    auto* impulses = reinterpret_cast<PxReal*>(words + n * (kContactWords + 2 + kPatchWords));
-    for (size_t i = 0; i < n; ++i) {
-        const ContactSample& s = report.contacts[i];
-        contacts[i] = PxContact{s.position, s.separation};
-        faces[2 * i] = s.face0;
-        faces[2 * i + 1] = s.face1;
-        patches[i] = PxContactPatch{s.normal, 0.0f, 0.0f, 0.0f, static_cast<PxU16>(i), 1, 0};
-        impulses[i] = s.impulse;
-    }
-    pair.contactPoints = reinterpret_cast<const PxU8*>(contacts);
-    pair.contactPatches = reinterpret_cast<const PxU8*>(patches);
-    pair.contactImpulses = impulses;
-    pair.contactCount = static_cast<PxU8>(n);
-    pair.patchCount = static_cast<PxU8>(n);
-    pair.contactStreamSize = static_cast<PxU16>(n * sizeof(PxContact));
-    pair.requiredBufferSize = static_cast<PxU32>(n * kWordsPerContact * 4);
-    pair.flags |= PxContactPairFlag::eINTERNAL_HAS_IMPULSES;
-    return pair;
-}
 
 } // namespace
 
 void SceneImpl::QueueReport(const PairRecord& record, PxPairFlags events, PxContactPairFlags flags,
-                            PxContactPairHeaderFlags headerFlags, bool withContacts) {
+    PxContactPairHeaderFlags headerFlags, bool withContacts)
+{
     ReportPair report;
     for (int k = 0; k < 2; ++k) {
         report.actors[k] = record.actors[k];
@@ -81,11 +87,13 @@ void SceneImpl::QueueReport(const PairRecord& record, PxPairFlags events, PxCont
     report.events = events;
     report.flags = flags;
     report.headerFlags = headerFlags;
-    if (withContacts) report.contacts = record.contacts;
+    if (withContacts)
+        report.contacts = record.contacts;
     mReports.push_back(std::move(report));
 }
 
-void SceneImpl::DropReports(std::vector<ReportPair>& reports) {
+void SceneImpl::DropReports(std::vector<ReportPair>& reports)
+{
     for (ReportPair& report : reports) {
         for (int k = 0; k < 2; ++k) {
             report.shapes[k]->ReleaseReference();
@@ -95,15 +103,18 @@ void SceneImpl::DropReports(std::vector<ReportPair>& reports) {
     reports.clear();
 }
 
-void SceneImpl::DeliverReports() {
+void SceneImpl::DeliverReports()
+{
     // Reports queued by the callbacks themselves (a removal, say) wait for the next fetchResults.
     std::vector<ReportPair> reports;
     reports.swap(mReports);
-    if (reports.empty()) return;
+    if (reports.empty())
+        return;
     std::stable_sort(reports.begin(), reports.end(), ReportOrder);
     if (mEventCallback != nullptr) {
         size_t words = 0;
-        for (const ReportPair& r : reports) words += std::min(r.contacts.size(), kMaxReportedContacts) * kWordsPerContact;
+        for (const ReportPair& r : reports)
+            words += std::min(r.contacts.size(), kMaxReportedContacts) * kWordsPerContact;
         std::vector<PxU32> stream(words);
         std::vector<PxContactPair> pairs(reports.size());
         size_t offset = 0;
@@ -113,13 +124,14 @@ void SceneImpl::DeliverReports() {
         }
         for (size_t first = 0; first < reports.size();) {
             size_t last = first + 1;
-            while (last < reports.size() && reports[last].actors[0] == reports[first].actors[0] &&
-                   reports[last].actors[1] == reports[first].actors[1])
+            while (last < reports.size() && reports[last].actors[0] == reports[first].actors[0]
+                && reports[last].actors[1] == reports[first].actors[1])
                 ++last;
-            PxContactPairHeader header{};
+            PxContactPairHeader header {};
             header.actors[0] = &reports[first].actors[0]->self;
             header.actors[1] = &reports[first].actors[1]->self;
-            for (size_t i = first; i < last; ++i) header.flags |= reports[i].headerFlags;
+            for (size_t i = first; i < last; ++i)
+                header.flags |= reports[i].headerFlags;
             header.pairs = &pairs[first];
             header.nbPairs = static_cast<PxU32>(last - first);
             mEventCallback->onContact(header, header.pairs, header.nbPairs);
@@ -133,7 +145,8 @@ void SceneImpl::DeliverReports() {
 
 namespace physx {
 
-PxU32 PxContactPair::extractContacts(PxContactPairPoint* userBuffer, PxU32 bufferSize) const {
+PxU32 PxContactPair::extractContacts(PxContactPairPoint* userBuffer, PxU32 bufferSize) const
+{
     const PxU32 n = contactCount < bufferSize ? contactCount : bufferSize;
     const auto* contacts = reinterpret_cast<const PxContact*>(contactPoints);
     const auto* faces = reinterpret_cast<const PxU32*>(contactPoints + contactCount * sizeof(PxContact));

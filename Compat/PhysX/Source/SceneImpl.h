@@ -44,7 +44,7 @@ public:
 class StandInWorld final : public btDiscreteDynamicsWorld {
 public:
     StandInWorld(btDispatcher* dispatcher, btBroadphaseInterface* broadphase, btConstraintSolver* solver,
-                 btCollisionConfiguration* configuration, SceneImpl& scene);
+        btCollisionConfiguration* configuration, SceneImpl& scene);
 
     // Contact modification and the touch bookkeeping sit between narrow phase and solver.
     void solveConstraints(btContactSolverInfo& solverInfo) override;
@@ -79,12 +79,12 @@ struct PairRecord {
     ActorCore* actors[2];
     ShapeImpl* shapes[2];
     PxPairFlags pairFlags;
-    bool kept = false;          // not suppressed or killed
-    bool detect = false;        // kept, and contacts are to be generated
-    bool needsRefilter = true;  // the shader has not answered for the current filter data
-    PxU64 lastSeen = 0;         // step in which the broad phase last reported the pair
-    bool touching = false;      // had contacts at the end of the last step
-    bool touchingNow = false;   // has contacts in this step
+    bool kept = false; // not suppressed or killed
+    bool detect = false; // kept, and contacts are to be generated
+    bool needsRefilter = true; // the shader has not answered for the current filter data
+    PxU64 lastSeen = 0; // step in which the broad phase last reported the pair
+    bool touching = false; // had contacts at the end of the last step
+    bool touchingNow = false; // has contacts in this step
     std::vector<ContactSample> contacts;
 };
 
@@ -94,7 +94,8 @@ struct PairKey {
 };
 
 struct PairKeyHash {
-    size_t operator()(const PairKey& k) const {
+    size_t operator()(const PairKey& k) const
+    {
         PxU64 h = (PxU64(k.actor0) << 32 | k.actor1) * 0x9E3779B97F4A7C15ull;
         h ^= (PxU64(k.shape0) << 32 | k.shape1) + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
         return static_cast<size_t>(h);
@@ -121,7 +122,7 @@ public:
     PxU32 getNbActors(PxActorTypeFlags types) const override;
     PxU32 getActors(PxActorTypeFlags types, PxActor** userBuffer, PxU32 bufferSize, PxU32 startIndex) const override;
     bool simulate(PxReal elapsedTime, PxBaseTask* completionTask, void* scratchMemBlock, PxU32 scratchMemBlockSize,
-                  bool controlSimulation) override;
+        bool controlSimulation) override;
     bool checkResults(bool) override { return mResultsReady; }
     bool fetchResults(bool block, PxU32* errorState) override;
     void setGravity(const PxVec3& vec) override;
@@ -134,8 +135,8 @@ public:
     PxPhysics& getPhysics() override;
     PxU32 getTimestamp() const override { return static_cast<PxU32>(mStep); }
     bool raycast(const PxVec3& origin, const PxVec3& unitDir, const PxReal distance, PxRaycastCallback& hitCall,
-                 PxHitFlags hitFlags, const PxQueryFilterData& filterData, PxQueryFilterCallback* filterCall,
-                 const PxQueryCache* cache, PxGeometryQueryFlags queryFlags) const override;
+        PxHitFlags hitFlags, const PxQueryFilterData& filterData, PxQueryFilterCallback* filterCall,
+        const PxQueryCache* cache, PxGeometryQueryFlags queryFlags) const override;
 
     // From the Bullet hooks, during a step.
     PairRecord* EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t);
@@ -143,17 +144,18 @@ public:
     bool ObjectsMayCollide(const btCollisionObject* body0, const btCollisionObject* body1);
     // Whether a sweep of `body` hitting `other` at point with normal (world, pointing towards body)
     // must stop the body there.
-    bool CcdHitStops(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point, const btVector3& normal);
+    bool CcdHitStops(
+        const btCollisionObject* body, const btCollisionObject* other, const btVector3& point, const btVector3& normal);
     // Whether the two objects' first solved shape pair has contacts from this step's narrow phase.
     bool TouchingNow(const btCollisionObject* body0, const btCollisionObject* body1);
     // The point of `object`'s shape (its compound child or mesh triangle `part`) nearest to `centre`,
     // and the unit normal from it towards the centre; both left as they are when the centre is inside.
-    void NearestSurfacePoint(const btCollisionObject* object, int part, const btVector3& centre, btVector3& point,
-                             btVector3& normal) const;
+    void NearestSurfacePoint(
+        const btCollisionObject* object, int part, const btVector3& centre, btVector3& point, btVector3& normal) const;
     // A sweep stopped `body` where it met `other` (point and normal in world space, the normal
     // towards body; `triangle` is the mesh triangle met): the pair touches in this step.
-    void CcdImpact(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point, const btVector3& normal,
-                   int triangle);
+    void CcdImpact(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point,
+        const btVector3& normal, int triangle);
     void BeforeSolve();
     void AfterSolve();
 
@@ -174,7 +176,7 @@ private:
     struct ManifoldEntry {
         btPersistentManifold* manifold;
         PairRecord* record;
-        bool swapped;  // record's first shape is the manifold's body 1
+        bool swapped; // record's first shape is the manifold's body 1
         int firstModifiable;
     };
 
@@ -186,8 +188,8 @@ private:
     void MarkCompoundPairsSeen(const BulletProxy& p0, const BulletProxy& p1);
     void RunContactModification();
     void FinishPairs();
-    void QueueReport(const PairRecord& record, PxPairFlags events, PxContactPairFlags flags, PxContactPairHeaderFlags headerFlags,
-                     bool withContacts);
+    void QueueReport(const PairRecord& record, PxPairFlags events, PxContactPairFlags flags,
+        PxContactPairHeaderFlags headerFlags, bool withContacts);
     void DeliverReports();
     void DropReports(std::vector<ReportPair>& reports);
 

@@ -9,7 +9,15 @@ namespace physx {
 class PxScene;
 
 struct PxActorType {
-    enum Enum { eRIGID_STATIC, eRIGID_DYNAMIC, eARTICULATION_LINK, eSOFTBODY, eFEMCLOTH, ePBD_PARTICLESYSTEM, eHAIRSYSTEM };
+    enum Enum {
+        eRIGID_STATIC,
+        eRIGID_DYNAMIC,
+        eARTICULATION_LINK,
+        eSOFTBODY,
+        eFEMCLOTH,
+        ePBD_PARTICLESYSTEM,
+        eHAIRSYSTEM
+    };
 };
 
 struct PxActorTypeFlag {
@@ -19,7 +27,12 @@ using PxActorTypeFlags = PxFlags<PxActorTypeFlag::Enum, PxU16>;
 PX_FLAGS_OPERATORS(PxActorTypeFlag::Enum, PxU16)
 
 struct PxActorFlag {
-    enum Enum { eVISUALIZATION = (1 << 0), eDISABLE_GRAVITY = (1 << 1), eSEND_SLEEP_NOTIFIES = (1 << 2), eDISABLE_SIMULATION = (1 << 3) };
+    enum Enum {
+        eVISUALIZATION = (1 << 0),
+        eDISABLE_GRAVITY = (1 << 1),
+        eSEND_SLEEP_NOTIFIES = (1 << 2),
+        eDISABLE_SIMULATION = (1 << 3)
+    };
 };
 using PxActorFlags = PxFlags<PxActorFlag::Enum, PxU8>;
 PX_FLAGS_OPERATORS(PxActorFlag::Enum, PxU8)

@@ -6,8 +6,8 @@
 namespace physx {
 
 struct PxContact {
-    PxVec3 contact;     // position, world space
-    PxReal separation;  // negative when penetrating
+    PxVec3 contact; // position, world space
+    PxReal separation; // negative when penetrating
 };
 
 struct PxExtendedContact : public PxContact {
@@ -16,7 +16,7 @@ struct PxExtendedContact : public PxContact {
 };
 
 struct PxModifiableContact : public PxExtendedContact {
-    PxVec3 normal;  // from the second shape towards the first
+    PxVec3 normal; // from the second shape towards the first
     PxReal restitution;
     PxU32 materialFlags;
     PxU16 materialIndex0;

@@ -44,10 +44,25 @@ using PxFilterFlags = PxFlags<PxFilterFlag::Enum, PxU16>;
 PX_FLAGS_OPERATORS(PxFilterFlag::Enum, PxU16)
 
 struct PxFilterData {
-    PxFilterData() : word0(0), word1(0), word2(0), word3(0) {}
-    PxFilterData(PxU32 w0, PxU32 w1, PxU32 w2, PxU32 w3) : word0(w0), word1(w1), word2(w2), word3(w3) {}
+    PxFilterData()
+        : word0(0)
+        , word1(0)
+        , word2(0)
+        , word3(0)
+    {
+    }
+    PxFilterData(PxU32 w0, PxU32 w1, PxU32 w2, PxU32 w3)
+        : word0(w0)
+        , word1(w1)
+        , word2(w2)
+        , word3(w3)
+    {
+    }
     void setToDefault() { *this = PxFilterData(); }
-    bool operator==(const PxFilterData& a) const { return a.word0 == word0 && a.word1 == word1 && a.word2 == word2 && a.word3 == word3; }
+    bool operator==(const PxFilterData& a) const
+    {
+        return a.word0 == word0 && a.word1 == word1 && a.word2 == word2 && a.word3 == word3;
+    }
     bool operator!=(const PxFilterData& a) const { return !(a == *this); }
 
     PxU32 word0, word1, word2, word3;
@@ -73,18 +88,24 @@ struct PxFilterObjectFlag {
 
 using PxFilterObjectAttributes = PxU32;
 
-inline PxFilterObjectType::Enum PxGetFilterObjectType(PxFilterObjectAttributes attr) {
+inline PxFilterObjectType::Enum PxGetFilterObjectType(PxFilterObjectAttributes attr)
+{
     return static_cast<PxFilterObjectType::Enum>(attr & (PxFilterObjectType::eMAX_TYPE_COUNT - 1));
 }
-inline bool PxFilterObjectIsKinematic(PxFilterObjectAttributes attr) { return (attr & PxFilterObjectFlag::eKINEMATIC) != 0; }
-inline bool PxFilterObjectIsTrigger(PxFilterObjectAttributes attr) { return (attr & PxFilterObjectFlag::eTRIGGER) != 0; }
+inline bool PxFilterObjectIsKinematic(PxFilterObjectAttributes attr)
+{
+    return (attr & PxFilterObjectFlag::eKINEMATIC) != 0;
+}
+inline bool PxFilterObjectIsTrigger(PxFilterObjectAttributes attr)
+{
+    return (attr & PxFilterObjectFlag::eTRIGGER) != 0;
+}
 
 // Called once for each new pair of overlapping shapes (again only after their bounds have stopped
 // overlapping, or after one of them got new simulation filter data). The stand-in calls it on the
 // thread running the simulation step; it must not touch the scene.
 using PxSimulationFilterShader = PxFilterFlags (*)(PxFilterObjectAttributes attributes0, PxFilterData filterData0,
-                                                   PxFilterObjectAttributes attributes1, PxFilterData filterData1,
-                                                   PxPairFlags& pairFlags, const void* constantBlock,
-                                                   PxU32 constantBlockSize);
+    PxFilterObjectAttributes attributes1, PxFilterData filterData1, PxPairFlags& pairFlags, const void* constantBlock,
+    PxU32 constantBlockSize);
 
 } // namespace physx

@@ -32,8 +32,9 @@ public:
     virtual PxRigidDynamic* createRigidDynamic(const PxTransform& pose) = 0;
 
     virtual PxShape* createShape(const PxGeometry& geometry, const PxMaterial& material, bool isExclusive = false,
-                                 PxShapeFlags shapeFlags = PxShapeFlag::eVISUALIZATION | PxShapeFlag::eSCENE_QUERY_SHAPE |
-                                                           PxShapeFlag::eSIMULATION_SHAPE) = 0;
+        PxShapeFlags shapeFlags = PxShapeFlag::eVISUALIZATION | PxShapeFlag::eSCENE_QUERY_SHAPE
+            | PxShapeFlag::eSIMULATION_SHAPE)
+        = 0;
     virtual PxU32 getNbShapes() const = 0;
 
     virtual PxMaterial* createMaterial(PxReal staticFriction, PxReal dynamicFriction, PxReal restitution) = 0;
@@ -51,9 +52,9 @@ protected:
 
 // version must be PX_PHYSICS_VERSION. trackOutstandingAllocations and the visual-debugger objects are
 // accepted and have no effect on the simulation.
-physx::PxPhysics* PxCreatePhysics(physx::PxU32 version, physx::PxFoundation& foundation, const physx::PxTolerancesScale& scale,
-                                  bool trackOutstandingAllocations = false, physx::PxPvd* pvd = nullptr,
-                                  physx::PxOmniPvd* omniPvd = nullptr);
+physx::PxPhysics* PxCreatePhysics(physx::PxU32 version, physx::PxFoundation& foundation,
+    const physx::PxTolerancesScale& scale, bool trackOutstandingAllocations = false, physx::PxPvd* pvd = nullptr,
+    physx::PxOmniPvd* omniPvd = nullptr);
 physx::PxPhysics& PxGetPhysics();
 
 namespace physx {

@@ -29,9 +29,19 @@ struct PxQueryHitType {
 };
 
 struct PxQueryFilterData {
-    explicit PxQueryFilterData() : flags(PxQueryFlag::eDYNAMIC | PxQueryFlag::eSTATIC) {}
-    explicit PxQueryFilterData(const PxFilterData& fd, PxQueryFlags f) : data(fd), flags(f) {}
-    explicit PxQueryFilterData(PxQueryFlags f) : flags(f) {}
+    explicit PxQueryFilterData()
+        : flags(PxQueryFlag::eDYNAMIC | PxQueryFlag::eSTATIC)
+    {
+    }
+    explicit PxQueryFilterData(const PxFilterData& fd, PxQueryFlags f)
+        : data(fd)
+        , flags(f)
+    {
+    }
+    explicit PxQueryFilterData(PxQueryFlags f)
+        : flags(f)
+    {
+    }
 
     PxFilterData data;
     PxQueryFlags flags;
@@ -39,10 +49,12 @@ struct PxQueryFilterData {
 
 class PxQueryFilterCallback {
 public:
-    virtual PxQueryHitType::Enum preFilter(const PxFilterData& filterData, const PxShape* shape, const PxRigidActor* actor,
-                                           PxHitFlags& queryFlags) = 0;
-    virtual PxQueryHitType::Enum postFilter(const PxFilterData& filterData, const PxQueryHit& hit, const PxShape* shape,
-                                            const PxRigidActor* actor) = 0;
+    virtual PxQueryHitType::Enum preFilter(
+        const PxFilterData& filterData, const PxShape* shape, const PxRigidActor* actor, PxHitFlags& queryFlags)
+        = 0;
+    virtual PxQueryHitType::Enum postFilter(
+        const PxFilterData& filterData, const PxQueryHit& hit, const PxShape* shape, const PxRigidActor* actor)
+        = 0;
     virtual ~PxQueryFilterCallback() = default;
 };
 

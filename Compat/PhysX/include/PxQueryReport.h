@@ -51,7 +51,8 @@ struct PxGeomRaycastHit : public PxLocationHit {
 
 struct PxRaycastHit : public PxGeomRaycastHit, public PxActorShape {};
 
-template <typename HitType> struct PxHitCallback {
+template <typename HitType>
+struct PxHitCallback {
     HitType block;
     bool hasBlock;
     HitType* touches;
@@ -59,7 +60,12 @@ template <typename HitType> struct PxHitCallback {
     PxU32 nbTouches;
 
     PxHitCallback(HitType* aTouches, PxU32 aMaxNbTouches)
-        : hasBlock(false), touches(aTouches), maxNbTouches(aMaxNbTouches), nbTouches(0) {}
+        : hasBlock(false)
+        , touches(aTouches)
+        , maxNbTouches(aMaxNbTouches)
+        , nbTouches(0)
+    {
+    }
     virtual ~PxHitCallback() = default;
 
     // Called when the touch buffer is full; return true to continue the query with an emptied buffer.
@@ -69,11 +75,18 @@ template <typename HitType> struct PxHitCallback {
     bool hasAnyHits() const { return hasBlock || nbTouches > 0; }
 };
 
-template <typename HitType> struct PxHitBuffer : public PxHitCallback<HitType> {
-    PxHitBuffer(HitType* aTouches = nullptr, PxU32 aMaxNbTouches = 0) : PxHitCallback<HitType>(aTouches, aMaxNbTouches) {}
+template <typename HitType>
+struct PxHitBuffer : public PxHitCallback<HitType> {
+    PxHitBuffer(HitType* aTouches = nullptr, PxU32 aMaxNbTouches = 0)
+        : PxHitCallback<HitType>(aTouches, aMaxNbTouches)
+    {
+    }
 
     PxU32 getNbAnyHits() const { return getNbTouches() + PxU32(this->hasBlock); }
-    const HitType& getAnyHit(const PxU32 index) const { return index < getNbTouches() ? getTouches()[index] : this->block; }
+    const HitType& getAnyHit(const PxU32 index) const
+    {
+        return index < getNbTouches() ? getTouches()[index] : this->block;
+    }
     PxU32 getNbTouches() const { return this->nbTouches; }
     const HitType* getTouches() const { return this->touches; }
     const HitType& getTouch(const PxU32 index) const { return getTouches()[index]; }
@@ -87,9 +100,13 @@ using PxRaycastCallback = PxHitCallback<PxRaycastHit>;
 using PxRaycastBuffer = PxHitBuffer<PxRaycastHit>;
 
 // A fixed-size buffer for touching hits on the stack.
-template <int N> struct PxRaycastBufferN : public PxHitBuffer<PxRaycastHit> {
+template <int N>
+struct PxRaycastBufferN : public PxHitBuffer<PxRaycastHit> {
     PxRaycastHit hits[N];
-    PxRaycastBufferN() : PxHitBuffer<PxRaycastHit>(hits, N) {}
+    PxRaycastBufferN()
+        : PxHitBuffer<PxRaycastHit>(hits, N)
+    {
+    }
 };
 
 } // namespace physx

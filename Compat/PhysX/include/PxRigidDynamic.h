@@ -17,7 +17,10 @@ public:
     virtual PxReal getSleepThreshold() const = 0;
 
 protected:
-    PxRigidDynamic() : PxRigidBody(PxConcreteType::eRIGID_DYNAMIC) {}
+    PxRigidDynamic()
+        : PxRigidBody(PxConcreteType::eRIGID_DYNAMIC)
+    {
+    }
 };
 
 } // namespace physx

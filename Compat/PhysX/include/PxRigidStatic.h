@@ -8,7 +8,10 @@ namespace physx {
 
 class PxRigidStatic : public PxRigidActor {
 protected:
-    PxRigidStatic() : PxRigidActor(PxConcreteType::eRIGID_STATIC) {}
+    PxRigidStatic()
+        : PxRigidActor(PxConcreteType::eRIGID_STATIC)
+    {
+    }
 };
 
 } // namespace physx

@@ -27,10 +27,12 @@ public:
     // next fetchResults.
     virtual void removeActor(PxActor& actor, bool wakeOnLostTouch = true) = 0;
     virtual PxU32 getNbActors(PxActorTypeFlags types) const = 0;
-    virtual PxU32 getActors(PxActorTypeFlags types, PxActor** userBuffer, PxU32 bufferSize, PxU32 startIndex = 0) const = 0;
+    virtual PxU32 getActors(
+        PxActorTypeFlags types, PxActor** userBuffer, PxU32 bufferSize, PxU32 startIndex = 0) const = 0;
 
     virtual bool simulate(PxReal elapsedTime, PxBaseTask* completionTask = nullptr, void* scratchMemBlock = nullptr,
-                          PxU32 scratchMemBlockSize = 0, bool controlSimulation = true) = 0;
+        PxU32 scratchMemBlockSize = 0, bool controlSimulation = true)
+        = 0;
     virtual bool checkResults(bool block = false) = 0;
     // Returns false when there is no step to fetch.
     virtual bool fetchResults(bool block = false, PxU32* errorState = nullptr) = 0;
@@ -51,9 +53,9 @@ public:
     // whether anything was hit. Only the closest blocking hit is kept; touches come from a filter
     // callback returning eTOUCH.
     virtual bool raycast(const PxVec3& origin, const PxVec3& unitDir, const PxReal distance, PxRaycastCallback& hitCall,
-                         PxHitFlags hitFlags = PxHitFlag::eDEFAULT, const PxQueryFilterData& filterData = PxQueryFilterData(),
-                         PxQueryFilterCallback* filterCall = nullptr, const PxQueryCache* cache = nullptr,
-                         PxGeometryQueryFlags queryFlags = PxGeometryQueryFlag::eDEFAULT) const = 0;
+        PxHitFlags hitFlags = PxHitFlag::eDEFAULT, const PxQueryFilterData& filterData = PxQueryFilterData(),
+        PxQueryFilterCallback* filterCall = nullptr, const PxQueryCache* cache = nullptr,
+        PxGeometryQueryFlags queryFlags = PxGeometryQueryFlag::eDEFAULT) const = 0;
 
     void* userData = nullptr;
 

@@ -42,17 +42,21 @@ struct PxSolverType {
 class PxSceneDesc {
 public:
     explicit PxSceneDesc(const PxTolerancesScale& scale)
-        : gravity(0.0f),
-          bounceThresholdVelocity(0.2f * scale.speed),
-          frictionOffsetThreshold(0.04f * scale.length),
-          ccdMaxSeparation(0.04f * scale.length),
-          tolerancesScale(scale) {}
+        : gravity(0.0f)
+        , bounceThresholdVelocity(0.2f * scale.speed)
+        , frictionOffsetThreshold(0.04f * scale.length)
+        , ccdMaxSeparation(0.04f * scale.length)
+        , tolerancesScale(scale)
+    {
+    }
 
     void setToDefault(const PxTolerancesScale& scale) { *this = PxSceneDesc(scale); }
     // A scene needs a filter shader and a CPU dispatcher.
-    bool isValid() const {
-        return filterShader != nullptr && cpuDispatcher != nullptr && gravity.isFinite() && bounceThresholdVelocity > 0.0f &&
-               (filterShaderData != nullptr || filterShaderDataSize == 0) && tolerancesScale.isValid();
+    bool isValid() const
+    {
+        return filterShader != nullptr && cpuDispatcher != nullptr && gravity.isFinite()
+            && bounceThresholdVelocity > 0.0f && (filterShaderData != nullptr || filterShaderDataSize == 0)
+            && tolerancesScale.isValid();
     }
     const PxTolerancesScale& getTolerancesScale() const { return tolerancesScale; }
 

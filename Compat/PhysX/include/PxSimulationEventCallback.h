@@ -35,7 +35,7 @@ PX_FLAGS_OPERATORS(PxContactPairFlag::Enum, PxU16)
 struct PxContactPairPoint {
     PxVec3 position;
     PxReal separation;
-    PxVec3 normal;  // from the second shape towards the first
+    PxVec3 normal; // from the second shape towards the first
     PxU32 internalFaceIndex0;
     PxVec3 impulse;
     PxU32 internalFaceIndex1;

@@ -172,8 +172,14 @@ void OnMouseButton(GLFWwindow* window, int button, int action, int mods)
     case GLFW_MOUSE_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
     case GLFW_MOUSE_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
     case GLFW_MOUSE_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-    case GLFW_MOUSE_BUTTON_4: message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP; extraButton = XBUTTON1; break;
-    case GLFW_MOUSE_BUTTON_5: message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP; extraButton = XBUTTON2; break;
+    case GLFW_MOUSE_BUTTON_4:
+        message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP;
+        extraButton = XBUTTON1;
+        break;
+    case GLFW_MOUSE_BUTTON_5:
+        message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP;
+        extraButton = XBUTTON2;
+        break;
     default: return;
     }
     WPARAM wParam = MouseKeyState(window, mods) | (extraButton << 16);

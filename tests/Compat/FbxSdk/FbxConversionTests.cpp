@@ -16,7 +16,8 @@ namespace {
 void ExpectMatrixNear(const FbxAMatrix& a, const FbxAMatrix& b, double tolerance = 1e-9)
 {
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_NEAR(a[y][x], b[y][x], tolerance) << "row " << y << " column " << x;
+        for (int x = 0; x < 4; ++x)
+            EXPECT_NEAR(a[y][x], b[y][x], tolerance) << "row " << y << " column " << x;
 }
 
 double SignedArea(const FbxMesh* m, int p)
@@ -27,12 +28,12 @@ double SignedArea(const FbxMesh* m, int p)
     return 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]));
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxMatrix, AffineMatrixComposesInvertsAndTransposesLikeTheSdk)
 {
     FbxAMatrix m(FbxVector4(1, 2, 3), FbxVector4(0, 0, 90), FbxVector4(2, 2, 2));
-    ExpectVector(m.MultT(FbxVector4(1, 0, 0)), 1, 4, 3);  // scaled, turned onto +Y, moved
+    ExpectVector(m.MultT(FbxVector4(1, 0, 0)), 1, 4, 3); // scaled, turned onto +Y, moved
     ExpectVector(m.GetT(), 1, 2, 3);
     ExpectVector(m.GetS(), 2, 2, 2);
     ExpectVector(m.GetR(), 0, 0, 90);
@@ -55,7 +56,8 @@ TEST(FbxMatrix, AffineMatrixComposesInvertsAndTransposesLikeTheSdk)
 
 TEST(FbxMatrix, EulerAnglesRoundTripInEveryRotationOrderIncludingGimbalLock)
 {
-    const double cases[][3] = {{10, 20, 30}, {-170, 45, 60}, {0, 90, 30}, {25, -90, -40}, {90, 0, 0}, {179, 1, -179}};
+    const double cases[][3] = { { 10, 20, 30 }, { -170, 45, 60 }, { 0, 90, 30 }, { 25, -90, -40 }, { 90, 0, 0 },
+        { 179, 1, -179 } };
     for (int order = eEulerXYZ; order <= eEulerZYX; ++order) {
         for (const auto& angles : cases) {
             auto r = fbxsdk::internal::EulerToMatrix(angles, static_cast<EFbxRotationOrder>(order));
@@ -68,7 +70,7 @@ TEST(FbxMatrix, EulerAnglesRoundTripInEveryRotationOrderIncludingGimbalLock)
         }
     }
     // ZYX turns Z first: a quarter turn about Z, then about Y.
-    const double zyx[3] = {0, 90, 90};
+    const double zyx[3] = { 0, 90, 90 };
     auto r = fbxsdk::internal::EulerToMatrix(zyx, eEulerZYX);
     FbxAMatrix m = fbxsdk::internal::Compose(r, FbxVector4(0, 0, 0));
     ExpectVector(m.MultT(FbxVector4(1, 0, 0)), 0, 1, 0);
@@ -80,23 +82,23 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     fbxio::SceneWriter writer;
     auto parent = writer.AddNull("Parent");
     auto& pt = writer.TransformOf(parent);
-    pt.translation = {10, 0, 0};
-    pt.rotation = {0, 0, 90};
-    pt.rotationPivot = {1, 0, 0};   // turns about x = 1
-    pt.scaling = {2, 2, 2};
+    pt.translation = { 10, 0, 0 };
+    pt.rotation = { 0, 0, 90 };
+    pt.rotationPivot = { 1, 0, 0 }; // turns about x = 1
+    pt.scaling = { 2, 2, 2 };
     auto child = writer.AddNull("Child", parent);
     auto& ct = writer.TransformOf(child);
-    ct.translation = {1, 0, 0};
-    ct.preRotation = {90, 0, 0};
-    ct.rotation = {0, 90, 0};
+    ct.translation = { 1, 0, 0 };
+    ct.preRotation = { 90, 0, 0 };
+    ct.rotation = { 0, 90, 0 };
     ct.rotationOrder = eEulerZYX;
-    ct.scalingPivot = {0, 1, 0};
-    ct.scaling = {1, 3, 1};
-    ct.geometricTranslation = {0, 0, 7};
-    ct.geometricRotation = {0, 0, 45};
-    ct.geometricScaling = {1, 1, 2};
+    ct.scalingPivot = { 0, 1, 0 };
+    ct.scaling = { 1, 3, 1 };
+    ct.geometricTranslation = { 0, 0, 7 };
+    ct.geometricRotation = { 0, 0, 45 };
+    ct.geometricScaling = { 1, 1, 2 };
     auto rrs = writer.AddNull("NoParentScale", parent);
-    writer.TransformOf(rrs).translation = {1, 0, 0};
+    writer.TransformOf(rrs).translation = { 1, 0, 0 };
     writer.TransformOf(rrs).inheritType = eInheritRrs;
     Loaded file(writer.ToBinary());
     ASSERT_TRUE(file.ok) << file.error;
@@ -104,14 +106,15 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     FbxNode* p = file.Node("Parent");
     // Parent alone: x' = T + Rp + R(S(x) - Rp)... with the pivot at (1, 0, 0).
     FbxAMatrix pg = p->EvaluateGlobalTransform(0, FbxNode::eSourcePivot, false, false);
-    ExpectVector(pg.MultT(FbxVector4(1, 0, 0)), 11, 1, 0);  // S: (2,0,0); pivot turn: (1,1,0); T: (11,1,0)
+    ExpectVector(pg.MultT(FbxVector4(1, 0, 0)), 11, 1, 0); // S: (2,0,0); pivot turn: (1,1,0); T: (11,1,0)
     ExpectVector(pg.MultT(FbxVector4(0, 0, 0)), 11, -1, 0);
 
     FbxNode* c = file.Node("Child");
     FbxAMatrix local = c->EvaluateLocalTransform();
     // Local: T * Rpre * R(ZYX) * Sp * S * Sp^-1; check on a point by composing by hand.
     FbxAMatrix pre(FbxVector4(0, 0, 0), FbxVector4(90, 0, 0), FbxVector4(1, 1, 1));
-    FbxAMatrix rot = fbxsdk::internal::Compose(fbxsdk::internal::EulerToMatrix(std::array<double, 3>{0, 90, 0}.data(), eEulerZYX), FbxVector4(0, 0, 0));
+    FbxAMatrix rot = fbxsdk::internal::Compose(
+        fbxsdk::internal::EulerToMatrix(std::array<double, 3> { 0, 90, 0 }.data(), eEulerZYX), FbxVector4(0, 0, 0));
     FbxAMatrix scalePivot, scale, back;
     scalePivot.SetT(FbxVector4(0, 1, 0));
     scale.SetS(FbxVector4(1, 3, 1));
@@ -119,7 +122,7 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     FbxAMatrix translate;
     translate.SetT(FbxVector4(1, 0, 0));
     ExpectMatrixNear(local, translate * pre * rot * scalePivot * scale * back);
-    ExpectMatrixNear(c->EvaluateGlobalTransform(), pg * local);  // uniform parent scale: plain product
+    ExpectMatrixNear(c->EvaluateGlobalTransform(), pg * local); // uniform parent scale: plain product
 
     ExpectVector(c->GetGeometricTranslation(FbxNode::eSourcePivot), 0, 0, 7);
     ExpectVector(c->GetGeometricRotation(FbxNode::eSourcePivot), 0, 0, 45);
@@ -136,10 +139,10 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
     fbxio::MeshData mesh;
     // An L-shaped hexagon (concave at (1, 1)), a quad, a pentagon whose corner 2 repeats, and
     // a polygon with only two distinct corners.
-    mesh.points = {0, 0, 0, 2, 0, 0, 2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0,   // 0-5 L shape
-                   5, 0, 0, 6, 0, 0, 6, 1, 0, 5, 1, 0};                       // 6-9 square
-    mesh.polygons = {{0, 1, 2, 3, 4, 5}, {6, 7, 8, 9}, {6, 7, 8, 8, 9}, {6, 7, 6, 7}};
-    mesh.materialIndices = {0, 1, 2, 3};
+    mesh.points = { 0, 0, 0, 2, 0, 0, 2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0, // 0-5 L shape
+        5, 0, 0, 6, 0, 0, 6, 1, 0, 5, 1, 0 }; // 6-9 square
+    mesh.polygons = { { 0, 1, 2, 3, 4, 5 }, { 6, 7, 8, 9 }, { 6, 7, 8, 8, 9 }, { 6, 7, 6, 7 } };
+    mesh.materialIndices = { 0, 1, 2, 3 };
     std::vector<double> uvs;
     std::vector<int> uvIndex;
     for (const auto& polygon : mesh.polygons)
@@ -147,7 +150,8 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
             uvIndex.push_back(cp);
             (void)cp;
         }
-    for (int k = 0; k < 10; ++k) uvs.insert(uvs.end(), {mesh.points[std::size_t(k * 3)] / 10, mesh.points[std::size_t(k * 3 + 1)] / 10});
+    for (int k = 0; k < 10; ++k)
+        uvs.insert(uvs.end(), { mesh.points[std::size_t(k * 3)] / 10, mesh.points[std::size_t(k * 3 + 1)] / 10 });
     LayerElement uv;
     uv.kind = LayerKind::UV;
     uv.mapping = Mapping::ByPolygonVertex;
@@ -155,10 +159,11 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
     uv.values = uvs;
     uv.indices = uvIndex;
     mesh.layers.push_back(uv);
-    LayerElement normals;  // direct per corner: the corner's control point index in x
+    LayerElement normals; // direct per corner: the corner's control point index in x
     normals.mapping = Mapping::ByPolygonVertex;
     for (const auto& polygon : mesh.polygons)
-        for (int cp : polygon) normals.values.insert(normals.values.end(), {double(cp), 0, 1});
+        for (int cp : polygon)
+            normals.values.insert(normals.values.end(), { double(cp), 0, 1 });
     mesh.layers.push_back(normals);
     fbxio::SceneWriter writer;
     writer.AddMesh("Shapes", mesh);
@@ -167,7 +172,7 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
     FbxGeometryConverter converter(file.manager);
     ASSERT_TRUE(converter.Triangulate(file.scene, true, true));
     FbxMesh* m = file.Mesh("Shapes");
-    ASSERT_EQ(m->GetPolygonCount(), 4 + 2 + 2);  // the two-corner polygon is dropped
+    ASSERT_EQ(m->GetPolygonCount(), 4 + 2 + 2); // the two-corner polygon is dropped
     EXPECT_EQ(m->GetPolygonVertexCount(), 24);
     double lArea = 0;
     for (int p = 0; p < 4; ++p) {
@@ -184,7 +189,8 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
         EXPECT_FALSE(cx > 1 && cy > 1) << "triangle " << p << " covers the notch";
     }
     EXPECT_NEAR(lArea, 3.0, 1e-9);
-    for (int p = 4; p < 8; ++p) EXPECT_NEAR(SignedArea(m, p), 0.5, 1e-9);
+    for (int p = 4; p < 8; ++p)
+        EXPECT_NEAR(SignedArea(m, p), 0.5, 1e-9);
 
     // Per-corner elements follow their corners, per-polygon ones their polygon.
     const FbxLayerElementUV* uvElement = m->GetElementUV(0);
@@ -199,8 +205,9 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
             EXPECT_DOUBLE_EQ(normalElement->GetDirectArray().GetAt(p * 3 + c)[0], cp);
         }
     const FbxLayerElementMaterial* materials = m->GetElementMaterial(0);
-    const int expected[] = {0, 0, 0, 0, 1, 1, 2, 2};
-    for (int p = 0; p < 8; ++p) EXPECT_EQ(materials->GetIndexArray().GetAt(p), expected[p]);
+    const int expected[] = { 0, 0, 0, 0, 1, 1, 2, 2 };
+    for (int p = 0; p < 8; ++p)
+        EXPECT_EQ(materials->GetIndexArray().GetAt(p), expected[p]);
 
     // Triangulating again changes nothing.
     converter.Triangulate(file.scene, true, false);
@@ -214,14 +221,14 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
         double expectedPoint[3], expectedNormal[3];
     };
     // Z up (3ds Max: front -Y): (x, y, z) -> (x, z, y). Y up (Maya: front +Z): z flips.
-    const Case cases[] = {{2, 1, -1, {1, 3, 2}, {0, 1, 0}}, {1, 2, 1, {1, 2, -3}, {0, 0, -1}}};
+    const Case cases[] = { { 2, 1, -1, { 1, 3, 2 }, { 0, 1, 0 } }, { 1, 2, 1, { 1, 2, -3 }, { 0, 0, -1 } } };
     for (const Case& k : cases) {
         fbxio::MeshData mesh;
-        mesh.points = {1, 2, 3, 0, 0, 0, 1, 0, 0};
-        mesh.polygons = {{0, 1, 2}};
+        mesh.points = { 1, 2, 3, 0, 0, 0, 1, 0, 0 };
+        mesh.polygons = { { 0, 1, 2 } };
         LayerElement n;
         n.mapping = Mapping::ByControlPoint;
-        n.values = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+        n.values = { 0, 0, 1, 0, 0, 1, 0, 0, 1 };
         mesh.layers.push_back(n);
         fbxio::SceneWriter writer;
         writer.settings.upAxis = k.up;
@@ -229,12 +236,12 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
         writer.settings.frontAxisSign = k.frontSign;
         writer.settings.coordAxis = 0;
         auto node = writer.AddMesh("Tri", mesh);
-        writer.TransformOf(node).translation = {1, 2, 3};
-        writer.TransformOf(node).rotation = {30, 0, 0};
+        writer.TransformOf(node).translation = { 1, 2, 3 };
+        writer.TransformOf(node).rotation = { 30, 0, 0 };
         auto skin = writer.AddSkin(node);
         fbxio::Matrix link = fbxio::kIdentity;
         link[12] = 1, link[13] = 2, link[14] = 3;
-        writer.AddCluster(skin, writer.AddBone("Bone"), {0}, {1.0}, fbxio::kIdentity, link);
+        writer.AddCluster(skin, writer.AddBone("Bone"), { 0 }, { 1.0 }, fbxio::kIdentity, link);
         Loaded file(writer.ToBinary());
         ASSERT_TRUE(file.ok) << file.error;
         FbxNode* tri = file.Node("Tri");
@@ -249,14 +256,16 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
         FbxMesh* m = tri->GetMesh();
         ExpectVector(m->GetControlPointAt(0), k.expectedPoint[0], k.expectedPoint[1], k.expectedPoint[2]);
         ExpectVector(m->GetElementNormal(0)->GetDirectArray().GetAt(0), k.expectedNormal[0], k.expectedNormal[1],
-                     k.expectedNormal[2]);
-        EXPECT_EQ(m->GetPolygonVertex(0, 1), 1);  // winding untouched
+            k.expectedNormal[2]);
+        EXPECT_EQ(m->GetPolygonVertex(0, 1), 1); // winding untouched
         // The node moved the same way: the converted point lands where the old one did, converted.
         FbxVector4 worldAfter = tri->EvaluateGlobalTransform().MultT(m->GetControlPointAt(0));
         FbxAxisSystem::Axes from;
         from.up = k.up, from.front = k.front, from.frontSign = k.frontSign, from.coord = 0;
-        if (k.up == 2) ExpectVector(worldAfter, worldBefore[0], worldBefore[2], worldBefore[1], 1e-9);
-        else ExpectVector(worldAfter, worldBefore[0], worldBefore[1], -worldBefore[2], 1e-9);
+        if (k.up == 2)
+            ExpectVector(worldAfter, worldBefore[0], worldBefore[2], worldBefore[1], 1e-9);
+        else
+            ExpectVector(worldAfter, worldBefore[0], worldBefore[1], -worldBefore[2], 1e-9);
         FbxAMatrix linkAfter;
         static_cast<FbxSkin*>(m->GetDeformer(0, FbxDeformer::eSkin))->GetCluster(0)->GetTransformLinkMatrix(linkAfter);
         ExpectVector(linkAfter.GetT(), k.expectedPoint[0], k.expectedPoint[1], k.expectedPoint[2]);
@@ -272,38 +281,40 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
 
 TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
 {
-    for (auto [scale, unit] : {std::pair{100.0, &FbxSystemUnit::m}, std::pair{2.54, &FbxSystemUnit::Inch}}) {
+    for (auto [scale, unit] : { std::pair { 100.0, &FbxSystemUnit::m }, std::pair { 2.54, &FbxSystemUnit::Inch } }) {
         fbxio::SceneWriter writer;
         writer.settings.unitScale = scale;
         writer.settings.originalUnitScale = scale;
         auto parent = writer.AddMesh("Parent", fbxtest::Quad());
-        writer.TransformOf(parent).translation = {1, 2, 3};
-        writer.TransformOf(parent).rotationPivot = {0.5, 0, 0};
+        writer.TransformOf(parent).translation = { 1, 2, 3 };
+        writer.TransformOf(parent).rotationPivot = { 0.5, 0, 0 };
         auto child = writer.AddMesh("Child", fbxtest::Quad(), parent);
-        writer.TransformOf(child).translation = {0, 1, 0};
+        writer.TransformOf(child).translation = { 0, 1, 0 };
         auto skin = writer.AddSkin(child);
         fbxio::Matrix link = fbxio::kIdentity;
         link[13] = 1;
-        writer.AddCluster(skin, parent, {0}, {1.0}, fbxio::kIdentity, link);
+        writer.AddCluster(skin, parent, { 0 }, { 1.0 }, fbxio::kIdentity, link);
         Loaded file(writer.ToBinary());
         ASSERT_TRUE(file.ok) << file.error;
         FbxGlobalSettings& g = file.scene->GetGlobalSettings();
         ASSERT_TRUE(g.GetSystemUnit() == *unit);
         FbxVector4 before = file.Node("Child")->EvaluateGlobalTransform().MultT(FbxVector4(1, 1, 0));
-        FbxSystemUnit::ConversionOptions options = {false, true, true, true, true, true};
+        FbxSystemUnit::ConversionOptions options = { false, true, true, true, true, true };
         FbxSystemUnit::cm.ConvertScene(file.scene, options);
         EXPECT_TRUE(g.GetSystemUnit() == FbxSystemUnit::cm);
         EXPECT_TRUE(g.GetOriginalSystemUnit() == *unit);
-        ExpectVector(file.Mesh("Child")->GetControlPointAt(2), 1, 1, 0);  // control points untouched
+        ExpectVector(file.Mesh("Child")->GetControlPointAt(2), 1, 1, 0); // control points untouched
         FbxDouble3 t = file.Node("Parent")->LclTranslation.Get();
         EXPECT_NEAR(t[0], scale, 1e-9);
         EXPECT_NEAR(t[2], 3 * scale, 1e-9);
         EXPECT_NEAR(file.Node("Parent")->LclScaling.Get()[1], scale, 1e-9);
-        EXPECT_NEAR(file.Node("Child")->LclTranslation.Get()[1], 1.0, 1e-12);  // inherits the scale
+        EXPECT_NEAR(file.Node("Child")->LclTranslation.Get()[1], 1.0, 1e-12); // inherits the scale
         FbxVector4 after = file.Node("Child")->EvaluateGlobalTransform().MultT(FbxVector4(1, 1, 0));
         ExpectVector(after, before[0] * scale, before[1] * scale, before[2] * scale, 1e-9);
         FbxAMatrix linkAfter;
-        static_cast<FbxSkin*>(file.Mesh("Child")->GetDeformer(0, FbxDeformer::eSkin))->GetCluster(0)->GetTransformLinkMatrix(linkAfter);
+        static_cast<FbxSkin*>(file.Mesh("Child")->GetDeformer(0, FbxDeformer::eSkin))
+            ->GetCluster(0)
+            ->GetTransformLinkMatrix(linkAfter);
         EXPECT_NEAR(linkAfter.GetT()[1], scale, 1e-9);
         // Already centimetres: nothing moves.
         FbxSystemUnit::cm.ConvertScene(file.scene, options);
@@ -317,7 +328,8 @@ TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
 FbxVector4 FrameOfCorner(const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex)
 {
     int index = element->GetMappingMode() == FbxLayerElement::eByControlPoint ? controlPoint : polygonVertex;
-    if (element->GetReferenceMode() == FbxLayerElement::eIndexToDirect) index = element->GetIndexArray().GetAt(index);
+    if (element->GetReferenceMode() == FbxLayerElement::eIndexToDirect)
+        index = element->GetIndexArray().GetAt(index);
     return element->GetDirectArray().GetAt(index);
 }
 
@@ -328,15 +340,15 @@ TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
     uv.kind = LayerKind::UV;
     uv.mapping = Mapping::ByPolygonVertex;
     uv.reference = Reference::IndexToDirect;
-    uv.values = {0, 0, 1, 0, 1, 1, 0, 1};
-    uv.indices = {0, 1, 2, 3};
+    uv.values = { 0, 0, 1, 0, 1, 1, 0, 1 };
+    uv.indices = { 0, 1, 2, 3 };
     mesh.layers.push_back(uv);
     LayerElement mirrored = uv;
-    mirrored.values = {1, 0, 0, 0, 0, 1, 1, 1};  // u runs along -x
+    mirrored.values = { 1, 0, 0, 0, 0, 1, 1, 1 }; // u runs along -x
     mesh.layers.push_back(mirrored);
     LayerElement normals;
     normals.mapping = Mapping::ByControlPoint;
-    normals.values = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    normals.values = { 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1 };
     mesh.layers.push_back(normals);
     fbxio::SceneWriter writer;
     writer.AddMesh("Quad", mesh);
@@ -354,7 +366,7 @@ TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
     ASSERT_EQ(t->GetDirectArray().GetCount(), 4);
     for (int k = 0; k < 4; ++k) {
         ExpectVector(FrameOfCorner(t, k, k), 1, 0, 0);
-        EXPECT_EQ(FrameOfCorner(t, k, k)[3], 1.0);  // not flipped
+        EXPECT_EQ(FrameOfCorner(t, k, k)[3], 1.0); // not flipped
         ExpectVector(FrameOfCorner(quad->GetElementBinormal(0), k, k), 0, 1, 0);
     }
     // Present and not overwritten: kept as they are.
@@ -362,9 +374,9 @@ TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
     ExpectVector(FrameOfCorner(quad->GetElementTangent(0), 0, 0), 1, 0, 0);
     ASSERT_TRUE(quad->GenerateTangentsData(1, true, false));
     ExpectVector(FrameOfCorner(quad->GetElementTangent(0), 0, 0), -1, 0, 0);
-    EXPECT_EQ(FrameOfCorner(quad->GetElementTangent(0), 0, 0)[3], -1.0);  // u mirrored: flipped
+    EXPECT_EQ(FrameOfCorner(quad->GetElementTangent(0), 0, 0)[3], -1.0); // u mirrored: flipped
     ExpectVector(FrameOfCorner(quad->GetElementBinormal(0), 0, 0), 0, 1, 0);
-    EXPECT_FALSE(quad->GenerateTangentsData(5, true, false));  // no such UV set
+    EXPECT_FALSE(quad->GenerateTangentsData(5, true, false)); // no such UV set
 
     FbxMesh* bare = file.Mesh("Bare");
     EXPECT_EQ(bare->GetUVLayerCount(), 0);
@@ -372,11 +384,11 @@ TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
     bare->InitTextureUV(1, FbxLayerElement::eTextureDiffuse);
     EXPECT_EQ(bare->GetUVLayerCount(), 1);
     EXPECT_EQ(bare->GetElementUV(0)->GetDirectArray().GetCount(), 1);
-    EXPECT_EQ(bare->GetTextureUVIndex(0, 0), -1);  // by control point: no per-corner index
-    EXPECT_TRUE(bare->GenerateTangentsData(0, false, false));  // flat UVs: any frame around the normal
+    EXPECT_EQ(bare->GetTextureUVIndex(0, 0), -1); // by control point: no per-corner index
+    EXPECT_TRUE(bare->GenerateTangentsData(0, false, false)); // flat UVs: any frame around the normal
     FbxVector4 tangent = bare->GetElementTangent(0)->GetDirectArray().GetAt(0);
     EXPECT_NEAR(tangent.Length(), 1.0, 1e-9);
-    EXPECT_NEAR(tangent[2], 0.0, 1e-9);  // perpendicular to the face normal +Z
+    EXPECT_NEAR(tangent[2], 0.0, 1e-9); // perpendicular to the face normal +Z
 }
 
 TEST(FbxTangents, SeamsAndHardEdgesKeepTheirOwnFrames)
@@ -384,26 +396,26 @@ TEST(FbxTangents, SeamsAndHardEdgesKeepTheirOwnFrames)
     // Two quads sharing the edge of control points 1 and 2: the first lies in the XY plane, the
     // second is folded up along +Z, so at the shared edge two normals meet.
     fbxio::MeshData strip;
-    strip.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 1, 1, 1};
-    strip.polygons = {{0, 1, 2, 3}, {1, 4, 5, 2}};
+    strip.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 1, 1, 1 };
+    strip.polygons = { { 0, 1, 2, 3 }, { 1, 4, 5, 2 } };
     LayerElement normals;
     normals.mapping = Mapping::ByPolygonVertex;
-    normals.values = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0};
+    normals.values = { 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0 };
     strip.layers.push_back(normals);
     LayerElement uv;
     uv.kind = LayerKind::UV;
     uv.mapping = Mapping::ByPolygonVertex;
     uv.reference = Reference::IndexToDirect;
     // u grows along +x on the first quad and up +z on the second: the shared edge has one UV.
-    uv.values = {0, 0, 1, 0, 1, 1, 0, 1, 2, 0, 2, 1};
-    uv.indices = {0, 1, 2, 3, 1, 4, 5, 2};
+    uv.values = { 0, 0, 1, 0, 1, 1, 0, 1, 2, 0, 2, 1 };
+    uv.indices = { 0, 1, 2, 3, 1, 4, 5, 2 };
     strip.layers.push_back(uv);
     fbxio::MeshData seam = strip;
-    seam.layers[0].values = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
-    seam.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0, 2, 1, 0};  // flat
+    seam.layers[0].values = { 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1 };
+    seam.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0, 2, 1, 0 }; // flat
     // The second quad's UVs run backwards: u decreases along +x, a mirrored island.
-    seam.layers[1].values = {0, 0, 1, 0, 1, 1, 0, 1, 1, 0, 0, 0, 0, 1, 1, 1};
-    seam.layers[1].indices = {0, 1, 2, 3, 4, 5, 6, 7};
+    seam.layers[1].values = { 0, 0, 1, 0, 1, 1, 0, 1, 1, 0, 0, 0, 0, 1, 1, 1 };
+    seam.layers[1].indices = { 0, 1, 2, 3, 4, 5, 6, 7 };
     fbxio::SceneWriter writer;
     writer.AddMesh("Fold", strip);
     writer.AddMesh("Seam", seam);
@@ -427,8 +439,8 @@ TEST(FbxTangents, SeamsAndHardEdgesKeepTheirOwnFrames)
         FbxVector4 normal = pv < 4 ? FbxVector4(0, 0, 1, 0) : FbxVector4(-1, 0, 0, 0);
         EXPECT_NEAR(tangent.Length(), 1.0, 1e-9) << pv;
         EXPECT_NEAR(tangent.DotProduct(normal), 0.0, 1e-9) << pv;
-        ExpectVector(binormal, normal.CrossProduct(tangent)[0] * tangent[3], normal.CrossProduct(tangent)[1] * tangent[3],
-                     normal.CrossProduct(tangent)[2] * tangent[3]);
+        ExpectVector(binormal, normal.CrossProduct(tangent)[0] * tangent[3],
+            normal.CrossProduct(tangent)[1] * tangent[3], normal.CrossProduct(tangent)[2] * tangent[3]);
     }
     // The two corners of control point 1 share a UV and so a summed direction, but each keeps it
     // perpendicular to its own normal.
@@ -463,29 +475,31 @@ TEST(FbxTangents, FramesAreTheSameWhetherStoredByControlPointOrByPolygonVertex)
         uv.reference = Reference::IndexToDirect;
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 4; ++x) {
-                mesh.points.insert(mesh.points.end(), {double(x), double(y), 0.1 * x * y});
+                mesh.points.insert(mesh.points.end(), { double(x), double(y), 0.1 * x * y });
                 FbxVector4 n(-0.1 * y, -0.1 * x, 1, 0);
                 n.Normalize();
-                normals.values.insert(normals.values.end(), {n[0], n[1], n[2]});
-                uv.values.insert(uv.values.end(), {0.25 * x + 0.01 * y, 0.25 * y});
+                normals.values.insert(normals.values.end(), { n[0], n[1], n[2] });
+                uv.values.insert(uv.values.end(), { 0.25 * x + 0.01 * y, 0.25 * y });
             }
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 3; ++x) {
                 const int a = y * 4 + x;
-                for (const std::vector<int>& triangle : {std::vector<int>{a, a + 1, a + 5}, std::vector<int>{a, a + 5, a + 4}}) {
+                for (const std::vector<int>& triangle :
+                    { std::vector<int> { a, a + 1, a + 5 }, std::vector<int> { a, a + 5, a + 4 } }) {
                     mesh.polygons.push_back(triangle);
                     uv.indices.insert(uv.indices.end(), triangle.begin(), triangle.end());
                 }
             }
         if (withSeam) {
-            mesh.points.insert(mesh.points.end(), {10, 0, 0, 11, 0, 0, 11, 1, 0, 10, 1, 0});
-            for (int k = 0; k < 4; ++k) normals.values.insert(normals.values.end(), {0, 0, 1});
-            uv.values.insert(uv.values.end(), {0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0.5});
-            mesh.polygons.push_back({16, 17, 18});
-            mesh.polygons.push_back({16, 18, 19});
-            uv.indices.insert(uv.indices.end(), {16, 17, 18, 20, 18, 19});  // point 16 has two UVs
+            mesh.points.insert(mesh.points.end(), { 10, 0, 0, 11, 0, 0, 11, 1, 0, 10, 1, 0 });
+            for (int k = 0; k < 4; ++k)
+                normals.values.insert(normals.values.end(), { 0, 0, 1 });
+            uv.values.insert(uv.values.end(), { 0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0.5 });
+            mesh.polygons.push_back({ 16, 17, 18 });
+            mesh.polygons.push_back({ 16, 18, 19 });
+            uv.indices.insert(uv.indices.end(), { 16, 17, 18, 20, 18, 19 }); // point 16 has two UVs
         }
-        mesh.layers = {normals, uv};
+        mesh.layers = { normals, uv };
         return mesh;
     };
     fbxio::SceneWriter writer;
@@ -504,7 +518,8 @@ TEST(FbxTangents, FramesAreTheSameWhetherStoredByControlPointOrByPolygonVertex)
         FbxVector4 a = FrameOfCorner(smooth->GetElementTangent(0), cp, pv);
         FbxVector4 b = FrameOfCorner(seamed->GetElementTangent(0), cp, pv);
         EXPECT_TRUE(a == b) << "tangent of corner " << pv;
-        EXPECT_TRUE(FrameOfCorner(smooth->GetElementBinormal(0), cp, pv) == FrameOfCorner(seamed->GetElementBinormal(0), cp, pv))
+        EXPECT_TRUE(FrameOfCorner(smooth->GetElementBinormal(0), cp, pv)
+            == FrameOfCorner(seamed->GetElementBinormal(0), cp, pv))
             << "binormal of corner " << pv;
         EXPECT_NEAR(a.Length(), 1.0, 1e-9);
     }
@@ -518,25 +533,26 @@ TEST(FbxTangents, AControlPointWithManyFramesKeepsEachApart)
     // tangent but makes the corners distinct.
     constexpr int kTriangles = 40;
     fbxio::MeshData fan;
-    fan.points = {0, 0, 0};
+    fan.points = { 0, 0, 0 };
     LayerElement uv;
     uv.kind = LayerKind::UV;
     uv.mapping = Mapping::ByPolygonVertex;
     uv.reference = Reference::IndexToDirect;
     for (int i = 0; i <= kTriangles; ++i) {
-        const double angle = 3.0 * i / kTriangles;  // under half a turn: every triangle faces +Z
-        fan.points.insert(fan.points.end(), {std::cos(angle), std::sin(angle), 0});
-        uv.values.insert(uv.values.end(), {std::cos(angle), std::sin(angle)});
+        const double angle = 3.0 * i / kTriangles; // under half a turn: every triangle faces +Z
+        fan.points.insert(fan.points.end(), { std::cos(angle), std::sin(angle), 0 });
+        uv.values.insert(uv.values.end(), { std::cos(angle), std::sin(angle) });
     }
     for (int i = 0; i < kTriangles; ++i) {
-        uv.values.insert(uv.values.end(), {0, 0});
-        fan.polygons.push_back({0, 1 + i, 2 + i});
-        uv.indices.insert(uv.indices.end(), {kTriangles + 1 + i, i, i + 1});
+        uv.values.insert(uv.values.end(), { 0, 0 });
+        fan.polygons.push_back({ 0, 1 + i, 2 + i });
+        uv.indices.insert(uv.indices.end(), { kTriangles + 1 + i, i, i + 1 });
     }
     LayerElement normals;
     normals.mapping = Mapping::ByControlPoint;
-    for (int i = 0; i <= kTriangles + 1; ++i) normals.values.insert(normals.values.end(), {0, 0, 1});
-    fan.layers = {normals, uv};
+    for (int i = 0; i <= kTriangles + 1; ++i)
+        normals.values.insert(normals.values.end(), { 0, 0, 1 });
+    fan.layers = { normals, uv };
     fbxio::SceneWriter writer;
     writer.AddMesh("Fan", fan);
     Loaded file(writer.ToBinary());
@@ -551,7 +567,8 @@ TEST(FbxTangents, AControlPointWithManyFramesKeepsEachApart)
     for (int pv = 0; pv < 3 * kTriangles; ++pv) {
         const int cp = mesh->GetPolygonVertex(pv / 3, pv % 3);
         ExpectVector(FrameOfCorner(t, cp, pv), 1, 0, 0);
-        if (cp == 0) centreFrames.insert(t->GetIndexArray().GetAt(pv));
+        if (cp == 0)
+            centreFrames.insert(t->GetIndexArray().GetAt(pv));
     }
     EXPECT_EQ(centreFrames.size(), std::size_t(kTriangles));
 }

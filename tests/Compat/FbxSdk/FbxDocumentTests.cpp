@@ -15,11 +15,12 @@ Element SampleTree()
 {
     Element root;
     Element& header = root.Add("FBXHeaderExtension");
-    header.Add("FBXVersion", {Value::Int(7400)});
-    Element& scalars = root.Add("Scalars", {Value::Int(-12, 'Y'), Value::Bool(true), Value::Int(-70000, 'I'),
-                                             Value::Double(1.5, 'F'), Value::Double(-2.25e-300),
-                                             Value::Int(-(std::int64_t(1) << 40), 'L')});
-    scalars.Add("Text", {Value::String("Model::Cube"), Value::String("quote \" inside"), Value::Raw("\x00\x01\xff", 3)});
+    header.Add("FBXVersion", { Value::Int(7400) });
+    Element& scalars = root.Add("Scalars",
+        { Value::Int(-12, 'Y'), Value::Bool(true), Value::Int(-70000, 'I'), Value::Double(1.5, 'F'),
+            Value::Double(-2.25e-300), Value::Int(-(std::int64_t(1) << 40), 'L') });
+    scalars.Add(
+        "Text", { Value::String("Model::Cube"), Value::String("quote \" inside"), Value::Raw("\x00\x01\xff", 3) });
     std::vector<double> doubles;
     std::vector<std::int32_t> ints;
     for (int k = 0; k < 500; ++k) {
@@ -27,12 +28,12 @@ Element SampleTree()
         ints.push_back(k % 7 == 0 ? ~k : k);
     }
     Element& arrays = root.Add("Arrays");
-    arrays.Add("d", {Value::Doubles(doubles)});
-    arrays.Add("f", {Value::Floats({1.5f, -2.0f})});
-    arrays.Add("i", {Value::Ints(ints)});
-    arrays.Add("l", {Value::Longs({std::int64_t(1) << 50, -3})});
-    arrays.Add("b", {Value::Bytes({0, 1, 1})});
-    arrays.Add("empty", {Value::Doubles({})});
+    arrays.Add("d", { Value::Doubles(doubles) });
+    arrays.Add("f", { Value::Floats({ 1.5f, -2.0f }) });
+    arrays.Add("i", { Value::Ints(ints) });
+    arrays.Add("l", { Value::Longs({ std::int64_t(1) << 50, -3 }) });
+    arrays.Add("b", { Value::Bytes({ 0, 1, 1 }) });
+    arrays.Add("empty", { Value::Doubles({}) });
     root.Add("Empty");
     return root;
 }
@@ -69,13 +70,13 @@ void ExpectSampleTree(const Document& doc, bool binary)
     EXPECT_EQ(i[8], 8);
     std::vector<double> f;
     ASSERT_TRUE(DecodeArray(arrays->Find("f")->values[0], f, error));
-    EXPECT_EQ(f, (std::vector<double>{1.5, -2.0}));
+    EXPECT_EQ(f, (std::vector<double> { 1.5, -2.0 }));
     std::vector<std::int64_t> l;
     ASSERT_TRUE(DecodeArray(arrays->Find("l")->values[0], l, error));
-    EXPECT_EQ(l, (std::vector<std::int64_t>{std::int64_t(1) << 50, -3}));
+    EXPECT_EQ(l, (std::vector<std::int64_t> { std::int64_t(1) << 50, -3 }));
     std::vector<std::uint8_t> b;
     ASSERT_TRUE(DecodeArray(arrays->Find("b")->values[0], b, error));
-    EXPECT_EQ(b, (std::vector<std::uint8_t>{0, 1, 1}));
+    EXPECT_EQ(b, (std::vector<std::uint8_t> { 0, 1, 1 }));
     std::vector<double> empty;
     ASSERT_TRUE(DecodeArray(arrays->Find("empty")->values[0], empty, error));
     EXPECT_TRUE(empty.empty());
@@ -91,7 +92,10 @@ std::vector<std::uint8_t> Binary(const Element& root, int version, bool compress
 }
 
 // Overwrites the 32-bit field at `at`.
-void Poke32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) { std::memcpy(bytes.data() + at, &v, 4); }
+void Poke32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v)
+{
+    std::memcpy(bytes.data() + at, &v, 4);
+}
 
 std::size_t FindText(const std::vector<std::uint8_t>& bytes, const std::string& text)
 {
@@ -99,12 +103,12 @@ std::size_t FindText(const std::vector<std::uint8_t>& bytes, const std::string& 
     return it == bytes.end() ? std::string::npos : std::size_t(it - bytes.begin());
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxDocument, BinaryRoundTripKeepsEveryValueTypeWith32And64BitRecords)
 {
-    for (int version : {7100, 7400, 7500, 7700}) {
-        for (bool compress : {false, true}) {
+    for (int version : { 7100, 7400, 7500, 7700 }) {
+        for (bool compress : { false, true }) {
             std::vector<std::uint8_t> bytes = Binary(SampleTree(), version, compress);
             Document doc;
             std::string error;
@@ -131,11 +135,14 @@ TEST(FbxDocument, AsciiBase64ChunksArePaddedOneByOneAndLinesMayBeHuge)
 {
     // "Hi" and "!!" are each padded on their own; a plain concatenation would mis-decode.
     std::string longLine = "a: ";
-    for (int k = 0; k < 200000; ++k) longLine += (k ? ",0.12345678901234567890123" : "0.5");
-    std::string text = "; FBX 7.5.0 project file\nFBXHeaderExtension:  {\n\tFBXVersion: 7500\n}\n"
-                       "Video: 1, \"Video::v\", \"Clip\" {\n\tContent: ,\n \"SGk=\",\n \"ISE=\"\n}\n"
-                       "Numbers: 123456789012345678901234567890, -0.000000000000000000000000000001e-5, 1.7976931348623157e308\n"
-                       "Big: *200000 {\n" + longLine + "\n}\n";
+    for (int k = 0; k < 200000; ++k)
+        longLine += (k ? ",0.12345678901234567890123" : "0.5");
+    std::string text
+        = "; FBX 7.5.0 project file\nFBXHeaderExtension:  {\n\tFBXVersion: 7500\n}\n"
+          "Video: 1, \"Video::v\", \"Clip\" {\n\tContent: ,\n \"SGk=\",\n \"ISE=\"\n}\n"
+          "Numbers: 123456789012345678901234567890, -0.000000000000000000000000000001e-5, 1.7976931348623157e308\n"
+          "Big: *200000 {\n"
+        + longLine + "\n}\n";
     Document doc;
     std::string error;
     ASSERT_TRUE(ReadAscii(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), doc, error)) << error;
@@ -178,10 +185,10 @@ TEST(FbxDocument, HostileBinaryRecordsFailWithWhatAndWhere)
     };
 
     Element root;
-    root.Add("A", {Value::Doubles(std::vector<double>(64, 1.0))});
+    root.Add("A", { Value::Doubles(std::vector<double>(64, 1.0)) });
     const std::vector<std::uint8_t> good = Binary(root, 7400, false);
     std::size_t name = FindText(good, "A");
-    std::size_t array = name + 2;  // type byte 'd' then count, encoding, stored length
+    std::size_t array = name + 2; // type byte 'd' then count, encoding, stored length
 
     auto huge = good;
     Poke32(huge, array, 0x40000000u);
@@ -189,7 +196,7 @@ TEST(FbxDocument, HostileBinaryRecordsFailWithWhatAndWhere)
 
     auto compressedLie = Binary(root, 7400, true);
     std::size_t at = FindText(compressedLie, "A") + 2;
-    Poke32(compressedLie, at, 65);  // declares one element more than the stream inflates to
+    Poke32(compressedLie, at, 65); // declares one element more than the stream inflates to
     Document lazy;
     ASSERT_TRUE(ReadBinary(compressedLie.data(), compressedLie.size(), lazy, error)) << error;
     std::vector<double> values;
@@ -221,7 +228,8 @@ TEST(FbxDocument, NestingDeeperThanTheLimitIsRejectedNotRecursedInto)
 {
     Element root;
     Element* at = &root;
-    for (int depth = 0; depth < kMaxElementDepth + 5; ++depth) at = &at->Add("N", {Value::Int(depth)});
+    for (int depth = 0; depth < kMaxElementDepth + 5; ++depth)
+        at = &at->Add("N", { Value::Int(depth) });
     std::vector<std::uint8_t> bytes = Binary(root, 7500);
     Document doc;
     std::string error;
@@ -229,7 +237,8 @@ TEST(FbxDocument, NestingDeeperThanTheLimitIsRejectedNotRecursedInto)
     EXPECT_NE(error.find("deeper than 32"), std::string::npos) << error;
 
     std::string text = "FBXHeaderExtension: {\nFBXVersion: 7400\n}\n";
-    for (int depth = 0; depth < 1000; ++depth) text += "N: {\n";
+    for (int depth = 0; depth < 1000; ++depth)
+        text += "N: {\n";
     EXPECT_FALSE(ReadAscii(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), doc, error));
     EXPECT_NE(error.find("deeper than 32"), std::string::npos) << error;
 }
@@ -244,12 +253,13 @@ TEST(FbxDocument, MemoryBudgetGrowsWithTheFileAndStopsSmallFilesClaimingGigabyte
 
     // Many arrays each within the format's limits, together beyond the budget.
     Element root;
-    for (int k = 0; k < 8; ++k) root.Add("A", {Value::Doubles({1.0})});
+    for (int k = 0; k < 8; ++k)
+        root.Add("A", { Value::Doubles({ 1.0 }) });
     std::vector<std::uint8_t> bytes = Binary(root, 7400, false);
     std::size_t at = 0;
     for (int k = 0; k < 8; ++k) {
         at = FindText(std::vector<std::uint8_t>(bytes.begin() + std::ptrdiff_t(at) + 1, bytes.end()), "A") + at + 1;
-        Poke32(bytes, at + 2, 0x0fffffffu);  // 2 GiB declared per array, stored as 8 raw bytes
+        Poke32(bytes, at + 2, 0x0fffffffu); // 2 GiB declared per array, stored as 8 raw bytes
     }
     Document doc;
     std::string error;
@@ -259,9 +269,9 @@ TEST(FbxDocument, MemoryBudgetGrowsWithTheFileAndStopsSmallFilesClaimingGigabyte
 
 TEST(FbxDocument, TruncatedAndBytePatchedFilesNeverCrashAndFailWhenBroken)
 {
-    for (int version : {7400, 7500}) {
+    for (int version : { 7400, 7500 }) {
         const std::vector<std::uint8_t> good = Binary(SampleTree(), version);
-        const std::size_t footer = 16 + 4 + 16 + 4 + 120 + 16;  // the footer is not needed
+        const std::size_t footer = 16 + 4 + 16 + 4 + 120 + 16; // the footer is not needed
         for (std::size_t length = 0; length + footer < good.size(); length += 3) {
             Document doc;
             std::string error;
@@ -279,7 +289,7 @@ TEST(FbxDocument, TruncatedAndBytePatchedFilesNeverCrashAndFailWhenBroken)
                         for (const Value& v : child.values)
                             if (v.IsArray()) {
                                 std::vector<double> out;
-                                DecodeArray(v, out, error);  // may fail, must not crash
+                                DecodeArray(v, out, error); // may fail, must not crash
                             }
             } else {
                 EXPECT_FALSE(error.empty());
@@ -297,13 +307,13 @@ TEST(FbxDocument, TruncatedAndBytePatchedFilesNeverCrashAndFailWhenBroken)
 TEST(FbxDocument, MalformedAsciiFailsWithTheLineItIsOn)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"FBXHeaderExtension: {\nFBXVersion: 7400\n}\nName: \"open", "string is not closed (line 4"},
-        {"FBXHeaderExtension: {\nFBXVersion: 7400\n}\nA: 1.2.3e", "malformed number (line 4"},
-        {"FBXHeaderExtension: {\nFBXVersion: 7400\n}\nA: *3 {\na: 1,2\n}", "declares 3 elements, holds 2"},
-        {"FBXHeaderExtension: {\nFBXVersion: 7400\n}\nContent: , \"ab$=\"", "invalid base64 character"},
-        {"FBXHeaderExtension: {\nFBXVersion: 7400\n}\nA: {\nB: 1\n", "'}' expected to close 'A'"},
-        {"Objects: {\n}\n", "not an FBX file"},
-        {"FBXHeaderExtension: {\nFBXVersion: 9100\n}\n", "unsupported ASCII FBX version 9100"},
+        { "FBXHeaderExtension: {\nFBXVersion: 7400\n}\nName: \"open", "string is not closed (line 4" },
+        { "FBXHeaderExtension: {\nFBXVersion: 7400\n}\nA: 1.2.3e", "malformed number (line 4" },
+        { "FBXHeaderExtension: {\nFBXVersion: 7400\n}\nA: *3 {\na: 1,2\n}", "declares 3 elements, holds 2" },
+        { "FBXHeaderExtension: {\nFBXVersion: 7400\n}\nContent: , \"ab$=\"", "invalid base64 character" },
+        { "FBXHeaderExtension: {\nFBXVersion: 7400\n}\nA: {\nB: 1\n", "'}' expected to close 'A'" },
+        { "Objects: {\n}\n", "not an FBX file" },
+        { "FBXHeaderExtension: {\nFBXVersion: 9100\n}\n", "unsupported ASCII FBX version 9100" },
     };
     for (auto [text, expected] : cases) {
         Document doc;

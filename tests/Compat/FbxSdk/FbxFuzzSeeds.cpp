@@ -14,7 +14,8 @@ int main(int argc, char** argv)
     for (const auto& bytes : fbxtest::WriterFixtures()) {
         std::ofstream out(std::string(argv[1]) + "/writer_fixture_" + std::to_string(n++) + ".fbx", std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) return 1;
+        if (!out)
+            return 1;
     }
     return 0;
 }

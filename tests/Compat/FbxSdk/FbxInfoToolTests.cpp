@@ -30,9 +30,11 @@ ToolRun RunTool(const std::string& path, const std::string& options)
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
         std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            run.output.append(buffer, n);
         int status = pclose(pipe);
-        if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+        if (WIFEXITED(status))
+            run.exitStatus = WEXITSTATUS(status);
     }
     return run;
 }
@@ -45,9 +47,12 @@ rapidjson::Document ParseJson(const std::string& text)
     return json;
 }
 
-rapidjson::Document RunFbxInfo(const std::string& path) { return ParseJson(RunTool(path, "--json").output); }
+rapidjson::Document RunFbxInfo(const std::string& path)
+{
+    return ParseJson(RunTool(path, "--json").output);
+}
 
-}  // namespace
+} // namespace
 
 TEST(FbxInfoTool, JsonDescribesFormatSettingsMeshesAndLayers)
 {
@@ -56,10 +61,10 @@ TEST(FbxInfoTool, JsonDescribesFormatSettingsMeshesAndLayers)
     uv.kind = fbxio::LayerKind::UV;
     uv.mapping = fbxio::Mapping::ByPolygonVertex;
     uv.reference = fbxio::Reference::IndexToDirect;
-    uv.values = {0, 0, 1, 1};
-    uv.indices = {0, 1, 1, 0};
+    uv.values = { 0, 0, 1, 1 };
+    uv.indices = { 0, 1, 1, 0 };
     mesh.layers.push_back(uv);
-    mesh.materialIndices = {0};
+    mesh.materialIndices = { 0 };
     mesh.materialMapping = fbxio::Mapping::AllSame;
     fbxio::SceneWriter writer;
     writer.settings.upAxis = 2;
@@ -68,7 +73,7 @@ TEST(FbxInfoTool, JsonDescribesFormatSettingsMeshesAndLayers)
     writer.settings.unitScale = 100;
     auto node = writer.AddMesh("Floor \"A\"", mesh);
     writer.AssignMaterial(node, writer.AddMaterial("Tiles"));
-    writer.AddLodGroup("Lod", {50});
+    writer.AddLodGroup("Lod", { 50 });
     std::string path = fbxtest::WriteTempFile(writer.ToBinary(7500));
     rapidjson::Document json = RunFbxInfo(path);
     std::remove(path.c_str());
@@ -132,7 +137,8 @@ ImportRun RunImport(const std::string& path, bool json = true)
 {
     ImportRun result;
     result.run = RunTool(path, json ? "--import --json" : "--import");
-    if (json) result.json = ParseJson(result.run.output);
+    if (json)
+        result.json = ParseJson(result.run.output);
     return result;
 }
 
@@ -155,14 +161,14 @@ void ExpectBox(const rapidjson::Value& box, std::array<float, 3> min, std::array
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxInfoImport, ReportsStatusWarningsMeshesBoxesAndTheFileSettings)
 {
     SceneWriter scene;
     MeshData split = TwoTriangles();
-    split.layers.pop_back();  // no UVs: one MissingUVs warning
-    split.materialIndices = {0, 1};
+    split.layers.pop_back(); // no UVs: one MissingUVs warning
+    split.materialIndices = { 0, 1 };
     auto node = scene.AddMesh("Split", split);
     scene.AssignMaterial(node, scene.AddMaterial("Left"));
     scene.AssignMaterial(node, scene.AddMaterial("Right"));
@@ -188,14 +194,14 @@ TEST(FbxInfoImport, ReportsStatusWarningsMeshesBoxesAndTheFileSettings)
     EXPECT_EQ(meshes[0]["indices"].GetInt(), 3);
     EXPECT_EQ(meshes[1]["indices"].GetInt(), 3);
     // The first slot's box reaches its own triangle only; the second also covers the first's.
-    ExpectBox(meshes[0]["box"], {0, 0, 0}, {2, 1, 0});
-    ExpectBox(meshes[1]["box"], {0, 0, 0}, {4, 1, 0});
+    ExpectBox(meshes[0]["box"], { 0, 0, 0 }, { 2, 1, 0 });
+    ExpectBox(meshes[1]["box"], { 0, 0, 0 }, { 4, 1, 0 });
     EXPECT_TRUE(meshes[1]["box"]["valid"].GetBool());
     // Merged as the model cache merges: 6 vertices, not one per corner.
     EXPECT_STREQ(meshes[2]["name"].GetString(), "Octahedron");
     EXPECT_EQ(meshes[2]["vertices"].GetInt(), 6);
     EXPECT_EQ(meshes[2]["indices"].GetInt(), 24);
-    ExpectBox(json["box"], {-1, -1, -1}, {4, 1, 1});
+    ExpectBox(json["box"], { -1, -1, -1 }, { 4, 1, 1 });
     EXPECT_EQ(json["fileUpAxis"].GetInt(), 1);
     EXPECT_EQ(json["fileUnit"].GetInt(), 2);
     EXPECT_EQ(json["lodGroups"].Size(), 0u);
@@ -238,8 +244,8 @@ TEST(FbxInfoImport, ReportsMaterialSlotsAndTheSkeleton)
     auto node = scene.AddMesh("Body", TwoTriangles());
     auto wood = scene.AddMaterial("Wood");
     scene.AssignMaterial(node, wood);
-    scene.ConnectTexture(scene.AddFileTexture("Diffuse", "C:\\art\\textures\\wood.png", "textures\\wood.png"), wood,
-                         "DiffuseColor");
+    scene.ConnectTexture(
+        scene.AddFileTexture("Diffuse", "C:\\art\\textures\\wood.png", "textures\\wood.png"), wood, "DiffuseColor");
     scene.ConnectTexture(scene.AddFileTexture("Bump", "/art/wood_b.png", "maps/wood_b.png"), wood, "Bump");
     scene.ConnectTexture(scene.AddProceduralTexture("Noise"), wood, "EmissiveColor");
     scene.AssignMaterial(node, scene.AddMaterial("Bare"));
@@ -252,8 +258,8 @@ TEST(FbxInfoImport, ReportsMaterialSlotsAndTheSkeleton)
     const auto& materials = json["materials"];
     ASSERT_EQ(materials.Size(), 2u);
     EXPECT_STREQ(materials[0]["name"].GetString(), "Wood");
-    const char* slots[] = {"emissive", "ambient", "diffuse", "specular", "shininess", "bump", "normalMap",
-                           "transparentColor", "reflection", "displacementColor", "vectorDisplacementColor"};
+    const char* slots[] = { "emissive", "ambient", "diffuse", "specular", "shininess", "bump", "normalMap",
+        "transparentColor", "reflection", "displacementColor", "vectorDisplacementColor" };
     for (const auto& material : materials.GetArray())
         for (const char* slot : slots) {
             ASSERT_TRUE(material.HasMember(slot)) << slot;
@@ -292,7 +298,7 @@ TEST(FbxInfoImport, ReportsMaterialSlotsAndTheSkeleton)
 TEST(FbxInfoImport, ReportsLodGroupsWithTheirLevels)
 {
     SceneWriter scene;
-    auto lod = scene.AddLodGroup("Lod", {100.0, 400.0});
+    auto lod = scene.AddLodGroup("Lod", { 100.0, 400.0 });
     scene.AddMesh("Fine", TwoTriangles(), scene.AddNull("Level0", lod));
     scene.AddMesh("Coarse", SmoothOctahedron(), scene.AddNull("Level1", lod));
     ImportRun result = RunImport(scene);
@@ -315,7 +321,7 @@ TEST(FbxInfoImport, ReportsLodGroupsWithTheirLevels)
     EXPECT_EQ(level0["meshes"][0]["indices"].GetInt(), 6);
     EXPECT_STREQ(level1["meshes"][0]["name"].GetString(), "Coarse");
     EXPECT_EQ(level1["meshes"][0]["vertices"].GetInt(), 6);
-    ExpectBox(level1["meshes"][0]["box"], {-1, -1, -1}, {1, 1, 1});
+    ExpectBox(level1["meshes"][0]["box"], { -1, -1, -1 }, { 1, 1, 1 });
 }
 
 TEST(FbxInfoImport, FilesThatCannotBeImportedReportTheirStatusAndError)
@@ -338,7 +344,7 @@ TEST(FbxInfoImport, FilesThatCannotBeImportedReportTheirStatusAndError)
     SceneWriter broken;
     MeshData mesh = TwoTriangles();
     mesh.layers[0].reference = fbxio::Reference::Index;
-    mesh.layers[0].indices = {0, 1, 2, 3, 4, 5};
+    mesh.layers[0].indices = { 0, 1, 2, 3, 4, 5 };
     broken.AddMesh("Broken", mesh);
     ImportRun reference = RunImport(broken);
     ASSERT_TRUE(reference.json.IsObject()) << reference.run.output;
@@ -356,10 +362,11 @@ TEST(FbxInfoImport, FilesThatCannotBeImportedReportTheirStatusAndError)
 TEST(FbxInfoImport, JsonStaysValidForAnyNameAndForNonFiniteNumbers)
 {
     // Quote, backslash, control characters, valid UTF-8 of two to four bytes, and a lone Latin-1 byte.
-    const std::string name = "a\"b\\c\n\t\x02\x1f\x7f Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x8c\xb2 caf\xe9!";
+    const std::string name = "a\"b\\c\n\t\x02\x1f\x7f Gr\xc3\xbc\xc3\x9f"
+                             "e \xe2\x82\xac \xf0\x9f\x8c\xb2 caf\xe9!";
     SceneWriter scene;
     MeshData mesh = TwoTriangles();
-    mesh.points[12] = 1e300;  // beyond float: the box becomes infinite
+    mesh.points[12] = 1e300; // beyond float: the box becomes infinite
     scene.AddMesh(name, mesh);
     ImportRun result = RunImport(scene);
     const rapidjson::Document& json = result.json;
@@ -368,9 +375,10 @@ TEST(FbxInfoImport, JsonStaysValidForAnyNameAndForNonFiniteNumbers)
         ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << "output is not plain ASCII";
     ASSERT_EQ(json["meshes"].Size(), 1u);
     // Valid UTF-8 comes back as it was; the stray byte 0xE9 comes back as U+00E9.
-    const std::string expected = "a\"b\\c\n\t\x02\x1f\x7f Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x8c\xb2 caf\xc3\xa9!";
-    EXPECT_EQ(std::string(json["meshes"][0]["name"].GetString(), json["meshes"][0]["name"].GetStringLength()),
-              expected);
+    const std::string expected = "a\"b\\c\n\t\x02\x1f\x7f Gr\xc3\xbc\xc3\x9f"
+                                 "e \xe2\x82\xac \xf0\x9f\x8c\xb2 caf\xc3\xa9!";
+    EXPECT_EQ(
+        std::string(json["meshes"][0]["name"].GetString(), json["meshes"][0]["name"].GetStringLength()), expected);
     const auto& box = json["meshes"][0]["box"];
     EXPECT_TRUE(box["max"][0].IsNull());
     EXPECT_TRUE(json["box"]["max"][0].IsNull());
@@ -390,8 +398,8 @@ TEST(FbxInfoImport, TheCabinWallImportsAsOneBoxOfTwelveTriangles)
     EXPECT_STREQ(wall["name"].GetString(), "CabinWall");
     EXPECT_EQ(wall["vertices"].GetInt(), 24);
     EXPECT_EQ(wall["indices"].GetInt(), 36);
-    ExpectBox(wall["box"], {-7.09f, -5.4f, -0.1f}, {7.09f, 8.1f, 0.9f});
-    ExpectBox(json["box"], {-7.09f, -5.4f, -0.1f}, {7.09f, 8.1f, 0.9f});
+    ExpectBox(wall["box"], { -7.09f, -5.4f, -0.1f }, { 7.09f, 8.1f, 0.9f });
+    ExpectBox(json["box"], { -7.09f, -5.4f, -0.1f }, { 7.09f, 8.1f, 0.9f });
     EXPECT_EQ(json["fileUpAxis"].GetInt(), 1);
     EXPECT_EQ(json["fileUnit"].GetInt(), 2);
 
@@ -414,11 +422,15 @@ std::string Lowercase(std::string text)
     return text;
 }
 
-std::string StringOf(const rapidjson::Value& value) { return {value.GetString(), value.GetStringLength()}; }
+std::string StringOf(const rapidjson::Value& value)
+{
+    return { value.GetString(), value.GetStringLength() };
+}
 
 void ExpectAscii(const std::string& output)
 {
-    for (char c : output) ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << "output is not plain ASCII";
+    for (char c : output)
+        ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << "output is not plain ASCII";
 }
 
 // Something on every line the text reports have: a tree three deep, a layer of every kind, a skin,
@@ -437,32 +449,32 @@ SceneWriter ReportFixture()
     scene.settings.originalUnitScale = 100;
     auto root = scene.AddBone("Rig:Root");
     scene.AddNull("Hand_socket", scene.AddBone("Rig:Hand", root));
-    auto lod = scene.AddLodGroup("Lod", {100, 250.5});
+    auto lod = scene.AddLodGroup("Lod", { 100, 250.5 });
     MeshData quad = fbxtest::Quad();
-    quad.polygons = {{0, 1, 2, 3}, {0, 2, 3}};
-    LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, {0, 0, 1, 0, 1, 1});
+    quad.polygons = { { 0, 1, 2, 3 }, { 0, 2, 3 } };
+    LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, { 0, 0, 1, 0, 1, 1 });
     uv.reference = fbxio::Reference::IndexToDirect;
-    uv.indices = {0, 1, 2, 0, 0, 2, 1};
-    quad.layers = {Layer(LayerKind::Normal, Mapping::ByControlPoint, Repeat({0, 0, 1}, 4)),
-                   Layer(LayerKind::Tangent, Mapping::ByPolygonVertex, Repeat({1, 0, 0}, 7)),
-                   Layer(LayerKind::Binormal, Mapping::ByPolygon, Repeat({0, 1, 0}, 2)), uv,
-                   Layer(LayerKind::Color, Mapping::AllSame, {1, 0.5, 0.25, 1})};
-    quad.materialIndices = {0, 1};
+    uv.indices = { 0, 1, 2, 0, 0, 2, 1 };
+    quad.layers = { Layer(LayerKind::Normal, Mapping::ByControlPoint, Repeat({ 0, 0, 1 }, 4)),
+        Layer(LayerKind::Tangent, Mapping::ByPolygonVertex, Repeat({ 1, 0, 0 }, 7)),
+        Layer(LayerKind::Binormal, Mapping::ByPolygon, Repeat({ 0, 1, 0 }, 2)), uv,
+        Layer(LayerKind::Color, Mapping::AllSame, { 1, 0.5, 0.25, 1 }) };
+    quad.materialIndices = { 0, 1 };
     auto fine = scene.AddMesh("Quad", quad, scene.AddNull("Level0", lod));
     scene.AddMesh("Coarse", TwoTriangles(), scene.AddNull("Level1", lod));
     auto wood = scene.AddMaterial("Wood");
     scene.AssignMaterial(fine, wood);
     scene.AssignMaterial(fine, scene.AddMaterial("Bare"));
-    scene.ConnectTexture(scene.AddFileTexture("Diffuse", "C:\\art\\wood.png", "textures\\wood.png"), wood,
-                         "DiffuseColor");
+    scene.ConnectTexture(
+        scene.AddFileTexture("Diffuse", "C:\\art\\wood.png", "textures\\wood.png"), wood, "DiffuseColor");
     scene.ConnectTexture(scene.AddProceduralTexture("Noise"), wood, "Bump");
-    scene.ConnectTexture(scene.AddLayeredTexture("Stack", {scene.AddFileTexture("Base", "base.png", "base.png")}),
-                         wood, "SpecularColor");
-    scene.AddCluster(scene.AddSkin(fine), root, {0, 1}, {0.5, 0.5});
+    scene.ConnectTexture(scene.AddLayeredTexture("Stack", { scene.AddFileTexture("Base", "base.png", "base.png") }),
+        wood, "SpecularColor");
+    scene.AddCluster(scene.AddSkin(fine), root, { 0, 1 }, { 0.5, 0.5 });
     return scene;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxInfoTool, TextReportsReadAsTheyAlwaysHave)
 {
@@ -521,10 +533,11 @@ lod group 0: 2 levels
     ToolRun failed = RunTool(garbage, "");
     std::remove(garbage.c_str());
     EXPECT_EQ(failed.exitStatus, 2);
-    EXPECT_EQ(failed.output, "file: " + garbage + "\nstatus: 2\nerror: " + garbage +
-                                 ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n"
-                                 "axes: up Y, front 2, right-handed; original up axis -1\n"
-                                 "unit: 1 cm (original 1 cm)\n");
+    EXPECT_EQ(failed.output,
+        "file: " + garbage + "\nstatus: 2\nerror: " + garbage
+            + ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n"
+              "axes: up Y, front 2, right-handed; original up axis -1\n"
+              "unit: 1 cm (original 1 cm)\n");
 }
 
 TEST(FbxInfoTool, JsonTurnsAnyBytesIntoAsciiEscapesOfTheirCodePoints)
@@ -546,7 +559,7 @@ TEST(FbxInfoTool, JsonTurnsAnyBytesIntoAsciiEscapesOfTheirCodePoints)
     auto material = scene.AddMaterial(name);
     scene.AssignMaterial(node, material);
     scene.ConnectTexture(scene.AddFileTexture("Diffuse", name, name), material, "DiffuseColor");
-    scene.AddLodGroup(name, {10});
+    scene.AddLodGroup(name, { 10 });
     std::string path = fbxtest::WriteTempFile(scene.ToBinary(7400));
     ToolRun read = RunTool(path, "--json");
     ToolRun imported = RunTool(path, "--import --json");
@@ -586,7 +599,7 @@ TEST(FbxInfoTool, JsonWritesNonFiniteNumbersAsNullAndFiniteOnesExactly)
     SceneWriter scene;
     scene.settings.unitScale = infinity;
     scene.settings.originalUnitScale = 1.0 / 3.0;
-    scene.AddLodGroup("Lod", {nan, infinity, -infinity, 1.0 / 3.0, 1e-7});
+    scene.AddLodGroup("Lod", { nan, infinity, -infinity, 1.0 / 3.0, 1e-7 });
     std::string path = fbxtest::WriteTempFile(scene.ToBinary(7400));
     ToolRun read = RunTool(path, "--json");
     std::remove(path.c_str());
@@ -605,7 +618,7 @@ TEST(FbxInfoTool, JsonWritesNonFiniteNumbersAsNullAndFiniteOnesExactly)
 
     // The import's level distances come from the same thresholds.
     SceneWriter lods;
-    auto lod = lods.AddLodGroup("Lod", {infinity});
+    auto lod = lods.AddLodGroup("Lod", { infinity });
     lods.AddMesh("Fine", TwoTriangles(), lods.AddNull("Level0", lod));
     lods.AddMesh("Coarse", TwoTriangles(), lods.AddNull("Level1", lod));
     ImportRun imported = RunImport(lods);

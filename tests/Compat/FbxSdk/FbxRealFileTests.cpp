@@ -1,8 +1,8 @@
 // Files no one here wrote (Debian's assimp-testmodels), and every fixture and corpus file cut
 // short and byte-patched: the reader either reads them or fails with a message, never crashes.
 #include "FbxExercise.h"
-#include "FbxWriterFixtures.h"
 #include "FbxTestSupport.h"
+#include "FbxWriterFixtures.h"
 
 #include <cstring>
 
@@ -13,41 +13,44 @@ struct RealFile {
     bool binary;
     int version;
     int meshes;
-    int polygons;         // over all meshes, as the files store them
+    int polygons; // over all meshes, as the files store them
     int polygonVertices;
 };
 
 // Counts checked against the files' PolygonVertexIndex arrays with an independent script.
 const RealFile kRealFiles[] = {
-    {"animation_with_skeleton.fbx", true, 7400, 1, 1056, 4224},
-    {"box.fbx", true, 7400, 1, 12, 36},
-    {"box_orphant_embedded_texture.fbx", false, 7500, 1, 6, 24},
-    {"close_to_identity_transforms.fbx", false, 7500, 4, 210, 840},
-    {"cubes_nonames.fbx", false, 7500, 4, 210, 840},
-    {"cubes_with_mirroring_and_pivot.fbx", false, 7500, 4, 210, 840},
-    {"cubes_with_names.fbx", false, 7500, 4, 210, 840},
-    {"cubes_with_outofrange_float.fbx", false, 7500, 4, 210, 840},
-    {"global_settings.fbx", true, 7400, 2, 848, 3048},
-    {"huesitos.fbx", true, 7400, 1, 68, 256},
-    {"maxPbrMaterial_metalRough.fbx", false, 7700, 1, 6, 24},
-    {"maxPbrMaterial_specGloss.fbx", false, 7700, 1, 6, 24},
-    {"phong_cube.fbx", true, 7400, 1, 6, 24},
-    {"spider.fbx", true, 7400, 19, 1368, 4104},
-    {"boxWithCompressedCTypeArray.FBX", true, 7500, 1, 6, 24},
-    {"boxWithUncompressedCTypeArray.FBX", true, 7500, 1, 6, 24},
-    {"embedded_ascii/box.FBX", false, 7400, 1, 6, 24},
-    {"embedded_ascii/box_embedded_texture_fragmented.fbx", false, 7500, 1, 6, 24},
+    { "animation_with_skeleton.fbx", true, 7400, 1, 1056, 4224 },
+    { "box.fbx", true, 7400, 1, 12, 36 },
+    { "box_orphant_embedded_texture.fbx", false, 7500, 1, 6, 24 },
+    { "close_to_identity_transforms.fbx", false, 7500, 4, 210, 840 },
+    { "cubes_nonames.fbx", false, 7500, 4, 210, 840 },
+    { "cubes_with_mirroring_and_pivot.fbx", false, 7500, 4, 210, 840 },
+    { "cubes_with_names.fbx", false, 7500, 4, 210, 840 },
+    { "cubes_with_outofrange_float.fbx", false, 7500, 4, 210, 840 },
+    { "global_settings.fbx", true, 7400, 2, 848, 3048 },
+    { "huesitos.fbx", true, 7400, 1, 68, 256 },
+    { "maxPbrMaterial_metalRough.fbx", false, 7700, 1, 6, 24 },
+    { "maxPbrMaterial_specGloss.fbx", false, 7700, 1, 6, 24 },
+    { "phong_cube.fbx", true, 7400, 1, 6, 24 },
+    { "spider.fbx", true, 7400, 19, 1368, 4104 },
+    { "boxWithCompressedCTypeArray.FBX", true, 7500, 1, 6, 24 },
+    { "boxWithUncompressedCTypeArray.FBX", true, 7500, 1, 6, 24 },
+    { "embedded_ascii/box.FBX", false, 7400, 1, 6, 24 },
+    { "embedded_ascii/box_embedded_texture_fragmented.fbx", false, 7500, 1, 6, 24 },
 };
 
-std::string ModelPath(const char* name) { return std::string(ASSIMP_FBX_MODELS) + "/" + name; }
+std::string ModelPath(const char* name)
+{
+    return std::string(ASSIMP_FBX_MODELS) + "/" + name;
+}
 
 std::vector<std::uint8_t> ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxRealFiles, EveryAssimpTestModelOpensWithTheCountsItStores)
 {
@@ -80,7 +83,8 @@ TEST(FbxRealFiles, KnownContentsOfSomeFilesAreRead)
     EXPECT_EQ(box.scene->GetGlobalSettings().GetOriginalUpAxis(), 2);
     EXPECT_TRUE(box.scene->GetGlobalSettings().GetOriginalSystemUnit() == FbxSystemUnit::Inch);
     ASSERT_EQ(box.scene->GetMaterialCount(), 1);
-    auto* texture = box.scene->GetMaterial(0)->FindProperty(FbxSurfaceMaterial::sDiffuse).GetSrcObject<FbxFileTexture>(0);
+    auto* texture
+        = box.scene->GetMaterial(0)->FindProperty(FbxSurfaceMaterial::sDiffuse).GetSrcObject<FbxFileTexture>(0);
     ASSERT_NE(texture, nullptr);
     EXPECT_STREQ(texture->GetRelativeFileName(), "..\\..\\..\\Desktop\\uv_test.png");
 
@@ -106,7 +110,8 @@ TEST(FbxRealFiles, TheFileWhoseNulBytesBecameSpacesFailsCleanly)
 TEST(FbxRealFiles, EveryFixtureAndCorpusFileSurvivesTruncationAndBytePatches)
 {
     std::vector<std::vector<std::uint8_t>> files = fbxtest::WriterFixtures();
-    for (const RealFile& f : kRealFiles) files.push_back(ReadAll(ModelPath(f.name)));
+    for (const RealFile& f : kRealFiles)
+        files.push_back(ReadAll(ModelPath(f.name)));
     FbxManager* manager = FbxManager::Create();
     for (const auto& good : files) {
         ASSERT_TRUE(fbxtest::Exercise(manager, good.data(), good.size()).read);

@@ -14,8 +14,8 @@ using fbxtest::Loaded;
 
 namespace {
 
-LayerElement Layer(LayerKind kind, Mapping mapping, Reference reference, std::vector<double> values,
-                   std::vector<int> indices = {})
+LayerElement Layer(
+    LayerKind kind, Mapping mapping, Reference reference, std::vector<double> values, std::vector<int> indices = {})
 {
     LayerElement e;
     e.kind = kind;
@@ -26,26 +26,27 @@ LayerElement Layer(LayerKind kind, Mapping mapping, Reference reference, std::ve
     return e;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxScene, LayerElementsKeepTheirMappingReferenceAndValues)
 {
     fbxio::MeshData mesh = fbxtest::Quad();
-    mesh.layers.push_back(Layer(LayerKind::Normal, Mapping::ByControlPoint, Reference::Direct,
-                                {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0.6, 0.8}));
-    mesh.layers.push_back(Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Reference::IndexToDirect,
-                                {0, 0, 1, 1, 0, 0}, {1, 0, 0, 1}));
-    mesh.layers.push_back(Layer(LayerKind::Tangent, Mapping::ByPolygon, Reference::Direct, {1, 0, 0}));
-    mesh.layers.push_back(Layer(LayerKind::Binormal, Mapping::AllSame, Reference::Direct, {0, 1, 0}));
+    mesh.layers.push_back(Layer(
+        LayerKind::Normal, Mapping::ByControlPoint, Reference::Direct, { 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0.6, 0.8 }));
+    mesh.layers.push_back(Layer(
+        LayerKind::Normal, Mapping::ByPolygonVertex, Reference::IndexToDirect, { 0, 0, 1, 1, 0, 0 }, { 1, 0, 0, 1 }));
+    mesh.layers.push_back(Layer(LayerKind::Tangent, Mapping::ByPolygon, Reference::Direct, { 1, 0, 0 }));
+    mesh.layers.push_back(Layer(LayerKind::Binormal, Mapping::AllSame, Reference::Direct, { 0, 1, 0 }));
     mesh.layers.push_back(Layer(LayerKind::UV, Mapping::ByPolygonVertex, Reference::IndexToDirect,
-                                {0, 0, 1, 0, 1, 1, 0, 0.25}, {0, 1, 2, 3}));
-    mesh.layers.push_back(Layer(LayerKind::UV, Mapping::ByControlPoint, Reference::Index, {0.5, 0.5}, {0, 0, 0, 0}));
+        { 0, 0, 1, 0, 1, 1, 0, 0.25 }, { 0, 1, 2, 3 }));
+    mesh.layers.push_back(
+        Layer(LayerKind::UV, Mapping::ByControlPoint, Reference::Index, { 0.5, 0.5 }, { 0, 0, 0, 0 }));
     mesh.layers.push_back(Layer(LayerKind::Color, Mapping::ByPolygonVertex, Reference::Direct,
-                                {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 0.5}));
+        { 1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 0.5 }));
     fbxio::SceneWriter writer;
     writer.AddMesh("Quad", mesh);
 
-    for (bool ascii : {false, true}) {
+    for (bool ascii : { false, true }) {
         Loaded file(ascii ? fbxtest::Bytes(writer.ToAscii()) : writer.ToBinary());
         ASSERT_TRUE(file.ok) << file.error;
         FbxMesh* m = file.Mesh("Quad");
@@ -93,8 +94,8 @@ TEST(FbxScene, LayerElementsKeepTheirMappingReferenceAndValues)
 TEST(FbxScene, IndexToDirectWithoutIndexArrayIsReadAsDirect)
 {
     fbxio::MeshData mesh = fbxtest::Quad();
-    mesh.layers.push_back(Layer(LayerKind::Normal, Mapping::ByPolygonVertex, Reference::IndexToDirect,
-                                {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}));
+    mesh.layers.push_back(Layer(
+        LayerKind::Normal, Mapping::ByPolygonVertex, Reference::IndexToDirect, { 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1 }));
     fbxio::SceneWriter writer;
     writer.AddMesh("Quad", mesh);
     Loaded file(writer.ToBinary());
@@ -108,9 +109,9 @@ TEST(FbxScene, IndexToDirectWithoutIndexArrayIsReadAsDirect)
 TEST(FbxScene, MaterialsKeepSceneOrderNodeSlotsAndPerPolygonIndices)
 {
     fbxio::MeshData mesh;
-    mesh.points = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-    mesh.polygons = {{0, 1, 2}, {0, 2, 3}, {1, 2, 3}};
-    mesh.materialIndices = {1, 0, 1};
+    mesh.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0 };
+    mesh.polygons = { { 0, 1, 2 }, { 0, 2, 3 }, { 1, 2, 3 } };
+    mesh.materialIndices = { 1, 0, 1 };
     fbxio::SceneWriter writer;
     auto wood = writer.AddMaterial("Wood");
     auto stone = writer.AddMaterial("Stone", "Lambert");
@@ -152,7 +153,7 @@ TEST(FbxScene, TexturesConnectToMaterialPropertiesByKind)
     auto noise = writer.AddProceduralTexture("Noise");
     auto a = writer.AddFileTexture("A", "a.png", "a.png");
     auto b = writer.AddFileTexture("B", "b.png", "b.png");
-    auto layered = writer.AddLayeredTexture("Blend", {a, b});
+    auto layered = writer.AddLayeredTexture("Blend", { a, b });
     writer.ConnectTexture(wood, material, "DiffuseColor");
     writer.ConnectTexture(normal, material, "NormalMap");
     writer.ConnectTexture(noise, material, "SpecularColor");
@@ -175,8 +176,9 @@ TEST(FbxScene, TexturesConnectToMaterialPropertiesByKind)
     ASSERT_TRUE(t->GetClassId().Is(FbxTexture::ClassId) && t->GetClassId().Is(FbxFileTexture::ClassId));
     EXPECT_STREQ(static_cast<FbxFileTexture*>(t)->GetFileName(), "C:\\art\\textures\\wood.png");
     EXPECT_STREQ(static_cast<FbxFileTexture*>(t)->GetRelativeFileName(), "textures\\wood.png");
-    EXPECT_STREQ(crate->RootProperty.Find(FbxSurfaceMaterial::sNormalMap).GetSrcObject<FbxFileTexture>(0)->GetRelativeFileName(),
-                 "textures/wood_n.png");
+    EXPECT_STREQ(
+        crate->RootProperty.Find(FbxSurfaceMaterial::sNormalMap).GetSrcObject<FbxFileTexture>(0)->GetRelativeFileName(),
+        "textures/wood_n.png");
 
     FbxObject* procedural = crate->FindProperty(FbxSurfaceMaterial::sSpecular).GetSrcObject(textures, 0);
     ASSERT_NE(procedural, nullptr);
@@ -185,7 +187,7 @@ TEST(FbxScene, TexturesConnectToMaterialPropertiesByKind)
 
     FbxProperty emissive = crate->FindProperty(FbxSurfaceMaterial::sEmissive);
     EXPECT_EQ(emissive.GetSrcObjectCount(layers), 1);
-    EXPECT_EQ(emissive.GetSrcObjectCount(textures), 2);  // the layered texture is a texture too
+    EXPECT_EQ(emissive.GetSrcObjectCount(textures), 2); // the layered texture is a texture too
     auto* blend = emissive.GetSrcObject<FbxLayeredTexture>(0);
     ASSERT_NE(blend, nullptr);
     EXPECT_EQ(blend->GetSrcObjectCount<FbxFileTexture>(), 2);
@@ -193,11 +195,10 @@ TEST(FbxScene, TexturesConnectToMaterialPropertiesByKind)
     EXPECT_FALSE(crate->RootProperty.Find("diffusecolor", true).IsValid());
     EXPECT_TRUE(crate->RootProperty.Find("diffusecolor", false).IsValid());
     FbxSurfaceMaterial* plain = file.scene->GetMaterial(1);
-    for (const char* slot : {FbxSurfaceMaterial::sEmissive, FbxSurfaceMaterial::sAmbient, FbxSurfaceMaterial::sDiffuse,
-                             FbxSurfaceMaterial::sSpecular, FbxSurfaceMaterial::sShininess, FbxSurfaceMaterial::sBump,
-                             FbxSurfaceMaterial::sNormalMap, FbxSurfaceMaterial::sTransparentColor,
-                             FbxSurfaceMaterial::sReflection, FbxSurfaceMaterial::sDisplacementColor,
-                             FbxSurfaceMaterial::sVectorDisplacementColor}) {
+    for (const char* slot : { FbxSurfaceMaterial::sEmissive, FbxSurfaceMaterial::sAmbient, FbxSurfaceMaterial::sDiffuse,
+             FbxSurfaceMaterial::sSpecular, FbxSurfaceMaterial::sShininess, FbxSurfaceMaterial::sBump,
+             FbxSurfaceMaterial::sNormalMap, FbxSurfaceMaterial::sTransparentColor, FbxSurfaceMaterial::sReflection,
+             FbxSurfaceMaterial::sDisplacementColor, FbxSurfaceMaterial::sVectorDisplacementColor }) {
         FbxProperty p = plain->RootProperty.Find(slot, true);
         EXPECT_TRUE(p.IsValid()) << slot;
         EXPECT_EQ(p.GetSrcObjectCount(textures), 0) << slot;
@@ -209,13 +210,15 @@ TEST(FbxScene, SkinsClustersAndSixInfluencesRoundTrip)
     fbxio::SceneWriter writer;
     auto root = writer.AddBone("Rig:Root");
     std::vector<fbxio::ObjectId> bones;
-    for (int k = 0; k < 6; ++k) bones.push_back(writer.AddBone("Rig:Bone" + std::to_string(k), root));
+    for (int k = 0; k < 6; ++k)
+        bones.push_back(writer.AddBone("Rig:Bone" + std::to_string(k), root));
     auto mesh = writer.AddMesh("Body", fbxtest::Quad());
     auto skin = writer.AddSkin(mesh);
-    const double weights[6] = {0.4, 0.2, 0.15, 0.1, 0.1, 0.05};
+    const double weights[6] = { 0.4, 0.2, 0.15, 0.1, 0.1, 0.05 };
     fbxio::Matrix link = fbxio::kIdentity;
-    link[12] = 5;  // bone bound at x = 5
-    for (int k = 0; k < 6; ++k) writer.AddCluster(skin, bones[std::size_t(k)], {0, 2}, {weights[k], 1.0}, fbxio::kIdentity, link);
+    link[12] = 5; // bone bound at x = 5
+    for (int k = 0; k < 6; ++k)
+        writer.AddCluster(skin, bones[std::size_t(k)], { 0, 2 }, { weights[k], 1.0 }, fbxio::kIdentity, link);
     Loaded file(writer.ToBinary(7500));
     ASSERT_TRUE(file.ok) << file.error;
     FbxMesh* body = file.Mesh("Body");
@@ -266,7 +269,7 @@ TEST(FbxScene, NodesKeepNamesAttributesAndChildOrder)
     EXPECT_STREQ(a->GetChild(1)->GetName(), "Outer");
     EXPECT_EQ(a->GetChild(1)->GetChild(0)->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eMesh);
     ASSERT_EQ(b->GetChildCount(), 3);
-    const char* names[] = {"Hand_socket", "Step_evt", "Pivot"};
+    const char* names[] = { "Hand_socket", "Step_evt", "Pivot" };
     for (int k = 0; k < 3; ++k) {
         EXPECT_STREQ(b->GetChild(k)->GetName(), names[k]);
         EXPECT_EQ(b->GetChild(k)->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eNull);
@@ -277,7 +280,7 @@ TEST(FbxScene, NodesKeepNamesAttributesAndChildOrder)
     EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eSkeleton), 3);
     EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eMesh), 4);
     EXPECT_EQ(static_cast<int>(FbxNodeAttribute::eLODGroup), 18);
-    for (FbxDocumentInfo* info : {file.importer->GetSceneInfo(), file.scene->GetSceneInfo()}) {
+    for (FbxDocumentInfo* info : { file.importer->GetSceneInfo(), file.scene->GetSceneInfo() }) {
         EXPECT_EQ(info->mTitle.Get(), FbxString("Hero"));
         EXPECT_EQ(info->mAuthor.Get(), FbxString("Pel"));
         EXPECT_EQ(info->Original_ApplicationName.Get(), FbxString("Tarnwick"));
@@ -288,8 +291,9 @@ TEST(FbxScene, NodesKeepNamesAttributesAndChildOrder)
 TEST(FbxScene, LodGroupsGiveTheirThresholds)
 {
     fbxio::SceneWriter writer;
-    auto group = writer.AddLodGroup("Tree", {250.0, 1000.0});
-    for (int k = 0; k < 3; ++k) writer.AddMesh("Tree_LOD" + std::to_string(k), fbxtest::Quad(), writer.AddNull("L" + std::to_string(k), group));
+    auto group = writer.AddLodGroup("Tree", { 250.0, 1000.0 });
+    for (int k = 0; k < 3; ++k)
+        writer.AddMesh("Tree_LOD" + std::to_string(k), fbxtest::Quad(), writer.AddNull("L" + std::to_string(k), group));
     Loaded file(writer.ToBinary());
     ASSERT_TRUE(file.ok) << file.error;
     FbxNode* tree = file.Node("Tree");
@@ -311,10 +315,9 @@ TEST(FbxScene, LodGroupsGiveTheirThresholds)
 
 TEST(FbxScene, EveryUnitAndUpAxisIsReported)
 {
-    const std::pair<double, const FbxSystemUnit*> units[] = {
-        {0.1, &FbxSystemUnit::mm},     {1.0, &FbxSystemUnit::cm},   {10.0, &FbxSystemUnit::dm},
-        {100.0, &FbxSystemUnit::m},    {2.54, &FbxSystemUnit::Inch}, {30.48, &FbxSystemUnit::Foot},
-        {160934.4, &FbxSystemUnit::Mile}, {91.44, &FbxSystemUnit::Yard}};
+    const std::pair<double, const FbxSystemUnit*> units[] = { { 0.1, &FbxSystemUnit::mm }, { 1.0, &FbxSystemUnit::cm },
+        { 10.0, &FbxSystemUnit::dm }, { 100.0, &FbxSystemUnit::m }, { 2.54, &FbxSystemUnit::Inch },
+        { 30.48, &FbxSystemUnit::Foot }, { 160934.4, &FbxSystemUnit::Mile }, { 91.44, &FbxSystemUnit::Yard } };
     for (auto [scale, unit] : units) {
         for (int up = 0; up < 3; ++up) {
             fbxio::SceneWriter writer;
@@ -341,7 +344,7 @@ TEST(FbxScene, EveryUnitAndUpAxisIsReported)
             EXPECT_EQ(sign, 1);
         }
     }
-    EXPECT_TRUE(FbxSystemUnit(2.5399999618530273) == FbxSystemUnit::Inch);  // stored through a float
+    EXPECT_TRUE(FbxSystemUnit(2.5399999618530273) == FbxSystemUnit::Inch); // stored through a float
 }
 
 TEST(FbxScene, BrokenGraphsAreRepairedOrRejectedWithAMessage)
@@ -352,27 +355,29 @@ TEST(FbxScene, BrokenGraphsAreRepairedOrRejectedWithAMessage)
     fbxio::Element doc = writer.BuildDocument();
     fbxio::Element* connections = nullptr;
     for (auto& e : doc.children)
-        if (e.name == "Connections") connections = &e;
+        if (e.name == "Connections")
+            connections = &e;
     // A -> B would close a cycle; B -> root would give B a second parent; 999 does not exist.
-    connections->Add("C", {fbxio::Value::String("OO"), fbxio::Value::Int(a, 'L'), fbxio::Value::Int(a + 1, 'L')});
-    connections->Add("C", {fbxio::Value::String("OO"), fbxio::Value::Int(a + 1, 'L'), fbxio::Value::Int(0, 'L')});
-    connections->Add("C", {fbxio::Value::String("OO"), fbxio::Value::Int(999, 'L'), fbxio::Value::Int(a, 'L')});
+    connections->Add("C", { fbxio::Value::String("OO"), fbxio::Value::Int(a, 'L'), fbxio::Value::Int(a + 1, 'L') });
+    connections->Add("C", { fbxio::Value::String("OO"), fbxio::Value::Int(a + 1, 'L'), fbxio::Value::Int(0, 'L') });
+    connections->Add("C", { fbxio::Value::String("OO"), fbxio::Value::Int(999, 'L'), fbxio::Value::Int(a, 'L') });
     Loaded file(fbxio::WriteBinary(doc));
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(file.scene->GetRootNode()->GetChildCount(), 1);
     EXPECT_EQ(file.Node("B")->GetParent(), file.Node("A"));
     EXPECT_EQ(file.Node("A")->GetParent(), file.scene->GetRootNode());
-    file.Node("B")->EvaluateGlobalTransform();  // terminates
+    file.Node("B")->EvaluateGlobalTransform(); // terminates
 
     fbxio::SceneWriter deep;
     fbxio::ObjectId parent = fbxio::kSceneRoot;
-    for (int k = 0; k < fbxio::kMaxNodeHierarchyDepth + 1; ++k) parent = deep.AddNull(std::to_string(k), parent);
+    for (int k = 0; k < fbxio::kMaxNodeHierarchyDepth + 1; ++k)
+        parent = deep.AddNull(std::to_string(k), parent);
     Loaded tooDeep(deep.ToBinary());
     EXPECT_FALSE(tooDeep.ok);
     EXPECT_NE(tooDeep.error.find("deeper than 512 levels"), std::string::npos) << tooDeep.error;
 
     fbxio::MeshData bad = fbxtest::Quad();
-    bad.polygons = {{0, 1, 7}};
+    bad.polygons = { { 0, 1, 7 } };
     fbxio::SceneWriter outOfRange;
     outOfRange.AddMesh("Bad", bad);
     Loaded broken(outOfRange.ToBinary());
@@ -392,7 +397,7 @@ TEST(FbxScene, ImporterRefusesMissingAndForeignFiles)
     EXPECT_FALSE(importer->Initialize("/nonexistent/file.fbx", -1, settings));
     EXPECT_TRUE(importer->GetStatus().Error());
     EXPECT_NE(std::string(importer->GetStatus().GetErrorString()).find("cannot open"), std::string::npos);
-    std::string png = fbxtest::WriteTempFile({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13});
+    std::string png = fbxtest::WriteTempFile({ 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13 });
     EXPECT_FALSE(importer->Initialize(png.c_str(), -1, settings));
     EXPECT_FALSE(importer->IsFBX());
     FbxScene* scene = FbxScene::Create(manager, "The Scene");
@@ -400,7 +405,7 @@ TEST(FbxScene, ImporterRefusesMissingAndForeignFiles)
     std::remove(png.c_str());
     scene->Destroy(false);
     importer->Destroy(false);
-    manager->Destroy();  // destroys the settings it still owns
+    manager->Destroy(); // destroys the settings it still owns
 }
 
 TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
@@ -408,17 +413,19 @@ TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
     fbxio::SceneWriter writer;
     auto a = writer.AddNull("Defaulted");
     auto b = writer.AddNull("Own");
-    writer.TransformOf(b).translation = {1, 2, 3};
+    writer.TransformOf(b).translation = { 1, 2, 3 };
     (void)a;
     fbxio::Element doc = writer.BuildDocument();
     for (auto& top : doc.children) {
-        if (top.name != "Definitions") continue;
+        if (top.name != "Definitions")
+            continue;
         for (auto& type : top.children)
             for (auto& t : type.children)
                 if (t.name == "PropertyTemplate")
-                    t.children[0].Add("P", {fbxio::Value::String("Lcl Translation"), fbxio::Value::String("Lcl Translation"),
-                                            fbxio::Value::String(""), fbxio::Value::String("A"), fbxio::Value::Double(7),
-                                            fbxio::Value::Double(8), fbxio::Value::Double(9)});
+                    t.children[0].Add("P",
+                        { fbxio::Value::String("Lcl Translation"), fbxio::Value::String("Lcl Translation"),
+                            fbxio::Value::String(""), fbxio::Value::String("A"), fbxio::Value::Double(7),
+                            fbxio::Value::Double(8), fbxio::Value::Double(9) });
     }
     Loaded file(fbxio::WriteBinary(doc));
     ASSERT_TRUE(file.ok) << file.error;
@@ -433,15 +440,18 @@ TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
 namespace {
 
 // Where the first array value of the element named `name` keeps its compressed bytes in `bytes`.
-std::size_t CompressedArrayOffset(const std::vector<std::uint8_t>& bytes, const fbxio::Element& e, const std::string& name)
+std::size_t CompressedArrayOffset(
+    const std::vector<std::uint8_t>& bytes, const fbxio::Element& e, const std::string& name)
 {
-    if (e.name == name && !e.values.empty() && e.values[0].external) return std::size_t(e.values[0].external - bytes.data());
+    if (e.name == name && !e.values.empty() && e.values[0].external)
+        return std::size_t(e.values[0].external - bytes.data());
     for (const fbxio::Element& child : e.children)
-        if (std::size_t offset = CompressedArrayOffset(bytes, child, name)) return offset;
+        if (std::size_t offset = CompressedArrayOffset(bytes, child, name))
+            return offset;
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FbxScene, LargeMeshesDecodeTheirArraysTogetherAndReportTheFirstBrokenOne)
 {
@@ -452,22 +462,23 @@ TEST(FbxScene, LargeMeshesDecodeTheirArraysTogetherAndReportTheFirstBrokenOne)
     LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, Reference::IndexToDirect, {});
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x) {
-            mesh.points.insert(mesh.points.end(), {double(x), double(y), std::sin(x * 0.1) * y});
-            uv.values.insert(uv.values.end(), {x * 0.01, y * 0.02});
+            mesh.points.insert(mesh.points.end(), { double(x), double(y), std::sin(x * 0.1) * y });
+            uv.values.insert(uv.values.end(), { x * 0.01, y * 0.02 });
         }
     for (int y = 0; y + 1 < kSize; ++y)
         for (int x = 0; x + 1 < kSize; ++x) {
             const int a = y * kSize + x;
-            for (const std::vector<int>& triangle : {std::vector<int>{a, a + 1, a + kSize + 1}, std::vector<int>{a, a + kSize + 1, a + kSize}}) {
+            for (const std::vector<int>& triangle :
+                { std::vector<int> { a, a + 1, a + kSize + 1 }, std::vector<int> { a, a + kSize + 1, a + kSize } }) {
                 mesh.polygons.push_back(triangle);
                 for (int cp : triangle) {
                     const double corner = double(normals.values.size() / 3);
-                    normals.values.insert(normals.values.end(), {std::cos(corner), std::sin(corner), corner});
+                    normals.values.insert(normals.values.end(), { std::cos(corner), std::sin(corner), corner });
                     uv.indices.push_back(cp);
                 }
             }
         }
-    mesh.layers = {normals, uv};
+    mesh.layers = { normals, uv };
     fbxio::SceneWriter writer;
     writer.AddMesh("Terrain", mesh);
     const std::vector<std::uint8_t> bytes = writer.ToBinary(7400, true);
@@ -478,7 +489,8 @@ TEST(FbxScene, LargeMeshesDecodeTheirArraysTogetherAndReportTheFirstBrokenOne)
         ASSERT_EQ(m->GetControlPointsCount(), kSize * kSize);
         for (int cp = 0; cp < kSize * kSize; ++cp) {
             FbxVector4 p = m->GetControlPointAt(cp);
-            ASSERT_TRUE(p == FbxVector4(mesh.points[3 * cp], mesh.points[3 * cp + 1], mesh.points[3 * cp + 2], 1.0)) << cp;
+            ASSERT_TRUE(p == FbxVector4(mesh.points[3 * cp], mesh.points[3 * cp + 1], mesh.points[3 * cp + 2], 1.0))
+                << cp;
         }
         ASSERT_EQ(m->GetPolygonCount(), int(mesh.polygons.size()));
         const auto* n = m->GetElementNormal(0);
@@ -503,13 +515,15 @@ TEST(FbxScene, LargeMeshesDecodeTheirArraysTogetherAndReportTheFirstBrokenOne)
     ASSERT_GT(normalsAt, verticesAt);
     ASSERT_GT(verticesAt, 0u);
     std::vector<std::uint8_t> broken = bytes;
-    for (int k = 64; k < 96; ++k) broken[normalsAt + std::size_t(k)] ^= 0x5A;
+    for (int k = 64; k < 96; ++k)
+        broken[normalsAt + std::size_t(k)] ^= 0x5A;
     {
         Loaded file(broken);
         EXPECT_FALSE(file.ok);
         EXPECT_NE(file.error.find("'Normals'"), std::string::npos) << file.error;
     }
-    for (int k = 64; k < 96; ++k) broken[verticesAt + std::size_t(k)] ^= 0x5A;
+    for (int k = 64; k < 96; ++k)
+        broken[verticesAt + std::size_t(k)] ^= 0x5A;
     {
         Loaded file(broken);
         EXPECT_FALSE(file.ok);

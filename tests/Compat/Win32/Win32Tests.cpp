@@ -9,8 +9,7 @@ namespace {
 void DrainQueue()
 {
     MSG msg {};
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
 }
 
 } // namespace

@@ -8,110 +8,127 @@ namespace fbxio {
 
 namespace {
 
-Value S(const std::string& s) { return Value::String(s); }
-Value I(std::int64_t v) { return Value::Int(v, 'I'); }
-Value L(std::int64_t v) { return Value::Int(v, 'L'); }
-Value D(double v) { return Value::Double(v); }
-
-void P(Element& props, const std::string& name, const std::string& type, const std::string& label,
-       std::vector<Value> values)
-{
-    std::vector<Value> all = {S(name), S(type), S(label), S("")};
-    for (Value& v : values) all.push_back(std::move(v));
-    props.Add("P", std::move(all));
-}
-
-void P3(Element& props, const std::string& name, const std::string& type, const Vector3& v, const Vector3& def)
-{
-    if (v != def) P(props, name, type, type == "Vector3D" ? "Vector" : "A", {D(v[0]), D(v[1]), D(v[2])});
-}
-
-const char* MappingName(Mapping m)
-{
-    switch (m) {
-    case Mapping::ByControlPoint: return "ByVertice";
-    case Mapping::ByPolygonVertex: return "ByPolygonVertex";
-    case Mapping::ByPolygon: return "ByPolygon";
-    case Mapping::AllSame: return "AllSame";
-    case Mapping::ByEdge: return "ByEdge";
-    default: return "NoMappingInformation";
+    Value S(const std::string& s)
+    {
+        return Value::String(s);
     }
-}
-
-const char* ReferenceName(Reference r)
-{
-    switch (r) {
-    case Reference::Index: return "Index";
-    case Reference::IndexToDirect: return "IndexToDirect";
-    default: return "Direct";
+    Value I(std::int64_t v)
+    {
+        return Value::Int(v, 'I');
     }
-}
-
-struct LayerNames {
-    const char* element;
-    const char* data;
-    const char* index;
-};
-
-LayerNames NamesOf(LayerKind kind)
-{
-    switch (kind) {
-    case LayerKind::Tangent: return {"LayerElementTangent", "Tangents", "TangentsIndex"};
-    case LayerKind::Binormal: return {"LayerElementBinormal", "Binormals", "BinormalsIndex"};
-    case LayerKind::UV: return {"LayerElementUV", "UV", "UVIndex"};
-    case LayerKind::Color: return {"LayerElementColor", "Colors", "ColorIndex"};
-    default: return {"LayerElementNormal", "Normals", "NormalsIndex"};
+    Value L(std::int64_t v)
+    {
+        return Value::Int(v, 'L');
     }
-}
+    Value D(double v)
+    {
+        return Value::Double(v);
+    }
 
-void WriteGeometry(Element& objects, ObjectId id, const std::string& name, const MeshData& mesh)
-{
-    Element& g = objects.Add("Geometry", {L(id), S("Geometry::" + name), S("Mesh")});
-    g.Add("Vertices", {Value::Doubles(mesh.points)});
-    std::vector<std::int32_t> indices;
-    for (const auto& polygon : mesh.polygons)
-        for (std::size_t k = 0; k < polygon.size(); ++k)
-            indices.push_back(k + 1 == polygon.size() ? ~polygon[k] : polygon[k]);
-    g.Add("PolygonVertexIndex", {Value::Ints(indices)});
-    g.Add("GeometryVersion", {I(124)});
-    std::vector<std::pair<std::string, int>> layerEntries;
-    int typed[5] = {0, 0, 0, 0, 0};
-    for (const LayerElement& layer : mesh.layers) {
-        LayerNames names = NamesOf(layer.kind);
-        int index = typed[int(layer.kind)]++;
-        Element& e = g.Add(names.element, {I(index)});
-        e.Add("Version", {I(101)});
-        e.Add("Name", {S(layer.name)});
-        e.Add("MappingInformationType", {S(MappingName(layer.mapping))});
-        e.Add("ReferenceInformationType", {S(ReferenceName(layer.reference))});
-        e.Add(names.data, {Value::Doubles(layer.values)});
-        if (!layer.indices.empty()) e.Add(names.index, {Value::Ints(layer.indices)});
-        layerEntries.emplace_back(names.element, index);
+    void P(Element& props, const std::string& name, const std::string& type, const std::string& label,
+        std::vector<Value> values)
+    {
+        std::vector<Value> all = { S(name), S(type), S(label), S("") };
+        for (Value& v : values)
+            all.push_back(std::move(v));
+        props.Add("P", std::move(all));
     }
-    if (!mesh.materialIndices.empty()) {
-        Element& e = g.Add("LayerElementMaterial", {I(0)});
-        e.Add("Version", {I(101)});
-        e.Add("Name", {S("")});
-        e.Add("MappingInformationType", {S(MappingName(mesh.materialMapping))});
-        e.Add("ReferenceInformationType", {S(ReferenceName(mesh.materialReference))});
-        e.Add("Materials", {Value::Ints(mesh.materialIndices)});
-        layerEntries.emplace_back("LayerElementMaterial", 0);
+
+    void P3(Element& props, const std::string& name, const std::string& type, const Vector3& v, const Vector3& def)
+    {
+        if (v != def)
+            P(props, name, type, type == "Vector3D" ? "Vector" : "A", { D(v[0]), D(v[1]), D(v[2]) });
     }
-    int layers = 0;
-    for (auto& [type, index] : layerEntries) layers = std::max(layers, index + 1);
-    for (int layer = 0; layer < layers; ++layer) {
-        Element& l = g.Add("Layer", {I(layer)});
-        l.Add("Version", {I(100)});
-        for (auto& [type, index] : layerEntries) {
-            if (index != layer) continue;
-            Element& entry = l.Add("LayerElement");
-            entry.Add("Type", {S(type)});
-            entry.Add("TypedIndex", {I(index)});
+
+    const char* MappingName(Mapping m)
+    {
+        switch (m) {
+        case Mapping::ByControlPoint: return "ByVertice";
+        case Mapping::ByPolygonVertex: return "ByPolygonVertex";
+        case Mapping::ByPolygon: return "ByPolygon";
+        case Mapping::AllSame: return "AllSame";
+        case Mapping::ByEdge: return "ByEdge";
+        default: return "NoMappingInformation";
         }
     }
-}
 
-}  // namespace
+    const char* ReferenceName(Reference r)
+    {
+        switch (r) {
+        case Reference::Index: return "Index";
+        case Reference::IndexToDirect: return "IndexToDirect";
+        default: return "Direct";
+        }
+    }
+
+    struct LayerNames {
+        const char* element;
+        const char* data;
+        const char* index;
+    };
+
+    LayerNames NamesOf(LayerKind kind)
+    {
+        switch (kind) {
+        case LayerKind::Tangent: return { "LayerElementTangent", "Tangents", "TangentsIndex" };
+        case LayerKind::Binormal: return { "LayerElementBinormal", "Binormals", "BinormalsIndex" };
+        case LayerKind::UV: return { "LayerElementUV", "UV", "UVIndex" };
+        case LayerKind::Color: return { "LayerElementColor", "Colors", "ColorIndex" };
+        default: return { "LayerElementNormal", "Normals", "NormalsIndex" };
+        }
+    }
+
+    void WriteGeometry(Element& objects, ObjectId id, const std::string& name, const MeshData& mesh)
+    {
+        Element& g = objects.Add("Geometry", { L(id), S("Geometry::" + name), S("Mesh") });
+        g.Add("Vertices", { Value::Doubles(mesh.points) });
+        std::vector<std::int32_t> indices;
+        for (const auto& polygon : mesh.polygons)
+            for (std::size_t k = 0; k < polygon.size(); ++k)
+                indices.push_back(k + 1 == polygon.size() ? ~polygon[k] : polygon[k]);
+        g.Add("PolygonVertexIndex", { Value::Ints(indices) });
+        g.Add("GeometryVersion", { I(124) });
+        std::vector<std::pair<std::string, int>> layerEntries;
+        int typed[5] = { 0, 0, 0, 0, 0 };
+        for (const LayerElement& layer : mesh.layers) {
+            LayerNames names = NamesOf(layer.kind);
+            int index = typed[int(layer.kind)]++;
+            Element& e = g.Add(names.element, { I(index) });
+            e.Add("Version", { I(101) });
+            e.Add("Name", { S(layer.name) });
+            e.Add("MappingInformationType", { S(MappingName(layer.mapping)) });
+            e.Add("ReferenceInformationType", { S(ReferenceName(layer.reference)) });
+            e.Add(names.data, { Value::Doubles(layer.values) });
+            if (!layer.indices.empty())
+                e.Add(names.index, { Value::Ints(layer.indices) });
+            layerEntries.emplace_back(names.element, index);
+        }
+        if (!mesh.materialIndices.empty()) {
+            Element& e = g.Add("LayerElementMaterial", { I(0) });
+            e.Add("Version", { I(101) });
+            e.Add("Name", { S("") });
+            e.Add("MappingInformationType", { S(MappingName(mesh.materialMapping)) });
+            e.Add("ReferenceInformationType", { S(ReferenceName(mesh.materialReference)) });
+            e.Add("Materials", { Value::Ints(mesh.materialIndices) });
+            layerEntries.emplace_back("LayerElementMaterial", 0);
+        }
+        int layers = 0;
+        for (auto& [type, index] : layerEntries)
+            layers = std::max(layers, index + 1);
+        for (int layer = 0; layer < layers; ++layer) {
+            Element& l = g.Add("Layer", { I(layer) });
+            l.Add("Version", { I(100) });
+            for (auto& [type, index] : layerEntries) {
+                if (index != layer)
+                    continue;
+                Element& entry = l.Add("LayerElement");
+                entry.Add("Type", { S(type) });
+                entry.Add("TypedIndex", { I(index) });
+            }
+        }
+    }
+
+} // namespace
 
 ObjectId SceneWriter::AddNode(const std::string& name, const std::string& kind, ObjectId parent)
 {
@@ -119,7 +136,7 @@ ObjectId SceneWriter::AddNode(const std::string& name, const std::string& kind, 
     node.id = NextId();
     node.name = name;
     node.kind = kind;
-    links_.push_back({node.id, parent, ""});
+    links_.push_back({ node.id, parent, "" });
     return node.id;
 }
 
@@ -156,7 +173,8 @@ ObjectId SceneWriter::AddLodGroup(const std::string& name, std::vector<double> t
 Transform& SceneWriter::TransformOf(ObjectId node)
 {
     for (Node& n : nodes_)
-        if (n.id == node) return n.transform;
+        if (n.id == node)
+            return n.transform;
     return nodes_.front().transform;
 }
 
@@ -170,10 +188,13 @@ ObjectId SceneWriter::AddMaterial(const std::string& name, const std::string& sh
     return o.id;
 }
 
-void SceneWriter::AssignMaterial(ObjectId node, ObjectId material) { links_.push_back({material, node, ""}); }
+void SceneWriter::AssignMaterial(ObjectId node, ObjectId material)
+{
+    links_.push_back({ material, node, "" });
+}
 
-ObjectId SceneWriter::AddFileTexture(const std::string& name, const std::string& fileName,
-                                     const std::string& relativeFileName)
+ObjectId SceneWriter::AddFileTexture(
+    const std::string& name, const std::string& fileName, const std::string& relativeFileName)
 {
     Object& o = objects_.emplace_back();
     o.id = NextId();
@@ -200,13 +221,14 @@ ObjectId SceneWriter::AddLayeredTexture(const std::string& name, const std::vect
     o.id = NextId();
     o.element = "LayeredTexture";
     o.name = name;
-    for (ObjectId layer : layers) links_.push_back({layer, o.id, ""});
+    for (ObjectId layer : layers)
+        links_.push_back({ layer, o.id, "" });
     return o.id;
 }
 
 void SceneWriter::ConnectTexture(ObjectId texture, ObjectId material, const std::string& property)
 {
-    links_.push_back({texture, material, property});
+    links_.push_back({ texture, material, property });
 }
 
 ObjectId SceneWriter::AddSkin(ObjectId meshNode)
@@ -217,12 +239,13 @@ ObjectId SceneWriter::AddSkin(ObjectId meshNode)
     o.kind = "Skin";
     o.name = "Skin";
     for (const Node& n : nodes_)
-        if (n.id == meshNode) links_.push_back({o.id, n.geometry, ""});
+        if (n.id == meshNode)
+            links_.push_back({ o.id, n.geometry, "" });
     return o.id;
 }
 
 void SceneWriter::AddCluster(ObjectId skin, ObjectId bone, std::vector<int> indices, std::vector<double> weights,
-                             const Matrix& transform, const Matrix& transformLink)
+    const Matrix& transform, const Matrix& transformLink)
 {
     Object& o = objects_.emplace_back();
     o.id = NextId();
@@ -233,72 +256,76 @@ void SceneWriter::AddCluster(ObjectId skin, ObjectId bone, std::vector<int> indi
     o.weights = std::move(weights);
     o.transform = transform;
     o.transformLink = transformLink;
-    links_.push_back({o.id, skin, ""});
-    links_.push_back({bone, o.id, ""});
+    links_.push_back({ o.id, skin, "" });
+    links_.push_back({ bone, o.id, "" });
 }
 
 Element SceneWriter::BuildDocument(int version) const
 {
     Element root;
     Element& header = root.Add("FBXHeaderExtension");
-    header.Add("FBXHeaderVersion", {I(1003)});
-    header.Add("FBXVersion", {I(version)});
-    header.Add("Creator", {S(settings.application)});
-    Element& info = header.Add("SceneInfo", {S("GlobalInfo::SceneInfo"), S("UserData")});
-    info.Add("Type", {S("UserData")});
-    info.Add("Version", {I(100)});
+    header.Add("FBXHeaderVersion", { I(1003) });
+    header.Add("FBXVersion", { I(version) });
+    header.Add("Creator", { S(settings.application) });
+    Element& info = header.Add("SceneInfo", { S("GlobalInfo::SceneInfo"), S("UserData") });
+    info.Add("Type", { S("UserData") });
+    info.Add("Version", { I(100) });
     Element& meta = info.Add("MetaData");
-    meta.Add("Version", {I(100)});
-    meta.Add("Title", {S(settings.title)});
-    meta.Add("Author", {S(settings.author)});
+    meta.Add("Version", { I(100) });
+    meta.Add("Title", { S(settings.title) });
+    meta.Add("Author", { S(settings.author) });
     Element& infoProps = info.Add("Properties70");
-    P(infoProps, "Original|ApplicationName", "KString", "", {S(settings.application)});
-    P(infoProps, "LastSaved|ApplicationName", "KString", "", {S(settings.application)});
+    P(infoProps, "Original|ApplicationName", "KString", "", { S(settings.application) });
+    P(infoProps, "LastSaved|ApplicationName", "KString", "", { S(settings.application) });
 
     Element& global = root.Add("GlobalSettings");
-    global.Add("Version", {I(1000)});
+    global.Add("Version", { I(1000) });
     Element& gp = global.Add("Properties70");
-    P(gp, "UpAxis", "int", "Integer", {I(settings.upAxis)});
-    P(gp, "UpAxisSign", "int", "Integer", {I(settings.upAxisSign)});
-    P(gp, "FrontAxis", "int", "Integer", {I(settings.frontAxis)});
-    P(gp, "FrontAxisSign", "int", "Integer", {I(settings.frontAxisSign)});
-    P(gp, "CoordAxis", "int", "Integer", {I(settings.coordAxis)});
-    P(gp, "CoordAxisSign", "int", "Integer", {I(settings.coordAxisSign)});
-    P(gp, "OriginalUpAxis", "int", "Integer", {I(settings.originalUpAxis)});
-    P(gp, "OriginalUpAxisSign", "int", "Integer", {I(1)});
-    P(gp, "UnitScaleFactor", "double", "Number", {D(settings.unitScale)});
-    P(gp, "OriginalUnitScaleFactor", "double", "Number", {D(settings.originalUnitScale)});
+    P(gp, "UpAxis", "int", "Integer", { I(settings.upAxis) });
+    P(gp, "UpAxisSign", "int", "Integer", { I(settings.upAxisSign) });
+    P(gp, "FrontAxis", "int", "Integer", { I(settings.frontAxis) });
+    P(gp, "FrontAxisSign", "int", "Integer", { I(settings.frontAxisSign) });
+    P(gp, "CoordAxis", "int", "Integer", { I(settings.coordAxis) });
+    P(gp, "CoordAxisSign", "int", "Integer", { I(settings.coordAxisSign) });
+    P(gp, "OriginalUpAxis", "int", "Integer", { I(settings.originalUpAxis) });
+    P(gp, "OriginalUpAxisSign", "int", "Integer", { I(1) });
+    P(gp, "UnitScaleFactor", "double", "Number", { D(settings.unitScale) });
+    P(gp, "OriginalUnitScaleFactor", "double", "Number", { D(settings.originalUnitScale) });
 
     // Templates supply the defaults of properties an object does not list.
     Element& definitions = root.Add("Definitions");
-    definitions.Add("Version", {I(100)});
-    Element& modelType = definitions.Add("ObjectType", {S("Model")});
-    modelType.Add("Count", {I(std::int64_t(nodes_.size()))});
-    Element& modelTemplate = modelType.Add("PropertyTemplate", {S("FbxNode")});
+    definitions.Add("Version", { I(100) });
+    Element& modelType = definitions.Add("ObjectType", { S("Model") });
+    modelType.Add("Count", { I(std::int64_t(nodes_.size())) });
+    Element& modelTemplate = modelType.Add("PropertyTemplate", { S("FbxNode") });
     Element& tp = modelTemplate.Add("Properties70");
-    P(tp, "Lcl Scaling", "Lcl Scaling", "A", {D(1), D(1), D(1)});
-    P(tp, "GeometricScaling", "Vector3D", "Vector", {D(1), D(1), D(1)});
+    P(tp, "Lcl Scaling", "Lcl Scaling", "A", { D(1), D(1), D(1) });
+    P(tp, "GeometricScaling", "Vector3D", "Vector", { D(1), D(1), D(1) });
 
     Element& objects = root.Add("Objects");
     for (const Node& n : nodes_) {
         if (n.attribute) {
-            Element& a = objects.Add("NodeAttribute", {L(n.attribute), S("NodeAttribute::" + n.name), S(n.kind)});
-            a.Add("TypeFlags", {S(n.kind == "LimbNode" ? "Skeleton" : n.kind)});
+            Element& a = objects.Add("NodeAttribute", { L(n.attribute), S("NodeAttribute::" + n.name), S(n.kind) });
+            a.Add("TypeFlags", { S(n.kind == "LimbNode" ? "Skeleton" : n.kind) });
             if (!n.thresholds.empty()) {
                 Element& ap = a.Add("Properties70");
                 for (std::size_t k = 0; k < n.thresholds.size(); ++k)
-                    P(ap, "Thresholds|Level" + std::to_string(k), "Distance", "", {D(n.thresholds[k]), S("cm")});
+                    P(ap, "Thresholds|Level" + std::to_string(k), "Distance", "", { D(n.thresholds[k]), S("cm") });
             }
         }
-        if (n.geometry) WriteGeometry(objects, n.geometry, n.name, n.mesh);
-        Element& m = objects.Add("Model", {L(n.id), S("Model::" + n.name), S(n.kind)});
-        m.Add("Version", {I(232)});
+        if (n.geometry)
+            WriteGeometry(objects, n.geometry, n.name, n.mesh);
+        Element& m = objects.Add("Model", { L(n.id), S("Model::" + n.name), S(n.kind) });
+        m.Add("Version", { I(232) });
         Element& mp = m.Add("Properties70");
         const Transform& t = n.transform;
-        const Vector3 zero{0, 0, 0}, one{1, 1, 1};
-        if (t.rotationOrder) P(mp, "RotationOrder", "enum", "", {I(t.rotationOrder)});
-        if (t.inheritType) P(mp, "InheritType", "enum", "", {I(t.inheritType)});
-        if (t.preRotation != zero || t.postRotation != zero) P(mp, "RotationActive", "bool", "", {I(1)});
+        const Vector3 zero { 0, 0, 0 }, one { 1, 1, 1 };
+        if (t.rotationOrder)
+            P(mp, "RotationOrder", "enum", "", { I(t.rotationOrder) });
+        if (t.inheritType)
+            P(mp, "InheritType", "enum", "", { I(t.inheritType) });
+        if (t.preRotation != zero || t.postRotation != zero)
+            P(mp, "RotationActive", "bool", "", { I(1) });
         P3(mp, "RotationOffset", "Vector3D", t.rotationOffset, zero);
         P3(mp, "RotationPivot", "Vector3D", t.rotationPivot, zero);
         P3(mp, "ScalingOffset", "Vector3D", t.scalingOffset, zero);
@@ -314,32 +341,37 @@ Element SceneWriter::BuildDocument(int version) const
     }
     for (const Object& o : objects_) {
         std::string prefix = o.element == "Deformer" ? (o.kind == "Skin" ? "Deformer::" : "SubDeformer::")
-                                                      : o.element + "::";
-        Element& e = objects.Add(o.element, {L(o.id), S(prefix + o.name), S(o.kind)});
+                                                     : o.element + "::";
+        Element& e = objects.Add(o.element, { L(o.id), S(prefix + o.name), S(o.kind) });
         if (o.element == "Material") {
-            e.Add("Version", {I(102)});
-            e.Add("ShadingModel", {S(o.shadingModel)});
+            e.Add("Version", { I(102) });
+            e.Add("ShadingModel", { S(o.shadingModel) });
         } else if (o.element == "Texture") {
-            e.Add("Type", {S("TextureVideoClip")});
-            e.Add("FileName", {S(o.fileName)});
-            e.Add("RelativeFilename", {S(o.relativeFileName)});
+            e.Add("Type", { S("TextureVideoClip") });
+            e.Add("FileName", { S(o.fileName) });
+            e.Add("RelativeFilename", { S(o.relativeFileName) });
         } else if (o.kind == "Cluster") {
-            e.Add("Version", {I(100)});
-            e.Add("Indexes", {Value::Ints(o.indices)});
-            e.Add("Weights", {Value::Doubles(o.weights)});
-            e.Add("Transform", {Value::Doubles(std::vector<double>(o.transform.begin(), o.transform.end()))});
-            e.Add("TransformLink", {Value::Doubles(std::vector<double>(o.transformLink.begin(), o.transformLink.end()))});
+            e.Add("Version", { I(100) });
+            e.Add("Indexes", { Value::Ints(o.indices) });
+            e.Add("Weights", { Value::Doubles(o.weights) });
+            e.Add("Transform", { Value::Doubles(std::vector<double>(o.transform.begin(), o.transform.end())) });
+            e.Add("TransformLink",
+                { Value::Doubles(std::vector<double>(o.transformLink.begin(), o.transformLink.end())) });
         }
     }
 
     Element& connections = root.Add("Connections");
     for (const Node& n : nodes_) {
-        if (n.attribute) connections.Add("C", {S("OO"), L(n.attribute), L(n.id)});
-        if (n.geometry) connections.Add("C", {S("OO"), L(n.geometry), L(n.id)});
+        if (n.attribute)
+            connections.Add("C", { S("OO"), L(n.attribute), L(n.id) });
+        if (n.geometry)
+            connections.Add("C", { S("OO"), L(n.geometry), L(n.id) });
     }
     for (const Link& link : links_) {
-        if (link.property.empty()) connections.Add("C", {S("OO"), L(link.source), L(link.destination)});
-        else connections.Add("C", {S("OP"), L(link.source), L(link.destination), S(link.property)});
+        if (link.property.empty())
+            connections.Add("C", { S("OO"), L(link.source), L(link.destination) });
+        else
+            connections.Add("C", { S("OP"), L(link.source), L(link.destination), S(link.property) });
     }
     return root;
 }
@@ -348,11 +380,15 @@ std::vector<std::uint8_t> SceneWriter::ToBinary(int version, bool compress) cons
 {
     BinaryWriteOptions options;
     options.version = version;
-    if (!compress) options.compressAbove = 0;
+    if (!compress)
+        options.compressAbove = 0;
     return WriteBinary(BuildDocument(version), options);
 }
 
-std::string SceneWriter::ToAscii(int version) const { return WriteAscii(BuildDocument(version), version); }
+std::string SceneWriter::ToAscii(int version) const
+{
+    return WriteAscii(BuildDocument(version), version);
+}
 
 bool SceneWriter::Save(const std::string& path, int version, bool compress) const
 {
@@ -362,4 +398,4 @@ bool SceneWriter::Save(const std::string& path, int version, bool compress) cons
     return bool(out);
 }
 
-}  // namespace fbxio
+} // namespace fbxio

@@ -18,8 +18,14 @@ using FbxInt = int;
 class FbxString {
 public:
     FbxString() = default;
-    FbxString(const char* s) : mText(s ? s : "") {}
-    FbxString(const std::string& s) : mText(s) {}
+    FbxString(const char* s)
+        : mText(s ? s : "")
+    {
+    }
+    FbxString(const std::string& s)
+        : mText(s)
+    {
+    }
     const char* Buffer() const { return mText.c_str(); }
     operator const char*() const { return mText.c_str(); }
     std::size_t Size() const { return mText.size(); }
@@ -91,15 +97,24 @@ struct FbxDouble4 : FbxVectorTemplate<double, 4> {
 class FbxVector2 : public FbxDouble2 {
 public:
     FbxVector2() = default;
-    FbxVector2(double x, double y) : FbxDouble2(x, y) {}
+    FbxVector2(double x, double y)
+        : FbxDouble2(x, y)
+    {
+    }
     bool operator==(const FbxVector2& o) const { return mData[0] == o.mData[0] && mData[1] == o.mData[1]; }
 };
 
 class FbxVector4 : public FbxDouble4 {
 public:
     FbxVector4() = default;
-    FbxVector4(double x, double y, double z, double w = 1.0) : FbxDouble4(x, y, z, w) {}
-    FbxVector4(const FbxDouble3& v) : FbxDouble4(v[0], v[1], v[2], 1.0) {}
+    FbxVector4(double x, double y, double z, double w = 1.0)
+        : FbxDouble4(x, y, z, w)
+    {
+    }
+    FbxVector4(const FbxDouble3& v)
+        : FbxDouble4(v[0], v[1], v[2], 1.0)
+    {
+    }
     // The small operations are defined here, where the hot loops of conversion and triangulation
     // can inline them.
     FbxVector4 operator+(const FbxVector4& o) const
@@ -115,23 +130,29 @@ public:
     {
         return mData[0] == o.mData[0] && mData[1] == o.mData[1] && mData[2] == o.mData[2] && mData[3] == o.mData[3];
     }
-    double DotProduct(const FbxVector4& o) const  // x, y and z only
+    double DotProduct(const FbxVector4& o) const // x, y and z only
     {
         return mData[0] * o.mData[0] + mData[1] * o.mData[1] + mData[2] * o.mData[2];
     }
     FbxVector4 CrossProduct(const FbxVector4& o) const
     {
         return FbxVector4(mData[1] * o.mData[2] - mData[2] * o.mData[1], mData[2] * o.mData[0] - mData[0] * o.mData[2],
-                          mData[0] * o.mData[1] - mData[1] * o.mData[0], 0.0);
+            mData[0] * o.mData[1] - mData[1] * o.mData[0], 0.0);
     }
-    double Length() const;                            // of x, y and z
-    double Normalize();                               // x, y and z; returns the old length
+    double Length() const; // of x, y and z
+    double Normalize(); // x, y and z; returns the old length
 };
 
 class FbxColor {
 public:
     FbxColor() = default;
-    FbxColor(double r, double g, double b, double a = 1.0) : mRed(r), mGreen(g), mBlue(b), mAlpha(a) {}
+    FbxColor(double r, double g, double b, double a = 1.0)
+        : mRed(r)
+        , mGreen(g)
+        , mBlue(b)
+        , mAlpha(a)
+    {
+    }
     bool operator==(const FbxColor& o) const
     {
         return mRed == o.mRed && mGreen == o.mGreen && mBlue == o.mBlue && mAlpha == o.mAlpha;
@@ -152,7 +173,7 @@ public:
     void SetS(const FbxVector4& s);
     void SetTRS(const FbxVector4& t, const FbxVector4& r, const FbxVector4& s);
     FbxVector4 GetT() const;
-    FbxVector4 GetR() const;  // Euler XYZ in degrees
+    FbxVector4 GetR() const; // Euler XYZ in degrees
     FbxVector4 GetS() const;
     FbxVector4 GetRow(int y) const { return mData[y]; }
     FbxVector4 GetColumn(int x) const { return FbxVector4(mData[0][x], mData[1][x], mData[2][x], mData[3][x]); }
@@ -165,8 +186,8 @@ public:
     FbxAMatrix operator*(const FbxAMatrix& m) const;
     bool operator==(const FbxAMatrix& m) const;
     bool operator!=(const FbxAMatrix& m) const { return !(*this == m); }
-    FbxVector4 MultT(const FbxVector4& v) const;  // point: rotation, scale and translation
-    FbxVector4 MultR(const FbxVector4& v) const;  // direction: no translation
+    FbxVector4 MultT(const FbxVector4& v) const; // point: rotation, scale and translation
+    FbxVector4 MultR(const FbxVector4& v) const; // direction: no translation
     double Determinant() const;
 
     FbxVector4 mData[4];
@@ -174,7 +195,10 @@ public:
 
 class FbxTime {
 public:
-    FbxTime(FbxLongLong time = 0) : mTime(time) {}
+    FbxTime(FbxLongLong time = 0)
+        : mTime(time)
+    {
+    }
     FbxLongLong Get() const { return mTime; }
 
 private:
@@ -185,7 +209,11 @@ private:
 class FbxDistance {
 public:
     FbxDistance() = default;
-    FbxDistance(float value, const FbxString& unit) : mValue(value), mUnit(unit) {}
+    FbxDistance(float value, const FbxString& unit)
+        : mValue(value)
+        , mUnit(unit)
+    {
+    }
     float value() const { return mValue; }
     FbxString unitName() const { return mUnit; }
 
@@ -203,7 +231,10 @@ struct FbxClassIdInfo {
 
 class FbxClassId {
 public:
-    constexpr FbxClassId(const FbxClassIdInfo* info = nullptr) : mInfo(info) {}
+    constexpr FbxClassId(const FbxClassIdInfo* info = nullptr)
+        : mInfo(info)
+    {
+    }
     const char* GetName() const { return mInfo ? mInfo->name : ""; }
     bool IsValid() const { return mInfo != nullptr; }
     // True when this class is `other` or derives from it.
@@ -215,4 +246,4 @@ private:
     const FbxClassIdInfo* mInfo;
 };
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

@@ -20,7 +20,8 @@ public:
     T operator[](int index) const { return GetAt(index); }
     bool SetAt(int index, const T& value)
     {
-        if (index < 0 || index >= GetCount()) return false;
+        if (index < 0 || index >= GetCount())
+            return false;
         mItems[std::size_t(index)] = value;
         return true;
     }
@@ -147,7 +148,11 @@ class FbxNodeAttribute : public FbxObject {
     int GetNodeCount() const { return static_cast<int>(mNodes.size()); }
 
 protected:
-    FbxNodeAttribute(FbxManager* manager, const char* name, EType type) : FbxObject(manager, name), mType(type) {}
+    FbxNodeAttribute(FbxManager* manager, const char* name, EType type)
+        : FbxObject(manager, name)
+        , mType(type)
+    {
+    }
 
 private:
     friend class FbxNode;
@@ -158,7 +163,10 @@ private:
 class FbxNull : public FbxNodeAttribute {
     FBXSDK_OBJECT_DECLARE(FbxNull, FbxNodeAttribute)
 protected:
-    FbxNull(FbxManager* manager, const char* name) : FbxNodeAttribute(manager, name, eNull) {}
+    FbxNull(FbxManager* manager, const char* name)
+        : FbxNodeAttribute(manager, name, eNull)
+    {
+    }
 };
 
 class FbxSkeleton : public FbxNodeAttribute {
@@ -167,7 +175,10 @@ class FbxSkeleton : public FbxNodeAttribute {
     EType GetSkeletonType() const { return mSkeletonType; }
 
 protected:
-    FbxSkeleton(FbxManager* manager, const char* name) : FbxNodeAttribute(manager, name, FbxNodeAttribute::eSkeleton) {}
+    FbxSkeleton(FbxManager* manager, const char* name)
+        : FbxNodeAttribute(manager, name, FbxNodeAttribute::eSkeleton)
+    {
+    }
 
 private:
     EType mSkeletonType = eLimbNode;
@@ -198,7 +209,10 @@ class FbxGeometryBase : public FbxNodeAttribute {
     // Outside the array: the zero point.
     FbxVector4 GetControlPointAt(int index) const;
     void SetControlPointAt(const FbxVector4& point, int index);
-    void InitControlPoints(int count) { mControlPoints.assign(count > 0 ? std::size_t(count) : 0, FbxVector4(0, 0, 0, 1)); }
+    void InitControlPoints(int count)
+    {
+        mControlPoints.assign(count > 0 ? std::size_t(count) : 0, FbxVector4(0, 0, 0, 1));
+    }
 
     int GetElementNormalCount() const { return static_cast<int>(mNormals.size()); }
     int GetElementBinormalCount() const { return static_cast<int>(mBinormals.size()); }
@@ -229,7 +243,10 @@ class FbxGeometryBase : public FbxNodeAttribute {
     FbxLayerElementUV* CreateElementUV(const char* uvSetName);
 
 protected:
-    FbxGeometryBase(FbxManager* manager, const char* name, EType type) : FbxNodeAttribute(manager, name, type) {}
+    FbxGeometryBase(FbxManager* manager, const char* name, EType type)
+        : FbxNodeAttribute(manager, name, type)
+    {
+    }
 
     template <class E>
     static E* At(const std::vector<std::unique_ptr<E>>& list, int index)
@@ -258,7 +275,10 @@ class FbxDeformer : public FbxObject {
     virtual EDeformerType GetDeformerType() const { return eUnknown; }
 
 protected:
-    FbxDeformer(FbxManager* manager, const char* name) : FbxObject(manager, name) {}
+    FbxDeformer(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
 };
 
 class FbxGeometry : public FbxGeometryBase {
@@ -271,7 +291,10 @@ class FbxGeometry : public FbxGeometryBase {
     int AddDeformer(FbxDeformer* deformer);
 
 protected:
-    FbxGeometry(FbxManager* manager, const char* name, EType type) : FbxGeometryBase(manager, name, type) {}
+    FbxGeometry(FbxManager* manager, const char* name, EType type)
+        : FbxGeometryBase(manager, name, type)
+    {
+    }
 
 private:
     std::vector<FbxDeformer*> mDeformers;
@@ -290,7 +313,8 @@ class FbxMesh : public FbxGeometry {
     const int* GetPolygonVertices() const { return mPolygonVertices.data(); }
 
     // The UV index of a corner in the first UV set; -1 unless that set maps by polygon vertex.
-    int GetTextureUVIndex(int polygon, int corner, FbxLayerElement::EType type = FbxLayerElement::eTextureDiffuse) const;
+    int GetTextureUVIndex(
+        int polygon, int corner, FbxLayerElement::EType type = FbxLayerElement::eTextureDiffuse) const;
     int GetUVLayerCount() const { return GetElementUVCount(); }
     // Creates a UV set (mapped by control point, direct) of `count` zero coordinates when the
     // mesh has none; otherwise resizes the first set's direct array.
@@ -307,12 +331,15 @@ class FbxMesh : public FbxGeometry {
     void EndPolygon();
 
 protected:
-    FbxMesh(FbxManager* manager, const char* name) : FbxGeometry(manager, name, eMesh) {}
+    FbxMesh(FbxManager* manager, const char* name)
+        : FbxGeometry(manager, name, eMesh)
+    {
+    }
 
 private:
     friend class FbxGeometryConverter;
-    std::vector<int> mPolygonVertices;       // control point of each polygon vertex
-    std::vector<int> mPolygonStarts = {0};   // first polygon vertex of each polygon, then the end
+    std::vector<int> mPolygonVertices; // control point of each polygon vertex
+    std::vector<int> mPolygonStarts = { 0 }; // first polygon vertex of each polygon, then the end
 };
 
 class FbxSkin : public FbxDeformer {
@@ -323,7 +350,10 @@ class FbxSkin : public FbxDeformer {
     bool AddCluster(FbxCluster* cluster);
 
 protected:
-    FbxSkin(FbxManager* manager, const char* name) : FbxDeformer(manager, name) {}
+    FbxSkin(FbxManager* manager, const char* name)
+        : FbxDeformer(manager, name)
+    {
+    }
 
 private:
     std::vector<FbxCluster*> mClusters;
@@ -345,7 +375,10 @@ class FbxCluster : public FbxObject {
     void AddControlPointIndex(int index, double weight);
 
 protected:
-    FbxCluster(FbxManager* manager, const char* name) : FbxObject(manager, name) {}
+    FbxCluster(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
 
 private:
     FbxNode* mLink = nullptr;
@@ -355,4 +388,4 @@ private:
     std::vector<double> mWeights;
 };
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

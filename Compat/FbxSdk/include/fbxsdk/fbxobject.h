@@ -15,17 +15,20 @@ class FbxObject;
 class FbxScene;
 class FbxIOSettings;
 namespace internal {
-class SceneBuilder;
-}  // namespace internal
+    class SceneBuilder;
+} // namespace internal
 
-#define FBXSDK_OBJECT_DECLARE(Class, Parent)                                        \
-public:                                                                             \
-    static FbxClassId ClassId;                                                      \
-    const FbxClassId& GetRuntimeClassId() const override { return Class::ClassId; } \
-                                                                                    \
-private:                                                                            \
-    friend class internal::SceneBuilder;                                            \
-                                                                                    \
+#define FBXSDK_OBJECT_DECLARE(Class, Parent)                                                                           \
+public:                                                                                                                \
+    static FbxClassId ClassId;                                                                                         \
+    const FbxClassId& GetRuntimeClassId() const override                                                               \
+    {                                                                                                                  \
+        return Class::ClassId;                                                                                         \
+    }                                                                                                                  \
+                                                                                                                       \
+private:                                                                                                               \
+    friend class internal::SceneBuilder;                                                                               \
+                                                                                                                       \
 public:
 
 // Selects connected objects; the default selects every object.
@@ -46,10 +49,14 @@ private:
 class FbxProperty {
 public:
     FbxProperty() = default;
-    FbxProperty(FbxObject* owner, int index) : mOwner(owner), mIndex(index) {}
+    FbxProperty(FbxObject* owner, int index)
+        : mOwner(owner)
+        , mIndex(index)
+    {
+    }
     bool IsValid() const { return mOwner != nullptr; }
     FbxString GetName() const;
-    FbxString GetPropertyDataTypeName() const;  // the file's type name, e.g. "Color" or "KString"
+    FbxString GetPropertyDataTypeName() const; // the file's type name, e.g. "Color" or "KString"
     FbxObject* GetFbxObject() const { return mOwner; }
     FbxProperty Find(const char* name, bool caseSensitive = true) const;
 
@@ -75,7 +82,7 @@ public:
 protected:
     friend class internal::SceneBuilder;
     FbxObject* mOwner = nullptr;
-    int mIndex = -1;  // -1 is the object's root property
+    int mIndex = -1; // -1 is the object's root property
 };
 
 template <>
@@ -107,17 +114,27 @@ template <class T>
 class FbxPropertyT : public FbxProperty {
 public:
     FbxPropertyT() = default;
-    FbxPropertyT(FbxObject* owner, int index) : FbxProperty(owner, index) {}
-    explicit FbxPropertyT(const FbxProperty& property) : FbxProperty(property) {}
+    FbxPropertyT(FbxObject* owner, int index)
+        : FbxProperty(owner, index)
+    {
+    }
+    explicit FbxPropertyT(const FbxProperty& property)
+        : FbxProperty(property)
+    {
+    }
     T Get() const
     {
-        if constexpr (std::is_enum_v<T>) return static_cast<T>(FbxProperty::Get<int>());
-        else return FbxProperty::Get<T>();
+        if constexpr (std::is_enum_v<T>)
+            return static_cast<T>(FbxProperty::Get<int>());
+        else
+            return FbxProperty::Get<T>();
     }
     bool Set(const T& value)
     {
-        if constexpr (std::is_enum_v<T>) return FbxProperty::Set<int>(static_cast<int>(value));
-        else return FbxProperty::Set<T>(value);
+        if constexpr (std::is_enum_v<T>)
+            return FbxProperty::Set<int>(static_cast<int>(value));
+        else
+            return FbxProperty::Set<T>(value);
     }
 };
 
@@ -183,7 +200,7 @@ private:
     struct PropertyRecord {
         std::string name;
         std::string type;
-        double values[4] = {0, 0, 0, 0};
+        double values[4] = { 0, 0, 0, 0 };
         int valueCount = 0;
         std::string text;
         std::vector<FbxObject*> sources;
@@ -232,7 +249,10 @@ class FbxIOSettings : public FbxObject {
     bool GetBoolProp(const char* name, bool defaultValue) const;
 
 protected:
-    FbxIOSettings(FbxManager* manager, const char* name) : FbxObject(manager, name) {}
+    FbxIOSettings(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
 
 private:
     std::map<std::string, bool> mBools;
@@ -262,4 +282,4 @@ protected:
     FbxDocumentInfo(FbxManager* manager, const char* name);
 };
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

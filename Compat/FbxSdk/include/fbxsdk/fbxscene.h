@@ -43,7 +43,10 @@ protected:
 class FbxTexture : public FbxObject {
     FBXSDK_OBJECT_DECLARE(FbxTexture, FbxObject)
 protected:
-    FbxTexture(FbxManager* manager, const char* name) : FbxObject(manager, name) {}
+    FbxTexture(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
 };
 
 class FbxFileTexture : public FbxTexture {
@@ -54,7 +57,10 @@ class FbxFileTexture : public FbxTexture {
     const char* GetRelativeFileName() const { return mRelativeFileName.c_str(); }
 
 protected:
-    FbxFileTexture(FbxManager* manager, const char* name) : FbxTexture(manager, name) {}
+    FbxFileTexture(FbxManager* manager, const char* name)
+        : FbxTexture(manager, name)
+    {
+    }
 
 private:
     std::string mFileName;
@@ -64,14 +70,20 @@ private:
 class FbxProceduralTexture : public FbxTexture {
     FBXSDK_OBJECT_DECLARE(FbxProceduralTexture, FbxTexture)
 protected:
-    FbxProceduralTexture(FbxManager* manager, const char* name) : FbxTexture(manager, name) {}
+    FbxProceduralTexture(FbxManager* manager, const char* name)
+        : FbxTexture(manager, name)
+    {
+    }
 };
 
 // Blends the textures connected to it; they are its source objects, bottom layer first.
 class FbxLayeredTexture : public FbxTexture {
     FBXSDK_OBJECT_DECLARE(FbxLayeredTexture, FbxTexture)
 protected:
-    FbxLayeredTexture(FbxManager* manager, const char* name) : FbxTexture(manager, name) {}
+    FbxLayeredTexture(FbxManager* manager, const char* name)
+        : FbxTexture(manager, name)
+    {
+    }
 };
 
 // FbxTransform's inherit types: how a parent's scaling reaches the child.
@@ -128,9 +140,9 @@ class FbxNode : public FbxObject {
     // pivot, scaling, combined with the parent's by the node's inherit type. Without animation
     // the time has no effect. The reference stays valid until the next evaluation of this node.
     FbxAMatrix& EvaluateLocalTransform(FbxTime time = FBXSDK_TIME_INFINITE, EPivotSet set = eSourcePivot,
-                                       bool applyTarget = false, bool forceEval = false);
+        bool applyTarget = false, bool forceEval = false);
     FbxAMatrix& EvaluateGlobalTransform(FbxTime time = FBXSDK_TIME_INFINITE, EPivotSet set = eSourcePivot,
-                                        bool applyTarget = false, bool forceEval = false);
+        bool applyTarget = false, bool forceEval = false);
 
 protected:
     FbxNode(FbxManager* manager, const char* name);
@@ -159,8 +171,12 @@ public:
     static const FbxSystemUnit mm, cm, dm, m, km, Inch, Foot, Mile, Yard;
 
     FbxSystemUnit() = default;
-    FbxSystemUnit(double scaleFactor, double multiplier = 1.0) : mScaleFactor(scaleFactor), mMultiplier(multiplier) {}
-    double GetScaleFactor() const { return mScaleFactor; }      // centimetres per unit
+    FbxSystemUnit(double scaleFactor, double multiplier = 1.0)
+        : mScaleFactor(scaleFactor)
+        , mMultiplier(multiplier)
+    {
+    }
+    double GetScaleFactor() const { return mScaleFactor; } // centimetres per unit
     double GetMultiplier() const { return mMultiplier; }
     double GetConversionFactorTo(const FbxSystemUnit& target) const;
     double GetConversionFactorFrom(const FbxSystemUnit& source) const { return source.GetConversionFactorTo(*this); }
@@ -210,8 +226,8 @@ public:
 
 private:
     void Resolve();
-    int mUp = eYAxis;             // signed EUpVector, as constructed
-    int mFront = eParityOdd;      // signed EFrontVector, as constructed
+    int mUp = eYAxis; // signed EUpVector, as constructed
+    int mFront = eParityOdd; // signed EFrontVector, as constructed
     ECoordSystem mCoord = eRightHanded;
     Axes mAxes;
 };
@@ -228,7 +244,10 @@ class FbxGlobalSettings : public FbxObject {
 
 protected:
     friend class FbxScene;
-    FbxGlobalSettings(FbxManager* manager, const char* name) : FbxObject(manager, name) {}
+    FbxGlobalSettings(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
 
 private:
     FbxAxisSystem mAxisSystem;
@@ -290,7 +309,10 @@ private:
 
 class FbxGeometryConverter {
 public:
-    explicit FbxGeometryConverter(FbxManager* manager) : mManager(manager) {}
+    explicit FbxGeometryConverter(FbxManager* manager)
+        : mManager(manager)
+    {
+    }
     // Replaces every polygon of every mesh by triangles, in place: concave polygons by ear
     // clipping, polygons with repeated corners without them, degenerate ones dropped. Every
     // per-polygon-vertex and per-polygon layer element follows. The legacy flag has no
@@ -333,4 +355,4 @@ private:
     FbxDocumentInfo* mSceneInfo = nullptr;
 };
 
-}  // namespace fbxsdk
+} // namespace fbxsdk

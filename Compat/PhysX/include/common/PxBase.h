@@ -50,15 +50,26 @@ public:
     bool isReleasable() const { return true; }
 
     // Safe down-cast: null when the object is not a T.
-    template <class T> T* is() { return dynamic_cast<T*>(this); }
-    template <class T> const T* is() const { return dynamic_cast<const T*>(this); }
+    template <class T>
+    T* is()
+    {
+        return dynamic_cast<T*>(this);
+    }
+    template <class T>
+    const T* is() const
+    {
+        return dynamic_cast<const T*>(this);
+    }
 
 protected:
-    explicit PxBase(PxU16 concreteType) : mConcreteType(concreteType) {}
+    explicit PxBase(PxU16 concreteType)
+        : mConcreteType(concreteType)
+    {
+    }
     virtual ~PxBase() = default;
 
     PxU16 mConcreteType;
-    PxBaseFlags mBaseFlags{PxBaseFlag::eOWNS_MEMORY | PxBaseFlag::eIS_RELEASABLE};
+    PxBaseFlags mBaseFlags { PxBaseFlag::eOWNS_MEMORY | PxBaseFlag::eIS_RELEASABLE };
 };
 
 // Objects whose lifetime is shared between the user and the objects that use them.

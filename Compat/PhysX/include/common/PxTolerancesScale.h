@@ -9,7 +9,10 @@ namespace physx {
 class PxTolerancesScale {
 public:
     explicit PxTolerancesScale(float defaultLength = 1.0f, float defaultSpeed = 10.0f)
-        : length(defaultLength), speed(defaultSpeed) {}
+        : length(defaultLength)
+        , speed(defaultSpeed)
+    {
+    }
     bool isValid() const { return length > 0.0f && speed > 0.0f; }
 
     PxReal length;

@@ -36,7 +36,11 @@ struct PxTriangleMeshCookingResult {
 
 struct PxCookingParams {
     explicit PxCookingParams(const PxTolerancesScale& sc)
-        : areaTestEpsilon(0.06f * sc.length * sc.length), planeTolerance(0.0007f), scale(sc) {}
+        : areaTestEpsilon(0.06f * sc.length * sc.length)
+        , planeTolerance(0.0007f)
+        , scale(sc)
+    {
+    }
 
     float areaTestEpsilon;
     float planeTolerance;
@@ -54,7 +58,7 @@ struct PxCookingParams {
 // Returns false, writing nothing, for a description with fewer than 3 points, no triangles, bad
 // strides, null data, an index out of range or a non-finite point.
 bool PxCookTriangleMesh(const physx::PxCookingParams& params, const physx::PxTriangleMeshDesc& desc,
-                        physx::PxOutputStream& stream, physx::PxTriangleMeshCookingResult::Enum* condition = nullptr);
+    physx::PxOutputStream& stream, physx::PxTriangleMeshCookingResult::Enum* condition = nullptr);
 
 namespace physx {
 using ::PxCookTriangleMesh;

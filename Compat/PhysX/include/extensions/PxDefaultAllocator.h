@@ -12,8 +12,10 @@ namespace physx {
 
 class PxDefaultAllocator : public PxAllocatorCallback {
 public:
-    void* allocate(size_t size, const char*, const char*, int) override {
-        if (size == 0) return nullptr;
+    void* allocate(size_t size, const char*, const char*, int) override
+    {
+        if (size == 0)
+            return nullptr;
 #ifdef _WIN32
         // The Windows C library has no aligned_alloc; its aligned blocks need their own free.
         return _aligned_malloc(size, 16);

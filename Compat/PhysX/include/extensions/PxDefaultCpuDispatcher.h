@@ -20,8 +20,7 @@ public:
     virtual bool getRunProfiled() const = 0;
 };
 
-PxDefaultCpuDispatcher* PxDefaultCpuDispatcherCreate(
-    PxU32 numThreads, PxU32* affinityMasks = nullptr,
+PxDefaultCpuDispatcher* PxDefaultCpuDispatcherCreate(PxU32 numThreads, PxU32* affinityMasks = nullptr,
     PxDefaultCpuDispatcherWaitForWorkMode::Enum mode = PxDefaultCpuDispatcherWaitForWorkMode::eWAIT_FOR_WORK,
     PxU32 yieldProcessorCount = 0);
 

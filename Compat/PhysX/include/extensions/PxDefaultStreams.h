@@ -30,7 +30,12 @@ private:
 // Reads the caller's memory without copying it; the memory must outlive the reader.
 class PxDefaultMemoryInputData : public PxInputData {
 public:
-    PxDefaultMemoryInputData(PxU8* data, PxU32 length) : mSize(length), mData(data), mPos(0) {}
+    PxDefaultMemoryInputData(PxU8* data, PxU32 length)
+        : mSize(length)
+        , mData(data)
+        , mPos(0)
+    {
+    }
 
     PxU32 read(void* dest, PxU32 count) override;
     PxU32 getLength() const override { return mSize; }

@@ -11,12 +11,25 @@ class PxFlags {
 public:
     using InternalType = storagetype;
 
-    constexpr PxFlags() : mBits(0) {}
-    constexpr PxFlags(enumtype e) : mBits(static_cast<storagetype>(e)) {}
-    constexpr explicit PxFlags(storagetype b) : mBits(b) {}
+    constexpr PxFlags()
+        : mBits(0)
+    {
+    }
+    constexpr PxFlags(enumtype e)
+        : mBits(static_cast<storagetype>(e))
+    {
+    }
+    constexpr explicit PxFlags(storagetype b)
+        : mBits(b)
+    {
+    }
 
     bool isSet(enumtype e) const { return (mBits & static_cast<storagetype>(e)) == static_cast<storagetype>(e); }
-    PxFlags& set(enumtype e) { mBits = static_cast<storagetype>(e); return *this; }
+    PxFlags& set(enumtype e)
+    {
+        mBits = static_cast<storagetype>(e);
+        return *this;
+    }
     void raise(enumtype e) { mBits |= static_cast<storagetype>(e); }
     void clear(enumtype e) { mBits &= static_cast<storagetype>(~static_cast<storagetype>(e)); }
 
@@ -26,22 +39,80 @@ public:
     bool operator!=(enumtype e) const { return mBits != static_cast<storagetype>(e); }
     bool operator!=(const PxFlags& f) const { return mBits != f.mBits; }
 
-    PxFlags& operator=(enumtype e) { mBits = static_cast<storagetype>(e); return *this; }
+    PxFlags& operator=(enumtype e)
+    {
+        mBits = static_cast<storagetype>(e);
+        return *this;
+    }
 
-    PxFlags& operator|=(enumtype e) { mBits |= static_cast<storagetype>(e); return *this; }
-    PxFlags& operator|=(const PxFlags& f) { mBits |= f.mBits; return *this; }
-    PxFlags operator|(enumtype e) const { PxFlags r(*this); r |= e; return r; }
-    PxFlags operator|(const PxFlags& f) const { PxFlags r(*this); r |= f; return r; }
+    PxFlags& operator|=(enumtype e)
+    {
+        mBits |= static_cast<storagetype>(e);
+        return *this;
+    }
+    PxFlags& operator|=(const PxFlags& f)
+    {
+        mBits |= f.mBits;
+        return *this;
+    }
+    PxFlags operator|(enumtype e) const
+    {
+        PxFlags r(*this);
+        r |= e;
+        return r;
+    }
+    PxFlags operator|(const PxFlags& f) const
+    {
+        PxFlags r(*this);
+        r |= f;
+        return r;
+    }
 
-    PxFlags& operator&=(enumtype e) { mBits &= static_cast<storagetype>(e); return *this; }
-    PxFlags& operator&=(const PxFlags& f) { mBits &= f.mBits; return *this; }
-    PxFlags operator&(enumtype e) const { PxFlags r(*this); r &= e; return r; }
-    PxFlags operator&(const PxFlags& f) const { PxFlags r(*this); r &= f; return r; }
+    PxFlags& operator&=(enumtype e)
+    {
+        mBits &= static_cast<storagetype>(e);
+        return *this;
+    }
+    PxFlags& operator&=(const PxFlags& f)
+    {
+        mBits &= f.mBits;
+        return *this;
+    }
+    PxFlags operator&(enumtype e) const
+    {
+        PxFlags r(*this);
+        r &= e;
+        return r;
+    }
+    PxFlags operator&(const PxFlags& f) const
+    {
+        PxFlags r(*this);
+        r &= f;
+        return r;
+    }
 
-    PxFlags& operator^=(enumtype e) { mBits ^= static_cast<storagetype>(e); return *this; }
-    PxFlags& operator^=(const PxFlags& f) { mBits ^= f.mBits; return *this; }
-    PxFlags operator^(enumtype e) const { PxFlags r(*this); r ^= e; return r; }
-    PxFlags operator^(const PxFlags& f) const { PxFlags r(*this); r ^= f; return r; }
+    PxFlags& operator^=(enumtype e)
+    {
+        mBits ^= static_cast<storagetype>(e);
+        return *this;
+    }
+    PxFlags& operator^=(const PxFlags& f)
+    {
+        mBits ^= f.mBits;
+        return *this;
+    }
+    PxFlags operator^(enumtype e) const
+    {
+        PxFlags r(*this);
+        r ^= e;
+        return r;
+    }
+    PxFlags operator^(const PxFlags& f) const
+    {
+        PxFlags r(*this);
+        r ^= f;
+        return r;
+    }
 
     PxFlags operator~() const { return PxFlags(static_cast<storagetype>(~mBits)); }
 
@@ -54,19 +125,22 @@ private:
     storagetype mBits;
 };
 
-#define PX_FLAGS_OPERATORS(enumtype, storagetype)                                                       \
-    inline ::physx::PxFlags<enumtype, storagetype> operator|(enumtype a, enumtype b) {                  \
-        ::physx::PxFlags<enumtype, storagetype> r(a);                                                   \
-        r |= b;                                                                                         \
-        return r;                                                                                       \
-    }                                                                                                   \
-    inline ::physx::PxFlags<enumtype, storagetype> operator&(enumtype a, enumtype b) {                  \
-        ::physx::PxFlags<enumtype, storagetype> r(a);                                                   \
-        r &= b;                                                                                         \
-        return r;                                                                                       \
-    }                                                                                                   \
-    inline ::physx::PxFlags<enumtype, storagetype> operator~(enumtype a) {                              \
-        return ~::physx::PxFlags<enumtype, storagetype>(a);                                             \
+#define PX_FLAGS_OPERATORS(enumtype, storagetype)                                                                      \
+    inline ::physx::PxFlags<enumtype, storagetype> operator|(enumtype a, enumtype b)                                   \
+    {                                                                                                                  \
+        ::physx::PxFlags<enumtype, storagetype> r(a);                                                                  \
+        r |= b;                                                                                                        \
+        return r;                                                                                                      \
+    }                                                                                                                  \
+    inline ::physx::PxFlags<enumtype, storagetype> operator&(enumtype a, enumtype b)                                   \
+    {                                                                                                                  \
+        ::physx::PxFlags<enumtype, storagetype> r(a);                                                                  \
+        r &= b;                                                                                                        \
+        return r;                                                                                                      \
+    }                                                                                                                  \
+    inline ::physx::PxFlags<enumtype, storagetype> operator~(enumtype a)                                               \
+    {                                                                                                                  \
+        return ~::physx::PxFlags<enumtype, storagetype>(a);                                                            \
     }
 
 } // namespace physx

@@ -31,8 +31,8 @@ protected:
 
 // Returns null (and reports eINVALID_PARAMETER) for a version other than PX_PHYSICS_VERSION, and null
 // (eINVALID_OPERATION) while another foundation exists.
-physx::PxFoundation* PxCreateFoundation(physx::PxU32 version, physx::PxAllocatorCallback& allocator,
-                                        physx::PxErrorCallback& errorCallback);
+physx::PxFoundation* PxCreateFoundation(
+    physx::PxU32 version, physx::PxAllocatorCallback& allocator, physx::PxErrorCallback& errorCallback);
 physx::PxFoundation& PxGetFoundation();
 physx::PxFoundation* PxIsFoundationValid();
 physx::PxAllocatorCallback* PxGetAllocatorCallback();

@@ -7,7 +7,8 @@
 #define PX_PHYSICS_VERSION_MAJOR 5
 #define PX_PHYSICS_VERSION_MINOR 4
 #define PX_PHYSICS_VERSION_BUGFIX 2
-#define PX_PHYSICS_VERSION ((PX_PHYSICS_VERSION_MAJOR << 24) + (PX_PHYSICS_VERSION_MINOR << 16) + (PX_PHYSICS_VERSION_BUGFIX << 8) + 0)
+#define PX_PHYSICS_VERSION                                                                                             \
+    ((PX_PHYSICS_VERSION_MAJOR << 24) + (PX_PHYSICS_VERSION_MINOR << 16) + (PX_PHYSICS_VERSION_BUGFIX << 8) + 0)
 #define PX_FOUNDATION_VERSION PX_PHYSICS_VERSION
 
 #define PX_MAX_F32 3.4028234663852885981170418348452e+38F
@@ -15,10 +16,10 @@
 #define PX_INLINE inline
 #define PX_FORCE_INLINE inline
 #define PX_UNUSED(_P) ((void)(_P))
-#define PX_RELEASE(x) \
-    if (x) {          \
-        (x)->release(); \
-        (x) = nullptr;  \
+#define PX_RELEASE(x)                                                                                                  \
+    if (x) {                                                                                                           \
+        (x)->release();                                                                                                \
+        (x) = nullptr;                                                                                                 \
     }
 
 namespace physx {

@@ -7,12 +7,36 @@ namespace physx {
 
 class PxTransform {
 public:
-    PxTransform() : p(0.0f), q(PxIdentity) {}
-    PxTransform(PxIDENTITY) : p(0.0f), q(PxIdentity) {}
-    explicit PxTransform(const PxVec3& position) : p(position), q(PxIdentity) {}
-    explicit PxTransform(const PxQuat& orientation) : p(0.0f), q(orientation) {}
-    PxTransform(PxReal x, PxReal y, PxReal z, PxQuat aQ = PxQuat(PxIdentity)) : p(x, y, z), q(aQ) {}
-    PxTransform(const PxVec3& p0, const PxQuat& q0) : p(p0), q(q0) {}
+    PxTransform()
+        : p(0.0f)
+        , q(PxIdentity)
+    {
+    }
+    PxTransform(PxIDENTITY)
+        : p(0.0f)
+        , q(PxIdentity)
+    {
+    }
+    explicit PxTransform(const PxVec3& position)
+        : p(position)
+        , q(PxIdentity)
+    {
+    }
+    explicit PxTransform(const PxQuat& orientation)
+        : p(0.0f)
+        , q(orientation)
+    {
+    }
+    PxTransform(PxReal x, PxReal y, PxReal z, PxQuat aQ = PxQuat(PxIdentity))
+        : p(x, y, z)
+        , q(aQ)
+    {
+    }
+    PxTransform(const PxVec3& p0, const PxQuat& q0)
+        : p(p0)
+        , q(q0)
+    {
+    }
 
     bool operator==(const PxTransform& t) const { return p == t.p && q == t.q; }
     bool operator!=(const PxTransform& t) const { return !(*this == t); }
@@ -20,7 +44,8 @@ public:
     // (this * x) applies x first, then this.
     PxTransform operator*(const PxTransform& x) const { return transform(x); }
     PxTransform transform(const PxTransform& src) const { return PxTransform(q.rotate(src.p) + p, q * src.q); }
-    PxTransform transformInv(const PxTransform& src) const {
+    PxTransform transformInv(const PxTransform& src) const
+    {
         const PxQuat qinv = q.getConjugate();
         return PxTransform(qinv.rotate(src.p - p), qinv * src.q);
     }

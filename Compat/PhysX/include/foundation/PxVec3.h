@@ -10,10 +10,30 @@ namespace physx {
 class PxVec3 {
 public:
     // Zero rather than uninitialised, as PhysX leaves it: a forgotten member reads as zero, not as garbage.
-    PxVec3() : x(0.0f), y(0.0f), z(0.0f) {}
-    PxVec3(PxZERO) : x(0.0f), y(0.0f), z(0.0f) {}
-    explicit PxVec3(PxReal a) : x(a), y(a), z(a) {}
-    PxVec3(PxReal nx, PxReal ny, PxReal nz) : x(nx), y(ny), z(nz) {}
+    PxVec3()
+        : x(0.0f)
+        , y(0.0f)
+        , z(0.0f)
+    {
+    }
+    PxVec3(PxZERO)
+        : x(0.0f)
+        , y(0.0f)
+        , z(0.0f)
+    {
+    }
+    explicit PxVec3(PxReal a)
+        : x(a)
+        , y(a)
+        , z(a)
+    {
+    }
+    PxVec3(PxReal nx, PxReal ny, PxReal nz)
+        : x(nx)
+        , y(ny)
+        , z(nz)
+    {
+    }
 
     PxReal& operator[](unsigned int index) { return (&x)[index]; }
     const PxReal& operator[](unsigned int index) const { return (&x)[index]; }
@@ -33,21 +53,48 @@ public:
     PxVec3 operator-(const PxVec3& v) const { return PxVec3(x - v.x, y - v.y, z - v.z); }
     PxVec3 operator*(PxReal f) const { return PxVec3(x * f, y * f, z * f); }
     PxVec3 operator/(PxReal f) const { return PxVec3(x / f, y / f, z / f); }
-    PxVec3& operator+=(const PxVec3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-    PxVec3& operator-=(const PxVec3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-    PxVec3& operator*=(PxReal f) { x *= f; y *= f; z *= f; return *this; }
-    PxVec3& operator/=(PxReal f) { x /= f; y /= f; z /= f; return *this; }
+    PxVec3& operator+=(const PxVec3& v)
+    {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        return *this;
+    }
+    PxVec3& operator-=(const PxVec3& v)
+    {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        return *this;
+    }
+    PxVec3& operator*=(PxReal f)
+    {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
+    PxVec3& operator/=(PxReal f)
+    {
+        x /= f;
+        y /= f;
+        z /= f;
+        return *this;
+    }
 
     PxReal dot(const PxVec3& v) const { return x * v.x + y * v.y + z * v.z; }
     PxVec3 cross(const PxVec3& v) const { return PxVec3(y * v.z - z * v.y, z * v.x - x * v.z, x * v.y - y * v.x); }
 
-    PxVec3 getNormalized() const {
+    PxVec3 getNormalized() const
+    {
         const PxReal m = magnitudeSquared();
         return m > 0.0f ? *this * (1.0f / std::sqrt(m)) : PxVec3(0.0f);
     }
-    PxReal normalize() {
+    PxReal normalize()
+    {
         const PxReal m = magnitude();
-        if (m > 0.0f) *this /= m;
+        if (m > 0.0f)
+            *this /= m;
         return m;
     }
 
@@ -61,6 +108,9 @@ public:
     PxReal x, y, z;
 };
 
-inline PxVec3 operator*(PxReal f, const PxVec3& v) { return PxVec3(f * v.x, f * v.y, f * v.z); }
+inline PxVec3 operator*(PxReal f, const PxVec3& v)
+{
+    return PxVec3(f * v.x, f * v.y, f * v.z);
+}
 
 } // namespace physx

@@ -32,19 +32,35 @@ public:
     PxGeometryType::Enum getType() const { return mType; }
 
 protected:
-    explicit PxGeometry(PxGeometryType::Enum type) : mType(type) {}
+    explicit PxGeometry(PxGeometryType::Enum type)
+        : mType(type)
+    {
+    }
     PxGeometryType::Enum mType;
     float mTypePadding = 0.0f;
 };
 
 class PxBoxGeometry : public PxGeometry {
 public:
-    PxBoxGeometry() : PxGeometry(PxGeometryType::eBOX), halfExtents(0.0f) {}
-    PxBoxGeometry(PxReal hx, PxReal hy, PxReal hz) : PxGeometry(PxGeometryType::eBOX), halfExtents(hx, hy, hz) {}
-    explicit PxBoxGeometry(PxVec3 halfExtents_) : PxGeometry(PxGeometryType::eBOX), halfExtents(halfExtents_) {}
-    bool isValid() const {
-        return mType == PxGeometryType::eBOX && halfExtents.isFinite() && halfExtents.x > 0.0f && halfExtents.y > 0.0f &&
-               halfExtents.z > 0.0f;
+    PxBoxGeometry()
+        : PxGeometry(PxGeometryType::eBOX)
+        , halfExtents(0.0f)
+    {
+    }
+    PxBoxGeometry(PxReal hx, PxReal hy, PxReal hz)
+        : PxGeometry(PxGeometryType::eBOX)
+        , halfExtents(hx, hy, hz)
+    {
+    }
+    explicit PxBoxGeometry(PxVec3 halfExtents_)
+        : PxGeometry(PxGeometryType::eBOX)
+        , halfExtents(halfExtents_)
+    {
+    }
+    bool isValid() const
+    {
+        return mType == PxGeometryType::eBOX && halfExtents.isFinite() && halfExtents.x > 0.0f && halfExtents.y > 0.0f
+            && halfExtents.z > 0.0f;
     }
 
     PxVec3 halfExtents;
@@ -52,8 +68,16 @@ public:
 
 class PxSphereGeometry : public PxGeometry {
 public:
-    PxSphereGeometry() : PxGeometry(PxGeometryType::eSPHERE), radius(0.0f) {}
-    explicit PxSphereGeometry(PxReal ir) : PxGeometry(PxGeometryType::eSPHERE), radius(ir) {}
+    PxSphereGeometry()
+        : PxGeometry(PxGeometryType::eSPHERE)
+        , radius(0.0f)
+    {
+    }
+    explicit PxSphereGeometry(PxReal ir)
+        : PxGeometry(PxGeometryType::eSPHERE)
+        , radius(ir)
+    {
+    }
     bool isValid() const { return mType == PxGeometryType::eSPHERE && std::isfinite(radius) && radius > 0.0f; }
 
     PxReal radius;
@@ -65,16 +89,36 @@ public:
 // Scale along the axes given by `rotation`: v' = rotation^-1 * (scale * (rotation * v)).
 class PxMeshScale {
 public:
-    PxMeshScale() : scale(1.0f), rotation(PxIdentity) {}
-    explicit PxMeshScale(PxReal r) : scale(r), rotation(PxIdentity) {}
-    PxMeshScale(const PxVec3& s) : scale(s), rotation(PxIdentity) {}
-    PxMeshScale(const PxVec3& s, const PxQuat& r) : scale(s), rotation(r) {}
+    PxMeshScale()
+        : scale(1.0f)
+        , rotation(PxIdentity)
+    {
+    }
+    explicit PxMeshScale(PxReal r)
+        : scale(r)
+        , rotation(PxIdentity)
+    {
+    }
+    PxMeshScale(const PxVec3& s)
+        : scale(s)
+        , rotation(PxIdentity)
+    {
+    }
+    PxMeshScale(const PxVec3& s, const PxQuat& r)
+        : scale(s)
+        , rotation(r)
+    {
+    }
 
     bool isIdentity() const { return scale.x == 1.0f && scale.y == 1.0f && scale.z == 1.0f; }
-    PxMeshScale getInverse() const { return PxMeshScale(PxVec3(1.0f / scale.x, 1.0f / scale.y, 1.0f / scale.z), rotation); }
+    PxMeshScale getInverse() const
+    {
+        return PxMeshScale(PxVec3(1.0f / scale.x, 1.0f / scale.y, 1.0f / scale.z), rotation);
+    }
     PxVec3 transform(const PxVec3& v) const { return rotation.rotateInv(scale.multiply(rotation.rotate(v))); }
     bool hasNegativeDeterminant() const { return scale.x * scale.y * scale.z < 0.0f; }
-    bool isValidForTriangleMesh() const {
+    bool isValidForTriangleMesh() const
+    {
         const PxVec3 a = scale.abs();
         return a.maxElement() <= PX_MESH_SCALE_MAX && a.minElement() >= PX_MESH_SCALE_MIN;
     }
@@ -92,9 +136,15 @@ PX_FLAGS_OPERATORS(PxMeshGeometryFlag::Enum, PxU8)
 class PxTriangleMeshGeometry : public PxGeometry {
 public:
     PxTriangleMeshGeometry(PxTriangleMesh* mesh = nullptr, const PxMeshScale& scaling = PxMeshScale(),
-                           PxMeshGeometryFlags flags = PxMeshGeometryFlags())
-        : PxGeometry(PxGeometryType::eTRIANGLEMESH), scale(scaling), meshFlags(flags), triangleMesh(mesh) {}
-    bool isValid() const {
+        PxMeshGeometryFlags flags = PxMeshGeometryFlags())
+        : PxGeometry(PxGeometryType::eTRIANGLEMESH)
+        , scale(scaling)
+        , meshFlags(flags)
+        , triangleMesh(mesh)
+    {
+    }
+    bool isValid() const
+    {
         return mType == PxGeometryType::eTRIANGLEMESH && triangleMesh != nullptr && scale.isValidForTriangleMesh();
     }
 
@@ -107,8 +157,15 @@ public:
 // Holds any of the geometries above by value.
 class PxGeometryHolder {
 public:
-    PxGeometryHolder() : mSphere() {}
-    explicit PxGeometryHolder(const PxGeometry& geometry) : mSphere() { storeAny(geometry); }
+    PxGeometryHolder()
+        : mSphere()
+    {
+    }
+    explicit PxGeometryHolder(const PxGeometry& geometry)
+        : mSphere()
+    {
+        storeAny(geometry);
+    }
 
     PxGeometryType::Enum getType() const { return any().getType(); }
     const PxGeometry& any() const { return *reinterpret_cast<const PxGeometry*>(&mStorage); }
@@ -118,7 +175,8 @@ public:
     const PxTriangleMeshGeometry& triangleMesh() const { return mMesh; }
 
     // Stores box, sphere and triangle-mesh geometry; other types leave the holder unchanged.
-    void storeAny(const PxGeometry& geometry) {
+    void storeAny(const PxGeometry& geometry)
+    {
         switch (geometry.getType()) {
         case PxGeometryType::eBOX: mBox = static_cast<const PxBoxGeometry&>(geometry); break;
         case PxGeometryType::eSPHERE: mSphere = static_cast<const PxSphereGeometry&>(geometry); break;

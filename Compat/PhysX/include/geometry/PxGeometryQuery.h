@@ -18,13 +18,13 @@ public:
     // mesh the squared distance to its nearest triangle (closestIndex receives that triangle).
     // -1 for an unsupported geometry or an invalid pose. Safe to call from several threads at once.
     static PxReal pointDistance(const PxVec3& point, const PxGeometry& geom, const PxTransform& pose,
-                                PxVec3* closestPoint = nullptr, PxU32* closestIndex = nullptr,
-                                PxGeometryQueryFlags queryFlags = PxGeometryQueryFlag::eDEFAULT);
+        PxVec3* closestPoint = nullptr, PxU32* closestIndex = nullptr,
+        PxGeometryQueryFlags queryFlags = PxGeometryQueryFlag::eDEFAULT);
 
     // World bounds of the geometry at pose: extents grow by offset, then are multiplied by inflation.
     // Triangle meshes use their local bounds (after mesh scale) carried through the pose.
-    static void computeGeomBounds(PxBounds3& bounds, const PxGeometry& geom, const PxTransform& pose, float offset = 0.0f,
-                                  float inflation = 1.0f, PxGeometryQueryFlags queryFlags = PxGeometryQueryFlag::eDEFAULT);
+    static void computeGeomBounds(PxBounds3& bounds, const PxGeometry& geom, const PxTransform& pose,
+        float offset = 0.0f, float inflation = 1.0f, PxGeometryQueryFlags queryFlags = PxGeometryQueryFlag::eDEFAULT);
 
     static bool isValid(const PxGeometry& geom);
 };

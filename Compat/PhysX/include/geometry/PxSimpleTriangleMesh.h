@@ -9,12 +9,16 @@ struct PxStridedData {
     PxU32 stride = 0;
     const void* data = nullptr;
 
-    template <typename TDataType> const TDataType& at(PxU32 idx) const {
-        return *reinterpret_cast<const TDataType*>(reinterpret_cast<const PxU8*>(data) + static_cast<size_t>(idx) * stride);
+    template <typename TDataType>
+    const TDataType& at(PxU32 idx) const
+    {
+        return *reinterpret_cast<const TDataType*>(
+            reinterpret_cast<const PxU8*>(data) + static_cast<size_t>(idx) * stride);
     }
 };
 
-template <typename TDataType> struct PxTypedStridedData {
+template <typename TDataType>
+struct PxTypedStridedData {
     PxU32 stride = 0;
     const TDataType* data = nullptr;
 };
@@ -23,7 +27,8 @@ struct PxBoundedData : public PxStridedData {
     PxU32 count = 0;
 };
 
-template <typename TDataType> struct PxTypedBoundedData : public PxTypedStridedData<TDataType> {
+template <typename TDataType>
+struct PxTypedBoundedData : public PxTypedStridedData<TDataType> {
     PxU32 count = 0;
 };
 
@@ -41,9 +46,12 @@ public:
 
     void setToDefault() { *this = PxSimpleTriangleMesh(); }
     // Structural checks only (counts, strides, pointers); cooking also checks index range and values.
-    bool isValid() const {
-        if (points.count < 3 || points.data == nullptr || points.stride < 3 * sizeof(float)) return false;
-        if (triangles.count == 0 || triangles.data == nullptr) return false;
+    bool isValid() const
+    {
+        if (points.count < 3 || points.data == nullptr || points.stride < 3 * sizeof(float))
+            return false;
+        if (triangles.count == 0 || triangles.data == nullptr)
+            return false;
         const PxU32 indexSize = (flags & PxMeshFlag::e16_BIT_INDICES) ? 2u : 4u;
         return triangles.stride >= 3 * indexSize;
     }

@@ -28,7 +28,10 @@ inline constexpr int kMaxBinaryVersion = 7700;
 // Counts the bytes a document claims against its limit.
 class MemoryBudget {
 public:
-    explicit MemoryBudget(std::size_t limit) : remaining_(limit) {}
+    explicit MemoryBudget(std::size_t limit)
+        : remaining_(limit)
+    {
+    }
     static MemoryBudget ForFileSize(std::size_t fileSize);
     bool Take(std::size_t bytes)
     {
@@ -48,14 +51,14 @@ private:
 // arrays f d l i b c (c is a byte array like b).
 struct Value {
     char type = 0;
-    bool compressed = false;      // array bytes are a zlib stream
-    std::uint32_t count = 0;      // array element count
-    std::int64_t i = 0;           // integer scalars and bools
-    double d = 0;                 // floating scalars
-    std::size_t offset = 0;       // where the value starts in the file, for messages
-    const std::uint8_t* external = nullptr;  // array/string bytes inside the file buffer
+    bool compressed = false; // array bytes are a zlib stream
+    std::uint32_t count = 0; // array element count
+    std::int64_t i = 0; // integer scalars and bools
+    double d = 0; // floating scalars
+    std::size_t offset = 0; // where the value starts in the file, for messages
+    const std::uint8_t* external = nullptr; // array/string bytes inside the file buffer
     std::size_t externalSize = 0;
-    std::vector<std::uint8_t> owned;         // array/string bytes owned by the value
+    std::vector<std::uint8_t> owned; // array/string bytes owned by the value
 
     bool IsArray() const;
     bool IsString() const { return type == 'S' || type == 'R'; }
@@ -63,7 +66,7 @@ struct Value {
     std::int64_t AsInt() const;
     double AsDouble() const;
     std::string_view AsString() const;
-    std::size_t ElementSize() const;  // bytes per array element
+    std::size_t ElementSize() const; // bytes per array element
 
     const std::uint8_t* Bytes() const { return external ? external : owned.data(); }
     std::size_t ByteSize() const { return external ? externalSize : owned.size(); }
@@ -92,8 +95,8 @@ struct Element {
 };
 
 struct Document {
-    Element root;       // nameless; its children are the file's top-level elements
-    int version = 0;    // e.g. 7400
+    Element root; // nameless; its children are the file's top-level elements
+    int version = 0; // e.g. 7400
     bool binary = true;
 };
 
@@ -105,9 +108,9 @@ bool DecodeArray(const Value& value, std::vector<T>& out, std::string& error);
 // Decodes an array of count * stride numbers into `out`, where each element of `out` has
 // room for `stride` doubles at its start (FbxVector4 for stride 3 or 4, FbxVector2 for 2).
 // Inflates in place and spreads backwards, so no temporary copy of the array is made.
-bool DecodeVectorArray(const Value& value, int stride, int slots, double* out, std::size_t outCount,
-                       std::string& error);
+bool DecodeVectorArray(
+    const Value& value, int stride, int slots, double* out, std::size_t outCount, std::string& error);
 
 std::string Hex(std::size_t offset);
 
-}  // namespace fbxio
+} // namespace fbxio

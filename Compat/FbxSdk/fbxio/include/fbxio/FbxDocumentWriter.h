@@ -14,4 +14,4 @@ struct BinaryWriteOptions {
 std::vector<std::uint8_t> WriteBinary(const Element& root, const BinaryWriteOptions& options = {});
 std::string WriteAscii(const Element& root, int version = 7400);
 
-}  // namespace fbxio
+} // namespace fbxio

@@ -16,4 +16,4 @@ bool ReadBinary(const std::uint8_t* data, std::size_t size, Document& doc, std::
 bool ReadAscii(const std::uint8_t* data, std::size_t size, Document& doc, std::string& error);
 bool ReadDocument(const std::uint8_t* data, std::size_t size, Document& doc, std::string& error);
 
-}  // namespace fbxio
+} // namespace fbxio

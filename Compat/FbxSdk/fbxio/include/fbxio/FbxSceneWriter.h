@@ -31,13 +31,13 @@ struct LayerElement {
     Mapping mapping = Mapping::ByPolygonVertex;
     Reference reference = Reference::Direct;
     std::string name;
-    std::vector<double> values;  // 3 per normal, tangent or binormal, 2 per UV, 4 per colour
-    std::vector<int> indices;    // written when not empty, whatever the reference mode says
+    std::vector<double> values; // 3 per normal, tangent or binormal, 2 per UV, 4 per colour
+    std::vector<int> indices; // written when not empty, whatever the reference mode says
 };
 
 struct MeshData {
-    std::vector<double> points;              // x, y, z per control point
-    std::vector<std::vector<int>> polygons;  // control point indices, any size
+    std::vector<double> points; // x, y, z per control point
+    std::vector<std::vector<int>> polygons; // control point indices, any size
     std::vector<LayerElement> layers;
     // Material slots of the polygons; no element is written when materialIndices is empty.
     Mapping materialMapping = Mapping::ByPolygon;
@@ -46,23 +46,23 @@ struct MeshData {
 };
 
 using Vector3 = std::array<double, 3>;
-using Matrix = std::array<double, 16>;  // SDK storage order: translation at 12, 13, 14
-inline constexpr Matrix kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+using Matrix = std::array<double, 16>; // SDK storage order: translation at 12, 13, 14
+inline constexpr Matrix kIdentity = { 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1 };
 
 struct Transform {
-    Vector3 translation{0, 0, 0}, rotation{0, 0, 0}, scaling{1, 1, 1};
-    Vector3 rotationOffset{0, 0, 0}, rotationPivot{0, 0, 0}, scalingOffset{0, 0, 0}, scalingPivot{0, 0, 0};
-    Vector3 preRotation{0, 0, 0}, postRotation{0, 0, 0};
-    Vector3 geometricTranslation{0, 0, 0}, geometricRotation{0, 0, 0}, geometricScaling{1, 1, 1};
-    int rotationOrder = 0;  // EFbxRotationOrder
-    int inheritType = 0;    // EFbxInheritType
+    Vector3 translation { 0, 0, 0 }, rotation { 0, 0, 0 }, scaling { 1, 1, 1 };
+    Vector3 rotationOffset { 0, 0, 0 }, rotationPivot { 0, 0, 0 }, scalingOffset { 0, 0, 0 }, scalingPivot { 0, 0, 0 };
+    Vector3 preRotation { 0, 0, 0 }, postRotation { 0, 0, 0 };
+    Vector3 geometricTranslation { 0, 0, 0 }, geometricRotation { 0, 0, 0 }, geometricScaling { 1, 1, 1 };
+    int rotationOrder = 0; // EFbxRotationOrder
+    int inheritType = 0; // EFbxInheritType
 };
 
 struct SceneSettings {
     // Axis indices 0-2 with signs, as GlobalSettings stores them. Default: Y up, right-handed.
     int upAxis = 1, upAxisSign = 1, frontAxis = 2, frontAxisSign = 1, coordAxis = 0, coordAxisSign = 1;
     int originalUpAxis = 1;
-    double unitScale = 1.0;          // centimetres per unit
+    double unitScale = 1.0; // centimetres per unit
     double originalUnitScale = 1.0;
     std::string title, author, application = "Tarnwick";
 };
@@ -79,7 +79,7 @@ public:
     Transform& TransformOf(ObjectId node);
 
     ObjectId AddMaterial(const std::string& name, const std::string& shadingModel = "Phong");
-    void AssignMaterial(ObjectId node, ObjectId material);  // the next material slot of the node
+    void AssignMaterial(ObjectId node, ObjectId material); // the next material slot of the node
     ObjectId AddFileTexture(const std::string& name, const std::string& fileName, const std::string& relativeFileName);
     ObjectId AddProceduralTexture(const std::string& name);
     ObjectId AddLayeredTexture(const std::string& name, const std::vector<ObjectId>& layers);
@@ -87,7 +87,7 @@ public:
 
     ObjectId AddSkin(ObjectId meshNode);
     void AddCluster(ObjectId skin, ObjectId bone, std::vector<int> indices, std::vector<double> weights,
-                    const Matrix& transform = kIdentity, const Matrix& transformLink = kIdentity);
+        const Matrix& transform = kIdentity, const Matrix& transformLink = kIdentity);
 
     Element BuildDocument(int version = 7400) const;
     std::vector<std::uint8_t> ToBinary(int version = 7400, bool compress = true) const;
@@ -97,7 +97,7 @@ public:
 private:
     struct Node {
         ObjectId id, attribute = 0, geometry = 0;
-        std::string name, kind;  // Model kind: Mesh, Null, LimbNode, LodGroup
+        std::string name, kind; // Model kind: Mesh, Null, LimbNode, LodGroup
         Transform transform;
         MeshData mesh;
         std::vector<double> thresholds;
@@ -124,4 +124,4 @@ private:
     std::vector<Link> links_;
 };
 
-}  // namespace fbxio
+} // namespace fbxio
