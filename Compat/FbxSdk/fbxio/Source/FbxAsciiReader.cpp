@@ -39,23 +39,23 @@ namespace {
     class AsciiReader {
     public:
         AsciiReader(const std::uint8_t* data, std::size_t size, std::string& error)
-            : text_(reinterpret_cast<const char*>(data))
-            , size_(size)
-            , budget_(MemoryBudget::ForFileSize(size))
-            , error_(error)
+            : mText(reinterpret_cast<const char*>(data))
+            , mSize(size)
+            , mBudget(MemoryBudget::ForFileSize(size))
+            , mError(error)
         {
         }
 
         bool Read(Document& doc)
         {
-            if (size_ >= 3 && std::memcmp(text_, "\xEF\xBB\xBF", 3) == 0)
-                pos_ = 3;
+            if (mSize >= 3 && std::memcmp(mText, "\xEF\xBB\xBF", 3) == 0)
+                mPos = 3;
             doc.binary = false;
             if (!ReadChildren(doc.root, 0))
                 return false;
             SkipBlank();
-            if (pos_ < size_)
-                return Fail("unexpected '" + std::string(1, text_[pos_]) + "'");
+            if (mPos < mSize)
+                return Fail("unexpected '" + std::string(1, mText[mPos]) + "'");
             return FindVersion(doc);
         }
 
@@ -63,9 +63,9 @@ namespace {
         bool Fail(const std::string& what)
         {
             std::size_t line = 1;
-            for (std::size_t k = 0; k < pos_ && k < size_; ++k)
-                line += text_[k] == '\n';
-            error_ = what + " (line " + std::to_string(line) + ", offset " + Hex(pos_) + ")";
+            for (std::size_t k = 0; k < mPos && k < mSize; ++k)
+                line += mText[k] == '\n';
+            mError = what + " (line " + std::to_string(line) + ", offset " + Hex(mPos) + ")";
             return false;
         }
 
@@ -74,17 +74,17 @@ namespace {
             const Element* header = doc.root.Find("FBXHeaderExtension");
             const Element* version = header ? header->Find("FBXVersion") : nullptr;
             if (!version || version->values.empty() || !version->values[0].IsNumber()) {
-                pos_ = 0;
+                mPos = 0;
                 return Fail("not an FBX file: no FBXHeaderExtension with an FBXVersion");
             }
             std::int64_t v = version->values[0].AsInt();
             if (v >= 2000 && v < 7000) {
-                pos_ = version->offset;
+                mPos = version->offset;
                 return Fail("FBX " + std::to_string(v / 1000) + "." + std::to_string(v / 100 % 10) + " files (version "
                     + std::to_string(v) + ") are not supported; re-export as FBX 7.x");
             }
             if (v < 7000 || v > 7999) {
-                pos_ = version->offset;
+                mPos = version->offset;
                 return Fail("unsupported ASCII FBX version " + std::to_string(v));
             }
             doc.version = int(v);
@@ -93,13 +93,13 @@ namespace {
 
         void SkipBlank()
         {
-            while (pos_ < size_) {
-                char c = text_[pos_];
+            while (mPos < mSize) {
+                char c = mText[mPos];
                 if (IsSpace(c)) {
-                    ++pos_;
+                    ++mPos;
                 } else if (c == ';') {
-                    while (pos_ < size_ && text_[pos_] != '\n')
-                        ++pos_;
+                    while (mPos < mSize && mText[mPos] != '\n')
+                        ++mPos;
                 } else {
                     break;
                 }
@@ -112,7 +112,7 @@ namespace {
                 return Fail("elements nest deeper than " + std::to_string(kMaxElementDepth));
             while (true) {
                 SkipBlank();
-                if (pos_ >= size_ || text_[pos_] == '}')
+                if (mPos >= mSize || mText[mPos] == '}')
                     return true;
                 if (!ReadElement(parent, depth))
                     return false;
@@ -121,22 +121,22 @@ namespace {
 
         bool ReadElement(Element& parent, int depth)
         {
-            std::size_t start = pos_;
-            while (pos_ < size_ && IsNameChar(text_[pos_]))
-                ++pos_;
-            if (pos_ == start || pos_ >= size_ || text_[pos_] != ':')
+            std::size_t start = mPos;
+            while (mPos < mSize && IsNameChar(mText[mPos]))
+                ++mPos;
+            if (mPos == start || mPos >= mSize || mText[mPos] != ':')
                 return Fail("expected an element name followed by ':'");
-            if (!budget_.Take(sizeof(Element)))
+            if (!mBudget.Take(sizeof(Element)))
                 return Fail("the document needs more memory than the file's size allows");
             Element& element = parent.children.emplace_back();
-            element.name.assign(text_ + start, pos_ - start);
+            element.name.assign(mText + start, mPos - start);
             element.offset = start;
-            ++pos_;
+            ++mPos;
             if (!ReadValues(element))
                 return false;
             SkipBlank();
-            if (pos_ < size_ && text_[pos_] == '{') {
-                ++pos_;
+            if (mPos < mSize && mText[mPos] == '{') {
+                ++mPos;
                 if (!element.values.empty() && element.values.back().type == '*') {
                     // "*count { a: ... }": the array lives in the braces.
                     std::int64_t declared = element.values.back().i;
@@ -147,9 +147,9 @@ namespace {
                     return false;
                 }
                 SkipBlank();
-                if (pos_ >= size_ || text_[pos_] != '}')
+                if (mPos >= mSize || mText[mPos] != '}')
                     return Fail("'}' expected to close '" + element.name + "'");
-                ++pos_;
+                ++mPos;
             }
             return true;
         }
@@ -158,22 +158,22 @@ namespace {
         bool ReadValues(Element& element)
         {
             SkipInline();
-            if (pos_ < size_ && text_[pos_] == ',') {
+            if (mPos < mSize && mText[mPos] == ',') {
                 // A leading comma means the values follow, possibly on the next line.
-                ++pos_;
+                ++mPos;
                 SkipBlank();
             }
             while (true) {
                 SkipInline();
-                if (pos_ >= size_)
+                if (mPos >= mSize)
                     return true;
-                char c = text_[pos_];
+                char c = mText[mPos];
                 if (c == '{' || c == '\n' || c == '\r' || c == '}' || c == ';')
                     return true;
-                if (!budget_.Take(sizeof(Value)))
+                if (!mBudget.Take(sizeof(Value)))
                     return Fail("the document needs more memory than the file's size allows");
                 Value value;
-                value.offset = pos_;
+                value.offset = mPos;
                 if (!ReadValue(value, element.name == "Content"))
                     return false;
                 if (value.type == 'R' && !element.values.empty() && element.values.back().type == 'R') {
@@ -183,8 +183,8 @@ namespace {
                     element.values.push_back(std::move(value));
                 }
                 SkipBlank();
-                if (pos_ < size_ && text_[pos_] == ',') {
-                    ++pos_;
+                if (mPos < mSize && mText[mPos] == ',') {
+                    ++mPos;
                     SkipBlank();
                     continue;
                 }
@@ -194,17 +194,17 @@ namespace {
 
         void SkipInline()
         {
-            while (pos_ < size_ && (text_[pos_] == ' ' || text_[pos_] == '\t'))
-                ++pos_;
+            while (mPos < mSize && (mText[mPos] == ' ' || mText[mPos] == '\t'))
+                ++mPos;
         }
 
         bool ReadValue(Value& value, bool base64)
         {
-            char c = text_[pos_];
+            char c = mText[mPos];
             if (c == '"')
                 return ReadQuoted(value, base64);
             if (c == '*') {
-                ++pos_;
+                ++mPos;
                 Value count;
                 if (!ReadNumber(count) || count.type != 'L' || count.i < 0)
                     return Fail("array count expected after '*'");
@@ -215,36 +215,36 @@ namespace {
             if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')
                 return ReadNumber(value);
             // Bare words: single-letter flags such as Y, T or W, and the odd bare identifier.
-            std::size_t start = pos_;
-            while (pos_ < size_ && IsNameChar(text_[pos_]))
-                ++pos_;
-            if (pos_ == start)
+            std::size_t start = mPos;
+            while (mPos < mSize && IsNameChar(mText[mPos]))
+                ++mPos;
+            if (mPos == start)
                 return Fail("unexpected '" + std::string(1, c) + "' in a value list");
             value.type = 'S';
-            value.owned.assign(text_ + start, text_ + pos_);
+            value.owned.assign(mText + start, mText + mPos);
             return true;
         }
 
         bool ReadQuoted(Value& value, bool base64)
         {
-            std::size_t start = ++pos_;
-            const void* close = std::memchr(text_ + pos_, '"', size_ - pos_);
+            std::size_t start = ++mPos;
+            const void* close = std::memchr(mText + mPos, '"', mSize - mPos);
             if (!close)
                 return Fail("string is not closed");
-            std::size_t end = std::size_t(static_cast<const char*>(close) - text_);
-            pos_ = end + 1;
-            if (!budget_.Take(end - start))
+            std::size_t end = std::size_t(static_cast<const char*>(close) - mText);
+            mPos = end + 1;
+            if (!mBudget.Take(end - start))
                 return Fail("the document needs more memory than the file's size allows");
             if (base64)
                 return DecodeBase64(start, end, value);
             value.type = 'S';
             value.owned.reserve(end - start);
             for (std::size_t k = start; k < end; ++k) {
-                if (text_[k] == '&' && end - k >= 6 && std::memcmp(text_ + k, "&quot;", 6) == 0) {
+                if (mText[k] == '&' && end - k >= 6 && std::memcmp(mText + k, "&quot;", 6) == 0) {
                     value.owned.push_back('"');
                     k += 5;
                 } else {
-                    value.owned.push_back(std::uint8_t(text_[k]));
+                    value.owned.push_back(std::uint8_t(mText[k]));
                 }
             }
             return true;
@@ -256,14 +256,14 @@ namespace {
             std::uint32_t bits = 0;
             int held = 0;
             for (std::size_t k = start; k < end; ++k) {
-                char c = text_[k];
+                char c = mText[k];
                 if (c == '=')
                     break;
                 if (IsSpace(c))
                     continue;
                 int digit = Base64Digit(c);
                 if (digit < 0) {
-                    pos_ = k;
+                    mPos = k;
                     return Fail("invalid base64 character");
                 }
                 bits = (bits << 6) | std::uint32_t(digit);
@@ -278,26 +278,26 @@ namespace {
 
         bool ReadNumber(Value& value)
         {
-            std::size_t start = pos_;
-            if (pos_ < size_ && (text_[pos_] == '-' || text_[pos_] == '+'))
-                ++pos_;
+            std::size_t start = mPos;
+            if (mPos < mSize && (mText[mPos] == '-' || mText[mPos] == '+'))
+                ++mPos;
             bool fractional = false;
-            while (pos_ < size_) {
-                char c = text_[pos_];
+            while (mPos < mSize) {
+                char c = mText[mPos];
                 if (c >= '0' && c <= '9') {
-                    ++pos_;
+                    ++mPos;
                 } else if (c == '.' || c == 'e' || c == 'E'
-                    || ((c == '-' || c == '+') && (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E'))) {
+                    || ((c == '-' || c == '+') && (mText[mPos - 1] == 'e' || mText[mPos - 1] == 'E'))) {
                     fractional = true;
-                    ++pos_;
+                    ++mPos;
                 } else {
                     break;
                 }
             }
-            const char* first = text_ + start;
-            if (first < text_ + pos_ && *first == '+')
+            const char* first = mText + start;
+            if (first < mText + mPos && *first == '+')
                 ++first;
-            const char* last = text_ + pos_;
+            const char* last = mText + mPos;
             if (!fractional) {
                 std::int64_t v = 0;
                 auto r = std::from_chars(first, last, v);
@@ -310,7 +310,7 @@ namespace {
             double d = 0;
             auto r = std::from_chars(first, last, d);
             if (r.ptr != last || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range)) {
-                pos_ = start;
+                mPos = start;
                 return Fail("malformed number");
             }
             value.type = 'D';
@@ -323,21 +323,21 @@ namespace {
         {
             SkipBlank();
             Value array;
-            array.offset = pos_;
+            array.offset = mPos;
             std::vector<double> reals;
             std::vector<std::int64_t> whole;
             bool anyReal = false;
-            if (pos_ < size_ && text_[pos_] == 'a') {
-                ++pos_;
+            if (mPos < mSize && mText[mPos] == 'a') {
+                ++mPos;
                 SkipBlank();
-                if (pos_ >= size_ || text_[pos_] != ':')
+                if (mPos >= mSize || mText[mPos] != ':')
                     return Fail("'a:' expected in an array");
-                ++pos_;
+                ++mPos;
                 while (true) {
                     SkipBlank();
-                    if (pos_ >= size_ || text_[pos_] == '}')
+                    if (mPos >= mSize || mText[mPos] == '}')
                         break;
-                    if (!budget_.Take(16))
+                    if (!mBudget.Take(16))
                         return Fail("the document needs more memory than the file's size allows");
                     Value number;
                     if (!ReadNumber(number))
@@ -352,15 +352,15 @@ namespace {
                     else
                         whole.push_back(number.i);
                     SkipBlank();
-                    if (pos_ < size_ && text_[pos_] == ',')
-                        ++pos_;
+                    if (mPos < mSize && mText[mPos] == ',')
+                        ++mPos;
                     else
                         break;
                 }
             }
             std::size_t n = anyReal ? reals.size() : whole.size();
             if (declared >= 0 && std::uint64_t(declared) != n) {
-                pos_ = array.offset;
+                mPos = array.offset;
                 return Fail("array of '" + element.name + "' declares " + std::to_string(declared) + " elements, holds "
                     + std::to_string(n));
             }
@@ -372,11 +372,11 @@ namespace {
             return true;
         }
 
-        const char* text_;
-        std::size_t size_;
-        std::size_t pos_ = 0;
-        MemoryBudget budget_;
-        std::string& error_;
+        const char* mText;
+        std::size_t mSize;
+        std::size_t mPos = 0;
+        MemoryBudget mBudget;
+        std::string& mError;
     };
 
 } // namespace

@@ -15,18 +15,18 @@ namespace {
     class BinaryReader {
     public:
         BinaryReader(const std::uint8_t* data, std::size_t size, std::string& error)
-            : data_(data)
-            , size_(size)
-            , budget_(MemoryBudget::ForFileSize(size))
-            , error_(error)
+            : mData(data)
+            , mSize(size)
+            , mBudget(MemoryBudget::ForFileSize(size))
+            , mError(error)
         {
         }
 
         bool Read(Document& doc)
         {
-            if (size_ < kHeaderSize || std::memcmp(data_, kBinaryMagic, 20) != 0)
+            if (mSize < kHeaderSize || std::memcmp(mData, kBinaryMagic, 20) != 0)
                 return Fail(0, "the binary FBX magic is missing");
-            if (data_[20] != 0 || data_[21] != 0x1A || data_[22] != 0)
+            if (mData[20] != 0 || mData[21] != 0x1A || mData[22] != 0)
                 return Fail(20, "the binary FBX header is damaged (bytes 20-22 are not 00 1A 00)");
             std::uint32_t version = U32(23);
             if (version < 7000 && version >= 2000)
@@ -37,31 +37,31 @@ namespace {
                 return Fail(23, "unsupported binary FBX version " + std::to_string(version));
             doc.version = int(version);
             doc.binary = true;
-            wide_ = version >= 7500;
+            mWide = version >= 7500;
             std::size_t pos = kHeaderSize;
-            return ReadList(pos, size_, doc.root, 0, true);
+            return ReadList(pos, mSize, doc.root, 0, true);
         }
 
     private:
         bool Fail(std::size_t offset, const std::string& what)
         {
-            error_ = what + " (at offset " + Hex(offset) + ")";
+            mError = what + " (at offset " + Hex(offset) + ")";
             return false;
         }
 
         std::uint32_t U32(std::size_t at) const
         {
             std::uint32_t v;
-            std::memcpy(&v, data_ + at, 4);
+            std::memcpy(&v, mData + at, 4);
             return v;
         }
         std::uint64_t U64(std::size_t at) const
         {
             std::uint64_t v;
-            std::memcpy(&v, data_ + at, 8);
+            std::memcpy(&v, mData + at, 8);
             return v;
         }
-        std::size_t HeaderSize() const { return wide_ ? 25 : 13; }
+        std::size_t HeaderSize() const { return mWide ? 25 : 13; }
 
         // Reads records from pos up to `end` into parent's children. A list ends with a null
         // record; the top-level list may also simply run out (the footer follows it).
@@ -78,7 +78,7 @@ namespace {
                                  : "record list is not terminated");
                 }
                 std::uint64_t endOffset, valueCount, valueBytes;
-                if (wide_) {
+                if (mWide) {
                     endOffset = U64(pos);
                     valueCount = U64(pos + 8);
                     valueBytes = U64(pos + 16);
@@ -87,7 +87,7 @@ namespace {
                     valueCount = U32(pos + 4);
                     valueBytes = U32(pos + 8);
                 }
-                std::uint8_t nameLength = data_[pos + HeaderSize() - 1];
+                std::uint8_t nameLength = mData[pos + HeaderSize() - 1];
                 if (endOffset == 0) {
                     if (valueCount != 0 || valueBytes != 0 || nameLength != 0)
                         return Fail(pos, "record with end offset 0 is not a null record");
@@ -118,11 +118,11 @@ namespace {
                 return Fail(start,
                     "record declares " + std::to_string(valueCount) + " values in " + std::to_string(valueBytes)
                         + " bytes");
-            if (!budget_.Take(sizeof(Element) + valueCount * sizeof(Value)))
+            if (!mBudget.Take(sizeof(Element) + valueCount * sizeof(Value)))
                 return Fail(start, "the document needs more memory than the file's size allows");
             Element& element = parent.children.emplace_back();
             element.offset = start;
-            element.name.assign(reinterpret_cast<const char*>(data_ + nameAt), nameLength);
+            element.name.assign(reinterpret_cast<const char*>(mData + nameAt), nameLength);
             element.values.reserve(std::size_t(valueCount));
             std::size_t valuesEnd = valuesAt + std::size_t(valueBytes);
             std::size_t at = valuesAt;
@@ -149,7 +149,7 @@ namespace {
             value.offset = at;
             if (at >= end)
                 return Fail(at, "value runs past the record's value list");
-            value.type = char(data_[at++]);
+            value.type = char(mData[at++]);
             std::size_t left = end - at;
             auto scalar = [&](std::size_t bytes) {
                 if (left < bytes)
@@ -161,7 +161,7 @@ namespace {
                 if (!scalar(2))
                     return false;
                 std::int16_t v;
-                std::memcpy(&v, data_ + at, 2);
+                std::memcpy(&v, mData + at, 2);
                 value.i = v;
                 at += 2;
                 return true;
@@ -169,14 +169,14 @@ namespace {
             case 'C':
                 if (!scalar(1))
                     return false;
-                value.i = data_[at] != 0;
+                value.i = mData[at] != 0;
                 at += 1;
                 return true;
             case 'I': {
                 if (!scalar(4))
                     return false;
                 std::int32_t v;
-                std::memcpy(&v, data_ + at, 4);
+                std::memcpy(&v, mData + at, 4);
                 value.i = v;
                 at += 4;
                 return true;
@@ -185,7 +185,7 @@ namespace {
                 if (!scalar(4))
                     return false;
                 float v;
-                std::memcpy(&v, data_ + at, 4);
+                std::memcpy(&v, mData + at, 4);
                 value.d = v;
                 at += 4;
                 return true;
@@ -193,13 +193,13 @@ namespace {
             case 'D':
                 if (!scalar(8))
                     return false;
-                std::memcpy(&value.d, data_ + at, 8);
+                std::memcpy(&value.d, mData + at, 8);
                 at += 8;
                 return true;
             case 'L':
                 if (!scalar(8))
                     return false;
-                std::memcpy(&value.i, data_ + at, 8);
+                std::memcpy(&value.i, mData + at, 8);
                 at += 8;
                 return true;
             case 'S':
@@ -227,11 +227,11 @@ namespace {
             if (value.type == 'S') {
                 // Binary names are "Name\0\1Class"; ASCII spells the same thing "Class::Name".
                 // Store the ASCII spelling so one object reader serves both formats.
-                const char* s = reinterpret_cast<const char*>(data_ + at);
+                const char* s = reinterpret_cast<const char*>(mData + at);
                 std::string_view text(s, length);
                 std::size_t sep = text.find(std::string_view("\0\1", 2));
                 if (sep != std::string_view::npos) {
-                    if (!budget_.Take(length + 2))
+                    if (!mBudget.Take(length + 2))
                         return Fail(value.offset, "the document needs more memory than the file's size allows");
                     std::string joined;
                     joined.reserve(length + 2);
@@ -241,7 +241,7 @@ namespace {
                     return true;
                 }
             }
-            value.external = data_ + at;
+            value.external = mData + at;
             value.externalSize = length;
             at += length;
             return true;
@@ -265,22 +265,22 @@ namespace {
                 return Fail(value.offset,
                     "array declares " + std::to_string(count) + " elements but stores " + std::to_string(stored)
                         + " bytes");
-            if (count > 0x7fffffffu / elementSize || !budget_.Take(std::size_t(bytes)))
+            if (count > 0x7fffffffu / elementSize || !mBudget.Take(std::size_t(bytes)))
                 return Fail(value.offset,
                     "array declares " + std::to_string(count) + " elements, more than the file's size allows");
             value.count = count;
             value.compressed = encoding == 1;
-            value.external = data_ + at;
+            value.external = mData + at;
             value.externalSize = stored;
             at += stored;
             return true;
         }
 
-        const std::uint8_t* data_;
-        std::size_t size_;
-        MemoryBudget budget_;
-        std::string& error_;
-        bool wide_ = false;
+        const std::uint8_t* mData;
+        std::size_t mSize;
+        MemoryBudget mBudget;
+        std::string& mError;
+        bool mWide = false;
     };
 
 } // namespace

@@ -12,24 +12,24 @@ namespace {
     class BinaryWriter {
     public:
         explicit BinaryWriter(const BinaryWriteOptions& options)
-            : options_(options)
-            , wide_(options.version >= 7500)
+            : mOptions(options)
+            , mWide(options.version >= 7500)
         {
         }
 
         std::vector<std::uint8_t> Write(const Element& root)
         {
             const char magic[] = "Kaydara FBX Binary  ";
-            out_.reserve(1 << 16);
-            out_.assign(magic, magic + 21); // includes the NUL
-            out_.push_back(0x1A);
-            out_.push_back(0x00);
-            PutU32(std::uint32_t(options_.version));
+            mOut.reserve(1 << 16);
+            mOut.assign(magic, magic + 21); // includes the NUL
+            mOut.push_back(0x1A);
+            mOut.push_back(0x00);
+            PutU32(std::uint32_t(mOptions.version));
             for (const Element& child : root.children)
                 WriteRecord(child);
             PutNull();
             WriteFooter();
-            return std::move(out_);
+            return std::move(mOut);
         }
 
     private:
@@ -37,39 +37,39 @@ namespace {
         void PutRaw(const void* p, std::size_t n)
         {
             auto b = static_cast<const std::uint8_t*>(p);
-            out_.insert(out_.end(), b, b + n);
+            mOut.insert(mOut.end(), b, b + n);
         }
         void PutHeaderField(std::uint64_t v)
         {
-            if (wide_)
+            if (mWide)
                 PutRaw(&v, 8);
             else
                 PutU32(std::uint32_t(v));
         }
         void PatchHeaderField(std::size_t at, std::uint64_t v)
         {
-            if (wide_)
-                std::memcpy(out_.data() + at, &v, 8);
+            if (mWide)
+                std::memcpy(mOut.data() + at, &v, 8);
             else {
                 std::uint32_t n = std::uint32_t(v);
-                std::memcpy(out_.data() + at, &n, 4);
+                std::memcpy(mOut.data() + at, &n, 4);
             }
         }
-        void PutNull() { out_.insert(out_.end(), wide_ ? 25 : 13, 0); }
+        void PutNull() { mOut.insert(mOut.end(), mWide ? 25 : 13, 0); }
 
         void WriteRecord(const Element& e)
         {
-            std::size_t start = out_.size();
-            std::size_t field = wide_ ? 8 : 4;
+            std::size_t start = mOut.size();
+            std::size_t field = mWide ? 8 : 4;
             PutHeaderField(0);
             PutHeaderField(e.values.size());
             PutHeaderField(0);
-            out_.push_back(std::uint8_t(e.name.size()));
+            mOut.push_back(std::uint8_t(e.name.size()));
             PutRaw(e.name.data(), e.name.size());
-            std::size_t valuesStart = out_.size();
+            std::size_t valuesStart = mOut.size();
             for (const Value& v : e.values)
                 WriteValue(v);
-            PatchHeaderField(start + 2 * field, out_.size() - valuesStart);
+            PatchHeaderField(start + 2 * field, mOut.size() - valuesStart);
             // Exporters end a record's child list with a null record, and also write one for a
             // record that has neither values nor children.
             if (!e.children.empty() || e.values.empty()) {
@@ -77,19 +77,19 @@ namespace {
                     WriteRecord(child);
                 PutNull();
             }
-            PatchHeaderField(start, out_.size());
+            PatchHeaderField(start, mOut.size());
         }
 
         void WriteValue(const Value& v)
         {
-            out_.push_back(std::uint8_t(v.type));
+            mOut.push_back(std::uint8_t(v.type));
             switch (v.type) {
             case 'Y': {
                 std::int16_t x = std::int16_t(v.i);
                 PutRaw(&x, 2);
                 break;
             }
-            case 'C': out_.push_back(v.i ? 1 : 0); break;
+            case 'C': mOut.push_back(v.i ? 1 : 0); break;
             case 'I': {
                 std::int32_t x = std::int32_t(v.i);
                 PutRaw(&x, 4);
@@ -131,7 +131,7 @@ namespace {
             const std::uint8_t* bytes = v.Bytes();
             std::size_t size = v.ByteSize();
             PutU32(v.count);
-            if (options_.compressAbove == 0 || size < options_.compressAbove) {
+            if (mOptions.compressAbove == 0 || size < mOptions.compressAbove) {
                 PutU32(0);
                 PutU32(std::uint32_t(size));
                 PutRaw(bytes, size);
@@ -154,17 +154,17 @@ namespace {
             static const std::uint8_t closing[16] = { 0xf8, 0x5a, 0x8c, 0x6a, 0xde, 0xf5, 0xd9, 0x7e, 0xec, 0xe9, 0x0c,
                 0xe3, 0x75, 0x8f, 0x29, 0x0b };
             PutRaw(footerId, 16);
-            out_.insert(out_.end(), 4, 0);
-            std::size_t pad = (16 - out_.size() % 16) % 16;
-            out_.insert(out_.end(), pad == 0 ? 16 : pad, 0);
-            PutU32(std::uint32_t(options_.version));
-            out_.insert(out_.end(), 120, 0);
+            mOut.insert(mOut.end(), 4, 0);
+            std::size_t pad = (16 - mOut.size() % 16) % 16;
+            mOut.insert(mOut.end(), pad == 0 ? 16 : pad, 0);
+            PutU32(std::uint32_t(mOptions.version));
+            mOut.insert(mOut.end(), 120, 0);
             PutRaw(closing, 16);
         }
 
-        BinaryWriteOptions options_;
-        bool wide_;
-        std::vector<std::uint8_t> out_;
+        BinaryWriteOptions mOptions;
+        bool mWide;
+        std::vector<std::uint8_t> mOut;
     };
 
     void AppendNumber(std::string& out, double d)

@@ -132,55 +132,55 @@ namespace {
 
 ObjectId SceneWriter::AddNode(const std::string& name, const std::string& kind, ObjectId parent)
 {
-    Node& node = nodes_.emplace_back();
+    Node& node = mNodes.emplace_back();
     node.id = NextId();
     node.name = name;
     node.kind = kind;
-    links_.push_back({ node.id, parent, "" });
+    mLinks.push_back({ node.id, parent, "" });
     return node.id;
 }
 
 ObjectId SceneWriter::AddNull(const std::string& name, ObjectId parent)
 {
     ObjectId id = AddNode(name, "Null", parent);
-    nodes_.back().attribute = NextId();
+    mNodes.back().attribute = NextId();
     return id;
 }
 
 ObjectId SceneWriter::AddBone(const std::string& name, ObjectId parent)
 {
     ObjectId id = AddNode(name, "LimbNode", parent);
-    nodes_.back().attribute = NextId();
+    mNodes.back().attribute = NextId();
     return id;
 }
 
 ObjectId SceneWriter::AddMesh(const std::string& name, MeshData mesh, ObjectId parent)
 {
     ObjectId id = AddNode(name, "Mesh", parent);
-    nodes_.back().geometry = NextId();
-    nodes_.back().mesh = std::move(mesh);
+    mNodes.back().geometry = NextId();
+    mNodes.back().mesh = std::move(mesh);
     return id;
 }
 
 ObjectId SceneWriter::AddLodGroup(const std::string& name, std::vector<double> thresholds, ObjectId parent)
 {
     ObjectId id = AddNode(name, "LodGroup", parent);
-    nodes_.back().attribute = NextId();
-    nodes_.back().thresholds = std::move(thresholds);
+    mNodes.back().attribute = NextId();
+    mNodes.back().thresholds = std::move(thresholds);
     return id;
 }
 
 Transform& SceneWriter::TransformOf(ObjectId node)
 {
-    for (Node& n : nodes_)
+    for (Node& n : mNodes)
         if (n.id == node)
             return n.transform;
-    return nodes_.front().transform;
+    return mNodes.front().transform;
 }
 
 ObjectId SceneWriter::AddMaterial(const std::string& name, const std::string& shadingModel)
 {
-    Object& o = objects_.emplace_back();
+    Object& o = mObjects.emplace_back();
     o.id = NextId();
     o.element = "Material";
     o.name = name;
@@ -190,13 +190,13 @@ ObjectId SceneWriter::AddMaterial(const std::string& name, const std::string& sh
 
 void SceneWriter::AssignMaterial(ObjectId node, ObjectId material)
 {
-    links_.push_back({ material, node, "" });
+    mLinks.push_back({ material, node, "" });
 }
 
 ObjectId SceneWriter::AddFileTexture(
     const std::string& name, const std::string& fileName, const std::string& relativeFileName)
 {
-    Object& o = objects_.emplace_back();
+    Object& o = mObjects.emplace_back();
     o.id = NextId();
     o.element = "Texture";
     o.name = name;
@@ -208,7 +208,7 @@ ObjectId SceneWriter::AddFileTexture(
 
 ObjectId SceneWriter::AddProceduralTexture(const std::string& name)
 {
-    Object& o = objects_.emplace_back();
+    Object& o = mObjects.emplace_back();
     o.id = NextId();
     o.element = "ProceduralTexture";
     o.name = name;
@@ -217,37 +217,37 @@ ObjectId SceneWriter::AddProceduralTexture(const std::string& name)
 
 ObjectId SceneWriter::AddLayeredTexture(const std::string& name, const std::vector<ObjectId>& layers)
 {
-    Object& o = objects_.emplace_back();
+    Object& o = mObjects.emplace_back();
     o.id = NextId();
     o.element = "LayeredTexture";
     o.name = name;
     for (ObjectId layer : layers)
-        links_.push_back({ layer, o.id, "" });
+        mLinks.push_back({ layer, o.id, "" });
     return o.id;
 }
 
 void SceneWriter::ConnectTexture(ObjectId texture, ObjectId material, const std::string& property)
 {
-    links_.push_back({ texture, material, property });
+    mLinks.push_back({ texture, material, property });
 }
 
 ObjectId SceneWriter::AddSkin(ObjectId meshNode)
 {
-    Object& o = objects_.emplace_back();
+    Object& o = mObjects.emplace_back();
     o.id = NextId();
     o.element = "Deformer";
     o.kind = "Skin";
     o.name = "Skin";
-    for (const Node& n : nodes_)
+    for (const Node& n : mNodes)
         if (n.id == meshNode)
-            links_.push_back({ o.id, n.geometry, "" });
+            mLinks.push_back({ o.id, n.geometry, "" });
     return o.id;
 }
 
 void SceneWriter::AddCluster(ObjectId skin, ObjectId bone, std::vector<int> indices, std::vector<double> weights,
     const Matrix& transform, const Matrix& transformLink)
 {
-    Object& o = objects_.emplace_back();
+    Object& o = mObjects.emplace_back();
     o.id = NextId();
     o.element = "Deformer";
     o.kind = "Cluster";
@@ -256,8 +256,8 @@ void SceneWriter::AddCluster(ObjectId skin, ObjectId bone, std::vector<int> indi
     o.weights = std::move(weights);
     o.transform = transform;
     o.transformLink = transformLink;
-    links_.push_back({ o.id, skin, "" });
-    links_.push_back({ bone, o.id, "" });
+    mLinks.push_back({ o.id, skin, "" });
+    mLinks.push_back({ bone, o.id, "" });
 }
 
 Element SceneWriter::BuildDocument(int version) const
@@ -296,14 +296,14 @@ Element SceneWriter::BuildDocument(int version) const
     Element& definitions = root.Add("Definitions");
     definitions.Add("Version", { I(100) });
     Element& modelType = definitions.Add("ObjectType", { S("Model") });
-    modelType.Add("Count", { I(std::int64_t(nodes_.size())) });
+    modelType.Add("Count", { I(std::int64_t(mNodes.size())) });
     Element& modelTemplate = modelType.Add("PropertyTemplate", { S("FbxNode") });
     Element& tp = modelTemplate.Add("Properties70");
     P(tp, "Lcl Scaling", "Lcl Scaling", "A", { D(1), D(1), D(1) });
     P(tp, "GeometricScaling", "Vector3D", "Vector", { D(1), D(1), D(1) });
 
     Element& objects = root.Add("Objects");
-    for (const Node& n : nodes_) {
+    for (const Node& n : mNodes) {
         if (n.attribute) {
             Element& a = objects.Add("NodeAttribute", { L(n.attribute), S("NodeAttribute::" + n.name), S(n.kind) });
             a.Add("TypeFlags", { S(n.kind == "LimbNode" ? "Skeleton" : n.kind) });
@@ -339,7 +339,7 @@ Element SceneWriter::BuildDocument(int version) const
         P3(mp, "GeometricRotation", "Vector3D", t.geometricRotation, zero);
         P3(mp, "GeometricScaling", "Vector3D", t.geometricScaling, one);
     }
-    for (const Object& o : objects_) {
+    for (const Object& o : mObjects) {
         std::string prefix = o.element == "Deformer" ? (o.kind == "Skin" ? "Deformer::" : "SubDeformer::")
                                                      : o.element + "::";
         Element& e = objects.Add(o.element, { L(o.id), S(prefix + o.name), S(o.kind) });
@@ -361,13 +361,13 @@ Element SceneWriter::BuildDocument(int version) const
     }
 
     Element& connections = root.Add("Connections");
-    for (const Node& n : nodes_) {
+    for (const Node& n : mNodes) {
         if (n.attribute)
             connections.Add("C", { S("OO"), L(n.attribute), L(n.id) });
         if (n.geometry)
             connections.Add("C", { S("OO"), L(n.geometry), L(n.id) });
     }
-    for (const Link& link : links_) {
+    for (const Link& link : mLinks) {
         if (link.property.empty())
             connections.Add("C", { S("OO"), L(link.source), L(link.destination) });
         else

@@ -29,21 +29,21 @@ inline constexpr int kMaxBinaryVersion = 7700;
 class MemoryBudget {
 public:
     explicit MemoryBudget(std::size_t limit)
-        : remaining_(limit)
+        : mRemaining(limit)
     {
     }
     static MemoryBudget ForFileSize(std::size_t fileSize);
     bool Take(std::size_t bytes)
     {
-        if (bytes > remaining_)
+        if (bytes > mRemaining)
             return false;
-        remaining_ -= bytes;
+        mRemaining -= bytes;
         return true;
     }
-    std::size_t Remaining() const { return remaining_; }
+    std::size_t Remaining() const { return mRemaining; }
 
 private:
-    std::size_t remaining_;
+    std::size_t mRemaining;
 };
 
 // One value of an element. Type codes are the binary format's own:

@@ -116,12 +116,12 @@ private:
     };
 
     ObjectId AddNode(const std::string& name, const std::string& kind, ObjectId parent);
-    ObjectId NextId() { return ++lastId_; }
+    ObjectId NextId() { return ++mLastId; }
 
-    ObjectId lastId_ = 1000;
-    std::deque<Node> nodes_;
-    std::deque<Object> objects_;
-    std::vector<Link> links_;
+    ObjectId mLastId = 1000;
+    std::deque<Node> mNodes;
+    std::deque<Object> mObjects;
+    std::vector<Link> mLinks;
 };
 
 } // namespace fbxio
