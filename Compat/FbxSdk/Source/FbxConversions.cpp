@@ -36,25 +36,25 @@ bool FbxSystemUnit::operator==(const FbxSystemUnit& other) const
 
 namespace {
 
-    void ScaleVector(FbxPropertyT<FbxDouble3>& p, double f)
-    {
-        FbxDouble3 v = p.Get();
-        p.Set(FbxDouble3(v[0] * f, v[1] * f, v[2] * f));
-    }
+void ScaleVector(FbxPropertyT<FbxDouble3>& p, double f)
+{
+    FbxDouble3 v = p.Get();
+    p.Set(FbxDouble3(v[0] * f, v[1] * f, v[2] * f));
+}
 
-    std::set<FbxCluster*> SceneClusters(FbxScene* scene)
-    {
-        std::set<FbxCluster*> clusters;
-        for (int g = 0; g < scene->GetGeometryCount(); ++g) {
-            FbxMesh* mesh = scene->GetMesh(g);
-            for (int d = 0; d < mesh->GetDeformerCount(FbxDeformer::eSkin); ++d) {
-                auto* skin = static_cast<FbxSkin*>(mesh->GetDeformer(d, FbxDeformer::eSkin));
-                for (int c = 0; c < skin->GetClusterCount(); ++c)
-                    clusters.insert(skin->GetCluster(c));
-            }
+std::set<FbxCluster*> SceneClusters(FbxScene* scene)
+{
+    std::set<FbxCluster*> clusters;
+    for (int g = 0; g < scene->GetGeometryCount(); ++g) {
+        FbxMesh* mesh = scene->GetMesh(g);
+        for (int d = 0; d < mesh->GetDeformerCount(FbxDeformer::eSkin); ++d) {
+            auto* skin = static_cast<FbxSkin*>(mesh->GetDeformer(d, FbxDeformer::eSkin));
+            for (int c = 0; c < skin->GetClusterCount(); ++c)
+                clusters.insert(skin->GetCluster(c));
         }
-        return clusters;
     }
+    return clusters;
+}
 
 } // namespace
 
@@ -136,16 +136,16 @@ FbxAxisSystem::FbxAxisSystem(EPreDefinedAxisSystem predefined)
 }
 
 namespace {
-    int Handedness(const FbxAxisSystem::Axes& a)
-    {
-        double coord[3] = { 0, 0, 0 }, up[3] = { 0, 0, 0 }, front[3] = { 0, 0, 0 };
-        coord[a.coord] = a.coordSign;
-        up[a.up] = a.upSign;
-        front[a.front] = a.frontSign;
-        double cross[3] = { coord[1] * up[2] - coord[2] * up[1], coord[2] * up[0] - coord[0] * up[2],
-            coord[0] * up[1] - coord[1] * up[0] };
-        return cross[0] * front[0] + cross[1] * front[1] + cross[2] * front[2] > 0 ? 1 : -1;
-    }
+int Handedness(const FbxAxisSystem::Axes& a)
+{
+    double coord[3] = { 0, 0, 0 }, up[3] = { 0, 0, 0 }, front[3] = { 0, 0, 0 };
+    coord[a.coord] = a.coordSign;
+    up[a.up] = a.upSign;
+    front[a.front] = a.frontSign;
+    double cross[3] = { coord[1] * up[2] - coord[2] * up[1], coord[2] * up[0] - coord[0] * up[2],
+        coord[0] * up[1] - coord[1] * up[0] };
+    return cross[0] * front[0] + cross[1] * front[1] + cross[2] * front[2] > 0 ? 1 : -1;
+}
 } // namespace
 
 void FbxAxisSystem::Resolve()
@@ -210,72 +210,72 @@ FbxAxisSystem::ECoordSystem FbxAxisSystem::GetCoorSystem() const
 
 namespace {
 
-    using internal::Matrix3;
+using internal::Matrix3;
 
-    // Maps coordinates of the source system to the target: each of the three semantic axes
-    // (right, up, front) of the source lands on the same axis of the target.
-    Matrix3 ConversionMatrix(const FbxAxisSystem::Axes& from, const FbxAxisSystem::Axes& to)
-    {
-        Matrix3 c {};
-        c.m[to.coord][from.coord] += to.coordSign * from.coordSign;
-        c.m[to.up][from.up] += to.upSign * from.upSign;
-        c.m[to.front][from.front] += to.frontSign * from.frontSign;
-        return c;
-    }
+// Maps coordinates of the source system to the target: each of the three semantic axes
+// (right, up, front) of the source lands on the same axis of the target.
+Matrix3 ConversionMatrix(const FbxAxisSystem::Axes& from, const FbxAxisSystem::Axes& to)
+{
+    Matrix3 c {};
+    c.m[to.coord][from.coord] += to.coordSign * from.coordSign;
+    c.m[to.up][from.up] += to.upSign * from.upSign;
+    c.m[to.front][from.front] += to.frontSign * from.frontSign;
+    return c;
+}
 
-    FbxDouble3 Apply(const Matrix3& c, const FbxDouble3& v)
-    {
-        FbxDouble3 r;
-        for (int row = 0; row < 3; ++row)
-            r[row] = c.m[row][0] * v[0] + c.m[row][1] * v[1] + c.m[row][2] * v[2];
-        return r;
-    }
+FbxDouble3 Apply(const Matrix3& c, const FbxDouble3& v)
+{
+    FbxDouble3 r;
+    for (int row = 0; row < 3; ++row)
+        r[row] = c.m[row][0] * v[0] + c.m[row][1] * v[1] + c.m[row][2] * v[2];
+    return r;
+}
 
-    void ConvertVector(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
-    {
-        p.Set(Apply(c, p.Get()));
-    }
+void ConvertVector(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
+{
+    p.Set(Apply(c, p.Get()));
+}
 
-    void ConvertScaling(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
-    {
-        FbxDouble3 s = p.Get(), r = s;
-        for (int row = 0; row < 3; ++row)
-            for (int col = 0; col < 3; ++col)
-                if (c.m[row][col] != 0.0)
-                    r[row] = s[col];
-        p.Set(r);
-    }
+void ConvertScaling(FbxPropertyT<FbxDouble3>& p, const Matrix3& c)
+{
+    FbxDouble3 s = p.Get(), r = s;
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            if (c.m[row][col] != 0.0)
+                r[row] = s[col];
+    p.Set(r);
+}
 
-    void ConvertRotation(FbxPropertyT<FbxDouble3>& p, const Matrix3& c, EFbxRotationOrder order)
-    {
-        FbxDouble3 v = p.Get();
-        if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0)
-            return;
-        const double angles[3] = { v[0], v[1], v[2] };
-        Matrix3 converted = c * internal::EulerToMatrix(angles, order) * c.Transposed();
-        double result[3];
-        internal::MatrixToEuler(converted, order, result);
-        p.Set(FbxDouble3(result[0], result[1], result[2]));
-    }
+void ConvertRotation(FbxPropertyT<FbxDouble3>& p, const Matrix3& c, EFbxRotationOrder order)
+{
+    FbxDouble3 v = p.Get();
+    if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0)
+        return;
+    const double angles[3] = { v[0], v[1], v[2] };
+    Matrix3 converted = c * internal::EulerToMatrix(angles, order) * c.Transposed();
+    double result[3];
+    internal::MatrixToEuler(converted, order, result);
+    p.Set(FbxDouble3(result[0], result[1], result[2]));
+}
 
-    template <class Element>
-    void ConvertDirections(Element* element, const Matrix3& c)
-    {
-        if (!element)
-            return;
-        for (FbxVector4& v : element->GetDirectArray().Items()) {
-            FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
-            v = FbxVector4(r[0], r[1], r[2], v[3]);
-        }
+template <class Element>
+void ConvertDirections(Element* element, const Matrix3& c)
+{
+    if (!element)
+        return;
+    for (FbxVector4& v : element->GetDirectArray().Items()) {
+        FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
+        v = FbxVector4(r[0], r[1], r[2], v[3]);
     }
+}
 
-    FbxAMatrix Conjugate(const FbxAMatrix& m, const Matrix3& c)
-    {
-        FbxVector4 t = m.GetT();
-        FbxDouble3 converted = Apply(c, FbxDouble3(t[0], t[1], t[2]));
-        return internal::Compose(
-            c * internal::LinearPart(m) * c.Transposed(), FbxVector4(converted[0], converted[1], converted[2]));
-    }
+FbxAMatrix Conjugate(const FbxAMatrix& m, const Matrix3& c)
+{
+    FbxVector4 t = m.GetT();
+    FbxDouble3 converted = Apply(c, FbxDouble3(t[0], t[1], t[2]));
+    return internal::Compose(
+        c * internal::LinearPart(m) * c.Transposed(), FbxVector4(converted[0], converted[1], converted[2]));
+}
 
 } // namespace
 

@@ -9,134 +9,132 @@ namespace fbxsdk {
 
 namespace {
 
-    // Ear clipping is quadratic to cubic in the corner count; beyond this a hostile or freak
-    // polygon is fanned instead so a file cannot make triangulation take hours.
-    constexpr int kMaxEarClippingCorners = 64;
+// Ear clipping is quadratic to cubic in the corner count; beyond this a hostile or freak
+// polygon is fanned instead so a file cannot make triangulation take hours.
+constexpr int kMaxEarClippingCorners = 64;
 
-    struct Point2 {
-        double x, y;
+struct Point2 {
+    double x, y;
+};
+
+double Cross(const Point2& a, const Point2& b, const Point2& c)
+{
+    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+}
+
+bool InsideTriangle(const Point2& p, const Point2& a, const Point2& b, const Point2& c)
+{
+    // Strictly inside or on an edge: a corner touching the ear would make the cut cross it.
+    return Cross(a, b, p) >= 0 && Cross(b, c, p) >= 0 && Cross(c, a, p) >= 0;
+}
+
+// Twice the polygon's vector area (Newell's method); zero for a polygon without area.
+void NewellNormal(const FbxMesh& mesh, const std::vector<int>& corners, const std::vector<int>& vertices, double n[3])
+{
+    const FbxVector4* points = mesh.GetControlPoints();
+    n[0] = n[1] = n[2] = 0;
+    std::size_t m = corners.size();
+    for (std::size_t k = 0; k < m; ++k) {
+        const FbxVector4& a = points[vertices[std::size_t(corners[k])]];
+        const FbxVector4& b = points[vertices[std::size_t(corners[(k + 1) % m])]];
+        n[0] += (a[1] - b[1]) * (a[2] + b[2]);
+        n[1] += (a[2] - b[2]) * (a[0] + b[0]);
+        n[2] += (a[0] - b[0]) * (a[1] + b[1]);
+    }
+}
+
+bool HasArea(const FbxMesh& mesh, const std::vector<int>& corners, const std::vector<int>& vertices)
+{
+    const FbxVector4* points = mesh.GetControlPoints();
+    double n[3], extent = 0;
+    NewellNormal(mesh, corners, vertices, n);
+    const FbxVector4& origin = points[vertices[std::size_t(corners[0])]];
+    for (int c : corners)
+        for (int axis = 0; axis < 3; ++axis)
+            extent = std::max(extent, std::fabs(points[vertices[std::size_t(c)]][axis] - origin[axis]));
+    return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) > 1e-12 * extent * extent;
+}
+
+// Projects the corners onto the plane their Newell normal faces, oriented counter-clockwise.
+std::vector<Point2> Project(const FbxMesh& mesh, const std::vector<int>& corners, const std::vector<int>& vertices)
+{
+    const FbxVector4* points = mesh.GetControlPoints();
+    double n[3];
+    NewellNormal(mesh, corners, vertices, n);
+    std::size_t m = corners.size();
+    int drop = std::fabs(n[0]) > std::fabs(n[1]) ? (std::fabs(n[0]) > std::fabs(n[2]) ? 0 : 2)
+                                                 : (std::fabs(n[1]) > std::fabs(n[2]) ? 1 : 2);
+    int u = (drop + 1) % 3, v = (drop + 2) % 3;
+    bool flip = n[drop] < 0;
+    std::vector<Point2> result;
+    result.reserve(m);
+    for (int c : corners) {
+        const FbxVector4& p = points[vertices[std::size_t(c)]];
+        result.push_back({ p[u], flip ? -p[v] : p[v] });
+    }
+    return result;
+}
+
+// Emits triangles as triples of polygon-vertex indices.
+void EarClip(const FbxMesh& mesh, std::vector<int> corners, const std::vector<int>& vertices, std::vector<int>& out)
+{
+    if (corners.size() > std::size_t(kMaxEarClippingCorners)) {
+        for (std::size_t k = 1; k + 1 < corners.size(); ++k)
+            out.insert(out.end(), { corners[0], corners[k], corners[k + 1] });
+        return;
+    }
+    std::vector<Point2> points = Project(mesh, corners, vertices);
+    while (corners.size() > 3) {
+        std::size_t m = corners.size(), ear = m;
+        for (std::size_t k = 0; k < m && ear == m; ++k) {
+            std::size_t prev = (k + m - 1) % m, next = (k + 1) % m;
+            if (Cross(points[prev], points[k], points[next]) <= 0)
+                continue; // reflex or flat
+            bool blocked = false;
+            for (std::size_t j = 0; j < m && !blocked; ++j)
+                if (j != prev && j != k && j != next)
+                    blocked = InsideTriangle(points[j], points[prev], points[k], points[next]);
+            if (!blocked)
+                ear = k;
+        }
+        // A self-intersecting or flat remainder has no proper ear; cut the first corner anyway
+        // so the loop always ends.
+        if (ear == m)
+            ear = 1 % m;
+        std::size_t prev = (ear + m - 1) % m, next = (ear + 1) % m;
+        out.insert(out.end(), { corners[prev], corners[ear], corners[next] });
+        corners.erase(corners.begin() + std::ptrdiff_t(ear));
+        points.erase(points.begin() + std::ptrdiff_t(ear));
+    }
+    out.insert(out.end(), { corners[0], corners[1], corners[2] });
+}
+
+template <class E>
+void Remap(E* element, const std::vector<int>& cornerSource, const std::vector<int>& polygonSource)
+{
+    if (!element)
+        return;
+    const std::vector<int>* source = nullptr;
+    if (element->GetMappingMode() == FbxLayerElement::eByPolygonVertex)
+        source = &cornerSource;
+    else if (element->GetMappingMode() == FbxLayerElement::eByPolygon)
+        source = &polygonSource;
+    if (!source)
+        return;
+    auto remapArray = [source](auto& array) {
+        auto old = std::move(array.Items());
+        auto& items = array.Items();
+        items.clear();
+        items.reserve(source->size());
+        for (int k : *source)
+            items.push_back(k >= 0 && std::size_t(k) < old.size() ? old[std::size_t(k)]
+                                                                  : typename std::decay_t<decltype(old)>::value_type());
     };
-
-    double Cross(const Point2& a, const Point2& b, const Point2& c)
-    {
-        return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-    }
-
-    bool InsideTriangle(const Point2& p, const Point2& a, const Point2& b, const Point2& c)
-    {
-        // Strictly inside or on an edge: a corner touching the ear would make the cut cross it.
-        return Cross(a, b, p) >= 0 && Cross(b, c, p) >= 0 && Cross(c, a, p) >= 0;
-    }
-
-    // Twice the polygon's vector area (Newell's method); zero for a polygon without area.
-    void NewellNormal(
-        const FbxMesh& mesh, const std::vector<int>& corners, const std::vector<int>& vertices, double n[3])
-    {
-        const FbxVector4* points = mesh.GetControlPoints();
-        n[0] = n[1] = n[2] = 0;
-        std::size_t m = corners.size();
-        for (std::size_t k = 0; k < m; ++k) {
-            const FbxVector4& a = points[vertices[std::size_t(corners[k])]];
-            const FbxVector4& b = points[vertices[std::size_t(corners[(k + 1) % m])]];
-            n[0] += (a[1] - b[1]) * (a[2] + b[2]);
-            n[1] += (a[2] - b[2]) * (a[0] + b[0]);
-            n[2] += (a[0] - b[0]) * (a[1] + b[1]);
-        }
-    }
-
-    bool HasArea(const FbxMesh& mesh, const std::vector<int>& corners, const std::vector<int>& vertices)
-    {
-        const FbxVector4* points = mesh.GetControlPoints();
-        double n[3], extent = 0;
-        NewellNormal(mesh, corners, vertices, n);
-        const FbxVector4& origin = points[vertices[std::size_t(corners[0])]];
-        for (int c : corners)
-            for (int axis = 0; axis < 3; ++axis)
-                extent = std::max(extent, std::fabs(points[vertices[std::size_t(c)]][axis] - origin[axis]));
-        return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) > 1e-12 * extent * extent;
-    }
-
-    // Projects the corners onto the plane their Newell normal faces, oriented counter-clockwise.
-    std::vector<Point2> Project(const FbxMesh& mesh, const std::vector<int>& corners, const std::vector<int>& vertices)
-    {
-        const FbxVector4* points = mesh.GetControlPoints();
-        double n[3];
-        NewellNormal(mesh, corners, vertices, n);
-        std::size_t m = corners.size();
-        int drop = std::fabs(n[0]) > std::fabs(n[1]) ? (std::fabs(n[0]) > std::fabs(n[2]) ? 0 : 2)
-                                                     : (std::fabs(n[1]) > std::fabs(n[2]) ? 1 : 2);
-        int u = (drop + 1) % 3, v = (drop + 2) % 3;
-        bool flip = n[drop] < 0;
-        std::vector<Point2> result;
-        result.reserve(m);
-        for (int c : corners) {
-            const FbxVector4& p = points[vertices[std::size_t(c)]];
-            result.push_back({ p[u], flip ? -p[v] : p[v] });
-        }
-        return result;
-    }
-
-    // Emits triangles as triples of polygon-vertex indices.
-    void EarClip(const FbxMesh& mesh, std::vector<int> corners, const std::vector<int>& vertices, std::vector<int>& out)
-    {
-        if (corners.size() > std::size_t(kMaxEarClippingCorners)) {
-            for (std::size_t k = 1; k + 1 < corners.size(); ++k)
-                out.insert(out.end(), { corners[0], corners[k], corners[k + 1] });
-            return;
-        }
-        std::vector<Point2> points = Project(mesh, corners, vertices);
-        while (corners.size() > 3) {
-            std::size_t m = corners.size(), ear = m;
-            for (std::size_t k = 0; k < m && ear == m; ++k) {
-                std::size_t prev = (k + m - 1) % m, next = (k + 1) % m;
-                if (Cross(points[prev], points[k], points[next]) <= 0)
-                    continue; // reflex or flat
-                bool blocked = false;
-                for (std::size_t j = 0; j < m && !blocked; ++j)
-                    if (j != prev && j != k && j != next)
-                        blocked = InsideTriangle(points[j], points[prev], points[k], points[next]);
-                if (!blocked)
-                    ear = k;
-            }
-            // A self-intersecting or flat remainder has no proper ear; cut the first corner anyway
-            // so the loop always ends.
-            if (ear == m)
-                ear = 1 % m;
-            std::size_t prev = (ear + m - 1) % m, next = (ear + 1) % m;
-            out.insert(out.end(), { corners[prev], corners[ear], corners[next] });
-            corners.erase(corners.begin() + std::ptrdiff_t(ear));
-            points.erase(points.begin() + std::ptrdiff_t(ear));
-        }
-        out.insert(out.end(), { corners[0], corners[1], corners[2] });
-    }
-
-    template <class E>
-    void Remap(E* element, const std::vector<int>& cornerSource, const std::vector<int>& polygonSource)
-    {
-        if (!element)
-            return;
-        const std::vector<int>* source = nullptr;
-        if (element->GetMappingMode() == FbxLayerElement::eByPolygonVertex)
-            source = &cornerSource;
-        else if (element->GetMappingMode() == FbxLayerElement::eByPolygon)
-            source = &polygonSource;
-        if (!source)
-            return;
-        auto remapArray = [source](auto& array) {
-            auto old = std::move(array.Items());
-            auto& items = array.Items();
-            items.clear();
-            items.reserve(source->size());
-            for (int k : *source)
-                items.push_back(k >= 0 && std::size_t(k) < old.size()
-                        ? old[std::size_t(k)]
-                        : typename std::decay_t<decltype(old)>::value_type());
-        };
-        if (element->GetReferenceMode() == FbxLayerElement::eDirect)
-            remapArray(element->GetDirectArray());
-        else
-            remapArray(element->GetIndexArray());
-    }
+    if (element->GetReferenceMode() == FbxLayerElement::eDirect)
+        remapArray(element->GetDirectArray());
+    else
+        remapArray(element->GetIndexArray());
+}
 
 } // namespace
 
@@ -152,23 +150,23 @@ bool FbxGeometryConverter::Triangulate(FbxScene* scene, bool replace, bool legac
 
 namespace {
 
-    // Every polygon is a triangle with three distinct corners: nothing would change, and the layer
-    // elements need not be copied again.
-    bool AlreadyTriangles(const FbxMesh& mesh, const std::vector<int>& vertices, const FbxVector4* points)
-    {
-        for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
-            if (mesh.GetPolygonSize(p) != 3)
-                return false;
-            int start = mesh.GetPolygonVertexIndex(p);
-            int a = vertices[std::size_t(start)], b = vertices[std::size_t(start + 1)],
-                c = vertices[std::size_t(start + 2)];
-            if (a == b || b == c || a == c)
-                return false;
-            if (points[a] == points[b] || points[b] == points[c] || points[a] == points[c])
-                return false;
-        }
-        return true;
+// Every polygon is a triangle with three distinct corners: nothing would change, and the layer
+// elements need not be copied again.
+bool AlreadyTriangles(const FbxMesh& mesh, const std::vector<int>& vertices, const FbxVector4* points)
+{
+    for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
+        if (mesh.GetPolygonSize(p) != 3)
+            return false;
+        int start = mesh.GetPolygonVertexIndex(p);
+        int a = vertices[std::size_t(start)], b = vertices[std::size_t(start + 1)],
+            c = vertices[std::size_t(start + 2)];
+        if (a == b || b == c || a == c)
+            return false;
+        if (points[a] == points[b] || points[b] == points[c] || points[a] == points[c])
+            return false;
     }
+    return true;
+}
 
 } // namespace
 

@@ -195,144 +195,144 @@ FbxVector4 FbxAMatrix::MultR(const FbxVector4& v) const
 
 namespace internal {
 
-    namespace {
-        constexpr double kDegrees = 57.29577951308232;
+namespace {
+constexpr double kDegrees = 57.29577951308232;
 
-        void Axes(EFbxRotationOrder order, int& i, int& j, int& k)
-        {
-            switch (order) {
-            case eEulerXZY: i = 0, j = 2, k = 1; break;
-            case eEulerYZX: i = 1, j = 2, k = 0; break;
-            case eEulerYXZ: i = 1, j = 0, k = 2; break;
-            case eEulerZXY: i = 2, j = 0, k = 1; break;
-            case eEulerZYX: i = 2, j = 1, k = 0; break;
-            default: i = 0, j = 1, k = 2; break;
-            }
-        }
-
-        Matrix3 AxisRotation(int axis, double degrees)
-        {
-            double c = std::cos(degrees / kDegrees), s = std::sin(degrees / kDegrees);
-            Matrix3 r = Matrix3::Identity();
-            int a = (axis + 1) % 3, b = (axis + 2) % 3;
-            r.m[a][a] = c;
-            r.m[a][b] = -s;
-            r.m[b][a] = s;
-            r.m[b][b] = c;
-            return r;
-        }
-    } // namespace
-
-    Matrix3 Matrix3::Identity()
-    {
-        Matrix3 r;
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 3; ++x)
-                r.m[y][x] = x == y ? 1.0 : 0.0;
-        return r;
+void Axes(EFbxRotationOrder order, int& i, int& j, int& k)
+{
+    switch (order) {
+    case eEulerXZY: i = 0, j = 2, k = 1; break;
+    case eEulerYZX: i = 1, j = 2, k = 0; break;
+    case eEulerYXZ: i = 1, j = 0, k = 2; break;
+    case eEulerZXY: i = 2, j = 0, k = 1; break;
+    case eEulerZYX: i = 2, j = 1, k = 0; break;
+    default: i = 0, j = 1, k = 2; break;
     }
+}
 
-    Matrix3 Matrix3::operator*(const Matrix3& b) const
-    {
-        Matrix3 r;
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 3; ++x)
-                r.m[y][x] = m[y][0] * b.m[0][x] + m[y][1] * b.m[1][x] + m[y][2] * b.m[2][x];
-        return r;
-    }
+Matrix3 AxisRotation(int axis, double degrees)
+{
+    double c = std::cos(degrees / kDegrees), s = std::sin(degrees / kDegrees);
+    Matrix3 r = Matrix3::Identity();
+    int a = (axis + 1) % 3, b = (axis + 2) % 3;
+    r.m[a][a] = c;
+    r.m[a][b] = -s;
+    r.m[b][a] = s;
+    r.m[b][b] = c;
+    return r;
+}
+} // namespace
 
-    Matrix3 Matrix3::Transposed() const
-    {
-        Matrix3 r;
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 3; ++x)
-                r.m[y][x] = m[x][y];
-        return r;
-    }
+Matrix3 Matrix3::Identity()
+{
+    Matrix3 r;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            r.m[y][x] = x == y ? 1.0 : 0.0;
+    return r;
+}
 
-    Matrix3 EulerToMatrix(const double degrees[3], EFbxRotationOrder order)
-    {
-        int i, j, k;
-        Axes(order, i, j, k);
-        // The first axis of the order turns first, so it is rightmost in the product.
-        return AxisRotation(k, degrees[k]) * AxisRotation(j, degrees[j]) * AxisRotation(i, degrees[i]);
-    }
+Matrix3 Matrix3::operator*(const Matrix3& b) const
+{
+    Matrix3 r;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            r.m[y][x] = m[y][0] * b.m[0][x] + m[y][1] * b.m[1][x] + m[y][2] * b.m[2][x];
+    return r;
+}
 
-    void MatrixToEuler(const Matrix3& r, EFbxRotationOrder order, double degrees[3])
-    {
-        int i, j, k;
-        Axes(order, i, j, k);
-        bool even = (j == (i + 1) % 3);
-        double s = even ? 1.0 : -1.0;
-        double sj = -s * r.m[k][i];
-        sj = sj > 1.0 ? 1.0 : (sj < -1.0 ? -1.0 : sj);
-        double aj = std::asin(sj), ai, ak;
-        if (std::fabs(sj) < 0.9999999) {
-            ai = std::atan2(s * r.m[k][j], r.m[k][k]);
-            ak = std::atan2(s * r.m[j][i], r.m[i][i]);
-        } else {
-            // Gimbal lock: only the sum or difference of the outer angles is defined; put it all
-            // on the first axis.
-            ak = 0.0;
-            ai = std::atan2(-s * r.m[j][k], r.m[j][j]);
-        }
-        degrees[i] = ai * kDegrees;
-        degrees[j] = aj * kDegrees;
-        degrees[k] = ak * kDegrees;
-    }
+Matrix3 Matrix3::Transposed() const
+{
+    Matrix3 r;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            r.m[y][x] = m[x][y];
+    return r;
+}
 
-    Matrix3 RotationPart(const FbxAMatrix& m)
-    {
-        Matrix3 r;
-        for (int c = 0; c < 3; ++c) {
-            double length = std::sqrt(m[c][0] * m[c][0] + m[c][1] * m[c][1] + m[c][2] * m[c][2]);
-            for (int row = 0; row < 3; ++row)
-                r.m[row][c] = length > 0 ? m[c][row] / length : (row == c ? 1.0 : 0.0);
-        }
-        if (m.Determinant() < 0)
-            for (int row = 0; row < 3; ++row)
-                r.m[row][0] = -r.m[row][0];
-        return r;
-    }
+Matrix3 EulerToMatrix(const double degrees[3], EFbxRotationOrder order)
+{
+    int i, j, k;
+    Axes(order, i, j, k);
+    // The first axis of the order turns first, so it is rightmost in the product.
+    return AxisRotation(k, degrees[k]) * AxisRotation(j, degrees[j]) * AxisRotation(i, degrees[i]);
+}
 
-    Matrix3 LinearPart(const FbxAMatrix& m)
-    {
-        Matrix3 r;
-        for (int c = 0; c < 3; ++c)
-            for (int row = 0; row < 3; ++row)
-                r.m[row][c] = m[c][row];
-        return r;
+void MatrixToEuler(const Matrix3& r, EFbxRotationOrder order, double degrees[3])
+{
+    int i, j, k;
+    Axes(order, i, j, k);
+    bool even = (j == (i + 1) % 3);
+    double s = even ? 1.0 : -1.0;
+    double sj = -s * r.m[k][i];
+    sj = sj > 1.0 ? 1.0 : (sj < -1.0 ? -1.0 : sj);
+    double aj = std::asin(sj), ai, ak;
+    if (std::fabs(sj) < 0.9999999) {
+        ai = std::atan2(s * r.m[k][j], r.m[k][k]);
+        ak = std::atan2(s * r.m[j][i], r.m[i][i]);
+    } else {
+        // Gimbal lock: only the sum or difference of the outer angles is defined; put it all
+        // on the first axis.
+        ak = 0.0;
+        ai = std::atan2(-s * r.m[j][k], r.m[j][j]);
     }
+    degrees[i] = ai * kDegrees;
+    degrees[j] = aj * kDegrees;
+    degrees[k] = ak * kDegrees;
+}
 
-    FbxAMatrix Compose(const Matrix3& linear, const FbxVector4& t)
-    {
-        FbxAMatrix result;
-        for (int c = 0; c < 3; ++c)
-            for (int row = 0; row < 3; ++row)
-                result[c][row] = linear.m[row][c];
-        result[3] = FbxVector4(t[0], t[1], t[2], 1.0);
-        return result;
+Matrix3 RotationPart(const FbxAMatrix& m)
+{
+    Matrix3 r;
+    for (int c = 0; c < 3; ++c) {
+        double length = std::sqrt(m[c][0] * m[c][0] + m[c][1] * m[c][1] + m[c][2] * m[c][2]);
+        for (int row = 0; row < 3; ++row)
+            r.m[row][c] = length > 0 ? m[c][row] / length : (row == c ? 1.0 : 0.0);
     }
+    if (m.Determinant() < 0)
+        for (int row = 0; row < 3; ++row)
+            r.m[row][0] = -r.m[row][0];
+    return r;
+}
 
-    Matrix3 Inverse(const Matrix3& a)
-    {
-        const auto& m = a.m;
-        double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
-            - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-        if (det == 0.0 || !std::isfinite(det))
-            return Matrix3::Identity();
-        Matrix3 r;
-        r.m[0][0] = (m[1][1] * m[2][2] - m[1][2] * m[2][1]) / det;
-        r.m[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / det;
-        r.m[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / det;
-        r.m[1][0] = (m[1][2] * m[2][0] - m[1][0] * m[2][2]) / det;
-        r.m[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det;
-        r.m[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / det;
-        r.m[2][0] = (m[1][0] * m[2][1] - m[1][1] * m[2][0]) / det;
-        r.m[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / det;
-        r.m[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det;
-        return r;
-    }
+Matrix3 LinearPart(const FbxAMatrix& m)
+{
+    Matrix3 r;
+    for (int c = 0; c < 3; ++c)
+        for (int row = 0; row < 3; ++row)
+            r.m[row][c] = m[c][row];
+    return r;
+}
+
+FbxAMatrix Compose(const Matrix3& linear, const FbxVector4& t)
+{
+    FbxAMatrix result;
+    for (int c = 0; c < 3; ++c)
+        for (int row = 0; row < 3; ++row)
+            result[c][row] = linear.m[row][c];
+    result[3] = FbxVector4(t[0], t[1], t[2], 1.0);
+    return result;
+}
+
+Matrix3 Inverse(const Matrix3& a)
+{
+    const auto& m = a.m;
+    double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+        + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (det == 0.0 || !std::isfinite(det))
+        return Matrix3::Identity();
+    Matrix3 r;
+    r.m[0][0] = (m[1][1] * m[2][2] - m[1][2] * m[2][1]) / det;
+    r.m[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / det;
+    r.m[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / det;
+    r.m[1][0] = (m[1][2] * m[2][0] - m[1][0] * m[2][2]) / det;
+    r.m[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det;
+    r.m[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / det;
+    r.m[2][0] = (m[1][0] * m[2][1] - m[1][1] * m[2][0]) / det;
+    r.m[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / det;
+    r.m[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det;
+    return r;
+}
 
 } // namespace internal
 

@@ -6,33 +6,33 @@
 namespace fbxsdk {
 
 namespace {
-    FbxVector4 Vec(const FbxPropertyT<FbxDouble3>& p)
-    {
-        FbxDouble3 v = p.Get();
-        return FbxVector4(v[0], v[1], v[2], 0.0);
-    }
+FbxVector4 Vec(const FbxPropertyT<FbxDouble3>& p)
+{
+    FbxDouble3 v = p.Get();
+    return FbxVector4(v[0], v[1], v[2], 0.0);
+}
 
-    FbxAMatrix Translation(const FbxVector4& t)
-    {
-        FbxAMatrix m;
-        m.SetT(t);
-        return m;
-    }
+FbxAMatrix Translation(const FbxVector4& t)
+{
+    FbxAMatrix m;
+    m.SetT(t);
+    return m;
+}
 
-    FbxAMatrix Rotation(const FbxVector4& degrees, EFbxRotationOrder order)
-    {
-        const double angles[3] = { degrees[0], degrees[1], degrees[2] };
-        return internal::Compose(internal::EulerToMatrix(angles, order), FbxVector4(0, 0, 0));
-    }
+FbxAMatrix Rotation(const FbxVector4& degrees, EFbxRotationOrder order)
+{
+    const double angles[3] = { degrees[0], degrees[1], degrees[2] };
+    return internal::Compose(internal::EulerToMatrix(angles, order), FbxVector4(0, 0, 0));
+}
 
-    FbxAMatrix Scaling(const FbxVector4& s)
-    {
-        FbxAMatrix m;
-        m[0][0] = s[0];
-        m[1][1] = s[1];
-        m[2][2] = s[2];
-        return m;
-    }
+FbxAMatrix Scaling(const FbxVector4& s)
+{
+    FbxAMatrix m;
+    m[0][0] = s[0];
+    m[1][1] = s[1];
+    m[2][2] = s[2];
+    return m;
+}
 } // namespace
 
 FbxNode::FbxNode(FbxManager* manager, const char* name)

@@ -9,29 +9,29 @@ namespace fbxsdk {
 
 // Class ids are constant-initialised, so their order of definition across files is irrelevant.
 namespace {
-    constexpr FbxClassIdInfo kObject { "FbxObject", nullptr };
-    constexpr FbxClassIdInfo kIOSettings { "FbxIOSettings", &kObject };
-    constexpr FbxClassIdInfo kDocumentInfo { "FbxDocumentInfo", &kObject };
-    constexpr FbxClassIdInfo kNodeAttribute { "FbxNodeAttribute", &kObject };
-    constexpr FbxClassIdInfo kNull { "FbxNull", &kNodeAttribute };
-    constexpr FbxClassIdInfo kSkeleton { "FbxSkeleton", &kNodeAttribute };
-    constexpr FbxClassIdInfo kLODGroup { "FbxLODGroup", &kNodeAttribute };
-    constexpr FbxClassIdInfo kGeometryBase { "FbxGeometryBase", &kNodeAttribute };
-    constexpr FbxClassIdInfo kGeometry { "FbxGeometry", &kGeometryBase };
-    constexpr FbxClassIdInfo kMesh { "FbxMesh", &kGeometry };
-    constexpr FbxClassIdInfo kDeformer { "FbxDeformer", &kObject };
-    constexpr FbxClassIdInfo kSkin { "FbxSkin", &kDeformer };
-    constexpr FbxClassIdInfo kCluster { "FbxCluster", &kObject };
-    constexpr FbxClassIdInfo kSurfaceMaterial { "FbxSurfaceMaterial", &kObject };
-    constexpr FbxClassIdInfo kTexture { "FbxTexture", &kObject };
-    constexpr FbxClassIdInfo kFileTexture { "FbxFileTexture", &kTexture };
-    constexpr FbxClassIdInfo kProceduralTexture { "FbxProceduralTexture", &kTexture };
-    constexpr FbxClassIdInfo kLayeredTexture { "FbxLayeredTexture", &kTexture };
-    constexpr FbxClassIdInfo kNode { "FbxNode", &kObject };
-    constexpr FbxClassIdInfo kGlobalSettings { "FbxGlobalSettings", &kObject };
-    constexpr FbxClassIdInfo kDocument { "FbxDocument", &kObject };
-    constexpr FbxClassIdInfo kScene { "FbxScene", &kDocument };
-    constexpr FbxClassIdInfo kImporter { "FbxImporter", &kObject };
+constexpr FbxClassIdInfo kObject { "FbxObject", nullptr };
+constexpr FbxClassIdInfo kIOSettings { "FbxIOSettings", &kObject };
+constexpr FbxClassIdInfo kDocumentInfo { "FbxDocumentInfo", &kObject };
+constexpr FbxClassIdInfo kNodeAttribute { "FbxNodeAttribute", &kObject };
+constexpr FbxClassIdInfo kNull { "FbxNull", &kNodeAttribute };
+constexpr FbxClassIdInfo kSkeleton { "FbxSkeleton", &kNodeAttribute };
+constexpr FbxClassIdInfo kLODGroup { "FbxLODGroup", &kNodeAttribute };
+constexpr FbxClassIdInfo kGeometryBase { "FbxGeometryBase", &kNodeAttribute };
+constexpr FbxClassIdInfo kGeometry { "FbxGeometry", &kGeometryBase };
+constexpr FbxClassIdInfo kMesh { "FbxMesh", &kGeometry };
+constexpr FbxClassIdInfo kDeformer { "FbxDeformer", &kObject };
+constexpr FbxClassIdInfo kSkin { "FbxSkin", &kDeformer };
+constexpr FbxClassIdInfo kCluster { "FbxCluster", &kObject };
+constexpr FbxClassIdInfo kSurfaceMaterial { "FbxSurfaceMaterial", &kObject };
+constexpr FbxClassIdInfo kTexture { "FbxTexture", &kObject };
+constexpr FbxClassIdInfo kFileTexture { "FbxFileTexture", &kTexture };
+constexpr FbxClassIdInfo kProceduralTexture { "FbxProceduralTexture", &kTexture };
+constexpr FbxClassIdInfo kLayeredTexture { "FbxLayeredTexture", &kTexture };
+constexpr FbxClassIdInfo kNode { "FbxNode", &kObject };
+constexpr FbxClassIdInfo kGlobalSettings { "FbxGlobalSettings", &kObject };
+constexpr FbxClassIdInfo kDocument { "FbxDocument", &kObject };
+constexpr FbxClassIdInfo kScene { "FbxScene", &kDocument };
+constexpr FbxClassIdInfo kImporter { "FbxImporter", &kObject };
 } // namespace
 
 FbxClassId FbxObject::ClassId { &kObject };
@@ -91,30 +91,29 @@ bool FbxCriteria::Matches(const FbxObject* object) const
 
 namespace {
 
-    bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive)
-    {
-        if (caseSensitive)
-            return a == b;
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-        });
-    }
+bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive)
+{
+    if (caseSensitive)
+        return a == b;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
 
-    int CountMatching(const std::vector<FbxObject*>& list, const FbxCriteria& criteria)
-    {
-        return static_cast<int>(
-            std::count_if(list.begin(), list.end(), [&](FbxObject* o) { return criteria.Matches(o); }));
-    }
+int CountMatching(const std::vector<FbxObject*>& list, const FbxCriteria& criteria)
+{
+    return static_cast<int>(std::count_if(list.begin(), list.end(), [&](FbxObject* o) { return criteria.Matches(o); }));
+}
 
-    FbxObject* NthMatching(const std::vector<FbxObject*>& list, const FbxCriteria& criteria, int index)
-    {
-        if (index < 0)
-            return nullptr;
-        for (FbxObject* o : list)
-            if (criteria.Matches(o) && index-- == 0)
-                return o;
+FbxObject* NthMatching(const std::vector<FbxObject*>& list, const FbxCriteria& criteria, int index)
+{
+    if (index < 0)
         return nullptr;
-    }
+    for (FbxObject* o : list)
+        if (criteria.Matches(o) && index-- == 0)
+            return o;
+    return nullptr;
+}
 
 } // namespace
 

@@ -15,166 +15,165 @@ namespace fbxsdk::internal {
 
 namespace {
 
-    using fbxio::Element;
-    using fbxio::Value;
+using fbxio::Element;
+using fbxio::Value;
 
-    // Objects the stand-in has no class for keep their place in the graph.
-    class GenericObject : public FbxObject {
-    public:
-        GenericObject(FbxManager* manager, const char* name)
-            : FbxObject(manager, name)
-        {
+// Objects the stand-in has no class for keep their place in the graph.
+class GenericObject : public FbxObject {
+public:
+    GenericObject(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
+};
+
+std::string_view StringAt(const Element& e, std::size_t index)
+{
+    return index < e.values.size() ? e.values[index].AsString() : std::string_view();
+}
+
+// "Class::Name" -> "Name"
+std::string ObjectName(std::string_view full)
+{
+    std::size_t sep = full.find("::");
+    return std::string(sep == std::string_view::npos ? full : full.substr(sep + 2));
+}
+
+FbxLayerElement::EMappingMode MappingMode(std::string_view text)
+{
+    if (text == "ByVertex" || text == "ByVertice" || text == "ByControlPoint")
+        return FbxLayerElement::eByControlPoint;
+    if (text == "ByPolygonVertex")
+        return FbxLayerElement::eByPolygonVertex;
+    if (text == "ByPolygon")
+        return FbxLayerElement::eByPolygon;
+    if (text == "ByEdge")
+        return FbxLayerElement::eByEdge;
+    if (text == "AllSame")
+        return FbxLayerElement::eAllSame;
+    return FbxLayerElement::eNone;
+}
+
+FbxLayerElement::EReferenceMode ReferenceMode(std::string_view text)
+{
+    if (text == "IndexToDirect")
+        return FbxLayerElement::eIndexToDirect;
+    if (text == "Index")
+        return FbxLayerElement::eIndex;
+    return FbxLayerElement::eDirect;
+}
+
+// One "P" record of a Properties70 block.
+struct PropertyLine {
+    std::string_view name, type;
+    double values[4] = { 0, 0, 0, 0 };
+    int count = 0;
+    std::string_view text;
+    bool hasText = false;
+};
+
+bool ParseP(const Element& p, PropertyLine& line)
+{
+    if (p.name != "P" || p.values.size() < 4)
+        return false;
+    line.name = p.values[0].AsString();
+    line.type = p.values[1].AsString();
+    for (std::size_t k = 4; k < p.values.size(); ++k) {
+        const Value& v = p.values[k];
+        if (v.IsNumber() && line.count < 4)
+            line.values[line.count++] = v.AsDouble();
+        else if (v.IsString() && !line.hasText) {
+            line.text = v.AsString();
+            line.hasText = true;
         }
-    };
+    }
+    return true;
+}
 
-    std::string_view StringAt(const Element& e, std::size_t index)
+FbxAMatrix MatrixFrom(const std::vector<double>& v)
+{
+    FbxAMatrix m;
+    if (v.size() == 16)
+        for (int k = 0; k < 16; ++k)
+            m[k / 4][k % 4] = v[std::size_t(k)];
+    return m;
+}
+
+// The arrays of one mesh, decoded together once the mesh's elements are laid out. They are
+// independent of each other, so a large mesh's arrays are inflated on several threads at once,
+// largest first; the results are then checked, and finished, in the order the file gives them, so a
+// broken file reports the same error as when they were decoded one by one.
+class ArrayDecoder {
+public:
+    using Decode = std::function<bool(std::string&)>;
+    using Finish = std::function<bool()>;
+
+    void Add(const Element& where, const Value& value, Decode decode, Finish finish = nullptr)
     {
-        return index < e.values.size() ? e.values[index].AsString() : std::string_view();
+        // Inflating takes time by the bytes it produces, more than by the bytes it reads.
+        jobs.push_back({ &where, std::move(decode), std::move(finish), std::size_t(value.count) * value.ElementSize(),
+            false, {} });
     }
 
-    // "Class::Name" -> "Name"
-    std::string ObjectName(std::string_view full)
+    // Runs every decode; on the first failure (in file order) reports it through `run` and
+    // returns false.
+    template <class Reporter>
+    bool Run(Reporter& reporter)
     {
-        std::size_t sep = full.find("::");
-        return std::string(sep == std::string_view::npos ? full : full.substr(sep + 2));
-    }
-
-    FbxLayerElement::EMappingMode MappingMode(std::string_view text)
-    {
-        if (text == "ByVertex" || text == "ByVertice" || text == "ByControlPoint")
-            return FbxLayerElement::eByControlPoint;
-        if (text == "ByPolygonVertex")
-            return FbxLayerElement::eByPolygonVertex;
-        if (text == "ByPolygon")
-            return FbxLayerElement::eByPolygon;
-        if (text == "ByEdge")
-            return FbxLayerElement::eByEdge;
-        if (text == "AllSame")
-            return FbxLayerElement::eAllSame;
-        return FbxLayerElement::eNone;
-    }
-
-    FbxLayerElement::EReferenceMode ReferenceMode(std::string_view text)
-    {
-        if (text == "IndexToDirect")
-            return FbxLayerElement::eIndexToDirect;
-        if (text == "Index")
-            return FbxLayerElement::eIndex;
-        return FbxLayerElement::eDirect;
-    }
-
-    // One "P" record of a Properties70 block.
-    struct PropertyLine {
-        std::string_view name, type;
-        double values[4] = { 0, 0, 0, 0 };
-        int count = 0;
-        std::string_view text;
-        bool hasText = false;
-    };
-
-    bool ParseP(const Element& p, PropertyLine& line)
-    {
-        if (p.name != "P" || p.values.size() < 4)
-            return false;
-        line.name = p.values[0].AsString();
-        line.type = p.values[1].AsString();
-        for (std::size_t k = 4; k < p.values.size(); ++k) {
-            const Value& v = p.values[k];
-            if (v.IsNumber() && line.count < 4)
-                line.values[line.count++] = v.AsDouble();
-            else if (v.IsString() && !line.hasText) {
-                line.text = v.AsString();
-                line.hasText = true;
-            }
+        DecodeAll();
+        for (Job& job : jobs) {
+            if (!job.ok)
+                return reporter.Fail(*job.where, job.error);
+            if (job.finish && !job.finish())
+                return false;
         }
         return true;
     }
 
-    FbxAMatrix MatrixFrom(const std::vector<double>& v)
+private:
+    // Below this many decoded bytes a thread costs more than it saves.
+    static constexpr std::size_t kThreadedBytes = std::size_t(4) << 20;
+    static constexpr unsigned kMaxThreads = 4;
+
+    struct Job {
+        const Element* where;
+        Decode decode;
+        Finish finish;
+        std::size_t bytes;
+        bool ok;
+        std::string error;
+    };
+
+    void DecodeAll()
     {
-        FbxAMatrix m;
-        if (v.size() == 16)
-            for (int k = 0; k < 16; ++k)
-                m[k / 4][k % 4] = v[std::size_t(k)];
-        return m;
+        std::vector<std::size_t> order(jobs.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(
+            order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return jobs[a].bytes > jobs[b].bytes; });
+        std::atomic<std::size_t> next { 0 };
+        auto work = [&] {
+            for (std::size_t k; (k = next.fetch_add(1)) < order.size();) {
+                Job& job = jobs[order[k]];
+                job.ok = job.decode(job.error);
+            }
+        };
+        std::size_t total = 0;
+        for (const Job& job : jobs)
+            total += job.bytes;
+        const unsigned threads = total < kThreadedBytes ? 1u
+                                                        : std::min({ std::max(std::thread::hardware_concurrency(), 1u),
+                                                            kMaxThreads, static_cast<unsigned>(jobs.size()) });
+        std::vector<std::thread> helpers;
+        for (unsigned t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+        for (std::thread& helper : helpers)
+            helper.join();
     }
 
-    // The arrays of one mesh, decoded together once the mesh's elements are laid out. They are
-    // independent of each other, so a large mesh's arrays are inflated on several threads at once,
-    // largest first; the results are then checked, and finished, in the order the file gives them, so a
-    // broken file reports the same error as when they were decoded one by one.
-    class ArrayDecoder {
-    public:
-        using Decode = std::function<bool(std::string&)>;
-        using Finish = std::function<bool()>;
-
-        void Add(const Element& where, const Value& value, Decode decode, Finish finish = nullptr)
-        {
-            // Inflating takes time by the bytes it produces, more than by the bytes it reads.
-            jobs.push_back({ &where, std::move(decode), std::move(finish),
-                std::size_t(value.count) * value.ElementSize(), false, {} });
-        }
-
-        // Runs every decode; on the first failure (in file order) reports it through `run` and
-        // returns false.
-        template <class Reporter>
-        bool Run(Reporter& reporter)
-        {
-            DecodeAll();
-            for (Job& job : jobs) {
-                if (!job.ok)
-                    return reporter.Fail(*job.where, job.error);
-                if (job.finish && !job.finish())
-                    return false;
-            }
-            return true;
-        }
-
-    private:
-        // Below this many decoded bytes a thread costs more than it saves.
-        static constexpr std::size_t kThreadedBytes = std::size_t(4) << 20;
-        static constexpr unsigned kMaxThreads = 4;
-
-        struct Job {
-            const Element* where;
-            Decode decode;
-            Finish finish;
-            std::size_t bytes;
-            bool ok;
-            std::string error;
-        };
-
-        void DecodeAll()
-        {
-            std::vector<std::size_t> order(jobs.size());
-            for (std::size_t i = 0; i < order.size(); ++i)
-                order[i] = i;
-            std::stable_sort(order.begin(), order.end(),
-                [&](std::size_t a, std::size_t b) { return jobs[a].bytes > jobs[b].bytes; });
-            std::atomic<std::size_t> next { 0 };
-            auto work = [&] {
-                for (std::size_t k; (k = next.fetch_add(1)) < order.size();) {
-                    Job& job = jobs[order[k]];
-                    job.ok = job.decode(job.error);
-                }
-            };
-            std::size_t total = 0;
-            for (const Job& job : jobs)
-                total += job.bytes;
-            const unsigned threads = total < kThreadedBytes
-                ? 1u
-                : std::min({ std::max(std::thread::hardware_concurrency(), 1u), kMaxThreads,
-                    static_cast<unsigned>(jobs.size()) });
-            std::vector<std::thread> helpers;
-            for (unsigned t = 1; t < threads; ++t)
-                helpers.emplace_back(work);
-            work();
-            for (std::thread& helper : helpers)
-                helper.join();
-        }
-
-        std::vector<Job> jobs;
-    };
+    std::vector<Job> jobs;
+};
 
 } // namespace
 

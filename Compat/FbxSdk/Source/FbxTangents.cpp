@@ -21,380 +21,378 @@ namespace fbxsdk {
 
 namespace {
 
-    // A bucket holding more distinct frames than this is searched through an ordered map instead of
-    // one by one, so a control point shared by many corners cannot make the search quadratic.
-    constexpr std::size_t kLinearSearchFrames = 16;
-    // Below this UV area determinant a triangle has no usable texture direction.
-    constexpr double kDegenerateUvArea = 1e-20;
-    constexpr double kDegenerateTangent = 1e-12;
+// A bucket holding more distinct frames than this is searched through an ordered map instead of
+// one by one, so a control point shared by many corners cannot make the search quadratic.
+constexpr std::size_t kLinearSearchFrames = 16;
+// Below this UV area determinant a triangle has no usable texture direction.
+constexpr double kDegenerateUvArea = 1e-20;
+constexpr double kDegenerateTangent = 1e-12;
 
-    struct Vec3 {
-        double x = 0, y = 0, z = 0;
+struct Vec3 {
+    double x = 0, y = 0, z = 0;
 
-        Vec3 operator+(const Vec3& o) const { return { x + o.x, y + o.y, z + o.z }; }
-        Vec3 operator-(const Vec3& o) const { return { x - o.x, y - o.y, z - o.z }; }
-        Vec3 operator*(double s) const { return { x * s, y * s, z * s }; }
-        double Dot(const Vec3& o) const { return x * o.x + y * o.y + z * o.z; }
-        Vec3 Cross(const Vec3& o) const { return { y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x }; }
-        // Scales to unit length; returns the old length (a zero vector stays zero).
-        double Normalize()
-        {
-            double length = std::sqrt(Dot(*this));
-            if (length > 0)
-                *this = *this * (1.0 / length);
-            return length;
+    Vec3 operator+(const Vec3& o) const { return { x + o.x, y + o.y, z + o.z }; }
+    Vec3 operator-(const Vec3& o) const { return { x - o.x, y - o.y, z - o.z }; }
+    Vec3 operator*(double s) const { return { x * s, y * s, z * s }; }
+    double Dot(const Vec3& o) const { return x * o.x + y * o.y + z * o.z; }
+    Vec3 Cross(const Vec3& o) const { return { y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x }; }
+    // Scales to unit length; returns the old length (a zero vector stays zero).
+    double Normalize()
+    {
+        double length = std::sqrt(Dot(*this));
+        if (length > 0)
+            *this = *this * (1.0 / length);
+        return length;
+    }
+    bool SameBits(const Vec3& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+};
+
+Vec3 ToVec3(const FbxVector4& v)
+{
+    return { v[0], v[1], v[2] };
+}
+// -0.0 becomes +0.0, so normals equal in value are equal in bits and share frames.
+Vec3 WithoutNegativeZeros(const Vec3& v)
+{
+    return { v.x + 0.0, v.y + 0.0, v.z + 0.0 };
+}
+Vec3 ToVec3(const FbxVector2& v)
+{
+    return { v[0], v[1], 0 };
+}
+FbxVector4 ToVector4(const Vec3& v, double w)
+{
+    return FbxVector4(v.x, v.y, v.z, w);
+}
+
+template <class E>
+int ElementIndex(const E& element, int controlPoint, int polygonVertex)
+{
+    int index;
+    switch (element.GetMappingMode()) {
+    case FbxLayerElement::eByControlPoint: index = controlPoint; break;
+    case FbxLayerElement::eByPolygonVertex: index = polygonVertex; break;
+    default: return -1;
+    }
+    if (element.GetReferenceMode() != FbxLayerElement::eDirect)
+        index = element.GetIndexArray().GetAt(index);
+    return index;
+}
+
+Vec3 AnyPerpendicular(const Vec3& n)
+{
+    Vec3 axis = std::fabs(n.x) < 0.9 ? Vec3 { 1, 0, 0 } : Vec3 { 0, 1, 0 };
+    Vec3 t = axis - n * n.Dot(axis);
+    t.Normalize();
+    return t;
+}
+
+// The mesh's topology and the two elements generation reads, with the per-corner questions on them.
+class TangentInput {
+public:
+    TangentInput(const FbxMesh& mesh, const FbxLayerElementUV& uv)
+        : mesh(mesh)
+        , uv(uv)
+        , normals(mesh.GetElementNormal(0))
+        , points(mesh.GetControlPoints())
+        , pointCount(mesh.GetControlPointsCount())
+        , corners(mesh.GetPolygonVertices())
+    {
+    }
+
+    int ControlPoint(int corner) const { return corners[corner]; }
+    Vec3 Position(int corner) const
+    {
+        const int cp = corners[corner];
+        return ToVec3(cp >= 0 && cp < pointCount ? points[cp] : mesh.GetControlPointAt(cp));
+    }
+    int UvIndex(int corner) const { return ElementIndex(uv, corners[corner], corner); }
+    Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
+
+    // The normal the frame of a corner is built around, before it is made unit length: the normal
+    // element's, else its polygon's own.
+    Vec3 RawNormal(int corner) const
+    {
+        Vec3 n;
+        if (!ElementNormal(corner, n))
+            n = FaceNormal(PolygonOf(corner));
+        return WithoutNegativeZeros(n);
+    }
+
+    // The normal element's value for a corner, if it has one.
+    bool ElementNormal(int corner, Vec3& n) const
+    {
+        const int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
+        if (index < 0 || index >= normals->GetDirectArray().GetCount())
+            return false;
+        n = ToVec3(normals->GetDirectArray().GetAt(index));
+        return true;
+    }
+
+    // The polygon a polygon vertex belongs to; only asked for corners without a usable normal.
+    int PolygonOf(int corner) const
+    {
+        int low = 0, high = mesh.GetPolygonCount() - 1;
+        while (low < high) {
+            const int middle = low + (high - low + 1) / 2;
+            if (mesh.GetPolygonVertexIndex(middle) <= corner)
+                low = middle;
+            else
+                high = middle - 1;
         }
-        bool SameBits(const Vec3& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+        return low;
+    }
+
+    // The unit normal of a raw one; +Z for a zero normal.
+    static Vec3 UnitNormal(Vec3 n)
+    {
+        if (n.Normalize() == 0.0)
+            n = { 0, 0, 1 };
+        return WithoutNegativeZeros(n);
+    }
+
+    // The polygon's area-weighted normal over the triangles of its fan.
+    Vec3 FaceNormal(int polygon) const
+    {
+        Vec3 sum;
+        const int start = mesh.GetPolygonVertexIndex(polygon), size = mesh.GetPolygonSize(polygon);
+        for (int k = 1; k + 1 < size; ++k) {
+            Vec3 p0 = Position(start), p1 = Position(start + k), p2 = Position(start + k + 1);
+            sum = sum + (p1 - p0).Cross(p2 - p0);
+        }
+        return sum;
+    }
+
+    const FbxMesh& mesh;
+    const FbxLayerElementUV& uv;
+    const FbxLayerElementNormal* normals;
+    const FbxVector4* points;
+    int pointCount;
+    const int* corners;
+};
+
+// Corners alike in control point, UV and normal share one frame; frames of one control point and
+// UV share one group, whose triangle directions are summed.
+struct FrameTable {
+    std::vector<int> frameOf; // by polygon vertex
+    std::vector<int> groupOf; // by frame
+    std::vector<Vec3> normalOf; // by frame
+    int groupCount = 0;
+};
+
+// The polygon vertices sorted by control point (stably), with where each control point's run
+// starts. Control points outside the mesh's points share one last bucket.
+void BucketByControlPoint(const TangentInput& in, int cornerCount, std::vector<int>& order, std::vector<int>& start)
+{
+    const int buckets = in.pointCount + 1;
+    auto bucketOf = [&](int corner) {
+        int cp = in.ControlPoint(corner);
+        return cp >= 0 && cp < in.pointCount ? cp : in.pointCount;
     };
+    start.assign(std::size_t(buckets) + 1, 0);
+    for (int c = 0; c < cornerCount; ++c)
+        ++start[std::size_t(bucketOf(c)) + 1];
+    for (int b = 0; b < buckets; ++b)
+        start[std::size_t(b) + 1] += start[std::size_t(b)];
+    order.resize(std::size_t(cornerCount));
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (int c = 0; c < cornerCount; ++c)
+        order[std::size_t(next[std::size_t(bucketOf(c))]++)] = c;
+}
 
-    Vec3 ToVec3(const FbxVector4& v)
-    {
-        return { v[0], v[1], v[2] };
-    }
-    // -0.0 becomes +0.0, so normals equal in value are equal in bits and share frames.
-    Vec3 WithoutNegativeZeros(const Vec3& v)
-    {
-        return { v.x + 0.0, v.y + 0.0, v.z + 0.0 };
-    }
-    Vec3 ToVec3(const FbxVector2& v)
-    {
-        return { v[0], v[1], 0 };
-    }
-    FbxVector4 ToVector4(const Vec3& v, double w)
-    {
-        return FbxVector4(v.x, v.y, v.z, w);
-    }
+FrameTable BuildFrames(const TangentInput& in)
+{
+    const int cornerCount = in.mesh.GetPolygonVertexCount();
+    std::vector<int> order, start;
+    BucketByControlPoint(in, cornerCount, order, start);
 
-    template <class E>
-    int ElementIndex(const E& element, int controlPoint, int polygonVertex)
-    {
-        int index;
-        switch (element.GetMappingMode()) {
-        case FbxLayerElement::eByControlPoint: index = controlPoint; break;
-        case FbxLayerElement::eByPolygonVertex: index = polygonVertex; break;
-        default: return -1;
-        }
-        if (element.GetReferenceMode() != FbxLayerElement::eDirect)
-            index = element.GetIndexArray().GetAt(index);
-        return index;
-    }
-
-    Vec3 AnyPerpendicular(const Vec3& n)
-    {
-        Vec3 axis = std::fabs(n.x) < 0.9 ? Vec3 { 1, 0, 0 } : Vec3 { 0, 1, 0 };
-        Vec3 t = axis - n * n.Dot(axis);
-        t.Normalize();
-        return t;
-    }
-
-    // The mesh's topology and the two elements generation reads, with the per-corner questions on them.
-    class TangentInput {
-    public:
-        TangentInput(const FbxMesh& mesh, const FbxLayerElementUV& uv)
-            : mesh(mesh)
-            , uv(uv)
-            , normals(mesh.GetElementNormal(0))
-            , points(mesh.GetControlPoints())
-            , pointCount(mesh.GetControlPointsCount())
-            , corners(mesh.GetPolygonVertices())
-        {
-        }
-
-        int ControlPoint(int corner) const { return corners[corner]; }
-        Vec3 Position(int corner) const
-        {
-            const int cp = corners[corner];
-            return ToVec3(cp >= 0 && cp < pointCount ? points[cp] : mesh.GetControlPointAt(cp));
-        }
-        int UvIndex(int corner) const { return ElementIndex(uv, corners[corner], corner); }
-        Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
-
-        // The normal the frame of a corner is built around, before it is made unit length: the normal
-        // element's, else its polygon's own.
-        Vec3 RawNormal(int corner) const
-        {
-            Vec3 n;
-            if (!ElementNormal(corner, n))
-                n = FaceNormal(PolygonOf(corner));
-            return WithoutNegativeZeros(n);
-        }
-
-        // The normal element's value for a corner, if it has one.
-        bool ElementNormal(int corner, Vec3& n) const
-        {
-            const int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
-            if (index < 0 || index >= normals->GetDirectArray().GetCount())
-                return false;
-            n = ToVec3(normals->GetDirectArray().GetAt(index));
-            return true;
-        }
-
-        // The polygon a polygon vertex belongs to; only asked for corners without a usable normal.
-        int PolygonOf(int corner) const
-        {
-            int low = 0, high = mesh.GetPolygonCount() - 1;
-            while (low < high) {
-                const int middle = low + (high - low + 1) / 2;
-                if (mesh.GetPolygonVertexIndex(middle) <= corner)
-                    low = middle;
-                else
-                    high = middle - 1;
-            }
-            return low;
-        }
-
-        // The unit normal of a raw one; +Z for a zero normal.
-        static Vec3 UnitNormal(Vec3 n)
-        {
-            if (n.Normalize() == 0.0)
-                n = { 0, 0, 1 };
-            return WithoutNegativeZeros(n);
-        }
-
-        // The polygon's area-weighted normal over the triangles of its fan.
-        Vec3 FaceNormal(int polygon) const
-        {
-            Vec3 sum;
-            const int start = mesh.GetPolygonVertexIndex(polygon), size = mesh.GetPolygonSize(polygon);
-            for (int k = 1; k + 1 < size; ++k) {
-                Vec3 p0 = Position(start), p1 = Position(start + k), p2 = Position(start + k + 1);
-                sum = sum + (p1 - p0).Cross(p2 - p0);
-            }
-            return sum;
-        }
-
-        const FbxMesh& mesh;
-        const FbxLayerElementUV& uv;
-        const FbxLayerElementNormal* normals;
-        const FbxVector4* points;
-        int pointCount;
-        const int* corners;
+    FrameTable table;
+    table.frameOf.assign(std::size_t(cornerCount), -1);
+    struct Frame {
+        int uvIndex;
+        Vec3 normal; // raw
+        int frame;
+        int group;
     };
-
-    // Corners alike in control point, UV and normal share one frame; frames of one control point and
-    // UV share one group, whose triangle directions are summed.
-    struct FrameTable {
-        std::vector<int> frameOf; // by polygon vertex
-        std::vector<int> groupOf; // by frame
-        std::vector<Vec3> normalOf; // by frame
-        int groupCount = 0;
+    // Frames are found by UV index and the raw normal's exact bits.
+    using Key = std::tuple<int, std::uint64_t, std::uint64_t, std::uint64_t>;
+    auto keyOf = [](int uvIndex, const Vec3& n) {
+        std::uint64_t bits[3];
+        std::memcpy(bits, &n, sizeof bits);
+        return Key { uvIndex, bits[0], bits[1], bits[2] };
     };
+    std::vector<Frame> frames;
+    std::map<Key, std::size_t> manyFrames;
+    std::map<int, int> manyGroups;
 
-    // The polygon vertices sorted by control point (stably), with where each control point's run
-    // starts. Control points outside the mesh's points share one last bucket.
-    void BucketByControlPoint(const TangentInput& in, int cornerCount, std::vector<int>& order, std::vector<int>& start)
-    {
-        const int buckets = in.pointCount + 1;
-        auto bucketOf = [&](int corner) {
-            int cp = in.ControlPoint(corner);
-            return cp >= 0 && cp < in.pointCount ? cp : in.pointCount;
-        };
-        start.assign(std::size_t(buckets) + 1, 0);
-        for (int c = 0; c < cornerCount; ++c)
-            ++start[std::size_t(bucketOf(c)) + 1];
-        for (int b = 0; b < buckets; ++b)
-            start[std::size_t(b) + 1] += start[std::size_t(b)];
-        order.resize(std::size_t(cornerCount));
-        std::vector<int> next(start.begin(), start.end() - 1);
-        for (int c = 0; c < cornerCount; ++c)
-            order[std::size_t(next[std::size_t(bucketOf(c))]++)] = c;
-    }
-
-    FrameTable BuildFrames(const TangentInput& in)
-    {
-        const int cornerCount = in.mesh.GetPolygonVertexCount();
-        std::vector<int> order, start;
-        BucketByControlPoint(in, cornerCount, order, start);
-
-        FrameTable table;
-        table.frameOf.assign(std::size_t(cornerCount), -1);
-        struct Frame {
-            int uvIndex;
-            Vec3 normal; // raw
-            int frame;
-            int group;
-        };
-        // Frames are found by UV index and the raw normal's exact bits.
-        using Key = std::tuple<int, std::uint64_t, std::uint64_t, std::uint64_t>;
-        auto keyOf = [](int uvIndex, const Vec3& n) {
-            std::uint64_t bits[3];
-            std::memcpy(bits, &n, sizeof bits);
-            return Key { uvIndex, bits[0], bits[1], bits[2] };
-        };
-        std::vector<Frame> frames;
-        std::map<Key, std::size_t> manyFrames;
-        std::map<int, int> manyGroups;
-
-        const int buckets = in.pointCount + 1;
-        for (int bucket = 0; bucket < buckets; ++bucket) {
-            frames.clear();
-            manyFrames.clear();
-            manyGroups.clear();
-            for (int i = start[std::size_t(bucket)]; i < start[std::size_t(bucket) + 1]; ++i) {
-                const int corner = order[std::size_t(i)];
-                const int uvIndex = in.UvIndex(corner);
-                const Vec3 n = in.RawNormal(corner);
-                const Frame* found = nullptr;
-                int group = -1;
-                if (frames.size() <= kLinearSearchFrames) {
-                    for (const Frame& f : frames) {
-                        if (f.uvIndex != uvIndex)
-                            continue;
-                        group = f.group;
-                        if (f.normal.SameBits(n)) {
-                            found = &f;
-                            break;
-                        }
+    const int buckets = in.pointCount + 1;
+    for (int bucket = 0; bucket < buckets; ++bucket) {
+        frames.clear();
+        manyFrames.clear();
+        manyGroups.clear();
+        for (int i = start[std::size_t(bucket)]; i < start[std::size_t(bucket) + 1]; ++i) {
+            const int corner = order[std::size_t(i)];
+            const int uvIndex = in.UvIndex(corner);
+            const Vec3 n = in.RawNormal(corner);
+            const Frame* found = nullptr;
+            int group = -1;
+            if (frames.size() <= kLinearSearchFrames) {
+                for (const Frame& f : frames) {
+                    if (f.uvIndex != uvIndex)
+                        continue;
+                    group = f.group;
+                    if (f.normal.SameBits(n)) {
+                        found = &f;
+                        break;
                     }
-                } else {
-                    if (auto it = manyFrames.find(keyOf(uvIndex, n)); it != manyFrames.end())
-                        found = &frames[it->second];
-                    if (auto it = manyGroups.find(uvIndex); it != manyGroups.end())
-                        group = it->second;
                 }
-                if (found) {
-                    table.frameOf[std::size_t(corner)] = found->frame;
-                    continue;
-                }
-                if (group < 0)
-                    group = table.groupCount++;
-                const int frame = static_cast<int>(table.groupOf.size());
-                table.groupOf.push_back(group);
-                table.normalOf.push_back(TangentInput::UnitNormal(n));
-                table.frameOf[std::size_t(corner)] = frame;
-                frames.push_back({ uvIndex, n, frame, group });
-                if (frames.size() == kLinearSearchFrames + 1)
-                    for (std::size_t k = 0; k < frames.size(); ++k) {
-                        manyFrames.emplace(keyOf(frames[k].uvIndex, frames[k].normal), k);
-                        manyGroups.emplace(frames[k].uvIndex, frames[k].group);
-                    }
-                else if (frames.size() > kLinearSearchFrames + 1) {
-                    manyFrames.emplace(keyOf(uvIndex, n), frames.size() - 1);
-                    manyGroups.emplace(uvIndex, group);
-                }
+            } else {
+                if (auto it = manyFrames.find(keyOf(uvIndex, n)); it != manyFrames.end())
+                    found = &frames[it->second];
+                if (auto it = manyGroups.find(uvIndex); it != manyGroups.end())
+                    group = it->second;
             }
-        }
-        return table;
-    }
-
-    // The frame of a corner from its group's summed directions and its unit normal, as (tangent with
-    // the flip in w, binormal).
-    void FinishFrame(const Vec3& tangentSum, const Vec3& binormalSum, const Vec3& n, bool ignoreTangentFlip,
-        FbxVector4& tangentOut, FbxVector4& binormalOut)
-    {
-        Vec3 t = tangentSum - n * n.Dot(tangentSum); // Gram-Schmidt against the normal
-        if (t.Normalize() < kDegenerateTangent)
-            t = AnyPerpendicular(n);
-        Vec3 b = n.Cross(t);
-        const double flip = !ignoreTangentFlip && b.Dot(binormalSum) < 0 ? -1.0 : 1.0;
-        tangentOut = ToVector4(t, flip);
-        binormalOut = ToVector4(b * flip, 0);
-    }
-
-    // Calls `add(corner, tangent, binormal)` for the three corners of every triangle of every polygon's
-    // fan with that triangle's texture directions.
-    template <class Add>
-    void ForEachTriangleDirection(const TangentInput& in, Add add)
-    {
-        for (int p = 0; p < in.mesh.GetPolygonCount(); ++p) {
-            const int start = in.mesh.GetPolygonVertexIndex(p), size = in.mesh.GetPolygonSize(p);
-            for (int k = 1; k + 1 < size; ++k) {
-                const int c[3] = { start, start + k, start + k + 1 };
-                Vec3 pos[3], tex[3];
-                for (int i = 0; i < 3; ++i) {
-                    pos[i] = in.Position(c[i]);
-                    tex[i] = in.Uv(c[i]);
-                }
-                Vec3 e1 = pos[1] - pos[0], e2 = pos[2] - pos[0];
-                double du1 = tex[1].x - tex[0].x, dv1 = tex[1].y - tex[0].y;
-                double du2 = tex[2].x - tex[0].x, dv2 = tex[2].y - tex[0].y;
-                double r = du1 * dv2 - du2 * dv1;
-                if (std::fabs(r) < kDegenerateUvArea)
-                    continue; // no UV area: this triangle says nothing
-                Vec3 t = (e1 * dv2 - e2 * dv1) * (1.0 / r);
-                Vec3 b = (e2 * du1 - e1 * du2) * (1.0 / r);
-                for (int i = 0; i < 3; ++i)
-                    add(c[i], t, b);
-            }
-        }
-    }
-
-    // When every corner of each control point has the same UV and the same normal (no seams, no hard
-    // edges, the common case of smooth meshes), the first corner of each point; otherwise nothing.
-    std::vector<int> FirstCornerOfEachPoint(const TangentInput& in)
-    {
-        const int cornerCount = in.mesh.GetPolygonVertexCount();
-        std::vector<int> first(std::size_t(in.pointCount), -1);
-        for (int corner = 0; corner < cornerCount; ++corner) {
-            const int cp = in.ControlPoint(corner);
-            Vec3 n;
-            if (cp < 0 || cp >= in.pointCount || !in.ElementNormal(corner, n))
-                return {};
-            int& firstCorner = first[std::size_t(cp)];
-            if (firstCorner < 0) {
-                firstCorner = corner;
+            if (found) {
+                table.frameOf[std::size_t(corner)] = found->frame;
                 continue;
             }
-            Vec3 m;
-            in.ElementNormal(firstCorner, m);
-            if (in.UvIndex(corner) != in.UvIndex(firstCorner)
-                || !WithoutNegativeZeros(n).SameBits(WithoutNegativeZeros(m)))
-                return {};
-        }
-        return first;
-    }
-
-    // One frame per control point, summed straight into the output arrays and then finished in place.
-    void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstCorners, bool ignoreTangentFlip,
-        FbxLayerElementTangent& tangents, FbxLayerElementBinormal& binormals)
-    {
-        auto& outT = tangents.GetDirectArray().Items();
-        auto& outB = binormals.GetDirectArray().Items();
-        for (auto* out : { &outT, &outB }) {
-            out->clear();
-            ReserveLarge(*out, std::size_t(in.pointCount));
-            out->assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
-        }
-        ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
-            FbxVector4& tangentSum = outT[std::size_t(in.ControlPoint(corner))];
-            FbxVector4& binormalSum = outB[std::size_t(in.ControlPoint(corner))];
-            for (int axis = 0; axis < 3; ++axis) {
-                tangentSum[axis] += (&t.x)[axis];
-                binormalSum[axis] += (&b.x)[axis];
+            if (group < 0)
+                group = table.groupCount++;
+            const int frame = static_cast<int>(table.groupOf.size());
+            table.groupOf.push_back(group);
+            table.normalOf.push_back(TangentInput::UnitNormal(n));
+            table.frameOf[std::size_t(corner)] = frame;
+            frames.push_back({ uvIndex, n, frame, group });
+            if (frames.size() == kLinearSearchFrames + 1)
+                for (std::size_t k = 0; k < frames.size(); ++k) {
+                    manyFrames.emplace(keyOf(frames[k].uvIndex, frames[k].normal), k);
+                    manyGroups.emplace(frames[k].uvIndex, frames[k].group);
+                }
+            else if (frames.size() > kLinearSearchFrames + 1) {
+                manyFrames.emplace(keyOf(uvIndex, n), frames.size() - 1);
+                manyGroups.emplace(uvIndex, group);
             }
-        });
-        for (std::size_t cp = 0; cp < firstCorners.size(); ++cp) {
-            if (firstCorners[cp] < 0)
-                continue; // no corner uses it
-            const Vec3 n = TangentInput::UnitNormal(in.RawNormal(firstCorners[cp]));
-            FinishFrame(ToVec3(outT[cp]), ToVec3(outB[cp]), n, ignoreTangentFlip, outT[cp], outB[cp]);
         }
     }
+    return table;
+}
 
-    // One frame per distinct (control point, UV, normal), read through an index per polygon vertex.
-    void FramesByPolygonVertex(const TangentInput& in, bool ignoreTangentFlip, FbxLayerElementTangent& tangents,
-        FbxLayerElementBinormal& binormals)
-    {
-        FrameTable table = BuildFrames(in);
-        std::vector<Vec3> tangentSum(std::size_t(table.groupCount)), binormalSum(std::size_t(table.groupCount));
-        ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
-            const std::size_t g = std::size_t(table.groupOf[std::size_t(table.frameOf[std::size_t(corner)])]);
-            tangentSum[g] = tangentSum[g] + t;
-            binormalSum[g] = binormalSum[g] + b;
-        });
-        const std::size_t frames = table.groupOf.size();
-        auto& outT = tangents.GetDirectArray().Items();
-        auto& outB = binormals.GetDirectArray().Items();
-        outT.resize(frames);
-        outB.resize(frames);
-        for (std::size_t frame = 0; frame < frames; ++frame) {
-            const std::size_t g = std::size_t(table.groupOf[frame]);
-            FinishFrame(
-                tangentSum[g], binormalSum[g], table.normalOf[frame], ignoreTangentFlip, outT[frame], outB[frame]);
+// The frame of a corner from its group's summed directions and its unit normal, as (tangent with
+// the flip in w, binormal).
+void FinishFrame(const Vec3& tangentSum, const Vec3& binormalSum, const Vec3& n, bool ignoreTangentFlip,
+    FbxVector4& tangentOut, FbxVector4& binormalOut)
+{
+    Vec3 t = tangentSum - n * n.Dot(tangentSum); // Gram-Schmidt against the normal
+    if (t.Normalize() < kDegenerateTangent)
+        t = AnyPerpendicular(n);
+    Vec3 b = n.Cross(t);
+    const double flip = !ignoreTangentFlip && b.Dot(binormalSum) < 0 ? -1.0 : 1.0;
+    tangentOut = ToVector4(t, flip);
+    binormalOut = ToVector4(b * flip, 0);
+}
+
+// Calls `add(corner, tangent, binormal)` for the three corners of every triangle of every polygon's
+// fan with that triangle's texture directions.
+template <class Add>
+void ForEachTriangleDirection(const TangentInput& in, Add add)
+{
+    for (int p = 0; p < in.mesh.GetPolygonCount(); ++p) {
+        const int start = in.mesh.GetPolygonVertexIndex(p), size = in.mesh.GetPolygonSize(p);
+        for (int k = 1; k + 1 < size; ++k) {
+            const int c[3] = { start, start + k, start + k + 1 };
+            Vec3 pos[3], tex[3];
+            for (int i = 0; i < 3; ++i) {
+                pos[i] = in.Position(c[i]);
+                tex[i] = in.Uv(c[i]);
+            }
+            Vec3 e1 = pos[1] - pos[0], e2 = pos[2] - pos[0];
+            double du1 = tex[1].x - tex[0].x, dv1 = tex[1].y - tex[0].y;
+            double du2 = tex[2].x - tex[0].x, dv2 = tex[2].y - tex[0].y;
+            double r = du1 * dv2 - du2 * dv1;
+            if (std::fabs(r) < kDegenerateUvArea)
+                continue; // no UV area: this triangle says nothing
+            Vec3 t = (e1 * dv2 - e2 * dv1) * (1.0 / r);
+            Vec3 b = (e2 * du1 - e1 * du2) * (1.0 / r);
+            for (int i = 0; i < 3; ++i)
+                add(c[i], t, b);
         }
-        tangents.GetIndexArray().Items() = table.frameOf;
-        binormals.GetIndexArray().Items() = std::move(table.frameOf);
     }
+}
+
+// When every corner of each control point has the same UV and the same normal (no seams, no hard
+// edges, the common case of smooth meshes), the first corner of each point; otherwise nothing.
+std::vector<int> FirstCornerOfEachPoint(const TangentInput& in)
+{
+    const int cornerCount = in.mesh.GetPolygonVertexCount();
+    std::vector<int> first(std::size_t(in.pointCount), -1);
+    for (int corner = 0; corner < cornerCount; ++corner) {
+        const int cp = in.ControlPoint(corner);
+        Vec3 n;
+        if (cp < 0 || cp >= in.pointCount || !in.ElementNormal(corner, n))
+            return {};
+        int& firstCorner = first[std::size_t(cp)];
+        if (firstCorner < 0) {
+            firstCorner = corner;
+            continue;
+        }
+        Vec3 m;
+        in.ElementNormal(firstCorner, m);
+        if (in.UvIndex(corner) != in.UvIndex(firstCorner) || !WithoutNegativeZeros(n).SameBits(WithoutNegativeZeros(m)))
+            return {};
+    }
+    return first;
+}
+
+// One frame per control point, summed straight into the output arrays and then finished in place.
+void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstCorners, bool ignoreTangentFlip,
+    FbxLayerElementTangent& tangents, FbxLayerElementBinormal& binormals)
+{
+    auto& outT = tangents.GetDirectArray().Items();
+    auto& outB = binormals.GetDirectArray().Items();
+    for (auto* out : { &outT, &outB }) {
+        out->clear();
+        ReserveLarge(*out, std::size_t(in.pointCount));
+        out->assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
+    }
+    ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
+        FbxVector4& tangentSum = outT[std::size_t(in.ControlPoint(corner))];
+        FbxVector4& binormalSum = outB[std::size_t(in.ControlPoint(corner))];
+        for (int axis = 0; axis < 3; ++axis) {
+            tangentSum[axis] += (&t.x)[axis];
+            binormalSum[axis] += (&b.x)[axis];
+        }
+    });
+    for (std::size_t cp = 0; cp < firstCorners.size(); ++cp) {
+        if (firstCorners[cp] < 0)
+            continue; // no corner uses it
+        const Vec3 n = TangentInput::UnitNormal(in.RawNormal(firstCorners[cp]));
+        FinishFrame(ToVec3(outT[cp]), ToVec3(outB[cp]), n, ignoreTangentFlip, outT[cp], outB[cp]);
+    }
+}
+
+// One frame per distinct (control point, UV, normal), read through an index per polygon vertex.
+void FramesByPolygonVertex(const TangentInput& in, bool ignoreTangentFlip, FbxLayerElementTangent& tangents,
+    FbxLayerElementBinormal& binormals)
+{
+    FrameTable table = BuildFrames(in);
+    std::vector<Vec3> tangentSum(std::size_t(table.groupCount)), binormalSum(std::size_t(table.groupCount));
+    ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
+        const std::size_t g = std::size_t(table.groupOf[std::size_t(table.frameOf[std::size_t(corner)])]);
+        tangentSum[g] = tangentSum[g] + t;
+        binormalSum[g] = binormalSum[g] + b;
+    });
+    const std::size_t frames = table.groupOf.size();
+    auto& outT = tangents.GetDirectArray().Items();
+    auto& outB = binormals.GetDirectArray().Items();
+    outT.resize(frames);
+    outB.resize(frames);
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const std::size_t g = std::size_t(table.groupOf[frame]);
+        FinishFrame(tangentSum[g], binormalSum[g], table.normalOf[frame], ignoreTangentFlip, outT[frame], outB[frame]);
+    }
+    tangents.GetIndexArray().Items() = table.frameOf;
+    binormals.GetIndexArray().Items() = std::move(table.frameOf);
+}
 
 } // namespace
 

@@ -13,27 +13,27 @@
 namespace physx::standin {
 namespace {
 
-    bool Fail(PxTriangleMeshCookingResult::Enum* condition, PxTriangleMeshCookingResult::Enum result, const char* why)
-    {
-        if (condition != nullptr)
-            *condition = result;
-        PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxCookTriangleMesh: %s", why);
-        return false;
-    }
+bool Fail(PxTriangleMeshCookingResult::Enum* condition, PxTriangleMeshCookingResult::Enum result, const char* why)
+{
+    if (condition != nullptr)
+        *condition = result;
+    PX_STANDIN_ERROR(PxErrorCode::eINVALID_PARAMETER, "PxCookTriangleMesh: %s", why);
+    return false;
+}
 
-    PxU32 IndexAt(const PxTriangleMeshDesc& desc, PxU32 triangle, PxU32 corner)
-    {
-        const auto* base = static_cast<const PxU8*>(desc.triangles.data)
-            + static_cast<size_t>(triangle) * desc.triangles.stride;
-        if (desc.flags & PxMeshFlag::e16_BIT_INDICES) {
-            PxU16 index;
-            std::memcpy(&index, base + corner * sizeof(PxU16), sizeof(index));
-            return index;
-        }
-        PxU32 index;
-        std::memcpy(&index, base + corner * sizeof(PxU32), sizeof(index));
+PxU32 IndexAt(const PxTriangleMeshDesc& desc, PxU32 triangle, PxU32 corner)
+{
+    const auto* base = static_cast<const PxU8*>(desc.triangles.data)
+        + static_cast<size_t>(triangle) * desc.triangles.stride;
+    if (desc.flags & PxMeshFlag::e16_BIT_INDICES) {
+        PxU16 index;
+        std::memcpy(&index, base + corner * sizeof(PxU16), sizeof(index));
         return index;
     }
+    PxU32 index;
+    std::memcpy(&index, base + corner * sizeof(PxU32), sizeof(index));
+    return index;
+}
 
 } // namespace
 } // namespace physx::standin

@@ -13,42 +13,42 @@
 namespace physx {
 namespace {
 
-    // Bullet's discrete world steps on one thread, so there are no workers: tasks run where submitted.
-    class InlineCpuDispatcher final : public PxDefaultCpuDispatcher {
-    public:
-        explicit InlineCpuDispatcher(PxU32 workerCount)
-            : mWorkerCount(workerCount)
-        {
-        }
-        void submitTask(PxBaseTask& task) override
-        {
-            task.run();
-            task.release();
-        }
-        PxU32 getWorkerCount() const override { return mWorkerCount; }
-        void release() override { delete this; }
-        void setRunProfiled(bool runProfiled) override { mRunProfiled = runProfiled; }
-        bool getRunProfiled() const override { return mRunProfiled; }
+// Bullet's discrete world steps on one thread, so there are no workers: tasks run where submitted.
+class InlineCpuDispatcher final : public PxDefaultCpuDispatcher {
+public:
+    explicit InlineCpuDispatcher(PxU32 workerCount)
+        : mWorkerCount(workerCount)
+    {
+    }
+    void submitTask(PxBaseTask& task) override
+    {
+        task.run();
+        task.release();
+    }
+    PxU32 getWorkerCount() const override { return mWorkerCount; }
+    void release() override { delete this; }
+    void setRunProfiled(bool runProfiled) override { mRunProfiled = runProfiled; }
+    bool getRunProfiled() const override { return mRunProfiled; }
 
-    private:
-        PxU32 mWorkerCount;
-        bool mRunProfiled = false;
-    };
+private:
+    PxU32 mWorkerCount;
+    bool mRunProfiled = false;
+};
 
-    class EmptyControllerManager final : public PxControllerManager {
-    public:
-        explicit EmptyControllerManager(PxScene& scene)
-            : mScene(scene)
-        {
-        }
-        void release() override { delete this; }
-        PxScene& getScene() const override { return mScene; }
-        PxU32 getNbControllers() const override { return 0; }
-        void purgeControllers() override {}
+class EmptyControllerManager final : public PxControllerManager {
+public:
+    explicit EmptyControllerManager(PxScene& scene)
+        : mScene(scene)
+    {
+    }
+    void release() override { delete this; }
+    PxScene& getScene() const override { return mScene; }
+    PxU32 getNbControllers() const override { return 0; }
+    void purgeControllers() override {}
 
-    private:
-        PxScene& mScene;
-    };
+private:
+    PxScene& mScene;
+};
 
 } // namespace
 

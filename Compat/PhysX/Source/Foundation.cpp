@@ -11,65 +11,65 @@
 namespace physx::standin {
 namespace {
 
-    class FoundationImpl final : public PxFoundation {
-    public:
-        FoundationImpl(PxAllocatorCallback& allocator, PxErrorCallback& errorCallback)
-            : mAllocator(allocator)
-            , mErrorCallback(errorCallback)
-        {
-        }
-
-        void release() override;
-        PxErrorCallback& getErrorCallback() override { return mErrorCallback; }
-        void setErrorLevel(PxErrorCode::Enum mask) override { mErrorLevel = mask; }
-        PxErrorCode::Enum getErrorLevel() const override { return mErrorLevel; }
-        PxAllocatorCallback& getAllocatorCallback() override { return mAllocator; }
-        bool getReportAllocationNames() const override { return mReportAllocationNames; }
-        void setReportAllocationNames(bool value) override { mReportAllocationNames = value; }
-
-        void error(PxErrorCode::Enum code, const char* file, int line, const char* messageFmt, ...) override
-        {
-            va_list args;
-            va_start(args, messageFmt);
-            Report(code, file, line, messageFmt, args);
-            va_end(args);
-        }
-
-        void Report(PxErrorCode::Enum code, const char* file, int line, const char* format, va_list args)
-        {
-            if ((static_cast<int>(code) & static_cast<int>(mErrorLevel)) == 0)
-                return;
-            char message[1024];
-            std::vsnprintf(message, sizeof(message), format, args);
-            mErrorCallback.reportError(code, message, file, line);
-        }
-
-        int modules = 0;
-
-    private:
-        PxAllocatorCallback& mAllocator;
-        PxErrorCallback& mErrorCallback;
-        PxErrorCode::Enum mErrorLevel = PxErrorCode::eMASK_ALL;
-        bool mReportAllocationNames = true;
-    };
-
-    std::mutex gFoundationMutex;
-    FoundationImpl* gFoundation = nullptr;
-
-    void FoundationImpl::release()
+class FoundationImpl final : public PxFoundation {
+public:
+    FoundationImpl(PxAllocatorCallback& allocator, PxErrorCallback& errorCallback)
+        : mAllocator(allocator)
+        , mErrorCallback(errorCallback)
     {
-        {
-            std::lock_guard<std::mutex> lock(gFoundationMutex);
-            if (modules > 0) {
-                PX_STANDIN_ERROR(PxErrorCode::eINVALID_OPERATION,
-                    "Foundation destruction failed due to pending module references. Close/release all depending "
-                    "modules first.");
-                return;
-            }
-            gFoundation = nullptr;
-        }
-        delete this;
     }
+
+    void release() override;
+    PxErrorCallback& getErrorCallback() override { return mErrorCallback; }
+    void setErrorLevel(PxErrorCode::Enum mask) override { mErrorLevel = mask; }
+    PxErrorCode::Enum getErrorLevel() const override { return mErrorLevel; }
+    PxAllocatorCallback& getAllocatorCallback() override { return mAllocator; }
+    bool getReportAllocationNames() const override { return mReportAllocationNames; }
+    void setReportAllocationNames(bool value) override { mReportAllocationNames = value; }
+
+    void error(PxErrorCode::Enum code, const char* file, int line, const char* messageFmt, ...) override
+    {
+        va_list args;
+        va_start(args, messageFmt);
+        Report(code, file, line, messageFmt, args);
+        va_end(args);
+    }
+
+    void Report(PxErrorCode::Enum code, const char* file, int line, const char* format, va_list args)
+    {
+        if ((static_cast<int>(code) & static_cast<int>(mErrorLevel)) == 0)
+            return;
+        char message[1024];
+        std::vsnprintf(message, sizeof(message), format, args);
+        mErrorCallback.reportError(code, message, file, line);
+    }
+
+    int modules = 0;
+
+private:
+    PxAllocatorCallback& mAllocator;
+    PxErrorCallback& mErrorCallback;
+    PxErrorCode::Enum mErrorLevel = PxErrorCode::eMASK_ALL;
+    bool mReportAllocationNames = true;
+};
+
+std::mutex gFoundationMutex;
+FoundationImpl* gFoundation = nullptr;
+
+void FoundationImpl::release()
+{
+    {
+        std::lock_guard<std::mutex> lock(gFoundationMutex);
+        if (modules > 0) {
+            PX_STANDIN_ERROR(PxErrorCode::eINVALID_OPERATION,
+                "Foundation destruction failed due to pending module references. Close/release all depending "
+                "modules first.");
+            return;
+        }
+        gFoundation = nullptr;
+    }
+    delete this;
+}
 
 } // namespace
 

@@ -11,136 +11,136 @@
 namespace physx {
 namespace {
 
-    // Closest point to p on triangle abc (Ericson, Real-Time Collision Detection, 5.1.5).
-    PxVec3 ClosestPointOnTriangle(const PxVec3& p, const PxVec3& a, const PxVec3& b, const PxVec3& c)
-    {
-        const PxVec3 ab = b - a, ac = c - a, ap = p - a;
-        const PxReal d1 = ab.dot(ap), d2 = ac.dot(ap);
-        if (d1 <= 0.0f && d2 <= 0.0f)
-            return a;
-        const PxVec3 bp = p - b;
-        const PxReal d3 = ab.dot(bp), d4 = ac.dot(bp);
-        if (d3 >= 0.0f && d4 <= d3)
-            return b;
-        const PxReal vc = d1 * d4 - d3 * d2;
-        if (vc <= 0.0f && d1 >= 0.0f && d3 <= 0.0f)
-            return a + ab * (d1 / (d1 - d3));
-        const PxVec3 cp = p - c;
-        const PxReal d5 = ab.dot(cp), d6 = ac.dot(cp);
-        if (d6 >= 0.0f && d5 <= d6)
-            return c;
-        const PxReal vb = d5 * d2 - d1 * d6;
-        if (vb <= 0.0f && d2 >= 0.0f && d6 <= 0.0f)
-            return a + ac * (d2 / (d2 - d6));
-        const PxReal va = d3 * d6 - d5 * d4;
-        if (va <= 0.0f && (d4 - d3) >= 0.0f && (d5 - d6) >= 0.0f)
-            return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
-        const PxReal denom = 1.0f / (va + vb + vc);
-        return a + ab * (vb * denom) + ac * (vc * denom);
-    }
+// Closest point to p on triangle abc (Ericson, Real-Time Collision Detection, 5.1.5).
+PxVec3 ClosestPointOnTriangle(const PxVec3& p, const PxVec3& a, const PxVec3& b, const PxVec3& c)
+{
+    const PxVec3 ab = b - a, ac = c - a, ap = p - a;
+    const PxReal d1 = ab.dot(ap), d2 = ac.dot(ap);
+    if (d1 <= 0.0f && d2 <= 0.0f)
+        return a;
+    const PxVec3 bp = p - b;
+    const PxReal d3 = ab.dot(bp), d4 = ac.dot(bp);
+    if (d3 >= 0.0f && d4 <= d3)
+        return b;
+    const PxReal vc = d1 * d4 - d3 * d2;
+    if (vc <= 0.0f && d1 >= 0.0f && d3 <= 0.0f)
+        return a + ab * (d1 / (d1 - d3));
+    const PxVec3 cp = p - c;
+    const PxReal d5 = ab.dot(cp), d6 = ac.dot(cp);
+    if (d6 >= 0.0f && d5 <= d6)
+        return c;
+    const PxReal vb = d5 * d2 - d1 * d6;
+    if (vb <= 0.0f && d2 >= 0.0f && d6 <= 0.0f)
+        return a + ac * (d2 / (d2 - d6));
+    const PxReal va = d3 * d6 - d5 * d4;
+    if (va <= 0.0f && (d4 - d3) >= 0.0f && (d5 - d6) >= 0.0f)
+        return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
+    const PxReal denom = 1.0f / (va + vb + vc);
+    return a + ab * (vb * denom) + ac * (vc * denom);
+}
 
-    PxU32 TriangleIndex(const PxTriangleMesh& mesh, PxU32 triangle, PxU32 corner)
-    {
-        const PxU32 i = triangle * 3 + corner;
-        if (mesh.getTriangleMeshFlags() & PxTriangleMeshFlag::e16_BIT_INDICES)
-            return static_cast<const PxU16*>(mesh.getTriangles())[i];
-        return static_cast<const PxU32*>(mesh.getTriangles())[i];
-    }
+PxU32 TriangleIndex(const PxTriangleMesh& mesh, PxU32 triangle, PxU32 corner)
+{
+    const PxU32 i = triangle * 3 + corner;
+    if (mesh.getTriangleMeshFlags() & PxTriangleMeshFlag::e16_BIT_INDICES)
+        return static_cast<const PxU16*>(mesh.getTriangles())[i];
+    return static_cast<const PxU32*>(mesh.getTriangles())[i];
+}
 
-    PxReal SphereDistance(const PxVec3& point, const PxSphereGeometry& sphere, const PxTransform& pose, PxVec3* closest)
-    {
-        const PxVec3 offset = point - pose.p;
-        const PxReal distance = offset.magnitude() - sphere.radius;
-        if (distance <= 0.0f)
-            return 0.0f;
-        if (closest != nullptr)
-            *closest = pose.p + offset.getNormalized() * sphere.radius;
-        return distance * distance;
-    }
+PxReal SphereDistance(const PxVec3& point, const PxSphereGeometry& sphere, const PxTransform& pose, PxVec3* closest)
+{
+    const PxVec3 offset = point - pose.p;
+    const PxReal distance = offset.magnitude() - sphere.radius;
+    if (distance <= 0.0f)
+        return 0.0f;
+    if (closest != nullptr)
+        *closest = pose.p + offset.getNormalized() * sphere.radius;
+    return distance * distance;
+}
 
-    PxReal BoxDistance(const PxVec3& point, const PxBoxGeometry& box, const PxTransform& pose, PxVec3* closest)
-    {
-        const PxVec3 local = pose.transformInv(point);
-        const PxVec3& e = box.halfExtents;
-        const PxVec3 clamped(
-            std::clamp(local.x, -e.x, e.x), std::clamp(local.y, -e.y, e.y), std::clamp(local.z, -e.z, e.z));
-        const PxReal squared = (local - clamped).magnitudeSquared();
-        if (squared > 0.0f && closest != nullptr)
-            *closest = pose.transform(clamped);
-        return squared;
-    }
+PxReal BoxDistance(const PxVec3& point, const PxBoxGeometry& box, const PxTransform& pose, PxVec3* closest)
+{
+    const PxVec3 local = pose.transformInv(point);
+    const PxVec3& e = box.halfExtents;
+    const PxVec3 clamped(
+        std::clamp(local.x, -e.x, e.x), std::clamp(local.y, -e.y, e.y), std::clamp(local.z, -e.z, e.z));
+    const PxReal squared = (local - clamped).magnitudeSquared();
+    if (squared > 0.0f && closest != nullptr)
+        *closest = pose.transform(clamped);
+    return squared;
+}
 
-    // The signed solid angle triangle abc subtends at the origin, over 4 pi (van Oosterom and Strackee).
-    // Summed over a mesh it is the mesh's winding number about the origin: +-1 inside a closed surface
-    // and 0 outside it, whatever the vertex sharing and the facing; a sheet that does not wrap around
-    // the point sums to less than one half in magnitude.
-    double WindingShare(const PxVec3& a, const PxVec3& b, const PxVec3& c)
-    {
-        const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
-        const double la = std::sqrt(ax * ax + ay * ay + az * az);
-        const double lb = std::sqrt(bx * bx + by * by + bz * bz);
-        const double lc = std::sqrt(cx * cx + cy * cy + cz * cz);
-        const double triple = ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
-        const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc
-            + (ax * cx + ay * cy + az * cz) * lb + (bx * cx + by * cy + bz * cz) * la;
-        constexpr double kFourPi = 4.0 * 3.14159265358979323846;
-        return 2.0 * std::atan2(triple, denominator) / kFourPi;
-    }
+// The signed solid angle triangle abc subtends at the origin, over 4 pi (van Oosterom and Strackee).
+// Summed over a mesh it is the mesh's winding number about the origin: +-1 inside a closed surface
+// and 0 outside it, whatever the vertex sharing and the facing; a sheet that does not wrap around
+// the point sums to less than one half in magnitude.
+double WindingShare(const PxVec3& a, const PxVec3& b, const PxVec3& c)
+{
+    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
+    const double la = std::sqrt(ax * ax + ay * ay + az * az);
+    const double lb = std::sqrt(bx * bx + by * by + bz * bz);
+    const double lc = std::sqrt(cx * cx + cy * cy + cz * cz);
+    const double triple = ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
+    const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc + (ax * cx + ay * cy + az * cz) * lb
+        + (bx * cx + by * cy + bz * cz) * la;
+    constexpr double kFourPi = 4.0 * 3.14159265358979323846;
+    return 2.0 * std::atan2(triple, denominator) / kFourPi;
+}
 
-    // A point enclosed by the mesh: its winding number is at least one half in magnitude.
-    constexpr double kInsideWinding = 0.5;
+// A point enclosed by the mesh: its winding number is at least one half in magnitude.
+constexpr double kInsideWinding = 0.5;
 
-    // The distance to the nearest triangle; a point that the mesh encloses is inside a solid, at
-    // distance 0, as for boxes and spheres. Linear in the triangle count; the meshes measured this way
-    // are small.
-    PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry, const PxTransform& pose,
-        PxVec3* closest, PxU32* closestIndex)
-    {
-        const PxTriangleMesh& mesh = *geometry.triangleMesh;
-        const PxVec3* vertices = mesh.getVertices();
-        const PxVec3 local = pose.transformInv(point);
-        PxReal best = PX_MAX_F32;
-        PxVec3 bestPoint(0.0f);
-        PxU32 bestTriangle = 0;
-        double winding = 0.0;
-        for (PxU32 t = 0; t < mesh.getNbTriangles(); ++t) {
-            const PxVec3 a = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 0)]);
-            const PxVec3 b = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 1)]);
-            const PxVec3 c = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 2)]);
-            const PxVec3 onTriangle = ClosestPointOnTriangle(local, a, b, c);
-            const PxReal squared = (local - onTriangle).magnitudeSquared();
-            if (squared < best) {
-                best = squared;
-                bestPoint = onTriangle;
-                bestTriangle = t;
-            }
-            winding += WindingShare(a - local, b - local, c - local);
+// The distance to the nearest triangle; a point that the mesh encloses is inside a solid, at
+// distance 0, as for boxes and spheres. Linear in the triangle count; the meshes measured this way
+// are small.
+PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry, const PxTransform& pose,
+    PxVec3* closest, PxU32* closestIndex)
+{
+    const PxTriangleMesh& mesh = *geometry.triangleMesh;
+    const PxVec3* vertices = mesh.getVertices();
+    const PxVec3 local = pose.transformInv(point);
+    PxReal best = PX_MAX_F32;
+    PxVec3 bestPoint(0.0f);
+    PxU32 bestTriangle = 0;
+    double winding = 0.0;
+    for (PxU32 t = 0; t < mesh.getNbTriangles(); ++t) {
+        const PxVec3 a = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 0)]);
+        const PxVec3 b = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 1)]);
+        const PxVec3 c = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 2)]);
+        const PxVec3 onTriangle = ClosestPointOnTriangle(local, a, b, c);
+        const PxReal squared = (local - onTriangle).magnitudeSquared();
+        if (squared < best) {
+            best = squared;
+            bestPoint = onTriangle;
+            bestTriangle = t;
         }
-        if (best > 0.0f && std::abs(winding) >= kInsideWinding)
-            return 0.0f;
-        if (closest != nullptr)
-            *closest = pose.transform(bestPoint);
-        if (closestIndex != nullptr)
-            *closestIndex = bestTriangle;
-        return best;
+        winding += WindingShare(a - local, b - local, c - local);
     }
+    if (best > 0.0f && std::abs(winding) >= kInsideWinding)
+        return 0.0f;
+    if (closest != nullptr)
+        *closest = pose.transform(bestPoint);
+    if (closestIndex != nullptr)
+        *closestIndex = bestTriangle;
+    return best;
+}
 
-    // Local bounds of the scaled mesh: scaling the corners of the cooked bounds is exact when the scale has
-    // no rotation; with one, the scaled vertices are bounded one by one.
-    PxBounds3 ScaledMeshBounds(const PxTriangleMeshGeometry& geometry)
-    {
-        const PxTriangleMesh& mesh = *geometry.triangleMesh;
-        PxBounds3 bounds;
-        if (geometry.scale.rotation.isIdentity()) {
-            const PxBounds3 local = mesh.getLocalBounds();
-            bounds.include(local.minimum.multiply(geometry.scale.scale));
-            bounds.include(local.maximum.multiply(geometry.scale.scale));
-            return bounds;
-        }
-        for (PxU32 v = 0; v < mesh.getNbVertices(); ++v)
-            bounds.include(geometry.scale.transform(mesh.getVertices()[v]));
+// Local bounds of the scaled mesh: scaling the corners of the cooked bounds is exact when the scale has
+// no rotation; with one, the scaled vertices are bounded one by one.
+PxBounds3 ScaledMeshBounds(const PxTriangleMeshGeometry& geometry)
+{
+    const PxTriangleMesh& mesh = *geometry.triangleMesh;
+    PxBounds3 bounds;
+    if (geometry.scale.rotation.isIdentity()) {
+        const PxBounds3 local = mesh.getLocalBounds();
+        bounds.include(local.minimum.multiply(geometry.scale.scale));
+        bounds.include(local.maximum.multiply(geometry.scale.scale));
         return bounds;
     }
+    for (PxU32 v = 0; v < mesh.getNbVertices(); ++v)
+        bounds.include(geometry.scale.transform(mesh.getVertices()[v]));
+    return bounds;
+}
 
 } // namespace
 

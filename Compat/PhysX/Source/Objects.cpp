@@ -10,15 +10,15 @@
 namespace physx::standin {
 namespace {
 
-    // Continuous collision starts when a body moves more than this share of its inner radius in one step;
-    // the sweep is that inner sphere grown by the narrow phase's contact distance (see integrateTransforms).
-    constexpr PxReal kCcdMotionShare = 0.5f;
-    // PhysX's defaults: angular damping 0.05, and a sleep threshold equivalent to a speed of 1% of the
-    // tolerance speed.
-    constexpr PxReal kDefaultAngularDamping = 0.05f;
-    constexpr PxReal kSleepSpeedShare = 0.01f;
-    constexpr PxReal kSleepAngularSpeed = 1.0f;
-    constexpr PxReal kContactOffsetShare = 0.02f;
+// Continuous collision starts when a body moves more than this share of its inner radius in one step;
+// the sweep is that inner sphere grown by the narrow phase's contact distance (see integrateTransforms).
+constexpr PxReal kCcdMotionShare = 0.5f;
+// PhysX's defaults: angular damping 0.05, and a sleep threshold equivalent to a speed of 1% of the
+// tolerance speed.
+constexpr PxReal kDefaultAngularDamping = 0.05f;
+constexpr PxReal kSleepSpeedShare = 0.01f;
+constexpr PxReal kSleepAngularSpeed = 1.0f;
+constexpr PxReal kContactOffsetShare = 0.02f;
 
 } // namespace
 

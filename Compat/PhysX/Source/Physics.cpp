@@ -12,12 +12,12 @@
 namespace physx::standin {
 namespace {
 
-    PhysicsImpl* gPhysics = nullptr;
+PhysicsImpl* gPhysics = nullptr;
 
-    bool ReadAll(PxInputStream& stream, void* dest, PxU32 count)
-    {
-        return stream.read(dest, count) == count;
-    }
+bool ReadAll(PxInputStream& stream, void* dest, PxU32 count)
+{
+    return stream.read(dest, count) == count;
+}
 
 } // namespace
 

@@ -11,66 +11,66 @@
 namespace physx::standin {
 namespace {
 
-    // Words of the contact stream per contact: the PxContact, two face indices, the patch, the impulse.
-    constexpr size_t kContactWords = sizeof(PxContact) / 4;
-    constexpr size_t kPatchWords = sizeof(PxContactPatch) / 4;
-    constexpr size_t kWordsPerContact = kContactWords + 2 + kPatchWords + 1;
-    static_assert(sizeof(PxContact) % 4 == 0 && sizeof(PxContactPatch) % 4 == 0);
-    // PxContactPair counts contacts in a byte.
-    constexpr size_t kMaxReportedContacts = 255;
+// Words of the contact stream per contact: the PxContact, two face indices, the patch, the impulse.
+constexpr size_t kContactWords = sizeof(PxContact) / 4;
+constexpr size_t kPatchWords = sizeof(PxContactPatch) / 4;
+constexpr size_t kWordsPerContact = kContactWords + 2 + kPatchWords + 1;
+static_assert(sizeof(PxContact) % 4 == 0 && sizeof(PxContactPatch) % 4 == 0);
+// PxContactPair counts contacts in a byte.
+constexpr size_t kMaxReportedContacts = 255;
 
-    // A pair without points still points at readable (zero) data: callers read the first point before
-    // looking at the events.
-    const PxU32 kNoContactData[kWordsPerContact] = {};
+// A pair without points still points at readable (zero) data: callers read the first point before
+// looking at the events.
+const PxU32 kNoContactData[kWordsPerContact] = {};
 
-    bool ReportOrder(const ReportPair& a, const ReportPair& b)
-    {
-        if (a.actors[0]->serial != b.actors[0]->serial)
-            return a.actors[0]->serial < b.actors[0]->serial;
-        if (a.actors[1]->serial != b.actors[1]->serial)
-            return a.actors[1]->serial < b.actors[1]->serial;
-        if (a.shapes[0]->serial != b.shapes[0]->serial)
-            return a.shapes[0]->serial < b.shapes[0]->serial;
-        return a.shapes[1]->serial < b.shapes[1]->serial;
-    }
+bool ReportOrder(const ReportPair& a, const ReportPair& b)
+{
+    if (a.actors[0]->serial != b.actors[0]->serial)
+        return a.actors[0]->serial < b.actors[0]->serial;
+    if (a.actors[1]->serial != b.actors[1]->serial)
+        return a.actors[1]->serial < b.actors[1]->serial;
+    if (a.shapes[0]->serial != b.shapes[0]->serial)
+        return a.shapes[0]->serial < b.shapes[0]->serial;
+    return a.shapes[1]->serial < b.shapes[1]->serial;
+}
 
-    PxContactPair BuildPair(const ReportPair& report, PxU32* words)
-    {
-        PxContactPair pair {};
-        pair.shapes[0] = report.shapes[0];
-        pair.shapes[1] = report.shapes[1];
-        pair.flags = report.flags;
-        pair.events = report.events;
-        const size_t n = std::min(report.contacts.size(), kMaxReportedContacts);
-        if (n == 0) {
-            const auto* none = reinterpret_cast<const PxU8*>(kNoContactData);
-            pair.contactPoints = none;
-            pair.contactPatches = none;
-            pair.contactImpulses = reinterpret_cast<const PxReal*>(kNoContactData);
-            return pair;
-        }
-        auto* contacts = reinterpret_cast<PxContact*>(words);
-        PxU32* faces = words + n * kContactWords;
-        auto* patches = reinterpret_cast<PxContactPatch*>(faces + 2 * n);
-        auto* impulses = reinterpret_cast<PxReal*>(words + n * (kContactWords + 2 + kPatchWords));
-        for (size_t i = 0; i < n; ++i) {
-            const ContactSample& s = report.contacts[i];
-            contacts[i] = PxContact { s.position, s.separation };
-            faces[2 * i] = s.face0;
-            faces[2 * i + 1] = s.face1;
-            patches[i] = PxContactPatch { s.normal, 0.0f, 0.0f, 0.0f, static_cast<PxU16>(i), 1, 0 };
-            impulses[i] = s.impulse;
-        }
-        pair.contactPoints = reinterpret_cast<const PxU8*>(contacts);
-        pair.contactPatches = reinterpret_cast<const PxU8*>(patches);
-        pair.contactImpulses = impulses;
-        pair.contactCount = static_cast<PxU8>(n);
-        pair.patchCount = static_cast<PxU8>(n);
-        pair.contactStreamSize = static_cast<PxU16>(n * sizeof(PxContact));
-        pair.requiredBufferSize = static_cast<PxU32>(n * kWordsPerContact * 4);
-        pair.flags |= PxContactPairFlag::eINTERNAL_HAS_IMPULSES;
+PxContactPair BuildPair(const ReportPair& report, PxU32* words)
+{
+    PxContactPair pair {};
+    pair.shapes[0] = report.shapes[0];
+    pair.shapes[1] = report.shapes[1];
+    pair.flags = report.flags;
+    pair.events = report.events;
+    const size_t n = std::min(report.contacts.size(), kMaxReportedContacts);
+    if (n == 0) {
+        const auto* none = reinterpret_cast<const PxU8*>(kNoContactData);
+        pair.contactPoints = none;
+        pair.contactPatches = none;
+        pair.contactImpulses = reinterpret_cast<const PxReal*>(kNoContactData);
         return pair;
     }
+    auto* contacts = reinterpret_cast<PxContact*>(words);
+    PxU32* faces = words + n * kContactWords;
+    auto* patches = reinterpret_cast<PxContactPatch*>(faces + 2 * n);
+    auto* impulses = reinterpret_cast<PxReal*>(words + n * (kContactWords + 2 + kPatchWords));
+    for (size_t i = 0; i < n; ++i) {
+        const ContactSample& s = report.contacts[i];
+        contacts[i] = PxContact { s.position, s.separation };
+        faces[2 * i] = s.face0;
+        faces[2 * i + 1] = s.face1;
+        patches[i] = PxContactPatch { s.normal, 0.0f, 0.0f, 0.0f, static_cast<PxU16>(i), 1, 0 };
+        impulses[i] = s.impulse;
+    }
+    pair.contactPoints = reinterpret_cast<const PxU8*>(contacts);
+    pair.contactPatches = reinterpret_cast<const PxU8*>(patches);
+    pair.contactImpulses = impulses;
+    pair.contactCount = static_cast<PxU8>(n);
+    pair.patchCount = static_cast<PxU8>(n);
+    pair.contactStreamSize = static_cast<PxU16>(n * sizeof(PxContact));
+    pair.requiredBufferSize = static_cast<PxU32>(n * kWordsPerContact * 4);
+    pair.flags |= PxContactPairFlag::eINTERNAL_HAS_IMPULSES;
+    return pair;
+}
 
 } // namespace
 

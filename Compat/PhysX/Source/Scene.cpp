@@ -16,63 +16,63 @@
 namespace physx::standin {
 namespace {
 
-    // A contact the solver must not see gets this separation until the solver has run: Bullet's solver
-    // skips points beyond the manifold's processing threshold (BT_LARGE_FLOAT).
-    constexpr btScalar kIgnoredDistance = btScalar(1e30f);
+// A contact the solver must not see gets this separation until the solver has run: Bullet's solver
+// skips points beyond the manifold's processing threshold (BT_LARGE_FLOAT).
+constexpr btScalar kIgnoredDistance = btScalar(1e30f);
 
-    // The pair being handed to Bullet's narrow phase, for the compound child filter, which Bullet calls
-    // without any context. Stepping is single-threaded; thread_local keeps unrelated worlds apart.
-    struct NearContext {
-        SceneImpl* scene = nullptr;
-        BulletProxy* proxy0 = nullptr;
-        BulletProxy* proxy1 = nullptr;
-    };
-    thread_local NearContext tNear;
+// The pair being handed to Bullet's narrow phase, for the compound child filter, which Bullet calls
+// without any context. Stepping is single-threaded; thread_local keeps unrelated worlds apart.
+struct NearContext {
+    SceneImpl* scene = nullptr;
+    BulletProxy* proxy0 = nullptr;
+    BulletProxy* proxy1 = nullptr;
+};
+thread_local NearContext tNear;
 
-    ActorCore* OwnerAmong(const ShapeImpl* shape, ActorCore* a, ActorCore* b)
-    {
-        return std::find(a->shapes.begin(), a->shapes.end(), shape) != a->shapes.end() ? a : b;
-    }
+ActorCore* OwnerAmong(const ShapeImpl* shape, ActorCore* a, ActorCore* b)
+{
+    return std::find(a->shapes.begin(), a->shapes.end(), shape) != a->shapes.end() ? a : b;
+}
 
-    // Bullet asks this for each pair of compound children (or compound child and plain shape) whose bounds
-    // overlap; it answers with the filter shader's verdict for that shape pair. Outside a stand-in scene's
-    // narrow phase every pair passes, so other Bullet worlds in the process are unaffected.
-    bool CompoundChildFilter(const btCollisionShape* shape0, const btCollisionShape* shape1)
-    {
-        if (tNear.scene == nullptr)
-            return true;
-        auto* s0 = static_cast<ShapeImpl*>(shape0->getUserPointer());
-        auto* s1 = static_cast<ShapeImpl*>(shape1->getUserPointer());
-        if (s0 == nullptr || s1 == nullptr)
-            return true;
-        ActorCore* a0 = OwnerAmong(s0, tNear.proxy0->actor, tNear.proxy1->actor);
-        ActorCore* a1 = a0 == tNear.proxy0->actor ? tNear.proxy1->actor : tNear.proxy0->actor;
-        const PairRecord* record = tNear.scene->EvaluatePair(a0, s0, a1, s1);
-        return record != nullptr && record->detect;
-    }
+// Bullet asks this for each pair of compound children (or compound child and plain shape) whose bounds
+// overlap; it answers with the filter shader's verdict for that shape pair. Outside a stand-in scene's
+// narrow phase every pair passes, so other Bullet worlds in the process are unaffected.
+bool CompoundChildFilter(const btCollisionShape* shape0, const btCollisionShape* shape1)
+{
+    if (tNear.scene == nullptr)
+        return true;
+    auto* s0 = static_cast<ShapeImpl*>(shape0->getUserPointer());
+    auto* s1 = static_cast<ShapeImpl*>(shape1->getUserPointer());
+    if (s0 == nullptr || s1 == nullptr)
+        return true;
+    ActorCore* a0 = OwnerAmong(s0, tNear.proxy0->actor, tNear.proxy1->actor);
+    ActorCore* a1 = a0 == tNear.proxy0->actor ? tNear.proxy1->actor : tNear.proxy0->actor;
+    const PairRecord* record = tNear.scene->EvaluatePair(a0, s0, a1, s1);
+    return record != nullptr && record->detect;
+}
 
-    void NearCallback(btBroadphasePair& pair, btCollisionDispatcher& dispatcher, const btDispatcherInfo& info)
-    {
-        static_cast<StandInDispatcher&>(dispatcher).scene.NearPair(pair, info);
-    }
+void NearCallback(btBroadphasePair& pair, btCollisionDispatcher& dispatcher, const btDispatcherInfo& info)
+{
+    static_cast<StandInDispatcher&>(dispatcher).scene.NearPair(pair, info);
+}
 
-    PxModifiableContact ToModifiable(const btManifoldPoint& point, bool swapped)
-    {
-        PxModifiableContact c {};
-        c.contact = ToPx(swapped ? point.getPositionWorldOnA() : point.getPositionWorldOnB());
-        c.separation = point.getDistance();
-        c.normal = ToPx(swapped ? -point.m_normalWorldOnB : point.m_normalWorldOnB);
-        c.maxImpulse = PX_MAX_F32;
-        c.restitution = point.m_combinedRestitution;
-        c.staticFriction = point.m_combinedFriction;
-        c.dynamicFriction = point.m_combinedFriction;
-        return c;
-    }
+PxModifiableContact ToModifiable(const btManifoldPoint& point, bool swapped)
+{
+    PxModifiableContact c {};
+    c.contact = ToPx(swapped ? point.getPositionWorldOnA() : point.getPositionWorldOnB());
+    c.separation = point.getDistance();
+    c.normal = ToPx(swapped ? -point.m_normalWorldOnB : point.m_normalWorldOnB);
+    c.maxImpulse = PX_MAX_F32;
+    c.restitution = point.m_combinedRestitution;
+    c.staticFriction = point.m_combinedFriction;
+    c.dynamicFriction = point.m_combinedFriction;
+    return c;
+}
 
-    PxU32 FaceIndex(const ShapeImpl* shape, int index)
-    {
-        return shape->Geometry().getType() == PxGeometryType::eTRIANGLEMESH ? static_cast<PxU32>(index) : 0xffffffffu;
-    }
+PxU32 FaceIndex(const ShapeImpl* shape, int index)
+{
+    return shape->Geometry().getType() == PxGeometryType::eTRIANGLEMESH ? static_cast<PxU32>(index) : 0xffffffffu;
+}
 
 } // namespace
 
@@ -94,58 +94,58 @@ bool StandInDispatcher::needsCollision(const btCollisionObject* body0, const btC
 
 namespace {
 
-    // The closest surface a fast body's swept sphere reaches that is allowed to stop it.
-    class CcdSweep final : public btCollisionWorld::ClosestConvexResultCallback {
-    public:
-        CcdSweep(SceneImpl& scene, btRigidBody& body, const btVector3& from, const btVector3& to,
-            btScalar allowedPenetration)
-            : ClosestConvexResultCallback(from, to)
-            , mScene(scene)
-            , mBody(body)
-            , mAllowedPenetration(allowedPenetration)
-        {
-        }
+// The closest surface a fast body's swept sphere reaches that is allowed to stop it.
+class CcdSweep final : public btCollisionWorld::ClosestConvexResultCallback {
+public:
+    CcdSweep(
+        SceneImpl& scene, btRigidBody& body, const btVector3& from, const btVector3& to, btScalar allowedPenetration)
+        : ClosestConvexResultCallback(from, to)
+        , mScene(scene)
+        , mBody(body)
+        , mAllowedPenetration(allowedPenetration)
+    {
+    }
 
-        // What the body already touches in this step is left to the solver: a ball rolling on the floor
-        // is not stopped by the floor under it.
-        bool needsCollision(btBroadphaseProxy* proxy) const override
-        {
-            const auto* other = static_cast<const btCollisionObject*>(proxy->m_clientObject);
-            return other != &mBody && other->hasContactResponse() && mScene.ObjectsMayCollide(&mBody, other)
-                && !mScene.TouchingNow(&mBody, other);
-        }
+    // What the body already touches in this step is left to the solver: a ball rolling on the floor
+    // is not stopped by the floor under it.
+    bool needsCollision(btBroadphaseProxy* proxy) const override
+    {
+        const auto* other = static_cast<const btCollisionObject*>(proxy->m_clientObject);
+        return other != &mBody && other->hasContactResponse() && mScene.ObjectsMayCollide(&mBody, other)
+            && !mScene.TouchingNow(&mBody, other);
+    }
 
-        btScalar addSingleResult(btCollisionWorld::LocalConvexResult& result, bool normalInWorldSpace) override
-        {
-            btVector3 normal = normalInWorldSpace
-                ? result.m_hitNormalLocal
-                : result.m_hitCollisionObject->getWorldTransform().getBasis() * result.m_hitNormalLocal;
-            // Bullet's convex casts place the hit point loosely (units off on a large box); where the
-            // swept sphere's centre stood at the hit, the surface point nearest to it is exact.
-            const int part = result.m_localShapeInfo != nullptr ? result.m_localShapeInfo->m_triangleIndex : 0;
-            const btVector3 centre = m_convexFromWorld.lerp(m_convexToWorld, result.m_hitFraction);
-            btVector3 point = result.m_hitPointLocal;
-            mScene.NearestSurfacePoint(result.m_hitCollisionObject, part, centre, point, normal);
-            // Motion away from the surface (or along it) is never stopped.
-            if (normal.dot(m_convexToWorld - m_convexFromWorld) >= -mAllowedPenetration)
-                return 1.0f;
-            if (!mScene.CcdHitStops(&mBody, result.m_hitCollisionObject, point, normal))
-                return 1.0f;
-            hitPart = part;
-            const btScalar fraction = ClosestConvexResultCallback::addSingleResult(result, normalInWorldSpace);
-            m_hitPointWorld = point;
-            m_hitNormalWorld = normal;
-            return fraction;
-        }
+    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& result, bool normalInWorldSpace) override
+    {
+        btVector3 normal = normalInWorldSpace
+            ? result.m_hitNormalLocal
+            : result.m_hitCollisionObject->getWorldTransform().getBasis() * result.m_hitNormalLocal;
+        // Bullet's convex casts place the hit point loosely (units off on a large box); where the
+        // swept sphere's centre stood at the hit, the surface point nearest to it is exact.
+        const int part = result.m_localShapeInfo != nullptr ? result.m_localShapeInfo->m_triangleIndex : 0;
+        const btVector3 centre = m_convexFromWorld.lerp(m_convexToWorld, result.m_hitFraction);
+        btVector3 point = result.m_hitPointLocal;
+        mScene.NearestSurfacePoint(result.m_hitCollisionObject, part, centre, point, normal);
+        // Motion away from the surface (or along it) is never stopped.
+        if (normal.dot(m_convexToWorld - m_convexFromWorld) >= -mAllowedPenetration)
+            return 1.0f;
+        if (!mScene.CcdHitStops(&mBody, result.m_hitCollisionObject, point, normal))
+            return 1.0f;
+        hitPart = part;
+        const btScalar fraction = ClosestConvexResultCallback::addSingleResult(result, normalInWorldSpace);
+        m_hitPointWorld = point;
+        m_hitNormalWorld = normal;
+        return fraction;
+    }
 
-        // The compound child or mesh triangle that the closest hit met.
-        int hitPart = 0;
+    // The compound child or mesh triangle that the closest hit met.
+    int hitPart = 0;
 
-    private:
-        SceneImpl& mScene;
-        btRigidBody& mBody;
-        btScalar mAllowedPenetration;
-    };
+private:
+    SceneImpl& mScene;
+    btRigidBody& mBody;
+    btScalar mAllowedPenetration;
+};
 
 } // namespace
 
@@ -197,20 +197,20 @@ void StandInWorld::integrateTransforms(btScalar timeStep)
 
 namespace {
 
-    // Marks a contact point the narrow phase has not found again in this step (a point it finds again is
-    // replaced by a new one, whose flags are clear).
-    constexpr int kNotFoundAgain = 1 << 30;
+// Marks a contact point the narrow phase has not found again in this step (a point it finds again is
+// replaced by a new one, whose flags are clear).
+constexpr int kNotFoundAgain = 1 << 30;
 
-    // A manifold the narrow phase will look at in this step (one of its bodies is awake) with a sphere
-    // on either side.
-    bool RenewedSphereManifold(const btPersistentManifold& manifold)
-    {
-        const btCollisionObject* a = manifold.getBody0();
-        const btCollisionObject* b = manifold.getBody1();
-        const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE
-            || b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
-        return sphere && (a->isActive() || b->isActive());
-    }
+// A manifold the narrow phase will look at in this step (one of its bodies is awake) with a sphere
+// on either side.
+bool RenewedSphereManifold(const btPersistentManifold& manifold)
+{
+    const btCollisionObject* a = manifold.getBody0();
+    const btCollisionObject* b = manifold.getBody1();
+    const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE
+        || b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
+    return sphere && (a->isActive() || b->isActive());
+}
 
 } // namespace
 
@@ -501,24 +501,24 @@ void SceneImpl::NearPair(btBroadphasePair& pair, const btDispatcherInfo& info)
 
 namespace {
 
-    // The first shape pair of two Bullet objects whose contacts are solved, or null.
-    template <class Evaluate>
-    PairRecord* FirstSolvedPair(BulletProxy& p0, BulletProxy& p1, Evaluate evaluate)
-    {
-        for (size_t i = 0; i < p0.actor->shapes.size(); ++i) {
-            ShapeImpl* s = p0.ShapeAt(static_cast<int>(i));
-            for (size_t j = 0; j < p1.actor->shapes.size(); ++j) {
-                PairRecord* record = evaluate(p0.actor, s, p1.actor, p1.ShapeAt(static_cast<int>(j)));
-                if (record != nullptr && record->detect && (record->pairFlags & PxPairFlag::eSOLVE_CONTACT))
-                    return record;
-                if (p1.shape != nullptr)
-                    break;
-            }
-            if (p0.shape != nullptr)
+// The first shape pair of two Bullet objects whose contacts are solved, or null.
+template <class Evaluate>
+PairRecord* FirstSolvedPair(BulletProxy& p0, BulletProxy& p1, Evaluate evaluate)
+{
+    for (size_t i = 0; i < p0.actor->shapes.size(); ++i) {
+        ShapeImpl* s = p0.ShapeAt(static_cast<int>(i));
+        for (size_t j = 0; j < p1.actor->shapes.size(); ++j) {
+            PairRecord* record = evaluate(p0.actor, s, p1.actor, p1.ShapeAt(static_cast<int>(j)));
+            if (record != nullptr && record->detect && (record->pairFlags & PxPairFlag::eSOLVE_CONTACT))
+                return record;
+            if (p1.shape != nullptr)
                 break;
         }
-        return nullptr;
+        if (p0.shape != nullptr)
+            break;
     }
+    return nullptr;
+}
 
 } // namespace
 

@@ -8,204 +8,202 @@
 namespace tarnwick::test {
 namespace {
 
-    constexpr PxHitFlags kRayFlags(static_cast<PxU16>(0x443)); // position | normal | mesh multiple | face index
-    const PxQueryFilterData kLayer16(PxFilterData(16, 0, 0, 0), PxQueryFlags(static_cast<PxU16>(3)));
+constexpr PxHitFlags kRayFlags(static_cast<PxU16>(0x443)); // position | normal | mesh multiple | face index
+const PxQueryFilterData kLayer16(PxFilterData(16, 0, 0, 0), PxQueryFlags(static_cast<PxU16>(3)));
 
-    using PhysXRaycast = PhysXWorld;
+using PhysXRaycast = PhysXWorld;
 
-    TEST_F(PhysXRaycast, ReportsOnlyTheNearestShapeSharingTheQueryBit)
-    {
-        CreateScene();
-        // Along +z from the origin: a layer-1 box nearest, then layer-16 boxes at 100 and 200, and a layer-16
-        // static actor that was never added to the scene at 50.
-        StaticBox(PxVec3(0.0f, 0.0f, 20.0f), PxVec3(10.0f), 1);
-        PxRigidStatic* nearest = StaticBox(PxVec3(0.0f, 0.0f, 110.0f), PxVec3(10.0f), 16 | 1);
-        StaticBox(PxVec3(0.0f, 0.0f, 210.0f), PxVec3(10.0f), 16);
-        StaticBox(PxVec3(0.0f, 0.0f, 60.0f), PxVec3(10.0f), 16, kAllLayers, false);
-        PxRaycastHit touches[256];
-        PxRaycastBuffer buffer(touches, 256);
-        ASSERT_TRUE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, kLayer16));
-        ASSERT_TRUE(buffer.hasBlock);
-        EXPECT_EQ(buffer.getNbTouches(), 0u) << "without a filter callback every hit blocks";
-        EXPECT_EQ(buffer.block.actor, nearest);
-        EXPECT_NE(buffer.block.shape, nullptr);
-        EXPECT_NEAR(buffer.block.distance, 100.0f, 1e-2f);
-        EXPECT_NEAR(buffer.block.position.z, 100.0f, 1e-2f);
-        EXPECT_NEAR(buffer.block.normal.z, -1.0f, 1e-4f);
-    }
+TEST_F(PhysXRaycast, ReportsOnlyTheNearestShapeSharingTheQueryBit)
+{
+    CreateScene();
+    // Along +z from the origin: a layer-1 box nearest, then layer-16 boxes at 100 and 200, and a layer-16
+    // static actor that was never added to the scene at 50.
+    StaticBox(PxVec3(0.0f, 0.0f, 20.0f), PxVec3(10.0f), 1);
+    PxRigidStatic* nearest = StaticBox(PxVec3(0.0f, 0.0f, 110.0f), PxVec3(10.0f), 16 | 1);
+    StaticBox(PxVec3(0.0f, 0.0f, 210.0f), PxVec3(10.0f), 16);
+    StaticBox(PxVec3(0.0f, 0.0f, 60.0f), PxVec3(10.0f), 16, kAllLayers, false);
+    PxRaycastHit touches[256];
+    PxRaycastBuffer buffer(touches, 256);
+    ASSERT_TRUE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, kLayer16));
+    ASSERT_TRUE(buffer.hasBlock);
+    EXPECT_EQ(buffer.getNbTouches(), 0u) << "without a filter callback every hit blocks";
+    EXPECT_EQ(buffer.block.actor, nearest);
+    EXPECT_NE(buffer.block.shape, nullptr);
+    EXPECT_NEAR(buffer.block.distance, 100.0f, 1e-2f);
+    EXPECT_NEAR(buffer.block.position.z, 100.0f, 1e-2f);
+    EXPECT_NEAR(buffer.block.normal.z, -1.0f, 1e-4f);
+}
 
-    TEST_F(PhysXRaycast, MissesWhenOnlyFilteredShapesLieOnTheRay)
-    {
-        CreateScene();
-        StaticBox(PxVec3(0.0f, 0.0f, 20.0f), PxVec3(10.0f), 1);
-        PxRigidDynamic* ball = Ball(PxVec3(0.0f, 0.0f, 60.0f), 5.0f, 16);
-        PxRaycastBuffer buffer;
-        const PxQueryFilterData staticOnly(PxFilterData(16, 0, 0, 0), PxQueryFlag::eSTATIC);
-        EXPECT_FALSE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, staticOnly));
-        EXPECT_FALSE(buffer.hasBlock);
-        ASSERT_TRUE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, kLayer16));
-        EXPECT_EQ(buffer.block.actor, ball);
-        EXPECT_NEAR(buffer.block.distance, 55.0f, 1e-2f);
-        EXPECT_FALSE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 50.0f, buffer, kRayFlags, kLayer16))
-            << "beyond reach";
-    }
+TEST_F(PhysXRaycast, MissesWhenOnlyFilteredShapesLieOnTheRay)
+{
+    CreateScene();
+    StaticBox(PxVec3(0.0f, 0.0f, 20.0f), PxVec3(10.0f), 1);
+    PxRigidDynamic* ball = Ball(PxVec3(0.0f, 0.0f, 60.0f), 5.0f, 16);
+    PxRaycastBuffer buffer;
+    const PxQueryFilterData staticOnly(PxFilterData(16, 0, 0, 0), PxQueryFlag::eSTATIC);
+    EXPECT_FALSE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, staticOnly));
+    EXPECT_FALSE(buffer.hasBlock);
+    ASSERT_TRUE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, kLayer16));
+    EXPECT_EQ(buffer.block.actor, ball);
+    EXPECT_NEAR(buffer.block.distance, 55.0f, 1e-2f);
+    EXPECT_FALSE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 50.0f, buffer, kRayFlags, kLayer16))
+        << "beyond reach";
+}
 
-    TEST_F(PhysXRaycast, FilterCallbackTouchesAreListedUpToTheBlockingHit)
-    {
-        struct TouchLayerOne : PxQueryFilterCallback {
-            PxQueryHitType::Enum preFilter(
-                const PxFilterData&, const PxShape* shape, const PxRigidActor*, PxHitFlags&) override
-            {
-                return shape->getQueryFilterData().word0 == 1 ? PxQueryHitType::eTOUCH : PxQueryHitType::eBLOCK;
-            }
-            PxQueryHitType::Enum postFilter(
-                const PxFilterData&, const PxQueryHit&, const PxShape*, const PxRigidActor*) override
-            {
-                return PxQueryHitType::eNONE;
-            }
-        } filter;
-        CreateScene();
-        StaticBox(PxVec3(0.0f, 0.0f, 20.0f), PxVec3(5.0f), 1);
-        StaticBox(PxVec3(0.0f, 0.0f, 50.0f), PxVec3(5.0f), 1);
-        StaticBox(PxVec3(0.0f, 0.0f, 80.0f), PxVec3(5.0f), 2);
-        StaticBox(PxVec3(0.0f, 0.0f, 110.0f), PxVec3(5.0f), 1);
-        PxRaycastHit touches[8];
-        PxRaycastBuffer buffer(touches, 8);
-        const PxQueryFilterData data(PxQueryFlag::eSTATIC | PxQueryFlag::ePREFILTER);
-        ASSERT_TRUE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, data, &filter));
-        EXPECT_NEAR(buffer.block.distance, 75.0f, 1e-2f);
-        ASSERT_EQ(buffer.getNbTouches(), 2u) << "the touch behind the blocking hit is dropped";
-        EXPECT_NEAR(std::fmin(touches[0].distance, touches[1].distance), 15.0f, 1e-2f);
-    }
+TEST_F(PhysXRaycast, FilterCallbackTouchesAreListedUpToTheBlockingHit)
+{
+    struct TouchLayerOne : PxQueryFilterCallback {
+        PxQueryHitType::Enum preFilter(
+            const PxFilterData&, const PxShape* shape, const PxRigidActor*, PxHitFlags&) override
+        {
+            return shape->getQueryFilterData().word0 == 1 ? PxQueryHitType::eTOUCH : PxQueryHitType::eBLOCK;
+        }
+        PxQueryHitType::Enum postFilter(
+            const PxFilterData&, const PxQueryHit&, const PxShape*, const PxRigidActor*) override
+        {
+            return PxQueryHitType::eNONE;
+        }
+    } filter;
+    CreateScene();
+    StaticBox(PxVec3(0.0f, 0.0f, 20.0f), PxVec3(5.0f), 1);
+    StaticBox(PxVec3(0.0f, 0.0f, 50.0f), PxVec3(5.0f), 1);
+    StaticBox(PxVec3(0.0f, 0.0f, 80.0f), PxVec3(5.0f), 2);
+    StaticBox(PxVec3(0.0f, 0.0f, 110.0f), PxVec3(5.0f), 1);
+    PxRaycastHit touches[8];
+    PxRaycastBuffer buffer(touches, 8);
+    const PxQueryFilterData data(PxQueryFlag::eSTATIC | PxQueryFlag::ePREFILTER);
+    ASSERT_TRUE(scene->raycast(PxVec3(0.0f), PxVec3(0.0f, 0.0f, 1.0f), 1000.0f, buffer, kRayFlags, data, &filter));
+    EXPECT_NEAR(buffer.block.distance, 75.0f, 1e-2f);
+    ASSERT_EQ(buffer.getNbTouches(), 2u) << "the touch behind the blocking hit is dropped";
+    EXPECT_NEAR(std::fmin(touches[0].distance, touches[1].distance), 15.0f, 1e-2f);
+}
 
-    TEST_F(PhysXRaycast, HitsCookedMeshFromItsFrontWithItsFaceIndex)
-    {
-        CreateScene();
-        const std::vector<PxVec3> points = { { -1, 0, -1 }, { 1, 0, -1 }, { 1, 0, 1 }, { -1, 0, 1 } };
-        const std::vector<PxU32> indices = { 0, 2, 1, 0, 3, 2 }; // facing +y
-        PxTriangleMesh* mesh = CookMesh(points, indices);
-        ASSERT_NE(mesh, nullptr);
-        PxRigidStatic* floor = Own(physics->createRigidStatic(PxTransform(PxIdentity)),
-            Shape(PxTriangleMeshGeometry(mesh, PxMeshScale(100.0f)), 16, kAllLayers));
-        mesh->release();
-        PxRaycastBuffer buffer;
-        ASSERT_TRUE(scene->raycast(
-            PxVec3(50.0f, 30.0f, 50.0f), PxVec3(0.0f, -1.0f, 0.0f), 100.0f, buffer, kRayFlags, kLayer16));
-        EXPECT_EQ(buffer.block.actor, floor);
-        EXPECT_NEAR(buffer.block.distance, 30.0f, 1e-2f);
-        EXPECT_NEAR(buffer.block.normal.y, 1.0f, 1e-4f);
-        EXPECT_LT(buffer.block.faceIndex, 2u);
-        EXPECT_FALSE(
-            scene->raycast(PxVec3(50.0f, -30.0f, 50.0f), PxVec3(0.0f, 1.0f, 0.0f), 100.0f, buffer, kRayFlags, kLayer16))
-            << "meshes are one-sided for rays";
-    }
+TEST_F(PhysXRaycast, HitsCookedMeshFromItsFrontWithItsFaceIndex)
+{
+    CreateScene();
+    const std::vector<PxVec3> points = { { -1, 0, -1 }, { 1, 0, -1 }, { 1, 0, 1 }, { -1, 0, 1 } };
+    const std::vector<PxU32> indices = { 0, 2, 1, 0, 3, 2 }; // facing +y
+    PxTriangleMesh* mesh = CookMesh(points, indices);
+    ASSERT_NE(mesh, nullptr);
+    PxRigidStatic* floor = Own(physics->createRigidStatic(PxTransform(PxIdentity)),
+        Shape(PxTriangleMeshGeometry(mesh, PxMeshScale(100.0f)), 16, kAllLayers));
+    mesh->release();
+    PxRaycastBuffer buffer;
+    ASSERT_TRUE(
+        scene->raycast(PxVec3(50.0f, 30.0f, 50.0f), PxVec3(0.0f, -1.0f, 0.0f), 100.0f, buffer, kRayFlags, kLayer16));
+    EXPECT_EQ(buffer.block.actor, floor);
+    EXPECT_NEAR(buffer.block.distance, 30.0f, 1e-2f);
+    EXPECT_NEAR(buffer.block.normal.y, 1.0f, 1e-4f);
+    EXPECT_LT(buffer.block.faceIndex, 2u);
+    EXPECT_FALSE(
+        scene->raycast(PxVec3(50.0f, -30.0f, 50.0f), PxVec3(0.0f, 1.0f, 0.0f), 100.0f, buffer, kRayFlags, kLayer16))
+        << "meshes are one-sided for rays";
+}
 
-    TEST(PhysXGeometryQuery, PointDistanceIsSquaredAndZeroInsideSolids)
-    {
-        const PxTransform pose(
-            PxVec3(10.0f, 0.0f, 0.0f), PxQuat(static_cast<float>(M_PI) / 2.0f, PxVec3(0.0f, 1.0f, 0.0f)));
-        const PxBoxGeometry box(1.0f, 2.0f, 3.0f);
-        // Rotated 90° about y, the box's local z runs along world x: it spans x in [7, 13].
-        EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(12.5f, 0.0f, 0.0f), box, pose), 0.0f);
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(15.0f, 0.0f, 0.0f), box, pose), 4.0f, 1e-4f);
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(10.0f, 5.0f, 4.0f), box, pose), 9.0f + 9.0f, 1e-4f);
+TEST(PhysXGeometryQuery, PointDistanceIsSquaredAndZeroInsideSolids)
+{
+    const PxTransform pose(
+        PxVec3(10.0f, 0.0f, 0.0f), PxQuat(static_cast<float>(M_PI) / 2.0f, PxVec3(0.0f, 1.0f, 0.0f)));
+    const PxBoxGeometry box(1.0f, 2.0f, 3.0f);
+    // Rotated 90° about y, the box's local z runs along world x: it spans x in [7, 13].
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(12.5f, 0.0f, 0.0f), box, pose), 0.0f);
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(15.0f, 0.0f, 0.0f), box, pose), 4.0f, 1e-4f);
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(10.0f, 5.0f, 4.0f), box, pose), 9.0f + 9.0f, 1e-4f);
 
-        const PxSphereGeometry sphere(5.0f);
-        EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(12.0f, 1.0f, 0.0f), sphere, pose), 0.0f);
-        PxVec3 closest;
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(10.0f, 0.0f, 8.0f), sphere, pose, &closest), 9.0f, 1e-4f);
-        EXPECT_NEAR(closest.z, 5.0f, 1e-4f);
-        EXPECT_LT(PxGeometryQuery::pointDistance(PxVec3(0.0f), PxSphereGeometry(-1.0f), pose), 0.0f)
-            << "invalid geometry";
-    }
+    const PxSphereGeometry sphere(5.0f);
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(12.0f, 1.0f, 0.0f), sphere, pose), 0.0f);
+    PxVec3 closest;
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(10.0f, 0.0f, 8.0f), sphere, pose, &closest), 9.0f, 1e-4f);
+    EXPECT_NEAR(closest.z, 5.0f, 1e-4f);
+    EXPECT_LT(PxGeometryQuery::pointDistance(PxVec3(0.0f), PxSphereGeometry(-1.0f), pose), 0.0f) << "invalid geometry";
+}
 
-    using PhysXMeshQuery = PhysXWorld;
+using PhysXMeshQuery = PhysXWorld;
 
-    TEST_F(PhysXMeshQuery, PointDistanceAndBoundsOfAScaledMeshAtAPose)
-    {
-        const std::vector<PxVec3> points = { { -1, 0, -1 }, { 1, 0, -1 }, { 1, 0, 1 }, { -1, 0, 1 }, { 0, 1, 0 } };
-        const std::vector<PxU32> indices = { 0, 2, 1, 0, 3, 2, 0, 1, 4 };
-        PxTriangleMesh* mesh = CookMesh(points, indices);
-        ASSERT_NE(mesh, nullptr);
-        const PxTriangleMeshGeometry geometry(mesh, PxMeshScale(10.0f));
-        const PxTransform pose(PxVec3(0.0f, 100.0f, 0.0f));
-        PxU32 triangle = 99;
-        // Above the middle of the quad at height 3: nearest is the slanted triangle or the quad; the quad
-        // is 3 below, the slanted face (plane through (-10,0,-10),(10,0,-10),(0,10,0)) is farther.
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(5.0f, 103.0f, 8.0f), geometry, pose, nullptr, &triangle),
-            9.0f, 1e-3f);
-        EXPECT_LT(triangle, 2u);
-        // The mesh is a surface: a point under the quad has a distance too.
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 96.0f, 5.0f), geometry, pose), 16.0f, 1e-3f);
-        // Beyond the quad's corner (10, 0, 10): distance to that corner.
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(13.0f, 100.0f, 14.0f), geometry, pose), 9.0f + 16.0f, 1e-3f);
+TEST_F(PhysXMeshQuery, PointDistanceAndBoundsOfAScaledMeshAtAPose)
+{
+    const std::vector<PxVec3> points = { { -1, 0, -1 }, { 1, 0, -1 }, { 1, 0, 1 }, { -1, 0, 1 }, { 0, 1, 0 } };
+    const std::vector<PxU32> indices = { 0, 2, 1, 0, 3, 2, 0, 1, 4 };
+    PxTriangleMesh* mesh = CookMesh(points, indices);
+    ASSERT_NE(mesh, nullptr);
+    const PxTriangleMeshGeometry geometry(mesh, PxMeshScale(10.0f));
+    const PxTransform pose(PxVec3(0.0f, 100.0f, 0.0f));
+    PxU32 triangle = 99;
+    // Above the middle of the quad at height 3: nearest is the slanted triangle or the quad; the quad
+    // is 3 below, the slanted face (plane through (-10,0,-10),(10,0,-10),(0,10,0)) is farther.
+    EXPECT_NEAR(
+        PxGeometryQuery::pointDistance(PxVec3(5.0f, 103.0f, 8.0f), geometry, pose, nullptr, &triangle), 9.0f, 1e-3f);
+    EXPECT_LT(triangle, 2u);
+    // The mesh is a surface: a point under the quad has a distance too.
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 96.0f, 5.0f), geometry, pose), 16.0f, 1e-3f);
+    // Beyond the quad's corner (10, 0, 10): distance to that corner.
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(13.0f, 100.0f, 14.0f), geometry, pose), 9.0f + 16.0f, 1e-3f);
 
-        PxBounds3 bounds;
-        PxGeometryQuery::computeGeomBounds(bounds, geometry, pose, 0.0f, 1.01f);
-        EXPECT_NEAR(bounds.minimum.x, -10.1f, 1e-4f);
-        EXPECT_NEAR(bounds.maximum.x, 10.1f, 1e-4f);
-        EXPECT_NEAR(bounds.minimum.y, 100.0f - 0.05f, 1e-4f);
-        EXPECT_NEAR(bounds.maximum.y, 110.0f + 0.05f, 1e-4f);
-        mesh->release();
-    }
+    PxBounds3 bounds;
+    PxGeometryQuery::computeGeomBounds(bounds, geometry, pose, 0.0f, 1.01f);
+    EXPECT_NEAR(bounds.minimum.x, -10.1f, 1e-4f);
+    EXPECT_NEAR(bounds.maximum.x, 10.1f, 1e-4f);
+    EXPECT_NEAR(bounds.minimum.y, 100.0f - 0.05f, 1e-4f);
+    EXPECT_NEAR(bounds.maximum.y, 110.0f + 0.05f, 1e-4f);
+    mesh->release();
+}
 
-    TEST_F(PhysXMeshQuery, APointEnclosedByAClosedMeshIsInsideItAsInsideABox)
-    {
-        // A cube of half size 1 as imported models come: each face with corners of its own, so that no
-        // two faces share a vertex. Enclosed points are at distance 0 however far they are from every
-        // face. Two faces of it, bent like a page, enclose nothing: the same point is measured to the
-        // nearest face.
-        std::vector<PxVec3> points;
-        std::vector<PxU32> indices;
-        auto face = [&](PxVec3 n, PxVec3 u, PxVec3 v) {
-            const PxU32 base = static_cast<PxU32>(points.size());
-            for (PxVec3 corner : { n - u - v, n + u - v, n + u + v, n - u + v })
-                points.push_back(corner);
-            for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
-                indices.push_back(base + i);
-        };
-        const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
-        face(-z, y, x);
-        face(y, z, x);
-        PxTriangleMesh* page = CookMesh(points, indices);
-        face(-y, x, z);
-        face(x, y, z);
-        face(-x, z, y);
-        face(z, x, y);
-        PxTriangleMesh* cube = CookMesh(points, indices);
-        ASSERT_NE(page, nullptr);
-        ASSERT_NE(cube, nullptr);
-        const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
-        const PxTriangleMeshGeometry solid(cube, PxMeshScale(6.0f));
-        EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), solid, pose), 0.0f) << "the middle";
-        EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(1.0f, 53.0f, -2.0f), solid, pose), 0.0f);
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 59.0f, 0.0f), solid, pose), 9.0f, 1e-3f)
-            << "above the top";
-        const PxTriangleMeshGeometry bent(page, PxMeshScale(6.0f));
-        EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), bent, pose), 36.0f, 1e-3f);
-        // Mirrored by a negative scale the cube still encloses its middle.
-        const PxTriangleMeshGeometry mirrored(cube, PxMeshScale(PxVec3(-6.0f, 6.0f, 6.0f), PxQuat(PxIdentity)));
-        EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), mirrored, pose), 0.0f);
-        page->release();
-        cube->release();
-    }
+TEST_F(PhysXMeshQuery, APointEnclosedByAClosedMeshIsInsideItAsInsideABox)
+{
+    // A cube of half size 1 as imported models come: each face with corners of its own, so that no
+    // two faces share a vertex. Enclosed points are at distance 0 however far they are from every
+    // face. Two faces of it, bent like a page, enclose nothing: the same point is measured to the
+    // nearest face.
+    std::vector<PxVec3> points;
+    std::vector<PxU32> indices;
+    auto face = [&](PxVec3 n, PxVec3 u, PxVec3 v) {
+        const PxU32 base = static_cast<PxU32>(points.size());
+        for (PxVec3 corner : { n - u - v, n + u - v, n + u + v, n - u + v })
+            points.push_back(corner);
+        for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
+            indices.push_back(base + i);
+    };
+    const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
+    face(-z, y, x);
+    face(y, z, x);
+    PxTriangleMesh* page = CookMesh(points, indices);
+    face(-y, x, z);
+    face(x, y, z);
+    face(-x, z, y);
+    face(z, x, y);
+    PxTriangleMesh* cube = CookMesh(points, indices);
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(cube, nullptr);
+    const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
+    const PxTriangleMeshGeometry solid(cube, PxMeshScale(6.0f));
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), solid, pose), 0.0f) << "the middle";
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(1.0f, 53.0f, -2.0f), solid, pose), 0.0f);
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 59.0f, 0.0f), solid, pose), 9.0f, 1e-3f) << "above the top";
+    const PxTriangleMeshGeometry bent(page, PxMeshScale(6.0f));
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), bent, pose), 36.0f, 1e-3f);
+    // Mirrored by a negative scale the cube still encloses its middle.
+    const PxTriangleMeshGeometry mirrored(cube, PxMeshScale(PxVec3(-6.0f, 6.0f, 6.0f), PxQuat(PxIdentity)));
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), mirrored, pose), 0.0f);
+    page->release();
+    cube->release();
+}
 
-    TEST(PhysXGeometryQuery, BoundsGrowByOffsetThenScaleByInflation)
-    {
-        PxBounds3 bounds;
-        PxGeometryQuery::computeGeomBounds(
-            bounds, PxSphereGeometry(5.0f), PxTransform(PxVec3(1.0f, 2.0f, 3.0f)), 1.0f, 2.0f);
-        EXPECT_NEAR(bounds.minimum.x, 1.0f - 12.0f, 1e-5f);
-        EXPECT_NEAR(bounds.maximum.z, 3.0f + 12.0f, 1e-5f);
+TEST(PhysXGeometryQuery, BoundsGrowByOffsetThenScaleByInflation)
+{
+    PxBounds3 bounds;
+    PxGeometryQuery::computeGeomBounds(
+        bounds, PxSphereGeometry(5.0f), PxTransform(PxVec3(1.0f, 2.0f, 3.0f)), 1.0f, 2.0f);
+    EXPECT_NEAR(bounds.minimum.x, 1.0f - 12.0f, 1e-5f);
+    EXPECT_NEAR(bounds.maximum.z, 3.0f + 12.0f, 1e-5f);
 
-        // A 45° turn about y spreads the box's x and z half extents over both axes.
-        const PxTransform turned(PxVec3(0.0f), PxQuat(static_cast<float>(M_PI) / 4.0f, PxVec3(0.0f, 1.0f, 0.0f)));
-        PxGeometryQuery::computeGeomBounds(bounds, PxBoxGeometry(2.0f, 1.0f, 2.0f), turned, 0.0f, 1.01f);
-        const PxReal diagonal = 2.0f * std::sqrt(2.0f) * 1.01f;
-        EXPECT_NEAR(bounds.maximum.x, diagonal, 1e-4f);
-        EXPECT_NEAR(bounds.minimum.z, -diagonal, 1e-4f);
-        EXPECT_NEAR(bounds.maximum.y, 1.01f, 1e-5f);
-    }
+    // A 45° turn about y spreads the box's x and z half extents over both axes.
+    const PxTransform turned(PxVec3(0.0f), PxQuat(static_cast<float>(M_PI) / 4.0f, PxVec3(0.0f, 1.0f, 0.0f)));
+    PxGeometryQuery::computeGeomBounds(bounds, PxBoxGeometry(2.0f, 1.0f, 2.0f), turned, 0.0f, 1.01f);
+    const PxReal diagonal = 2.0f * std::sqrt(2.0f) * 1.01f;
+    EXPECT_NEAR(bounds.maximum.x, diagonal, 1e-4f);
+    EXPECT_NEAR(bounds.minimum.z, -diagonal, 1e-4f);
+    EXPECT_NEAR(bounds.maximum.y, 1.01f, 1e-5f);
+}
 
 } // namespace
 } // namespace tarnwick::test

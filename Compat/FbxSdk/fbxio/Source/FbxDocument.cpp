@@ -131,17 +131,17 @@ Value Value::Raw(const void* data, std::size_t size)
 }
 
 namespace {
-    template <class T>
-    Value MakeArray(char type, const std::vector<T>& v)
-    {
-        Value value;
-        value.type = type;
-        value.count = static_cast<std::uint32_t>(v.size());
-        value.owned.resize(v.size() * sizeof(T));
-        if (!v.empty())
-            std::memcpy(value.owned.data(), v.data(), value.owned.size());
-        return value;
-    }
+template <class T>
+Value MakeArray(char type, const std::vector<T>& v)
+{
+    Value value;
+    value.type = type;
+    value.count = static_cast<std::uint32_t>(v.size());
+    value.owned.resize(v.size() * sizeof(T));
+    if (!v.empty())
+        std::memcpy(value.owned.data(), v.data(), value.owned.size());
+    return value;
+}
 } // namespace
 
 Value Value::Doubles(const std::vector<double>& v)
@@ -189,104 +189,104 @@ Element& Element::Add(std::string childName, std::vector<Value> childValues)
 
 namespace {
 
-    struct DecompressorDeleter {
-        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-    };
+struct DecompressorDeleter {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
 
-    libdeflate_decompressor* Decompressor()
-    {
-        thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> instance(
-            libdeflate_alloc_decompressor());
-        return instance.get();
-    }
+libdeflate_decompressor* Decompressor()
+{
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> instance(
+        libdeflate_alloc_decompressor());
+    return instance.get();
+}
 
-    // Places the array's raw little-endian element bytes into dst, which holds exactly
-    // count * ElementSize() bytes.
-    bool RawBytesInto(const Value& value, void* dst, std::string& error)
-    {
-        std::size_t expected = std::size_t(value.count) * value.ElementSize();
-        if (!value.compressed) {
-            if (value.ByteSize() != expected) {
-                error = "array at offset " + Hex(value.offset) + " holds " + std::to_string(value.ByteSize())
-                    + " bytes for " + std::to_string(value.count) + " elements";
-                return false;
-            }
-            if (expected)
-                std::memcpy(dst, value.Bytes(), expected);
-            return true;
-        }
-        libdeflate_decompressor* d = Decompressor();
-        if (!d) {
-            error = "out of memory for the inflater";
+// Places the array's raw little-endian element bytes into dst, which holds exactly
+// count * ElementSize() bytes.
+bool RawBytesInto(const Value& value, void* dst, std::string& error)
+{
+    std::size_t expected = std::size_t(value.count) * value.ElementSize();
+    if (!value.compressed) {
+        if (value.ByteSize() != expected) {
+            error = "array at offset " + Hex(value.offset) + " holds " + std::to_string(value.ByteSize())
+                + " bytes for " + std::to_string(value.count) + " elements";
             return false;
         }
-        std::size_t actual = 0;
-        libdeflate_result r = libdeflate_zlib_decompress(d, value.Bytes(), value.ByteSize(), dst, expected, &actual);
-        if (r == LIBDEFLATE_INSUFFICIENT_SPACE) {
-            error = "array at offset " + Hex(value.offset) + " inflates to more than its declared "
-                + std::to_string(expected) + " bytes";
-            return false;
-        }
-        if (r != LIBDEFLATE_SUCCESS) {
-            error = "array at offset " + Hex(value.offset) + " holds a damaged zlib stream";
-            return false;
-        }
-        if (actual != expected) {
-            error = "array at offset " + Hex(value.offset) + " inflates to " + std::to_string(actual)
-                + " bytes, declared " + std::to_string(expected);
-            return false;
-        }
+        if (expected)
+            std::memcpy(dst, value.Bytes(), expected);
         return true;
     }
-
-    template <class S>
-    S Load(const std::uint8_t* p)
-    {
-        S s;
-        std::memcpy(&s, p, sizeof s);
-        return s;
+    libdeflate_decompressor* d = Decompressor();
+    if (!d) {
+        error = "out of memory for the inflater";
+        return false;
     }
-
-    template <class T>
-    T Convert(const std::uint8_t* p, char type)
-    {
-        switch (type) {
-        case 'd': {
-            double v = Load<double>(p);
-            if constexpr (std::is_integral_v<T>) {
-                if (!(v == v) || v > 2e9 || v < -2e9)
-                    return T(0);
-            }
-            return static_cast<T>(v);
-        }
-        case 'f': {
-            float v = Load<float>(p);
-            if constexpr (std::is_integral_v<T>) {
-                if (!(v == v) || v > 2e9f || v < -2e9f)
-                    return T(0);
-            }
-            return static_cast<T>(v);
-        }
-        case 'l': return static_cast<T>(Load<std::int64_t>(p));
-        case 'i': return static_cast<T>(Load<std::int32_t>(p));
-        default: return static_cast<T>(*p);
-        }
+    std::size_t actual = 0;
+    libdeflate_result r = libdeflate_zlib_decompress(d, value.Bytes(), value.ByteSize(), dst, expected, &actual);
+    if (r == LIBDEFLATE_INSUFFICIENT_SPACE) {
+        error = "array at offset " + Hex(value.offset) + " inflates to more than its declared "
+            + std::to_string(expected) + " bytes";
+        return false;
     }
-
-    template <class T>
-    constexpr char NativeType()
-    {
-        if constexpr (std::is_same_v<T, double>)
-            return 'd';
-        else if constexpr (std::is_same_v<T, float>)
-            return 'f';
-        else if constexpr (std::is_same_v<T, std::int64_t>)
-            return 'l';
-        else if constexpr (std::is_same_v<T, std::int32_t>)
-            return 'i';
-        else
-            return 'b';
+    if (r != LIBDEFLATE_SUCCESS) {
+        error = "array at offset " + Hex(value.offset) + " holds a damaged zlib stream";
+        return false;
     }
+    if (actual != expected) {
+        error = "array at offset " + Hex(value.offset) + " inflates to " + std::to_string(actual) + " bytes, declared "
+            + std::to_string(expected);
+        return false;
+    }
+    return true;
+}
+
+template <class S>
+S Load(const std::uint8_t* p)
+{
+    S s;
+    std::memcpy(&s, p, sizeof s);
+    return s;
+}
+
+template <class T>
+T Convert(const std::uint8_t* p, char type)
+{
+    switch (type) {
+    case 'd': {
+        double v = Load<double>(p);
+        if constexpr (std::is_integral_v<T>) {
+            if (!(v == v) || v > 2e9 || v < -2e9)
+                return T(0);
+        }
+        return static_cast<T>(v);
+    }
+    case 'f': {
+        float v = Load<float>(p);
+        if constexpr (std::is_integral_v<T>) {
+            if (!(v == v) || v > 2e9f || v < -2e9f)
+                return T(0);
+        }
+        return static_cast<T>(v);
+    }
+    case 'l': return static_cast<T>(Load<std::int64_t>(p));
+    case 'i': return static_cast<T>(Load<std::int32_t>(p));
+    default: return static_cast<T>(*p);
+    }
+}
+
+template <class T>
+constexpr char NativeType()
+{
+    if constexpr (std::is_same_v<T, double>)
+        return 'd';
+    else if constexpr (std::is_same_v<T, float>)
+        return 'f';
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+        return 'l';
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+        return 'i';
+    else
+        return 'b';
+}
 
 } // namespace
 

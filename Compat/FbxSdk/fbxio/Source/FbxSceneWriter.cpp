@@ -8,125 +8,125 @@ namespace fbxio {
 
 namespace {
 
-    Value S(const std::string& s)
-    {
-        return Value::String(s);
-    }
-    Value I(std::int64_t v)
-    {
-        return Value::Int(v, 'I');
-    }
-    Value L(std::int64_t v)
-    {
-        return Value::Int(v, 'L');
-    }
-    Value D(double v)
-    {
-        return Value::Double(v);
-    }
+Value S(const std::string& s)
+{
+    return Value::String(s);
+}
+Value I(std::int64_t v)
+{
+    return Value::Int(v, 'I');
+}
+Value L(std::int64_t v)
+{
+    return Value::Int(v, 'L');
+}
+Value D(double v)
+{
+    return Value::Double(v);
+}
 
-    void P(Element& props, const std::string& name, const std::string& type, const std::string& label,
-        std::vector<Value> values)
-    {
-        std::vector<Value> all = { S(name), S(type), S(label), S("") };
-        for (Value& v : values)
-            all.push_back(std::move(v));
-        props.Add("P", std::move(all));
-    }
+void P(Element& props, const std::string& name, const std::string& type, const std::string& label,
+    std::vector<Value> values)
+{
+    std::vector<Value> all = { S(name), S(type), S(label), S("") };
+    for (Value& v : values)
+        all.push_back(std::move(v));
+    props.Add("P", std::move(all));
+}
 
-    void P3(Element& props, const std::string& name, const std::string& type, const Vector3& v, const Vector3& def)
-    {
-        if (v != def)
-            P(props, name, type, type == "Vector3D" ? "Vector" : "A", { D(v[0]), D(v[1]), D(v[2]) });
-    }
+void P3(Element& props, const std::string& name, const std::string& type, const Vector3& v, const Vector3& def)
+{
+    if (v != def)
+        P(props, name, type, type == "Vector3D" ? "Vector" : "A", { D(v[0]), D(v[1]), D(v[2]) });
+}
 
-    const char* MappingName(Mapping m)
-    {
-        switch (m) {
-        case Mapping::ByControlPoint: return "ByVertice";
-        case Mapping::ByPolygonVertex: return "ByPolygonVertex";
-        case Mapping::ByPolygon: return "ByPolygon";
-        case Mapping::AllSame: return "AllSame";
-        case Mapping::ByEdge: return "ByEdge";
-        default: return "NoMappingInformation";
+const char* MappingName(Mapping m)
+{
+    switch (m) {
+    case Mapping::ByControlPoint: return "ByVertice";
+    case Mapping::ByPolygonVertex: return "ByPolygonVertex";
+    case Mapping::ByPolygon: return "ByPolygon";
+    case Mapping::AllSame: return "AllSame";
+    case Mapping::ByEdge: return "ByEdge";
+    default: return "NoMappingInformation";
+    }
+}
+
+const char* ReferenceName(Reference r)
+{
+    switch (r) {
+    case Reference::Index: return "Index";
+    case Reference::IndexToDirect: return "IndexToDirect";
+    default: return "Direct";
+    }
+}
+
+struct LayerNames {
+    const char* element;
+    const char* data;
+    const char* index;
+};
+
+LayerNames NamesOf(LayerKind kind)
+{
+    switch (kind) {
+    case LayerKind::Tangent: return { "LayerElementTangent", "Tangents", "TangentsIndex" };
+    case LayerKind::Binormal: return { "LayerElementBinormal", "Binormals", "BinormalsIndex" };
+    case LayerKind::UV: return { "LayerElementUV", "UV", "UVIndex" };
+    case LayerKind::Color: return { "LayerElementColor", "Colors", "ColorIndex" };
+    default: return { "LayerElementNormal", "Normals", "NormalsIndex" };
+    }
+}
+
+void WriteGeometry(Element& objects, ObjectId id, const std::string& name, const MeshData& mesh)
+{
+    Element& g = objects.Add("Geometry", { L(id), S("Geometry::" + name), S("Mesh") });
+    g.Add("Vertices", { Value::Doubles(mesh.points) });
+    std::vector<std::int32_t> indices;
+    for (const auto& polygon : mesh.polygons)
+        for (std::size_t k = 0; k < polygon.size(); ++k)
+            indices.push_back(k + 1 == polygon.size() ? ~polygon[k] : polygon[k]);
+    g.Add("PolygonVertexIndex", { Value::Ints(indices) });
+    g.Add("GeometryVersion", { I(124) });
+    std::vector<std::pair<std::string, int>> layerEntries;
+    int typed[5] = { 0, 0, 0, 0, 0 };
+    for (const LayerElement& layer : mesh.layers) {
+        LayerNames names = NamesOf(layer.kind);
+        int index = typed[int(layer.kind)]++;
+        Element& e = g.Add(names.element, { I(index) });
+        e.Add("Version", { I(101) });
+        e.Add("Name", { S(layer.name) });
+        e.Add("MappingInformationType", { S(MappingName(layer.mapping)) });
+        e.Add("ReferenceInformationType", { S(ReferenceName(layer.reference)) });
+        e.Add(names.data, { Value::Doubles(layer.values) });
+        if (!layer.indices.empty())
+            e.Add(names.index, { Value::Ints(layer.indices) });
+        layerEntries.emplace_back(names.element, index);
+    }
+    if (!mesh.materialIndices.empty()) {
+        Element& e = g.Add("LayerElementMaterial", { I(0) });
+        e.Add("Version", { I(101) });
+        e.Add("Name", { S("") });
+        e.Add("MappingInformationType", { S(MappingName(mesh.materialMapping)) });
+        e.Add("ReferenceInformationType", { S(ReferenceName(mesh.materialReference)) });
+        e.Add("Materials", { Value::Ints(mesh.materialIndices) });
+        layerEntries.emplace_back("LayerElementMaterial", 0);
+    }
+    int layers = 0;
+    for (auto& [type, index] : layerEntries)
+        layers = std::max(layers, index + 1);
+    for (int layer = 0; layer < layers; ++layer) {
+        Element& l = g.Add("Layer", { I(layer) });
+        l.Add("Version", { I(100) });
+        for (auto& [type, index] : layerEntries) {
+            if (index != layer)
+                continue;
+            Element& entry = l.Add("LayerElement");
+            entry.Add("Type", { S(type) });
+            entry.Add("TypedIndex", { I(index) });
         }
     }
-
-    const char* ReferenceName(Reference r)
-    {
-        switch (r) {
-        case Reference::Index: return "Index";
-        case Reference::IndexToDirect: return "IndexToDirect";
-        default: return "Direct";
-        }
-    }
-
-    struct LayerNames {
-        const char* element;
-        const char* data;
-        const char* index;
-    };
-
-    LayerNames NamesOf(LayerKind kind)
-    {
-        switch (kind) {
-        case LayerKind::Tangent: return { "LayerElementTangent", "Tangents", "TangentsIndex" };
-        case LayerKind::Binormal: return { "LayerElementBinormal", "Binormals", "BinormalsIndex" };
-        case LayerKind::UV: return { "LayerElementUV", "UV", "UVIndex" };
-        case LayerKind::Color: return { "LayerElementColor", "Colors", "ColorIndex" };
-        default: return { "LayerElementNormal", "Normals", "NormalsIndex" };
-        }
-    }
-
-    void WriteGeometry(Element& objects, ObjectId id, const std::string& name, const MeshData& mesh)
-    {
-        Element& g = objects.Add("Geometry", { L(id), S("Geometry::" + name), S("Mesh") });
-        g.Add("Vertices", { Value::Doubles(mesh.points) });
-        std::vector<std::int32_t> indices;
-        for (const auto& polygon : mesh.polygons)
-            for (std::size_t k = 0; k < polygon.size(); ++k)
-                indices.push_back(k + 1 == polygon.size() ? ~polygon[k] : polygon[k]);
-        g.Add("PolygonVertexIndex", { Value::Ints(indices) });
-        g.Add("GeometryVersion", { I(124) });
-        std::vector<std::pair<std::string, int>> layerEntries;
-        int typed[5] = { 0, 0, 0, 0, 0 };
-        for (const LayerElement& layer : mesh.layers) {
-            LayerNames names = NamesOf(layer.kind);
-            int index = typed[int(layer.kind)]++;
-            Element& e = g.Add(names.element, { I(index) });
-            e.Add("Version", { I(101) });
-            e.Add("Name", { S(layer.name) });
-            e.Add("MappingInformationType", { S(MappingName(layer.mapping)) });
-            e.Add("ReferenceInformationType", { S(ReferenceName(layer.reference)) });
-            e.Add(names.data, { Value::Doubles(layer.values) });
-            if (!layer.indices.empty())
-                e.Add(names.index, { Value::Ints(layer.indices) });
-            layerEntries.emplace_back(names.element, index);
-        }
-        if (!mesh.materialIndices.empty()) {
-            Element& e = g.Add("LayerElementMaterial", { I(0) });
-            e.Add("Version", { I(101) });
-            e.Add("Name", { S("") });
-            e.Add("MappingInformationType", { S(MappingName(mesh.materialMapping)) });
-            e.Add("ReferenceInformationType", { S(ReferenceName(mesh.materialReference)) });
-            e.Add("Materials", { Value::Ints(mesh.materialIndices) });
-            layerEntries.emplace_back("LayerElementMaterial", 0);
-        }
-        int layers = 0;
-        for (auto& [type, index] : layerEntries)
-            layers = std::max(layers, index + 1);
-        for (int layer = 0; layer < layers; ++layer) {
-            Element& l = g.Add("Layer", { I(layer) });
-            l.Add("Version", { I(100) });
-            for (auto& [type, index] : layerEntries) {
-                if (index != layer)
-                    continue;
-                Element& entry = l.Add("LayerElement");
-                entry.Add("Type", { S(type) });
-                entry.Add("TypedIndex", { I(index) });
-            }
-        }
-    }
+}
 
 } // namespace
 

@@ -15,7 +15,7 @@ class FbxObject;
 class FbxScene;
 class FbxIOSettings;
 namespace internal {
-    class SceneBuilder;
+class SceneBuilder;
 } // namespace internal
 
 #define FBXSDK_OBJECT_DECLARE(Class, Parent)                                                                           \
