@@ -51,13 +51,19 @@ std::string Utf8(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-// Every mesh without a UV layer gets one; tangents are generated where the file has none.
+// Every mesh without a UV layer gets one; normals, then tangents (which are built around the
+// normals), are generated where the file has none.
 void PrepareMeshes(const std::vector<FbxNode*>& meshNodes, bool forceTangents, ImportResult& result)
 {
     for (FbxNode* node : meshNodes) {
         FbxMesh* mesh = node->GetMesh();
         if (mesh == nullptr)
             continue;
+        if (mesh->GetElementNormalCount() == 0) {
+            AddWarning(result, ImportWarning::MissingNormals);
+            // Still in the file's own axes: its polygons are counter-clockwise seen from outside.
+            mesh->GenerateNormals(false, true, false);
+        }
         if (mesh->GetUVLayerCount() == 0) {
             AddWarning(result, ImportWarning::MissingUVs);
             mesh->InitTextureUV(1, FbxLayerElement::eTextureDiffuse);

@@ -30,6 +30,8 @@ enum class ImportWarning : std::uint8_t {
     TangentsFailed = 2,
     // A bone's short name was already taken.
     DuplicateBoneName = 4,
+    // A mesh had no normals; smooth ones were generated.
+    MissingNormals = 5,
 };
 
 struct ImportResult {

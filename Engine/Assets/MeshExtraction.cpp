@@ -47,6 +47,19 @@ inline void ReadDirection(
     out = { static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2]) };
 }
 
+// One UV set's coordinates for a corner, read through the set's own mapping and reference mode (sets
+// differ: one may map by control point, another by polygon vertex through its own indices). A set
+// mapped any other way leaves `out` as it is.
+inline void ReadUv(const FbxLayerElementUV& set, int controlPoint, int polygonVertex, Float2& out)
+{
+    FbxLayerElement::EMappingMode mapping = set.GetMappingMode();
+    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
+        return;
+    FbxVector2 uv = ReadValue(set, MappedIndex(mapping, controlPoint, polygonVertex));
+    // Images are uploaded top row first, so v is turned over here.
+    out = { static_cast<float>(uv[0]), static_cast<float>(1.0 - uv[1]) };
+}
+
 // The running bounds of one node, from zero.
 struct RunningBox {
     Float3 min;
@@ -121,15 +134,10 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     vertex.position = { static_cast<float>(point[0]), static_cast<float>(point[1]), static_cast<float>(point[2]),
         static_cast<float>(point[3]) };
 
-    const int uvIndex = mesh->GetTextureUVIndex(polygon, corner, FbxLayerElement::eTextureDiffuse);
     Float2* uvs[kMaxUvSets] = { &vertex.uv0, &vertex.uv1, &vertex.uv2, &vertex.uv3 };
-    for (int set = 0; set < sources.uvSetCount; ++set) {
-        if (sources.uvSets[set] == nullptr)
-            continue;
-        FbxVector2 uv = sources.uvSets[set]->GetDirectArray().GetAt(uvIndex);
-        // Images are uploaded top row first, so v is turned over here.
-        *uvs[set] = { static_cast<float>(uv[0]), static_cast<float>(1.0 - uv[1]) };
-    }
+    for (int set = 0; set < sources.uvSetCount; ++set)
+        if (sources.uvSets[set] != nullptr)
+            ReadUv(*sources.uvSets[set], controlPoint, polygonVertex, *uvs[set]);
 
     if (sources.normals)
         ReadDirection(*sources.normals, controlPoint, polygonVertex, vertex.normal);
@@ -155,8 +163,11 @@ struct SlotPolygons {
 
     bool Has(int polygon) const
     {
-        return materialElement == nullptr
-            || node->GetMaterial(materialElement->GetIndexArray().GetAt(polygon)) == slotMaterial;
+        if (materialElement == nullptr)
+            return true;
+        // All the same: the element's one index holds for every polygon.
+        const int entry = materialElement->GetMappingMode() == FbxLayerElement::eAllSame ? 0 : polygon;
+        return node->GetMaterial(materialElement->GetIndexArray().GetAt(entry)) == slotMaterial;
     }
 };
 

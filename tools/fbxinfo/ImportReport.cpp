@@ -38,6 +38,7 @@ constexpr std::pair<ImportWarning, const char*> kWarnings[] = {
     { ImportWarning::MissingUVs, "MissingUVs" },
     { ImportWarning::TangentsFailed, "TangentsFailed" },
     { ImportWarning::DuplicateBoneName, "DuplicateBoneName" },
+    { ImportWarning::MissingNormals, "MissingNormals" },
 };
 
 int WarningCount(const ImportResult& result, ImportWarning kind)

@@ -62,6 +62,13 @@ void MeshBuilder::AddSmoothFace(const std::vector<Corner>& corners, const std::v
     faces.push_back(std::move(face));
 }
 
+std::vector<MeshBuilder::FaceCorner> MeshBuilder::WrittenOrder(const std::vector<FaceCorner>& face)
+{
+    std::vector<FaceCorner> written(face);
+    std::reverse(written.begin() + 1, written.end());
+    return written;
+}
+
 fbxio::MeshData MeshBuilder::Build() const
 {
     // z is negated into the file's right-handed frame: positions and every direction alike.
@@ -77,7 +84,7 @@ fbxio::MeshData MeshBuilder::Build() const
         "UVMap", {}, {} };
     for (const auto& face : faces) {
         std::vector<int> polygon;
-        for (const FaceCorner& corner : face) {
+        for (const FaceCorner& corner : WrittenOrder(face)) {
             polygon.push_back(static_cast<int>(mesh.points.size() / 3));
             for (double value : flip(corner.corner.position))
                 mesh.points.push_back(value);

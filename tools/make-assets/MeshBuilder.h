@@ -1,11 +1,12 @@
 #pragma once
 // Builds FBX meshes for the program's models, authored in the engine's own frame (left-handed, y up,
-// centimetres) and written in the file's frame (right-handed, y up): z is negated on the way out, and
-// the import's axis conversion negates it back.
+// centimetres) and written as modelling tools write them (right-handed, y up, faces counter-clockwise
+// seen from outside): z is negated on the way out, and the import's axis conversion negates it back.
 //
 // Faces are given in the engine's frame with the winding the renderer draws: the cross product of a
-// face's first two edges points out of the face's visible side (the main pass culls GL front faces,
-// and a mirror between the frames keeps that winding what it looks like on screen).
+// face's first two edges points out of the face's visible side. Negating z turns that winding round,
+// so each face's corners are written in the opposite order (first corner kept), and the import, which
+// reverses them again when it mirrors the file into the engine's frame, gets back the faces as given.
 
 #include "fbxio/FbxSceneWriter.h"
 
@@ -60,6 +61,9 @@ private:
         Vec3 tangent;
         Vec3 binormal;
     };
+    // A face's corners in the order the file takes them: counter-clockwise in its right-handed frame.
+    static std::vector<FaceCorner> WrittenOrder(const std::vector<FaceCorner>& face);
+
     std::vector<std::vector<FaceCorner>> faces;
 };
 

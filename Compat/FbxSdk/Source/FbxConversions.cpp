@@ -3,9 +3,11 @@
 
 #include <fbxsdk.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 namespace fbxsdk {
 
@@ -58,6 +60,32 @@ std::set<FbxCluster*> SceneClusters(FbxScene* scene)
 
 } // namespace
 
+namespace {
+
+// A global transform in the old unit, as the same transform in the new one: distances scale by f,
+// directions do not. (For a uniform scale S, S M S^-1 keeps M's linear part and scales its offset.)
+FbxAMatrix ScaleDistances(const FbxAMatrix& m, double f)
+{
+    FbxAMatrix scaled = m;
+    const FbxVector4 t = m.GetT();
+    scaled.SetT(FbxVector4(t[0] * f, t[1] * f, t[2] * f));
+    return scaled;
+}
+
+void ScaleDistancesOfNode(FbxNode& node, double f)
+{
+    for (auto* p : { &node.LclTranslation, &node.RotationOffset, &node.RotationPivot, &node.ScalingOffset,
+             &node.ScalingPivot, &node.GeometricTranslation })
+        ScaleVector(*p, f);
+}
+
+} // namespace
+
+// The whole scene is converted, geometry included: every distance (control points, node
+// translations, pivots and offsets, bind matrices' translations) is multiplied by the conversion
+// factor, while scales and rotations stay. The import reads control points without node
+// transforms, so a conversion that only scaled the nodes would leave the geometry in the file's
+// unit. Skins stay consistent: a bind pose still maps its control points onto themselves.
 void FbxSystemUnit::ConvertScene(FbxScene* scene, const ConversionOptions& options) const
 {
     if (!scene)
@@ -68,33 +96,20 @@ void FbxSystemUnit::ConvertScene(FbxScene* scene, const ConversionOptions& optio
         settings.SetSystemUnit(*this);
         return;
     }
-    // The scale goes on the nodes directly under the root; their descendants inherit it.
-    // Pivots and offsets of those nodes live in the parent's space and scale with it.
-    FbxNode* root = scene->GetRootNode();
-    for (int c = 0; c < root->GetChildCount(); ++c) {
-        FbxNode* node = root->GetChild(c);
-        for (auto* p : { &node->LclTranslation, &node->LclScaling, &node->RotationOffset, &node->RotationPivot,
-                 &node->ScalingOffset, &node->ScalingPivot })
-            ScaleVector(*p, f);
-    }
-    if (options.mConvertRrsNodes) {
-        // Nodes that ignore their parent's scaling would otherwise keep their old size.
-        for (int n = 0; n < scene->GetNodeCount(); ++n) {
-            FbxNode* node = scene->GetNode(n);
-            EFbxInheritType inherit;
-            node->GetTransformationInheritType(inherit);
-            if (node != root && node->GetParent() != root && inherit == eInheritRrs)
-                ScaleVector(node->LclScaling, f);
-        }
+    for (int n = 0; n < scene->GetNodeCount(); ++n)
+        if (FbxNode* node = scene->GetNode(n); node != scene->GetRootNode())
+            ScaleDistancesOfNode(*node, f);
+    for (int g = 0; g < scene->GetGeometryCount(); ++g) {
+        FbxMesh* mesh = scene->GetMesh(g);
+        FbxVector4* points = mesh->GetControlPoints();
+        for (int k = 0; k < mesh->GetControlPointsCount(); ++k)
+            points[k] = FbxVector4(points[k][0] * f, points[k][1] * f, points[k][2] * f, points[k][3]);
     }
     if (options.mConvertClusters) {
-        // Bind matrices are global transforms; they gain the same scale as the nodes.
-        FbxAMatrix scale;
-        scale.SetS(FbxVector4(f, f, f));
         for (FbxCluster* cluster : SceneClusters(scene)) {
             FbxAMatrix m;
-            cluster->SetTransformMatrix(scale * cluster->GetTransformMatrix(m));
-            cluster->SetTransformLinkMatrix(scale * cluster->GetTransformLinkMatrix(m));
+            cluster->SetTransformMatrix(ScaleDistances(cluster->GetTransformMatrix(m), f));
+            cluster->SetTransformLinkMatrix(ScaleDistances(cluster->GetTransformLinkMatrix(m), f));
         }
     }
     settings.SetSystemUnit(*this);
@@ -269,6 +284,60 @@ void ConvertDirections(Element* element, const Matrix3& c)
     }
 }
 
+double Determinant(const Matrix3& c)
+{
+    const auto& m = c.m;
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+        + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// The corners of every polygon in the opposite order, the first corner kept: [a, b, c, d] becomes
+// [a, d, c, b]. `items` holds one entry per polygon vertex; a shorter array (a broken file) is turned
+// as far as it reaches.
+template <class T>
+void ReverseCorners(const FbxMesh& mesh, std::vector<T>& items)
+{
+    for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
+        const int first = mesh.GetPolygonVertexIndex(p);
+        const int size = mesh.GetPolygonSize(p);
+        if (first < 0 || size < 3 || static_cast<std::size_t>(first) + static_cast<std::size_t>(size) > items.size())
+            continue;
+        std::reverse(items.begin() + first + 1, items.begin() + first + size);
+    }
+}
+
+// A polygon-vertex element follows its corners: its values when direct, its indices otherwise.
+template <class Element>
+void ReverseCornersOf(const FbxMesh& mesh, Element* element)
+{
+    if (element == nullptr || element->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
+        return;
+    if (element->GetReferenceMode() == FbxLayerElement::eDirect)
+        ReverseCorners(mesh, element->GetDirectArray().Items());
+    else
+        ReverseCorners(mesh, element->GetIndexArray().Items());
+}
+
+// A mirror turns every face inside out: what was counter-clockwise seen from outside becomes
+// clockwise. Reversing each polygon's corners (and everything stored per corner with them) keeps the
+// faces facing the way their normals say.
+void ReverseWindings(FbxMesh& mesh)
+{
+    std::vector<int> corners(mesh.GetPolygonVertices(), mesh.GetPolygonVertices() + mesh.GetPolygonVertexCount());
+    ReverseCorners(mesh, corners);
+    std::copy(corners.begin(), corners.end(), mesh.GetPolygonVertices());
+    for (int e = 0; e < mesh.GetElementNormalCount(); ++e)
+        ReverseCornersOf(mesh, mesh.GetElementNormal(e));
+    for (int e = 0; e < mesh.GetElementTangentCount(); ++e)
+        ReverseCornersOf(mesh, mesh.GetElementTangent(e));
+    for (int e = 0; e < mesh.GetElementBinormalCount(); ++e)
+        ReverseCornersOf(mesh, mesh.GetElementBinormal(e));
+    for (int e = 0; e < mesh.GetElementUVCount(); ++e)
+        ReverseCornersOf(mesh, mesh.GetElementUV(e));
+    for (int e = 0; e < mesh.GetElementVertexColorCount(); ++e)
+        ReverseCornersOf(mesh, mesh.GetElementVertexColor(e));
+}
+
 FbxAMatrix Conjugate(const FbxAMatrix& m, const Matrix3& c)
 {
     FbxVector4 t = m.GetT();
@@ -292,6 +361,7 @@ void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
             identity = identity && c.m[y][x] == (x == y ? 1.0 : 0.0);
     if (identity)
         return;
+    const bool mirrors = Determinant(c) < 0.0;
 
     // Every node's local transform is conjugated by the change of basis, so global transforms
     // become C * G * C^-1 all the way down.
@@ -324,6 +394,8 @@ void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
             ConvertDirections(mesh->GetElementTangent(e), c);
         for (int e = 0; e < mesh->GetElementBinormalCount(); ++e)
             ConvertDirections(mesh->GetElementBinormal(e), c);
+        if (mirrors)
+            ReverseWindings(*mesh);
     }
     for (FbxCluster* cluster : SceneClusters(scene)) {
         FbxAMatrix m;

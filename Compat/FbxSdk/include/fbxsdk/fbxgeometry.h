@@ -324,6 +324,11 @@ class FbxMesh : public FbxGeometry {
     // vertex through an index. True when generated, or already present and not overwritten; false
     // without that UV set or with an unusable one.
     bool GenerateTangentsData(int uvSet, bool overwrite = false, bool ignoreTangentFlip = false);
+    // Smooth normals (one per control point, area-weighted), in the first normal element: stored by
+    // control point or, without `byControlPoint`, the same values by polygon vertex. Counter-clockwise
+    // polygons get normals on the side they are counter-clockwise seen from; `clockwise` turns that
+    // round. True when generated, or already present and not overwritten.
+    bool GenerateNormals(bool overwrite = false, bool byControlPoint = false, bool clockwise = false);
 
     // Polygon building, as the SDK offers it.
     void BeginPolygon(int material = -1, int texture = -1, int group = -1, bool legacy = true);
