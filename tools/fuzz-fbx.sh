@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Fuzzes the FBX reader for SECONDS (default 60) with libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer. Builds in build-fuzz/ with clang-14; the seed corpus (our writer's
-# fixtures and the assimp test models) is generated there at run time. Exits non-zero when the
-# fuzzer finds a crash, a hang or a leak; the input that caused it is left in build-fuzz/artifacts/.
-# For a long run: tools/fuzz-fbx.sh 14400 (the corpus in build-fuzz/corpus grows between runs).
+# Fuzzes FBX input for SECONDS (default 60) with libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer: two fuzzers side by side, one on the FBX reader and the stand-in's scene
+# calls (FbxSdkFuzzer), one on the engine's whole import as `fbxinfo --import` runs it (ImportFuzzer).
+# Builds in build-fuzz/ with clang-14; the seed corpus (our writer's fixtures and the assimp test
+# models) is generated there at run time. Exits non-zero when either fuzzer finds a crash, a hang or
+# a leak; the input that caused it is left in build-fuzz/artifacts/<fuzzer>/.
+# For a long run: tools/fuzz-fbx.sh 14400 (the corpora in build-fuzz/corpus/ grow between runs).
 set -euo pipefail
 
 seconds=${1:-60}
@@ -17,12 +19,10 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DTARNWICK_FBX_FUZZER=ON >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" --target FbxSdkFuzzer FbxFuzzSeeds
+cmake --build "$build" --target FbxSdkFuzzer ImportFuzzer FbxFuzzSeeds
 
 seeds=$build/seeds
-corpus=$build/corpus
-artifacts=$build/artifacts
-mkdir -p "$seeds" "$corpus" "$artifacts"
+mkdir -p "$seeds"
 "$build/tests/Compat/FbxSdk/FbxFuzzSeeds" "$seeds"
 models=/usr/share/assimp/models/FBX
 if [ -d "$models" ]; then
@@ -33,6 +33,34 @@ fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-"$build/tests/Compat/FbxSdk/FbxSdkFuzzer" "$corpus" "$seeds" \
-  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
-  -artifact_prefix="$artifacts/" -print_final_stats=1
+
+# Runs one fuzzer in the background, its output in build-fuzz/<name>.log.
+start_fuzzer() {
+  local name=$1 binary=$2
+  mkdir -p "$build/corpus/$name" "$build/artifacts/$name"
+  "$binary" "$build/corpus/$name" "$seeds" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
+    -artifact_prefix="$build/artifacts/$name/" -print_final_stats=1 >"$build/$name.log" 2>&1 &
+}
+
+start_fuzzer reader "$build/tests/Compat/FbxSdk/FbxSdkFuzzer"
+reader=$!
+start_fuzzer import "$build/tests/ImportFuzzer"
+import=$!
+
+status=0
+for name in reader import; do
+  pid=${!name}
+  found=0
+  wait "$pid" || found=1
+  if [ "$found" = 0 ]; then
+    echo "fuzz-fbx: $name: no finding"
+  else
+    echo "fuzz-fbx: $name: FOUND A FAULT (input in build-fuzz/artifacts/$name/)"
+    status=1
+  fi
+  # The fuzzer's own summary: executions, coverage and, after a finding, how it ended.
+  grep -E '^(#[0-9]+ +DONE|Done|stat::)' "$build/$name.log" | sed "s/^/  $name: /" || true
+  [ "$found" = 0 ] || tail -40 "$build/$name.log" | sed "s/^/  $name: /"
+done
+exit $status

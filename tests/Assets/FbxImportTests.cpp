@@ -2,6 +2,7 @@
 #include "Assets/SkeletonImport.h"
 #include "Assets/VertexHash.h"
 
+#include "FbxImportFixture.h"
 #include "MeshFixtures.h"
 #include "fbxio/FbxSceneWriter.h"
 
@@ -27,34 +28,6 @@ using meshfixtures::Layer;
 using meshfixtures::Repeat;
 using meshfixtures::SmoothOctahedron;
 using meshfixtures::TwoTriangles;
-
-// Every fixture is written by our FBX writer into a scratch folder, then imported.
-class FbxImportTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        InitializeFbx();
-        std::random_device random;
-        folder = std::filesystem::temp_directory_path() / ("tarnwick-import-" + std::to_string(random()));
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
-    std::filesystem::path Save(const SceneWriter& scene, const std::string& name)
-    {
-        std::filesystem::path path = folder / name;
-        EXPECT_TRUE(scene.Save(path.string()));
-        return path;
-    }
-
-    ImportResult Import(const SceneWriter& scene, ImportedModel& model, bool deduplicate = true,
-        const std::string& name = "fixture.fbx")
-    {
-        return ImportFbx(Save(scene, name), model, false, deduplicate);
-    }
-
-    std::filesystem::path folder;
-};
 
 // A unit cube from 8 control points with per-corner normals, tangents, binormals and UVs, flat on
 // each face: the corners of one face share everything, different faces share nothing but positions.
@@ -466,4 +439,7 @@ TEST_F(FbxImportTest, UnitsAreConvertedToCentimetresAndRecordedAsAuthored)
     Import(scene, model);
     EXPECT_EQ(model.fileUnit, 4);
     ASSERT_EQ(model.meshes.size(), 1u);
+    // The triangles reach 4 m along x: 400 cm.
+    EXPECT_FLOAT_EQ(model.meshes[0].box.max.x, 400.0f);
+    EXPECT_FLOAT_EQ(model.box.max.y, 100.0f);
 }

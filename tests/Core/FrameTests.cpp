@@ -1,7 +1,10 @@
+#include "Assets/FbxImport.h"
+#include "Assets/ModelCache.h"
 #include "Core/WorldStep.h"
 #include "GlTestContext.h"
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
+#include "ModellingToolMeshes.h"
 #include "ProgramGlobals.h"
 #include "Scene/GameCamera.h"
 #include "Scene/Scene.h"
@@ -9,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -204,4 +208,71 @@ TEST_F(FrameTest, ARendererWithoutAModelOrWithAnEmptyModelDrawsNothing)
     StartAndRunFrame();
     EXPECT_TRUE(IsClearColour(Pixel(32, 32))) << Pixel(32, 32);
     EXPECT_EQ(GraphicsEngine::GetInstance().renderers.size(), 2u);
+}
+
+TEST_F(FrameTest, ModelsFromAModellingToolAreLitOnTheOutsideAsTheEnginesOwnBoxIs)
+{
+    // A cube and a sphere written as modelling tools write them (right-handed, counter-clockwise
+    // outward faces), imported from files, beside the engine's own box. Each is 20 units across and
+    // centred at y = 0, z = 0: the engine's box at x = -22, the cube at 0, the sphere at 22.
+    InitializeFbx();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tarnwick-frame-tool-models";
+    std::filesystem::create_directories(folder);
+    fbxio::SceneWriter cubeFile, sphereFile;
+    cubeFile.AddMesh("Cube", toolmeshes::Box(2, 2, 2));
+    sphereFile.AddMesh("Sphere", toolmeshes::Sphere(1, 12, 24));
+    ASSERT_TRUE(cubeFile.Save((folder / "cube.fbx").string()));
+    ASSERT_TRUE(sphereFile.Save((folder / "sphere.fbx").string()));
+    Model* cube = LoadModel((folder / "cube.fbx").string());
+    Model* sphere = LoadModel((folder / "sphere.fbx").string());
+    std::filesystem::remove_all(folder);
+    ASSERT_NE(cube, nullptr);
+    ASSERT_NE(sphere, nullptr);
+
+    AddLight();
+    // Grey, so that a lit face does not saturate, and without highlights, which differ with the angle
+    // to the camera.
+    Material grey = material;
+    grey.albedo = { 0.5f, 0.5f, 0.5f, 1.0f };
+    grey.specularStrength = 0.0f;
+    scene.AddRenderer("Own box", MakeBoxModel(), grey, { -22, 0, 0 }, { 10, 10, 10 });
+    // The imported cube spans (0, 0, -2) to (2, 2, 0) in the engine's axes.
+    scene.AddRenderer("Cube", cube, grey, { -10, -10, 10 }, { 10, 10, 10 });
+    scene.AddRenderer("Sphere", sphere, grey, { 22, 0, 0 }, { 10, 10, 10 });
+    Scene::GetInstance().StartAll();
+
+    // From above (the tops face the light), from in front (the light falls on the -z faces too) and
+    // from below (the bottoms face away: ambient only). The nearest faces are 50 units away: 1.5625
+    // units per pixel, the centres at columns 18, 32 and 46, row 32.
+    struct View {
+        const char* name;
+        Float4 position;
+        float pitch;
+        bool lit;
+    };
+    const View views[] = { { "from above", { 0, 60, 0, 1 }, -90.0f, true },
+        { "from in front", { 0, 0, -60, 1 }, 0.0f, true }, { "from below", { 0, -60, 0, 1 }, 90.0f, false } };
+    int ambient = 0;
+    std::vector<int> lit;
+    for (const View& view : views) {
+        SCOPED_TRACE(view.name);
+        camera.position = view.position;
+        camera.pitch = view.pitch;
+        RunFrame();
+        Rgb own = Pixel(18, 32);
+        Rgb imported = Pixel(32, 32);
+        Rgb round = Pixel(46, 32);
+        EXPECT_FALSE(IsClearColour(own)) << own;
+        // Drawn inside out, the cube would show the inside of its far face: dark where the own box
+        // is lit, lit where it is dark.
+        EXPECT_NEAR(imported.Sum(), own.Sum(), 9) << "imported " << imported << ", own " << own;
+        // The sphere's smooth normal at the pixel is close to the box face's.
+        EXPECT_NEAR(round.Sum(), own.Sum(), own.Sum() / 8) << "sphere " << round << ", own " << own;
+        if (view.lit)
+            lit.push_back(imported.Sum());
+        else
+            ambient = imported.Sum();
+    }
+    for (int sum : lit)
+        EXPECT_GT(sum, ambient * 3 / 2) << "a face towards the light is no brighter than one away from it";
 }

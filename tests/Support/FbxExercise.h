@@ -1,5 +1,5 @@
 // Runs bytes through everything the model import does with a file: parse, build the scene,
-// convert units, triangulate, make UVs and tangents, convert axes, evaluate every transform and
+// convert units, triangulate, make normals, UVs and tangents, convert axes, evaluate every transform and
 // read every layer element. Shared by the hostile-input tests and the fuzzer.
 #pragma once
 
@@ -26,6 +26,8 @@ inline ExerciseResult Exercise(FbxManager* manager, const std::uint8_t* data, st
         converter.Triangulate(scene, true, true);
         for (int g = 0; g < scene->GetGeometryCount(); ++g) {
             FbxMesh* mesh = scene->GetMesh(g);
+            if (mesh->GetElementNormalCount() == 0)
+                mesh->GenerateNormals(false, true, false);
             if (mesh->GetUVLayerCount() == 0)
                 mesh->InitTextureUV(1, FbxLayerElement::eTextureDiffuse);
             mesh->GenerateTangentsData(0, true, false);

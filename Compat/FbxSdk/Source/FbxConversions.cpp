@@ -295,15 +295,21 @@ double Determinant(const Matrix3& c)
 // [a, d, c, b]. `items` holds one entry per polygon vertex; a shorter array (a broken file) is turned
 // as far as it reaches.
 template <class T>
-void ReverseCorners(const FbxMesh& mesh, std::vector<T>& items)
+void ReverseCorners(const FbxMesh& mesh, T* items, std::size_t count)
 {
     for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
         const int first = mesh.GetPolygonVertexIndex(p);
         const int size = mesh.GetPolygonSize(p);
-        if (first < 0 || size < 3 || static_cast<std::size_t>(first) + static_cast<std::size_t>(size) > items.size())
+        if (first < 0 || size < 3 || static_cast<std::size_t>(first) + static_cast<std::size_t>(size) > count)
             continue;
-        std::reverse(items.begin() + first + 1, items.begin() + first + size);
+        std::reverse(items + first + 1, items + first + size);
     }
+}
+
+template <class T>
+void ReverseCorners(const FbxMesh& mesh, std::vector<T>& items)
+{
+    ReverseCorners(mesh, items.data(), items.size());
 }
 
 // A polygon-vertex element follows its corners: its values when direct, its indices otherwise.
@@ -323,9 +329,7 @@ void ReverseCornersOf(const FbxMesh& mesh, Element* element)
 // faces facing the way their normals say.
 void ReverseWindings(FbxMesh& mesh)
 {
-    std::vector<int> corners(mesh.GetPolygonVertices(), mesh.GetPolygonVertices() + mesh.GetPolygonVertexCount());
-    ReverseCorners(mesh, corners);
-    std::copy(corners.begin(), corners.end(), mesh.GetPolygonVertices());
+    ReverseCorners(mesh, mesh.GetPolygonVertices(), static_cast<std::size_t>(mesh.GetPolygonVertexCount()));
     for (int e = 0; e < mesh.GetElementNormalCount(); ++e)
         ReverseCornersOf(mesh, mesh.GetElementNormal(e));
     for (int e = 0; e < mesh.GetElementTangentCount(); ++e)

@@ -283,6 +283,117 @@ TEST(FbxAxisConversion, ZUpAndYUpRightHandedFilesLandInDirectXAxes)
     EXPECT_EQ(static_cast<int>(FbxAxisSystem::eDirectX), 5);
 }
 
+TEST(FbxAxisConversion, AMirrorReversesEveryPolygonWithEverythingStoredPerCorner)
+{
+    // A quad and a triangle with a different normal, UV index and colour at every corner.
+    fbxio::MeshData mesh = fbxtest::Quad();
+    mesh.points.insert(mesh.points.end(), { 2, 0, 0 });
+    mesh.polygons = { { 0, 1, 2, 3 }, { 1, 4, 2 } };
+    LayerElement normals;
+    normals.mapping = Mapping::ByPolygonVertex;
+    for (int k = 0; k < 7; ++k)
+        normals.values.insert(normals.values.end(), { double(k), 0, 1 });
+    LayerElement uv;
+    uv.kind = LayerKind::UV;
+    uv.mapping = Mapping::ByPolygonVertex;
+    uv.reference = Reference::IndexToDirect;
+    uv.values = { 0, 0, 1, 0, 1, 1, 0, 1, 2, 0, 2, 1, 3, 3 };
+    uv.indices = { 0, 1, 2, 3, 4, 5, 6 };
+    LayerElement colours;
+    colours.kind = LayerKind::Color;
+    colours.mapping = Mapping::ByPolygonVertex;
+    for (int k = 0; k < 7; ++k)
+        colours.values.insert(colours.values.end(), { k / 10.0, 0, 0, 1 });
+    mesh.layers = { normals, uv, colours };
+
+    for (bool mirror : { true, false }) {
+        SCOPED_TRACE(mirror ? "right-handed y up: a mirror" : "left-handed z up: a rotation");
+        fbxio::SceneWriter writer;
+        if (!mirror) {
+            // x right, z up, +y towards the viewer: left-handed, so only a turn from DirectX's axes.
+            writer.settings.upAxis = 2;
+            writer.settings.frontAxis = 1;
+            writer.settings.frontAxisSign = 1;
+        }
+        writer.AddMesh("Mesh", mesh);
+        Loaded file(writer.ToBinary());
+        ASSERT_TRUE(file.ok) << file.error;
+        ASSERT_EQ(file.scene->GetGlobalSettings().GetAxisSystem().GetCoorSystem(),
+            mirror ? FbxAxisSystem::eRightHanded : FbxAxisSystem::eLeftHanded);
+        FbxAxisSystem::DirectX.DeepConvertScene(file.scene);
+        FbxMesh* m = file.Mesh("Mesh");
+        // Corner k of the result came from corner `from[k]` of the file.
+        const std::vector<int> from = mirror ? std::vector<int> { 0, 3, 2, 1, 4, 6, 5 }
+                                             : std::vector<int> { 0, 1, 2, 3, 4, 5, 6 };
+        const int points[] = { 0, 1, 2, 3, 1, 4, 2 };
+        for (int k = 0; k < 7; ++k) {
+            const int p = k < 4 ? 0 : 1, corner = k < 4 ? k : k - 4;
+            const int source = from[static_cast<std::size_t>(k)];
+            EXPECT_EQ(m->GetPolygonVertex(p, corner), points[source]) << "corner " << k;
+            EXPECT_NEAR(m->GetElementNormal(0)->GetDirectArray().GetAt(k)[0], double(source), 1e-12) << "corner " << k;
+            EXPECT_EQ(m->GetElementUV(0)->GetIndexArray().GetAt(k), source) << "corner " << k;
+            EXPECT_NEAR(m->GetElementVertexColor(0)->GetDirectArray().GetAt(k).mRed, source / 10.0, 1e-12)
+                << "corner " << k;
+        }
+        // Counter-clockwise about +z in the file (towards the viewer), the quad now winds the way the
+        // engine draws a face whose normal points at the viewer, -z: (b - a) x (c - a) along it.
+        const FbxVector4 a = m->GetControlPointAt(m->GetPolygonVertex(0, 0));
+        const FbxVector4 b = m->GetControlPointAt(m->GetPolygonVertex(0, 1));
+        const FbxVector4 c = m->GetControlPointAt(m->GetPolygonVertex(0, 2));
+        const FbxVector4 n = m->GetElementNormal(0)->GetDirectArray().GetAt(0);
+        const double crossAlongNormal = ((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])) * n[2]
+            + ((b[1] - a[1]) * (c[2] - a[2]) - (b[2] - a[2]) * (c[1] - a[1])) * n[0]
+            + ((b[2] - a[2]) * (c[0] - a[0]) - (b[0] - a[0]) * (c[2] - a[2])) * n[1];
+        if (mirror) {
+            EXPECT_GT(crossAlongNormal, 0.0);
+        }
+    }
+}
+
+TEST(FbxNormals, GeneratedSmoothPerControlPointOrKeptWhenPresent)
+{
+    // A square pyramid, apex up, its faces (the base too) counter-clockwise seen from outside; no
+    // normals.
+    fbxio::MeshData pyramid;
+    pyramid.points = { -1, 0, -1, 1, 0, -1, 1, 0, 1, -1, 0, 1, 0, 1, 0 };
+    pyramid.polygons = { { 0, 1, 2, 3 }, { 0, 4, 1 }, { 1, 4, 2 }, { 2, 4, 3 }, { 3, 4, 0 } };
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Pyramid", pyramid);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxMesh* m = file.Mesh("Pyramid");
+    ASSERT_EQ(m->GetElementNormalCount(), 0);
+
+    ASSERT_TRUE(m->GenerateNormals(false, true, false));
+    ASSERT_EQ(m->GetElementNormalCount(), 1);
+    const FbxLayerElementNormal* normals = m->GetElementNormal(0);
+    EXPECT_EQ(normals->GetMappingMode(), FbxLayerElement::eByControlPoint);
+    EXPECT_EQ(normals->GetReferenceMode(), FbxLayerElement::eDirect);
+    ASSERT_EQ(normals->GetDirectArray().GetCount(), 5);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NEAR(normals->GetDirectArray().GetAt(k).Length(), 1.0, 1e-12) << k;
+    ExpectVector(normals->GetDirectArray().GetAt(4), 0, 1, 0); // the apex: the four sides cancel sideways
+    // A base corner leans out and down, the way its base and two sides face.
+    const FbxVector4 corner = normals->GetDirectArray().GetAt(2);
+    EXPECT_GT(corner[0], 0.0);
+    EXPECT_GT(corner[2], 0.0);
+    EXPECT_LT(corner[1], 0.0);
+
+    // Present: kept unless overwritten. Clockwise turns every normal round; by polygon vertex stores
+    // the same smooth values once per corner.
+    ASSERT_TRUE(m->GenerateNormals(false, false, true));
+    ExpectVector(m->GetElementNormal(0)->GetDirectArray().GetAt(4), 0, 1, 0);
+    ASSERT_TRUE(m->GenerateNormals(true, false, true));
+    ASSERT_EQ(m->GetElementNormalCount(), 1);
+    EXPECT_EQ(normals->GetMappingMode(), FbxLayerElement::eByPolygonVertex);
+    ASSERT_EQ(normals->GetDirectArray().GetCount(), m->GetPolygonVertexCount());
+    for (int k = 0; k < m->GetPolygonVertexCount(); ++k) {
+        if (m->GetPolygonVertices()[k] == 4)
+            ExpectVector(normals->GetDirectArray().GetAt(k), 0, -1, 0);
+        EXPECT_NEAR(normals->GetDirectArray().GetAt(k).Length(), 1.0, 1e-12) << k;
+    }
+}
+
 TEST(FbxUnitConversion, MetresAndInchesScaleGeometryAndNodesAlike)
 {
     for (auto [scale, unit] : { std::pair { 100.0, &FbxSystemUnit::m }, std::pair { 2.54, &FbxSystemUnit::Inch } }) {
