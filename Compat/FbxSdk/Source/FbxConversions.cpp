@@ -273,17 +273,6 @@ void ConvertRotation(FbxPropertyT<FbxDouble3>& p, const Matrix3& c, EFbxRotation
     p.Set(FbxDouble3(result[0], result[1], result[2]));
 }
 
-template <class Element>
-void ConvertDirections(Element* element, const Matrix3& c)
-{
-    if (!element)
-        return;
-    for (FbxVector4& v : element->GetDirectArray().Items()) {
-        FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
-        v = FbxVector4(r[0], r[1], r[2], v[3]);
-    }
-}
-
 double Determinant(const Matrix3& c)
 {
     const auto& m = c.m;
@@ -291,55 +280,128 @@ double Determinant(const Matrix3& c)
         + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
-// The corners of every polygon in the opposite order, the first corner kept: [a, b, c, d] becomes
-// [a, d, c, b]. `items` holds one entry per polygon vertex; a shorter array (a broken file) is turned
-// as far as it reaches.
-template <class T>
-void ReverseCorners(const FbxMesh& mesh, T* items, std::size_t count)
-{
-    for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
-        const int first = mesh.GetPolygonVertexIndex(p);
-        const int size = mesh.GetPolygonSize(p);
-        if (first < 0 || size < 3 || static_cast<std::size_t>(first) + static_cast<std::size_t>(size) > count)
-            continue;
-        std::reverse(items + first + 1, items + first + size);
+// Puts the corners of every polygon of one mesh in the opposite order, the first corner kept
+// ([a, b, c, d] becomes [a, d, c, b]), in any array with one entry per polygon vertex. A mesh of
+// triangles only (every mesh, once triangulated) is done with a plain swap in each three.
+class CornerReversal {
+public:
+    explicit CornerReversal(const FbxMesh& mesh)
+        : mesh(mesh)
+        , corners(static_cast<std::size_t>(mesh.GetPolygonVertexCount()))
+        , triangles(AllTriangles(mesh))
+    {
     }
-}
 
-template <class T>
-void ReverseCorners(const FbxMesh& mesh, std::vector<T>& items)
-{
-    ReverseCorners(mesh, items.data(), items.size());
-}
+    // Whether an array of `count` entries is turned by swapping the last two of every three.
+    bool SwapsTriangles(std::size_t count) const { return triangles && count == corners; }
 
-// A polygon-vertex element follows its corners: its values when direct, its indices otherwise.
+    // A shorter array than the mesh's corners (a broken file) is turned as far as it reaches.
+    template <class T>
+    void Apply(T* items, std::size_t count) const
+    {
+        if (SwapsTriangles(count)) {
+            for (std::size_t k = 0; k < count; k += 3)
+                std::swap(items[k + 1], items[k + 2]);
+            return;
+        }
+        for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
+            const int first = mesh.GetPolygonVertexIndex(p);
+            const int size = mesh.GetPolygonSize(p);
+            if (first < 0 || size < 3 || static_cast<std::size_t>(first) + static_cast<std::size_t>(size) > count)
+                continue;
+            std::reverse(items + first + 1, items + first + size);
+        }
+    }
+
+    template <class T>
+    void Apply(std::vector<T>& items) const
+    {
+        Apply(items.data(), items.size());
+    }
+
+    // A polygon-vertex element follows its corners: its values when direct, its indices otherwise.
+    template <class Element>
+    void ApplyTo(Element* element) const
+    {
+        if (element == nullptr || element->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
+            return;
+        if (element->GetReferenceMode() == FbxLayerElement::eDirect)
+            Apply(element->GetDirectArray().Items());
+        else
+            Apply(element->GetIndexArray().Items());
+    }
+
+private:
+    static bool AllTriangles(const FbxMesh& mesh)
+    {
+        if (mesh.GetPolygonVertexCount() != 3 * mesh.GetPolygonCount())
+            return false;
+        for (int p = 0; p < mesh.GetPolygonCount(); ++p)
+            if (mesh.GetPolygonSize(p) != 3)
+                return false;
+        return true;
+    }
+
+    const FbxMesh& mesh;
+    const std::size_t corners;
+    const bool triangles;
+};
+
+// Normals, tangents or binormals in the new basis; after a mirror (`reversal` set) in the reversed
+// corner order too, in the same pass over the array where the mesh is triangles.
 template <class Element>
-void ReverseCornersOf(const FbxMesh& mesh, Element* element)
+void ConvertDirections(Element* element, const Matrix3& c, const CornerReversal* reversal)
 {
-    if (element == nullptr || element->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
+    if (!element)
         return;
-    if (element->GetReferenceMode() == FbxLayerElement::eDirect)
-        ReverseCorners(mesh, element->GetDirectArray().Items());
-    else
-        ReverseCorners(mesh, element->GetIndexArray().Items());
+    std::vector<FbxVector4>& items = element->GetDirectArray().Items();
+    auto convert = [&c](FbxVector4& v) {
+        FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
+        v = FbxVector4(r[0], r[1], r[2], v[3]);
+    };
+    const bool reversedHere = reversal != nullptr && element->GetMappingMode() == FbxLayerElement::eByPolygonVertex
+        && element->GetReferenceMode() == FbxLayerElement::eDirect && reversal->SwapsTriangles(items.size());
+    if (reversedHere) {
+        for (std::size_t k = 0; k < items.size(); k += 3) {
+            convert(items[k]);
+            convert(items[k + 1]);
+            convert(items[k + 2]);
+            std::swap(items[k + 1], items[k + 2]);
+        }
+        return;
+    }
+    for (FbxVector4& v : items)
+        convert(v);
+    if (reversal != nullptr)
+        reversal->ApplyTo(element);
 }
 
-// A mirror turns every face inside out: what was counter-clockwise seen from outside becomes
-// clockwise. Reversing each polygon's corners (and everything stored per corner with them) keeps the
-// faces facing the way their normals say.
-void ReverseWindings(FbxMesh& mesh)
+// Control points and everything stored per corner in the new basis. A mirror turns every face
+// inside out (what was counter-clockwise seen from outside becomes clockwise), so after one each
+// polygon's corners, and everything stored per corner with them, are reversed: faces keep facing the
+// way their normals say.
+void ConvertMesh(FbxMesh& mesh, const Matrix3& c, bool mirrors)
 {
-    ReverseCorners(mesh, mesh.GetPolygonVertices(), static_cast<std::size_t>(mesh.GetPolygonVertexCount()));
+    FbxVector4* points = mesh.GetControlPoints();
+    for (int k = 0; k < mesh.GetControlPointsCount(); ++k) {
+        FbxDouble3 r = Apply(c, FbxDouble3(points[k][0], points[k][1], points[k][2]));
+        points[k] = FbxVector4(r[0], r[1], r[2], points[k][3]);
+    }
+    const CornerReversal reversal(mesh);
+    const CornerReversal* reversed = mirrors ? &reversal : nullptr;
     for (int e = 0; e < mesh.GetElementNormalCount(); ++e)
-        ReverseCornersOf(mesh, mesh.GetElementNormal(e));
+        ConvertDirections(mesh.GetElementNormal(e), c, reversed);
     for (int e = 0; e < mesh.GetElementTangentCount(); ++e)
-        ReverseCornersOf(mesh, mesh.GetElementTangent(e));
+        ConvertDirections(mesh.GetElementTangent(e), c, reversed);
     for (int e = 0; e < mesh.GetElementBinormalCount(); ++e)
-        ReverseCornersOf(mesh, mesh.GetElementBinormal(e));
+        ConvertDirections(mesh.GetElementBinormal(e), c, reversed);
+    if (!mirrors)
+        return;
+    reversal.Apply(mesh.GetPolygonVertices(), static_cast<std::size_t>(mesh.GetPolygonVertexCount()));
     for (int e = 0; e < mesh.GetElementUVCount(); ++e)
-        ReverseCornersOf(mesh, mesh.GetElementUV(e));
+        reversal.ApplyTo(mesh.GetElementUV(e));
     for (int e = 0; e < mesh.GetElementVertexColorCount(); ++e)
-        ReverseCornersOf(mesh, mesh.GetElementVertexColor(e));
+        reversal.ApplyTo(mesh.GetElementVertexColor(e));
 }
 
 FbxAMatrix Conjugate(const FbxAMatrix& m, const Matrix3& c)
@@ -385,22 +447,8 @@ void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
         ConvertScaling(node->LclScaling, c);
         ConvertScaling(node->GeometricScaling, c);
     }
-    for (int g = 0; g < scene->GetGeometryCount(); ++g) {
-        FbxMesh* mesh = scene->GetMesh(g);
-        FbxVector4* points = mesh->GetControlPoints();
-        for (int k = 0; k < mesh->GetControlPointsCount(); ++k) {
-            FbxDouble3 r = Apply(c, FbxDouble3(points[k][0], points[k][1], points[k][2]));
-            points[k] = FbxVector4(r[0], r[1], r[2], points[k][3]);
-        }
-        for (int e = 0; e < mesh->GetElementNormalCount(); ++e)
-            ConvertDirections(mesh->GetElementNormal(e), c);
-        for (int e = 0; e < mesh->GetElementTangentCount(); ++e)
-            ConvertDirections(mesh->GetElementTangent(e), c);
-        for (int e = 0; e < mesh->GetElementBinormalCount(); ++e)
-            ConvertDirections(mesh->GetElementBinormal(e), c);
-        if (mirrors)
-            ReverseWindings(*mesh);
-    }
+    for (int g = 0; g < scene->GetGeometryCount(); ++g)
+        ConvertMesh(*scene->GetMesh(g), c, mirrors);
     for (FbxCluster* cluster : SceneClusters(scene)) {
         FbxAMatrix m;
         cluster->SetTransformMatrix(Conjugate(cluster->GetTransformMatrix(m), c));
