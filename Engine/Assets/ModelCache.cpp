@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -22,13 +23,13 @@ Model* GetModel(const std::string& path)
     auto& registry = Registry();
     if (auto found = registry.find(path); found != registry.end())
         return found->second.get();
-    Model* model = LoadModel(path);
-    if (model != nullptr)
-        registry.emplace(path, std::unique_ptr<Model>(model));
-    return model;
+    std::unique_ptr<Model> model = LoadModel(path);
+    if (model == nullptr)
+        return nullptr;
+    return registry.emplace(path, std::move(model)).first->second.get();
 }
 
-Model* LoadModel(const std::string& path)
+std::unique_ptr<Model> LoadModel(const std::string& path)
 {
     const std::filesystem::path file(path);
     // Exactly ".fbx": the comparison is case-sensitive.
@@ -52,5 +53,5 @@ Model* LoadModel(const std::string& path)
         target.box = source.box;
     }
     model->CreateGpuBuffers();
-    return model.release();
+    return model;
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -223,8 +224,8 @@ TEST_F(FrameTest, ModelsFromAModellingToolAreLitOnTheOutsideAsTheEnginesOwnBoxIs
     sphereFile.AddMesh("Sphere", toolmeshes::Sphere(1, 12, 24));
     ASSERT_TRUE(cubeFile.Save((folder / "cube.fbx").string()));
     ASSERT_TRUE(sphereFile.Save((folder / "sphere.fbx").string()));
-    Model* cube = LoadModel((folder / "cube.fbx").string());
-    Model* sphere = LoadModel((folder / "sphere.fbx").string());
+    const std::unique_ptr<Model> cube = LoadModel((folder / "cube.fbx").string());
+    const std::unique_ptr<Model> sphere = LoadModel((folder / "sphere.fbx").string());
     std::filesystem::remove_all(folder);
     ASSERT_NE(cube, nullptr);
     ASSERT_NE(sphere, nullptr);
@@ -237,8 +238,8 @@ TEST_F(FrameTest, ModelsFromAModellingToolAreLitOnTheOutsideAsTheEnginesOwnBoxIs
     grey.specularStrength = 0.0f;
     scene.AddRenderer("Own box", MakeBoxModel(), grey, { -22, 0, 0 }, { 10, 10, 10 });
     // The imported cube spans (0, 0, -2) to (2, 2, 0) in the engine's axes.
-    scene.AddRenderer("Cube", cube, grey, { -10, -10, 10 }, { 10, 10, 10 });
-    scene.AddRenderer("Sphere", sphere, grey, { 22, 0, 0 }, { 10, 10, 10 });
+    scene.AddRenderer("Cube", cube.get(), grey, { -10, -10, 10 }, { 10, 10, 10 });
+    scene.AddRenderer("Sphere", sphere.get(), grey, { 22, 0, 0 }, { 10, 10, 10 });
     Scene::GetInstance().StartAll();
 
     // From above (the tops face the light), from in front (the light falls on the -z faces too) and
