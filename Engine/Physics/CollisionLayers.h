@@ -8,7 +8,11 @@
 
 #include <PxPhysicsAPI.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 constexpr int kCollisionLayerCount = 5;
 constexpr const char* kCollisionLayersPath = "Settings/Collisionlayers.json";
@@ -17,14 +21,22 @@ constexpr const char* kCollisionLayersPath = "Settings/Collisionlayers.json";
 // Written only at start-up, on the main thread, before any collider exists; read by Collider::SetLayer.
 extern std::int32_t collisionMasks[kCollisionLayerCount];
 
-// Fills collisionMasks from the "Layer" array of the settings file. A missing or unreadable file,
-// invalid JSON, a root that is not an object or a missing "Layer" member leave every mask 0 and print
-// nothing. Only the first five elements are read; an element that is not an integer leaves its mask
-// 0; an integer is taken as a 32-bit word.
+// The most a settings file may be: it holds five numbers, and a larger file is refused before it is
+// read rather than held in memory whole.
+constexpr std::size_t kMaxCollisionLayersFileBytes = std::size_t(1) << 20;
+
+// Fills collisionMasks from the "Layer" array of the settings file. A missing, unreadable or too large
+// file, invalid JSON, a root that is not an object or a missing "Layer" member leave every mask 0;
+// only the first five elements are read; an element that is not an integer leaves its mask 0; an
+// integer is taken as a 32-bit word. Each problem is said once on the console (Core/Problems.h): the
+// file, what was wrong and where, and what the program does instead. A UTF-8 byte-order mark at the
+// start is skipped, as editors write one.
 void LoadCollisionLayers(const char* path = kCollisionLayersPath);
 
-// Parses settings text as LoadCollisionLayers does its file.
-void LoadCollisionLayersFromText(const char* text);
+// Parses settings text as LoadCollisionLayers does its file, and returns its problems, one sentence
+// each (without the file's name), instead of printing them. Offsets count bytes from the start of
+// `text`. Nesting of any depth is parsed without recursion.
+std::vector<std::string> LoadCollisionLayersFromText(std::string_view text);
 
 // The mask of `layer` (the entry of its lowest set bit), or 0 for a layer with no entry (0, or a bit
 // beyond the table).

@@ -1,5 +1,6 @@
 #include "Physics/CollisionLayers.h"
 
+#include "ForkedRun.h"
 #include "PhysicsTestWorld.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -40,55 +43,123 @@ protected:
         LoadCollisionLayersFromText(kDemoLayers);
     }
 
-    // Loads `text` through a settings file, as start-up does, and returns the masks it gave.
-    Masks LoadFile(const std::string& text, const std::string& name = "Collisionlayers.json")
+    // Loads `text` through a settings file, as start-up does, and returns the masks it gave; what it
+    // printed is left in `printed`. Each load has a file of its own: a problem is said once per file.
+    Masks LoadFile(const std::string& text)
     {
-        const std::filesystem::path path = folder / name;
+        const std::filesystem::path path = folder / ("Collisionlayers-" + std::to_string(loads++) + ".json");
         std::ofstream(path, std::ios::binary) << text;
+        return LoadPath(path);
+    }
+
+    Masks LoadPath(const std::filesystem::path& path)
+    {
         ClearCollisionMasks();
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         LoadCollisionLayers(path.string().c_str());
-        std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
-        EXPECT_EQ(printed, "") << "for " << text;
+        printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+        lastPath = path.string();
         return CurrentMasks();
     }
 
     // The same text straight from memory; file and text must agree.
-    static Masks LoadText(const std::string& text)
+    static Masks LoadText(const std::string& text, std::vector<std::string>* problems = nullptr)
     {
         ClearCollisionMasks();
-        LoadCollisionLayersFromText(text.c_str());
+        std::vector<std::string> found = LoadCollisionLayersFromText(text);
+        if (problems != nullptr)
+            *problems = std::move(found);
         return CurrentMasks();
     }
 
-    void ExpectMasks(const std::string& text, const Masks& expected)
+    // Loads `text` from a file and from memory: both give `expected`. A good text says nothing; a bad
+    // one says one line per problem, naming the file, and the lines hold each of `said` in turn.
+    void ExpectMasks(const std::string& text, const Masks& expected, std::vector<std::string> said = {})
     {
-        EXPECT_EQ(LoadFile(text), expected) << "from the file " << text;
-        EXPECT_EQ(LoadText(text), expected) << "from the text " << text;
+        SCOPED_TRACE(text);
+        EXPECT_EQ(LoadFile(text), expected) << "from the file";
+        std::vector<std::string> problems;
+        EXPECT_EQ(LoadText(text, &problems), expected) << "from the text";
+        ASSERT_EQ(problems.size(), said.size()) << printed;
+        std::string lines;
+        for (std::size_t i = 0; i < said.size(); ++i) {
+            EXPECT_NE(problems[i].find(said[i]), std::string::npos) << problems[i];
+            lines += lastPath + ": " + problems[i] + "\n";
+        }
+        EXPECT_EQ(printed, lines);
     }
 
     std::filesystem::path folder;
+    std::string printed;
+    std::string lastPath;
+    int loads = 0;
 };
 
 constexpr Masks kZero {};
 
-TEST_F(CollisionLayersFile, AMissingFileLeavesEveryMaskZeroAndPrintsNothing)
+TEST_F(CollisionLayersFile, AFileThatCannotBeReadLeavesEveryMaskZeroAndSaysSoOnce)
 {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    LoadCollisionLayers((folder / "nowhere" / "Collisionlayers.json").string().c_str());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(CurrentMasks(), kZero);
+    const std::string consequence = "; every collision mask is 0, so nothing collides\n";
+    const std::filesystem::path missing = folder / "nowhere" / "Collisionlayers.json";
+    EXPECT_EQ(LoadPath(missing), kZero);
+    EXPECT_EQ(printed, missing.string() + ": not found" + consequence);
+    // Said once: asking again prints nothing more.
+    LoadPath(missing);
+    EXPECT_EQ(printed, "");
+
+    // A directory where the file should be.
+    const std::filesystem::path directory = folder / "Collisionlayers.json";
+    std::filesystem::create_directories(directory);
+    EXPECT_EQ(LoadPath(directory), kZero);
+    EXPECT_EQ(printed, directory.string() + ": cannot be read: it is not a regular file" + consequence);
+
+    // A file larger than a settings file may be is not read, even when it is valid.
+    const std::filesystem::path large = folder / "large.json";
+    std::ofstream(large, std::ios::binary)
+        << R"({"Layer":[17,0,0,0,1]})" << std::string(kMaxCollisionLayersFileBytes, ' ');
+    EXPECT_EQ(LoadPath(large), kZero);
+    EXPECT_EQ(printed,
+        large.string() + ": cannot be read: it is " + std::to_string(kMaxCollisionLayersFileBytes + 22)
+            + " bytes, more than the " + std::to_string(kMaxCollisionLayersFileBytes) + " allowed" + consequence);
 }
 
-TEST_F(CollisionLayersFile, InvalidJsonLeavesEveryMaskZero)
+TEST_F(CollisionLayersFile, InvalidJsonLeavesEveryMaskZeroAndSaysWhere)
 {
-    ExpectMasks(R"({"Layer":[17,0,0,0,1])", kZero);
-    ExpectMasks(R"({"Layer":[17,0,0,0,1]} trailing)", kZero);
-    ExpectMasks("", kZero);
-    ExpectMasks(R"({Layer:[17]})", kZero);
+    ExpectMasks(R"({"Layer":[17,0,0,0,1])", kZero, { "invalid JSON at offset 21: " });
+    ExpectMasks(R"({"Layer":[17,0,0,0,1]} trailing)", kZero, { "invalid JSON at offset 23: " });
+    ExpectMasks("", kZero, { "invalid JSON at offset 0: The document is empty." });
+    ExpectMasks(R"({Layer:[17]})", kZero, { "invalid JSON at offset 1: " });
+    // A number too large for any machine word breaks the whole file.
+    ExpectMasks(R"({"Layer":[1e999]})", kZero, { "invalid JSON at offset 10: Number too big" });
+}
+
+TEST_F(CollisionLayersFile, AByteOrderMarkIsSkippedAsEditorsWriteIt)
+{
+    ExpectMasks("\xEF\xBB\xBF{\"Layer\":[17,0,0,0,1]}", Masks { 17, 0, 0, 0, 1 });
+    // Offsets still count from the file's first byte.
+    ExpectMasks("\xEF\xBB\xBF{\"Layer\":[17,", kZero, { "invalid JSON at offset 16: " });
+    // Only at the start.
+    ExpectMasks("{\"Layer\":[17]}\xEF\xBB\xBF", kZero, { "invalid JSON at offset 14: " });
+}
+
+TEST_F(CollisionLayersFile, NestingOfAnyDepthIsParsedWithoutExhaustingTheStack)
+{
+    // Nearly as deep as the largest file allowed: a recursive parser overflows its stack long before.
+    constexpr std::size_t kDepth = kMaxCollisionLayersFileBytes / 2 - 64;
+    const std::string deep = R"({"Layer":[17,0,0,0,1],"deep":)" + std::string(kDepth, '[') + std::string(kDepth, ']')
+        + "}";
+    const std::string unclosed = std::string(kDepth, '[');
+    const ForkedRun run = RunForked([&] {
+        const bool closedRead = LoadText(deep) == Masks { 17, 0, 0, 0, 1 };
+        std::vector<std::string> problems;
+        const bool unclosedRefused = LoadText(unclosed, &problems) == kZero && problems.size() == 1
+            && problems[0].starts_with("invalid JSON at offset " + std::to_string(kDepth));
+        return closedRead && unclosedRefused ? 0 : 1;
+    });
+    EXPECT_TRUE(run.ExitedWith(0)) << "exit " << run.exitCode << ", signal " << run.signal;
+    EXPECT_LT(run.peakKilobytes, 512 * 1024);
+    EXPECT_LT(run.seconds, 10.0);
 }
 
 TEST_F(CollisionLayersFile, AnEmptyArrayLeavesEveryMaskZero)
@@ -110,45 +181,54 @@ TEST_F(CollisionLayersFile, FiveElementsSetEveryMaskInOrder)
 TEST_F(CollisionLayersFile, MoreThanFiveElementsFillTheTableAndTheRestAreIgnored)
 {
     // Writing past the table would corrupt whatever follows it; the sanitizer build catches that.
-    ExpectMasks(R"({"Layer":[1,2,3,4,5,6,7,8]})", Masks { 1, 2, 3, 4, 5 });
+    ExpectMasks(R"({"Layer":[1,2,3,4,5,6,7,8]})", Masks { 1, 2, 3, 4, 5 },
+        { "\"Layer\" has 8 elements; only the first 5 are read" });
 }
 
 TEST_F(CollisionLayersFile, TheKeyIsMatchedWithItsExactCase)
 {
-    ExpectMasks(R"({"layer":[17,0,0,0,1]})", kZero);
-    ExpectMasks(R"({"LAYER":[17,0,0,0,1]})", kZero);
-    ExpectMasks(R"({"Layers":[17,0,0,0,1]})", kZero);
+    const std::string noLayer = "there is no \"Layer\" member; every collision mask is 0, so nothing collides";
+    ExpectMasks(R"({"layer":[17,0,0,0,1]})", kZero, { noLayer });
+    ExpectMasks(R"({"LAYER":[17,0,0,0,1]})", kZero, { noLayer });
+    ExpectMasks(R"({"Layers":[17,0,0,0,1]})", kZero, { noLayer });
     // Other members are ignored, wherever they stand.
     ExpectMasks(R"({"layer":[9],"Other":{"Layer":[8]},"Layer":[6,7]})", Masks { 6, 7, 0, 0, 0 });
 }
 
-TEST_F(CollisionLayersFile, ElementsThatAreNotIntegersLeaveTheirMasksZero)
+TEST_F(CollisionLayersFile, ElementsThatAreNotIntegersLeaveTheirMasksZeroAndAreNamed)
 {
-    ExpectMasks(R"({"Layer":[1.5,"2",true,null,[1]]})", kZero);
-    ExpectMasks(R"({"Layer":[3,2.5,5,{},9]})", Masks { 3, 0, 5, 0, 9 });
+    ExpectMasks(R"({"Layer":[1.5,"2",true,null,[1]]})", kZero,
+        { "\"Layer\" element 0 is not an integer; mask 0 (layer 1) is 0 instead", "element 1 ", "element 2 ",
+            "element 3 ", "\"Layer\" element 4 is not an integer; mask 4 (layer 16) is 0 instead" });
+    ExpectMasks(R"({"Layer":[3,2.5,5,{},9]})", Masks { 3, 0, 5, 0, 9 }, { "element 1 ", "element 3 " });
     // A "Layer" member that is not an array gives nothing either.
-    ExpectMasks(R"({"Layer":17})", kZero);
-    ExpectMasks(R"({"Layer":{"0":17}})", kZero);
+    const std::string notArray = "\"Layer\" is not an array; every collision mask is 0, so nothing collides";
+    ExpectMasks(R"({"Layer":17})", kZero, { notArray });
+    ExpectMasks(R"({"Layer":{"0":17}})", kZero, { notArray });
 }
 
 TEST_F(CollisionLayersFile, ARootThatIsNotAnObjectLeavesEveryMaskZero)
 {
-    ExpectMasks(R"([17,0,0,0,1])", kZero);
-    ExpectMasks(R"("Layer")", kZero);
-    ExpectMasks("17", kZero);
-    ExpectMasks("null", kZero);
+    const std::string notObject = "the root is not a JSON object; every collision mask is 0, so nothing collides";
+    ExpectMasks(R"([17,0,0,0,1])", kZero, { notObject });
+    ExpectMasks(R"("Layer")", kZero, { notObject });
+    ExpectMasks("17", kZero, { notObject });
+    ExpectMasks("null", kZero, { notObject });
 }
 
 TEST_F(CollisionLayersFile, AnIntegerIsTakenAsA32BitWord)
 {
     // 2^31 and 2^32 - 1 keep their bits; beyond 32 bits only the low word counts; negatives stay.
-    ExpectMasks(
-        R"({"Layer":[2147483648,4294967295,4294967301,-1,-2147483648]})", Masks { INT32_MIN, -1, 5, -1, INT32_MIN });
+    ExpectMasks(R"({"Layer":[2147483648,4294967295,4294967301,-1,-2147483648]})",
+        Masks { INT32_MIN, -1, 5, -1, INT32_MIN },
+        { "\"Layer\" element 2 does not fit in 32 bits; mask 2 is its low 32 bits, 5" });
+    ExpectMasks(R"({"Layer":[-2147483649]})", Masks { INT32_MAX, 0, 0, 0, 0 }, { "element 0 does not fit in 32 bits" });
 }
 
 TEST_F(CollisionLayersFile, TheShippedSettingsMakeTheDemoCollide)
 {
-    LoadCollisionLayers(TARNWICK_SOURCE_DIR "/Settings/Collisionlayers.json");
+    LoadPath(TARNWICK_SOURCE_DIR "/Settings/Collisionlayers.json");
+    EXPECT_EQ(printed, "");
     // Balls (layer 1) hit the floor (layer 1) and the cabin (layer 16); the cabin is hit by balls.
     EXPECT_EQ(collisionMasks[0] & 1, 1);
     EXPECT_EQ(collisionMasks[0] & 16, 16);
