@@ -34,6 +34,6 @@ echo "== Tests"
 ctest --test-dir build --output-on-failure --parallel 2 || status=1
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build-sanitize --output-on-failure --parallel 2 || status=1
-echo "== Fuzzing the FBX reader and the whole import (60 s, side by side)"
-bash tools/fuzz-fbx.sh 60 || status=1
+echo "== Fuzzing the FBX reader, the whole import and the settings file (60 s, side by side)"
+bash tools/fuzz.sh 60 || status=1
 exit $status

@@ -1,8 +1,11 @@
 #include "Assets/ModelCache.h"
 
 #include "Assets/FbxImport.h"
+#include "Core/Problems.h"
 
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
@@ -10,38 +13,52 @@
 
 namespace {
 
+// What a path looked like when its import failed: asked for again unchanged, it fails again.
+struct FileStamp {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified {};
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path)
+{
+    FileStamp stamp;
+    std::error_code error;
+    stamp.exists = std::filesystem::exists(path, error);
+    if (!stamp.exists)
+        return stamp;
+    stamp.size = std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
+    stamp.modified = std::filesystem::last_write_time(path, error);
+    return stamp;
+}
+
 std::unordered_map<std::string, std::unique_ptr<Model>>& Registry()
 {
     static auto* registry = new std::unordered_map<std::string, std::unique_ptr<Model>>();
     return *registry;
 }
 
-} // namespace
-
-Model* GetModel(const std::string& path)
+std::unordered_map<std::string, FileStamp>& Failures()
 {
-    auto& registry = Registry();
-    if (auto found = registry.find(path); found != registry.end())
-        return found->second.get();
-    std::unique_ptr<Model> model = LoadModel(path);
-    if (model == nullptr)
-        return nullptr;
-    return registry.emplace(path, std::move(model)).first->second.get();
+    static auto* failures = new std::unordered_map<std::string, FileStamp>();
+    return *failures;
 }
 
-std::unique_ptr<Model> LoadModel(const std::string& path)
+std::string DescribeFailure(const ImportResult& result)
 {
-    const std::filesystem::path file(path);
-    // Exactly ".fbx": the comparison is case-sensitive.
-    if (file.extension().string() != ".fbx")
-        return nullptr;
+    switch (result.status) {
+    case ImportStatus::FileNotFound: return "not found";
+    case ImportStatus::ReadFailed: return "cannot be read: " + GetFbxContext().lastError;
+    case ImportStatus::NoImporter: return "cannot be imported: the FBX importer could not be created";
+    case ImportStatus::NoMeshes: return "has no mesh to draw";
+    default: return {};
+    }
+}
 
-    ImportedModel imported;
-    ImportFbx(file, imported, false, true);
-    // Nothing to draw: the upload needs a first mesh.
-    if (imported.meshes.empty())
-        return nullptr;
-
+std::unique_ptr<Model> UploadMeshes(const ImportedModel& imported)
+{
     auto model = std::make_unique<Model>();
     model->meshes.resize(imported.meshes.size());
     for (std::size_t i = 0; i < imported.meshes.size(); ++i) {
@@ -54,4 +71,56 @@ std::unique_ptr<Model> LoadModel(const std::string& path)
     }
     model->CreateGpuBuffers();
     return model;
+}
+
+} // namespace
+
+Model* GetModel(const std::string& path)
+{
+    auto& registry = Registry();
+    if (auto found = registry.find(path); found != registry.end())
+        return found->second.get();
+    auto& failures = Failures();
+    const FileStamp stamp = StampOf(path);
+    if (auto failed = failures.find(path); failed != failures.end() && failed->second == stamp)
+        return nullptr;
+
+    std::string problem;
+    std::unique_ptr<Model> model = LoadModel(path, &problem);
+    if (model == nullptr) {
+        failures[path] = stamp;
+        ReportFileProblem(path, problem + "; it is not drawn");
+        return nullptr;
+    }
+    failures.erase(path);
+    return registry.emplace(path, std::move(model)).first->second.get();
+}
+
+std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem)
+{
+    std::string unused;
+    std::string& why = problem != nullptr ? *problem : unused;
+    const std::filesystem::path file(path);
+    // Exactly ".fbx": the comparison is case-sensitive.
+    if (file.extension().string() != ".fbx") {
+        why = "is not a model: only \".fbx\" files are read";
+        return nullptr;
+    }
+
+    ImportedModel imported;
+    try {
+        const ImportResult result = ImportFbx(file, imported, false, true);
+        why = DescribeFailure(result);
+    } catch (const std::exception& error) {
+        why = std::string("cannot be imported: ") + error.what();
+        return nullptr;
+    }
+    // Nothing to draw: the upload needs a first mesh.
+    if (imported.meshes.empty()) {
+        if (why.empty())
+            why = "has no mesh to draw";
+        return nullptr;
+    }
+    why.clear();
+    return UploadMeshes(imported);
 }

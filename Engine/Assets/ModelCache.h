@@ -2,7 +2,7 @@
 // Models by asset path ("Assets/Models/CabinWall.fbx"), imported and uploaded the first time a path
 // is asked for and kept for the rest of the program.
 //
-// Main thread, with the GL context current, after InitializeFbx and the GL loader. The registry
+// Main thread only, with the GL context current, after InitializeFbx and the GL loader. The registry
 // owns the models; callers keep plain pointers.
 
 #include "Assets/Model.h"
@@ -11,9 +11,13 @@
 #include <string>
 
 // The model for `path` (compared byte for byte), or null when the path's extension is not exactly
-// ".fbx" or the file yields no mesh to draw. A null result is not kept, so a later call tries again.
+// ".fbx" or the file yields no mesh to draw. Why a path gave no model is said once on the console.
+// A failure is remembered with the file's size and modification time: asking again for an unchanged
+// file costs nothing, and a file that changed (or appeared) is imported again.
 Model* GetModel(const std::string& path);
 
-// Imports and uploads a new model that the caller owns, or returns null as GetModel does. Its GL
-// objects are not freed with it: they last as long as the context.
-std::unique_ptr<Model> LoadModel(const std::string& path);
+// Imports and uploads a new model that the caller owns, or returns null as GetModel does, with the
+// reason in `problem` when it is given ("not found", "cannot be read: ..."). Its GL objects are not
+// freed with it: they last as long as the context. An exception from the import (memory exhausted)
+// is a failure like any other.
+std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem = nullptr);

@@ -1,12 +1,17 @@
 #include "Graphics/Material.h"
 
+#include "Core/Problems.h"
 #include "Graphics/Shader.h"
 
 #include <glad/gl.h>
 #include <stb_image.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 namespace {
 
@@ -106,15 +111,67 @@ void Material::Bind() const
     }
 }
 
-bool LoadTexture(const char* path, Texture& texture)
+namespace {
+
+// What a decoded texture may be: beyond this a small compressed file could ask for gigabytes.
+constexpr int kMaxTextureSide = 16384;
+constexpr std::uint64_t kMaxTextureBytes = std::uint64_t(256) << 20;
+
+// Why the image at `file` cannot be used, or empty when it can: checked from its header, before
+// anything is decoded. stb_image seeks the file back to where it was.
+std::string ImageProblem(std::FILE* file)
 {
+    int width = 0, height = 0, channels = 0;
+    if (stbi_info_from_file(file, &width, &height, &channels) == 0)
+        return std::string("is not an image that can be decoded (") + stbi_failure_reason() + ")";
+    const std::uint64_t bytes = std::uint64_t(width) * std::uint64_t(height) * std::uint64_t(channels);
+    if (width > kMaxTextureSide || height > kMaxTextureSide || bytes > kMaxTextureBytes)
+        return "is " + std::to_string(width) + " x " + std::to_string(height) + " pixels (" + std::to_string(bytes)
+            + " bytes decoded), more than a texture may be (" + std::to_string(kMaxTextureSide) + " x "
+            + std::to_string(kMaxTextureSide) + ", " + std::to_string(kMaxTextureBytes) + " bytes)";
+    return {};
+}
+
+// Decodes the image at `path` into `texture`'s size fields, or says why it cannot.
+stbi_uc* DecodeImage(const char* path, Texture& texture, std::string& problem)
+{
+    std::error_code error;
+    const auto type = std::filesystem::status(path, error).type();
+    if (type == std::filesystem::file_type::not_found) {
+        problem = "not found";
+        return nullptr;
+    }
+    if (type != std::filesystem::file_type::regular) {
+        problem = "cannot be read: it is not a regular file";
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        problem = "cannot be read";
+        return nullptr;
+    }
+    stbi_uc* pixels = nullptr;
+    problem = ImageProblem(file);
     // Decoded from the open file: 8 bits per component (16-bit images are reduced), components as
     // stored, no vertical flip. stb_image seeks the file back over what it buffered but did not use.
-    stbi_uc* pixels = nullptr;
-    if (std::FILE* file = std::fopen(path, "rb")) {
+    if (problem.empty()) {
         pixels = stbi_load_from_file(file, &texture.width, &texture.height, &texture.channels, 0);
-        std::fclose(file);
+        if (pixels == nullptr)
+            problem = std::string("is not an image that can be decoded (") + stbi_failure_reason() + ")";
     }
+    std::fclose(file);
+    return pixels;
+}
+
+} // namespace
+
+bool LoadTexture(const char* path, Texture& texture)
+{
+    std::string problem;
+    stbi_uc* pixels = DecodeImage(path, texture, problem);
+    texture.hasImage = false;
+    if (pixels == nullptr)
+        ReportFileProblem(path, problem + "; the default texture is drawn instead");
 
     glGenTextures(1, &texture.id);
     glBindTexture(GL_TEXTURE_2D, texture.id);
@@ -124,7 +181,8 @@ bool LoadTexture(const char* path, Texture& texture)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
     // Without a usable component count there is no format to upload with; the texture stays empty.
-    if (GLenum format = PixelFormat(texture.channels); format != 0 && texture.width > 0 && texture.height > 0) {
+    GLenum format = PixelFormat(texture.channels);
+    if (pixels != nullptr && format != 0 && texture.width > 0 && texture.height > 0) {
         SwizzleToGrey(texture.channels);
         // Rows are tightly packed: an RGB row of odd width is not a multiple of GL's default 4.
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -132,9 +190,10 @@ bool LoadTexture(const char* path, Texture& texture)
             GL_UNSIGNED_BYTE, pixels);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glGenerateMipmap(GL_TEXTURE_2D);
+        texture.hasImage = true;
     }
 
     stbi_image_free(pixels);
     glBindTexture(GL_TEXTURE_2D, 0);
-    return true;
+    return texture.hasImage;
 }

@@ -23,6 +23,8 @@ struct Texture {
     // Components per pixel as stored in the image file.
     std::int32_t channels = 0;
     std::uint32_t id = kEmpty;
+    // Whether an image was uploaded: false for a slot whose file was missing or could not be used.
+    bool hasImage = false;
 };
 
 // One stage of a material's program: its GLSL file and the GL shader object.
@@ -61,7 +63,10 @@ private:
     bool registered = false;
 };
 
-// Loads the image at `path` into `texture` as a new mipmapped 2D texture, top row first. Always
-// returns true: a missing or undecodable file still gives the slot a new texture name, with no
-// usable image. Every call creates a new texture, even for a file loaded before.
+// Loads the image at `path` into `texture` as a new mipmapped 2D texture, top row first, and returns
+// whether it had an image to upload. A file that is missing, not a regular file, undecodable or
+// larger than a texture may be (16384 pixels a side, 256 MiB decoded; checked before decoding) still
+// gives the slot a new texture name, with no image and hasImage false, and is named once on the
+// console; a mesh renderer draws that slot with its default texture. Every call creates a new
+// texture, even for a file loaded before.
 bool LoadTexture(const char* path, Texture& texture);

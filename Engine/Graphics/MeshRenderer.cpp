@@ -50,7 +50,7 @@ MeshRenderer::MeshRenderer(Model* model, const Material& material)
 void MeshRenderer::Start()
 {
     for (int slot = 0; slot < Material::kTextureSlots; ++slot)
-        if (material.textures[slot].id == Texture::kEmpty)
+        if (material.textures[slot].id == Texture::kEmpty || !material.textures[slot].hasImage)
             LoadTexture(kDefaultTextures[slot], material.textures[slot]);
 }
 

@@ -28,8 +28,8 @@ public:
     // Keeps a copy of `material`, sharing its program and textures.
     MeshRenderer(Model* model, const Material& material);
 
-    // Loads the default image into every texture slot the material left empty (one load, and one
-    // GL texture, per slot).
+    // Loads the default image into every texture slot the material left empty or whose file gave no
+    // image (one load, and one GL texture, per slot).
     void Start() override;
 
     // Registers the renderer with the graphics engine during the first frame.

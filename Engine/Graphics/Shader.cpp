@@ -1,11 +1,14 @@
 #include "Graphics/Shader.h"
 
+#include "Core/FileContents.h"
+#include "Core/Problems.h"
 #include "Graphics/Material.h"
 #include "Scene/GameCamera.h"
 
-#include <fstream>
 #include <iostream>
-#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 
 std::vector<Material*> MaterialRegistry;
 
@@ -29,22 +32,18 @@ const char* CompileFailureMessage(GLenum type)
     }
 }
 
-// The whole file with a NUL after it, or null when it cannot be opened or read.
-std::unique_ptr<char[]> ReadText(const char* path)
+// The largest shader file read: GLSL sources are a few kilobytes.
+constexpr std::size_t kMaxShaderFileBytes = std::size_t(4) << 20;
+
+// The whole file, or nothing when it cannot be read, which is said once on the console.
+std::optional<std::string> ReadShaderText(const char* path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open())
-        return nullptr;
-    file.seekg(0, std::ios::end);
-    std::streamoff size = file.tellg();
-    if (size < 0)
-        return nullptr;
-    file.seekg(0, std::ios::beg);
-    auto text = std::make_unique<char[]>(static_cast<std::size_t>(size) + 1);
-    file.read(text.get(), size);
-    // A file that shrank while being read still gives a terminated text.
-    text[static_cast<std::size_t>(file.gcount())] = '\0';
-    return text;
+    FileContents file = ReadWholeFile(path, kMaxShaderFileBytes);
+    if (!file.Ok()) {
+        ReportFileProblem(path, file.Describe(kMaxShaderFileBytes) + "; its stage is left uncompiled");
+        return std::nullopt;
+    }
+    return std::move(file.bytes);
 }
 
 // Makes each registered program current and hands its uniform location for `name` to `set`.
@@ -64,12 +63,14 @@ bool CompileShader(const char* path, GLuint& id, GLenum type)
     if (IsShaderStage(type))
         id = glCreateShader(type);
 
-    std::unique_ptr<char[]> text = ReadText(path);
+    std::optional<std::string> text = ReadShaderText(path);
     if (!text)
         return false;
 
-    const char* source = text.get();
-    glShaderSource(id, 1, &source, nullptr);
+    // With its length: a NUL inside the file cannot cut the source short of what the compiler sees.
+    const char* source = text->c_str();
+    const auto length = static_cast<GLint>(text->size());
+    glShaderSource(id, 1, &source, &length);
     glCompileShader(id);
     text.reset();
 

@@ -180,6 +180,24 @@ TEST_F(RenderingTest, StartFillsOnlyTheEmptySlotsWithTheDefaultImages)
     EXPECT_EQ(walls.textures[2].id, Texture::kEmpty);
 }
 
+TEST_F(RenderingTest, ASlotWhoseFileGaveNoImageIsDrawnWithTheDefaultImage)
+{
+    Material walls;
+    testing::internal::CaptureStderr();
+    LoadTexture("Assets/Textures/Missing.png", walls.textures[0]);
+    testing::internal::GetCapturedStderr();
+    LoadTexture("Assets/Textures/T_Default_N.png", walls.textures[1]);
+    ASSERT_FALSE(walls.textures[0].hasImage);
+    GameObject* object = scene.AddObject("wall");
+    auto* renderer = AddComponent<MeshRenderer>(*object, MakeWallModel(), walls);
+    renderer->Start();
+    EXPECT_TRUE(renderer->material.textures[0].hasImage);
+    EXPECT_EQ(renderer->material.textures[0].width, 4);
+    EXPECT_NE(renderer->material.textures[0].id, walls.textures[0].id);
+    // A slot that loaded keeps its own image.
+    EXPECT_EQ(renderer->material.textures[1].id, walls.textures[1].id);
+}
+
 TEST_F(RenderingTest, TheLightPlacesItsShadowCameraAndBroadcastsOnlyToMaterialsThatExistAlready)
 {
     Material before;

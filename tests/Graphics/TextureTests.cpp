@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,6 +84,55 @@ std::filesystem::path WriteSixteenBitPng(const std::filesystem::path& folder, in
     std::filesystem::path path = folder / "sixteen.png";
     std::ofstream(path, std::ios::binary) << file;
     return path;
+}
+
+// A valid PNG of zero bytes, compressed row by row so that a picture of gigabytes never is in memory:
+// the file is about a kilobyte per megabyte of pixels.
+std::filesystem::path WriteBlankPng(
+    const std::filesystem::path& folder, const char* name, std::uint32_t width, std::uint32_t height, int channels)
+{
+    const std::string row(1 + std::size_t(width) * std::size_t(channels), '\0'); // filter byte, then samples
+    z_stream stream {};
+    // Runs only: zeros pack a thousand to one, quickly.
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15, 8, Z_RLE);
+    std::string packed;
+    std::string buffer(1 << 16, '\0');
+    auto pump = [&](int flush) {
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            stream.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&stream, flush);
+            packed.append(buffer.data(), buffer.size() - stream.avail_out);
+        } while (stream.avail_out == 0);
+    };
+    for (std::uint32_t y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+        stream.avail_in = static_cast<uInt>(row.size());
+        pump(Z_NO_FLUSH);
+    }
+    pump(Z_FINISH);
+    deflateEnd(&stream);
+
+    std::string header;
+    AppendBigEndian(header, width);
+    AppendBigEndian(header, height);
+    const char colourType = channels == 1 ? 0 : channels == 2 ? 4 : channels == 3 ? 2 : 6;
+    header += std::string { 8, colourType, 0, 0, 0 }; // depth 8
+    std::string file = "\x89PNG\r\n\x1a\n";
+    AppendChunk(file, "IHDR", header);
+    AppendChunk(file, "IDAT", packed);
+    AppendChunk(file, "IEND", "");
+    std::filesystem::path path = folder / name;
+    std::ofstream(path, std::ios::binary) << file;
+    return path;
+}
+
+// The most memory the process has held at once, in kilobytes.
+long PeakKilobytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 GLint LevelParameter(GLuint texture, GLint level, GLenum parameter)
@@ -174,29 +227,70 @@ TEST_F(LoadTextureTest, GreyImagesReadAsGreyAndGreyPlusAlpha)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(LoadTextureTest, EveryLoadMakesANewTextureEvenForAMissingFile)
+TEST_F(LoadTextureTest, EveryLoadMakesANewTextureEvenForAFileWithoutAnImage)
 {
     std::filesystem::path path = WritePng(folder.path, "twice.png", 2, 2, 3);
     Texture first;
     Texture second;
-    LoadTexture(path.c_str(), first);
+    EXPECT_TRUE(LoadTexture(path.c_str(), first));
     LoadTexture(path.c_str(), second);
     EXPECT_NE(first.id, second.id);
     EXPECT_TRUE(glIsTexture(first.id));
+    EXPECT_TRUE(first.hasImage);
 
-    Texture missing;
-    EXPECT_TRUE(LoadTexture((folder.path / "absent.png").c_str(), missing));
-    EXPECT_NE(missing.id, Texture::kEmpty);
-    EXPECT_TRUE(glIsTexture(missing.id));
-    EXPECT_EQ(missing.width, 0);
-
-    // A file that is not an image behaves the same, and the slot's previous name is simply replaced.
+    // Missing, a directory, not an image: a new name with no image, and the file named once.
     std::ofstream(folder.path / "garbage.png") << "not a png";
-    GLuint before = first.id;
-    EXPECT_TRUE(LoadTexture((folder.path / "garbage.png").c_str(), first));
-    EXPECT_NE(first.id, before);
-    EXPECT_TRUE(glIsTexture(first.id));
+    std::filesystem::create_directory(folder.path / "folder.png");
+    const std::pair<std::string, std::string> failures[] = {
+        { "absent.png", "not found" },
+        { "folder.png", "cannot be read: it is not a regular file" },
+        { "garbage.png", "is not an image that can be decoded (" },
+    };
+    for (const auto& [name, problem] : failures) {
+        SCOPED_TRACE(name);
+        const std::string file = (folder.path / name).string();
+        const GLuint before = first.id;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadTexture(file.c_str(), first));
+        LoadTexture(file.c_str(), second);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.rfind(file + ": " + problem, 0), 0u) << said;
+        EXPECT_NE(said.find("; the default texture is drawn instead\n"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        // The slot's previous name is simply replaced.
+        EXPECT_NE(first.id, before);
+        EXPECT_TRUE(glIsTexture(first.id));
+        EXPECT_FALSE(first.hasImage);
+    }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(LoadTextureTest, AnImageLargerThanATextureMayBeIsRefusedBeforeItIsDecoded)
+{
+    // 18000 x 18000 RGB: under a megabyte on disk, 972 MB decoded. And a row one pixel too wide.
+    const std::filesystem::path huge = WriteBlankPng(folder.path, "huge.png", 18000, 18000, 3);
+    const std::filesystem::path wide = WriteBlankPng(folder.path, "wide.png", 16385, 1, 1);
+    EXPECT_LT(std::filesystem::file_size(huge), 2u << 20);
+    const long peakBefore = PeakKilobytes();
+    for (const auto& [path, size] : { std::pair { huge, "is 18000 x 18000 pixels (972000000 bytes decoded)" },
+             std::pair { wide, "is 16385 x 1 pixels (16385 bytes decoded)" } }) {
+        Texture texture;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadTexture(path.c_str(), texture));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said,
+            path.string() + ": " + size
+                + ", more than a texture may be (16384 x 16384, 268435456 bytes); the default texture is drawn "
+                  "instead\n");
+        EXPECT_FALSE(texture.hasImage);
+        EXPECT_EQ(texture.width, 0);
+    }
+    EXPECT_LT(PeakKilobytes() - peakBefore, 64 * 1024) << "kilobytes more at the peak";
+
+    // At the limit an image still loads.
+    Texture largest;
+    EXPECT_TRUE(LoadTexture(WriteBlankPng(folder.path, "largest.png", 16384, 1, 1).c_str(), largest));
+    EXPECT_EQ(largest.width, 16384);
 }
 
 TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)
