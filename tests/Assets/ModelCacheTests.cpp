@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -91,4 +95,62 @@ TEST(ModelCache, TheShippedModelsLoadWithTheirBounds)
     const BoundingBox& cylinder = GetModel("Assets/Models/Cylinder.fbx")->meshes[0].box;
     EXPECT_NEAR(cylinder.max.x, 1.0f, 1e-5f);
     EXPECT_NEAR(cylinder.min.y, -1.0f, 1e-5f);
+}
+
+TEST(ModelCache, AFailedPathIsNamedOnceAndNotReadAgainUntilItsFileChanges)
+{
+    InitializeFbx();
+    ScratchFolder folder;
+    const std::filesystem::path broken = folder.path / "broken.fbx";
+    std::ofstream(broken, std::ios::binary) << "Kaydara FBX Binary  \0\x1a\0 and nothing after it";
+    const std::filesystem::path directory = folder.path / "directory.fbx";
+    std::filesystem::create_directory(directory);
+
+    for (const auto& [path, said] :
+        { std::pair { broken, ": cannot be read: " }, std::pair { directory, ": cannot be read: " } }) {
+        SCOPED_TRACE(path.string());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(GetModel(path.string()), nullptr);
+        std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(printed.rfind(path.string() + said, 0), 0u) << printed;
+        EXPECT_NE(printed.find("; it is not drawn\n"), std::string::npos) << printed;
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+
+        // Asked for again, unchanged: not imported again (the import would set its error text) and
+        // nothing more is said.
+        GetFbxContext().lastError = "untouched";
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(GetModel(path.string()), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(GetFbxContext().lastError, "untouched");
+    }
+
+    // Once the file changes it is imported again.
+    std::filesystem::remove(broken);
+    WriteTriangle(broken);
+    Model* mended = GetModel(broken.string());
+    ASSERT_NE(mended, nullptr);
+    EXPECT_EQ(mended->indexCount, 3u);
+}
+
+TEST(ModelCache, AMissingModelAndOneWithoutMeshesSayWhy)
+{
+    InitializeFbx();
+    ScratchFolder folder;
+    const std::filesystem::path missing = folder.path / "missing.fbx";
+    const std::filesystem::path empty = folder.path / "empty.fbx";
+    fbxio::SceneWriter nothing;
+    nothing.AddNull("Nothing");
+    ASSERT_TRUE(nothing.Save(empty.string()));
+    const std::filesystem::path upper = folder.path / "upper.FBX";
+    WriteTriangle(upper);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetModel(missing.string()), nullptr);
+    EXPECT_EQ(GetModel(empty.string()), nullptr);
+    EXPECT_EQ(GetModel(upper.string()), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        missing.string() + ": not found; it is not drawn\n" + empty.string()
+            + ": has no mesh to draw; it is not drawn\n" + upper.string()
+            + ": is not a model: only \".fbx\" files are read; it is not drawn\n");
 }
