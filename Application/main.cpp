@@ -19,6 +19,7 @@ constexpr std::size_t kConsoleBufferSize = 1024;
 // Init failed: nothing was drawn, the program ends without building the scene.
 constexpr int kExitInitFailed = 1;
 constexpr int kExitStandardException = -1;
+constexpr int kExitUnknownException = -2;
 
 void RedirectToConsole(std::FILE* stream)
 {
@@ -49,8 +50,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         if (!application.Init())
             return kExitInitFailed;
         return application.Run();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        // Whatever the program was doing could not go on; say what stopped it before ending.
+        std::cerr << "Tarnwick stopped: " << error.what() << std::endl;
         return kExitStandardException;
+    } catch (...) {
+        std::cerr << "Tarnwick stopped: an unknown exception" << std::endl;
+        return kExitUnknownException;
     }
 }
 

@@ -32,6 +32,20 @@ constexpr float kClearColour[4] = { 0.2f, 0.3f, 0.5f, 1.0f };
 // The player's camera keeps a 16:9 projection for this resolution whatever the window's size.
 constexpr Float2 kCameraResolution { 1920.0f, 1080.0f };
 
+// Start-up failures are said on standard error as "Tarnwick cannot start: <why>".
+constexpr const char* kCannotStart = "Tarnwick cannot start: ";
+
+void ReportStartFailure(const char* why)
+{
+    std::cerr << kCannotStart << why << std::endl;
+}
+
+// Whatever GLFW finds wrong (no display, no such context version, ...) in its own words.
+void ReportGlfwError(int code, const char* description)
+{
+    std::cerr << "GLFW error " << code << ": " << (description != nullptr ? description : "") << std::endl;
+}
+
 } // namespace
 
 void FramebufferSizeCallback(GLFWwindow*, int width, int height)
@@ -46,8 +60,11 @@ bool Application::Init()
     // The model importer is set up once, before any window exists.
     InitializeFbx();
 
-    if (!glfwInit())
+    glfwSetErrorCallback(ReportGlfwError);
+    if (!glfwInit()) {
+        ReportStartFailure("GLFW could not be initialised (is there a display?)");
         return false;
+    }
 
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, kGlVersionMajor);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, kGlVersionMinor);
@@ -56,6 +73,7 @@ bool Application::Init()
     monitor = glfwGetPrimaryMonitor();
     const GLFWvidmode* mode = glfwGetVideoMode(monitor);
     if (mode == nullptr) {
+        ReportStartFailure("the display has no monitor to open a window on");
         glfwTerminate();
         return false;
     }
@@ -71,6 +89,7 @@ bool Application::Init()
     // An ordinary window as large as the monitor's mode, not a full-screen one.
     window = glfwCreateWindow(mode->width, mode->height, kWindowTitle, nullptr, nullptr);
     if (window == nullptr) {
+        ReportStartFailure("no window with an OpenGL 4.6 core context could be made");
         glfwTerminate();
         return false;
     }

@@ -44,6 +44,15 @@ bool WiderThan32Bits(const rapidjson::Value& element)
     return element.IsUint64() && element.GetUint64() > std::numeric_limits<std::uint32_t>::max();
 }
 
+// RapidJSON's sentence for the error, without its full stop: the line goes on after it.
+std::string ParseErrorText(rapidjson::ParseErrorCode code)
+{
+    std::string text = rapidjson::GetParseError_En(code);
+    if (text.ends_with('.'))
+        text.pop_back();
+    return text;
+}
+
 std::string ElementName(rapidjson::SizeType index)
 {
     return "\"Layer\" element " + std::to_string(index);
@@ -79,8 +88,8 @@ std::vector<std::string> LoadCollisionLayersFromText(std::string_view text)
     rapidjson::Document document;
     document.Parse<kParseFlags>(text.data() + skipped, text.size() - skipped);
     if (document.HasParseError()) {
-        problems.push_back(std::string("invalid JSON at offset ") + std::to_string(document.GetErrorOffset() + skipped)
-            + ": " + rapidjson::GetParseError_En(document.GetParseError()) + "; " + kNothingCollides);
+        problems.push_back("invalid JSON at offset " + std::to_string(document.GetErrorOffset() + skipped) + ": "
+            + ParseErrorText(document.GetParseError()) + "; " + kNothingCollides);
         return problems;
     }
     if (!document.IsObject()) {

@@ -153,6 +153,24 @@ def empty_folder(ctx: "TestContext") -> str:
     return path
 
 
+# Where the FPS read-out is, in window coordinates. It has no fixed size, so the box is generous.
+FPS_BOX = (0, 0, 120, 40)
+
+
+def fps_changes(display: "VirtualDisplay", origin: tuple[int, int], label: str, attempts: int = 6):
+    """Whether the FPS read-out shows different text in later screenshots, i.e. frames go on: the
+    later screenshot, or None."""
+    ox, oy = origin
+    box = (ox + FPS_BOX[0], oy + FPS_BOX[1], ox + FPS_BOX[2], oy + FPS_BOX[3])
+    first = display.screenshot(f"{label}-fps")
+    for _ in range(attempts):
+        time.sleep(0.3)
+        later = display.screenshot(f"{label}-fps")
+        if later.crop_bytes(*box) != first.crop_bytes(*box):
+            return later
+    return None
+
+
 class Screenshot:
     """Decoded RGB pixels of one screenshot, with the PNG it came from."""
 

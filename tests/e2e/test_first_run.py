@@ -10,14 +10,13 @@ import time
 # Run from the source tree: keep the helper module's bytecode out of it.
 sys.dont_write_bytecode = True
 
-from tarnwick_e2e import CLEAR_COLOUR, Program, empty_folder, VirtualDisplay, check, is_bright, near, run_test
+from tarnwick_e2e import (CLEAR_COLOUR, FPS_BOX, Program, empty_folder, VirtualDisplay, check, fps_changes,
+                          is_bright, near, run_test)
 
 SCREEN = (1920, 1080)
 GREETING = "Tarnwick starting..."
 
-# Where the UI windows are, in window coordinates. The read-out has no fixed size, so its
-# box is generous; the Controls window is placed and sized exactly.
-FPS_BOX = (0, 0, 120, 40)
+# Where the Controls window is, in window coordinates: placed and sized exactly.
 CONTROLS_BOX = (5, 400, 245, 537)
 CONTROLS_LINES = ["Controls", "Move the camera", "Forward/Backwards: W/S", "Left/Right: A/D",
                   "Throw a ball: Left Mouse Button"]
@@ -116,19 +115,6 @@ def check_fps_readout(shot, origin, label):
     # The read-out draws no background: around its text the scene shows through.
     check(clear > 0.8, f"{label}: only {clear:.0%} of the top-left corner is the clear "
                        f"colour; the FPS read-out has a background ({shot.path})")
-
-
-def fps_changes(display, origin, label, attempts=6):
-    """Whether the FPS read-out shows different text in later screenshots, i.e. frames go on."""
-    ox, oy = origin
-    box = (ox + FPS_BOX[0], oy + FPS_BOX[1], ox + FPS_BOX[2], oy + FPS_BOX[3])
-    first = display.screenshot(f"{label}-fps")
-    for _ in range(attempts):
-        time.sleep(0.3)
-        later = display.screenshot(f"{label}-fps")
-        if later.crop_bytes(*box) != first.crop_bytes(*box):
-            return later
-    return None
 
 
 def first_run(ctx):

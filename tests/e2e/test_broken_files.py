@@ -1,0 +1,111 @@
+"""The program with three of its files broken at once, as a user's edits or a bad copy leave them:
+collision settings that are not valid JSON, a folder where the ball's model should be, and a wall
+texture that is not an image. It starts, draws frames, throws balls, says one line on the console
+for each problem (however often the file is asked for), and Escape ends it with 0.
+
+It also stays within a memory and time bound on the hostile settings file of old: nested 200,000
+levels deep, which once overflowed the parser's stack at start."""
+
+import os
+import shutil
+import sys
+import time
+
+# Run from the source tree: keep the helper module's bytecode out of it.
+sys.dont_write_bytecode = True
+
+from cabin_driving import REPORT_ENV, wait_for_report, wait_for_reports
+from tarnwick_e2e import Program, VirtualDisplay, check, run_test
+
+SETTINGS = "Settings/Collisionlayers.json"
+BALL_MODEL = "Assets/Models/UVSphere.fbx"
+WALL_TEXTURE = "Assets/Textures/CabinWallTexture.png"
+# The settings file cut off before its closing brace: offset 21, its end, is where it should be.
+TRUNCATED_SETTINGS = '{"Layer":[17,0,0,0,1]'
+DEEP_LEVELS = 200_000
+START_LIMIT = 20.0
+
+
+def data_copy(ctx, name: str) -> str:
+    """A copy of the program's data files (Assets/, Settings/) in a folder of the test's own."""
+    folder = os.path.join(ctx.workdir, name)
+    for part in ("Assets", "Settings"):
+        shutil.copytree(part, os.path.join(folder, part))
+    return folder
+
+
+def write(folder: str, path: str, data: bytes) -> None:
+    with open(os.path.join(folder, path), "wb") as f:
+        f.write(data)
+
+
+def problem_lines(program: Program) -> list[str]:
+    return [line for line in program.stderr().splitlines() if line.strip()]
+
+
+def three_broken_files(ctx, display):
+    folder = data_copy(ctx, "broken")
+    write(folder, SETTINGS, TRUNCATED_SETTINGS.encode())
+    os.remove(os.path.join(folder, BALL_MODEL))
+    os.mkdir(os.path.join(folder, BALL_MODEL))
+    write(folder, WALL_TEXTURE, b"\x89PNG\r\n\x1a\n but not an image after all")
+
+    # The ball report, once per game second, shows that frames go on.
+    program = ctx.enter(Program(ctx.program_path, display, cwd=folder, env=REPORT_ENV))
+    window = program.wait_for_window(timeout=START_LIMIT)
+    wait_for_reports(program, 2)
+
+    # The ball's model is asked for at every throw; it is said once.
+    program.move_mouse(window.position[0] + window.size[0] // 2, window.position[1] + window.size[1] // 2)
+    for _ in range(3):
+        program.click(1, hold=0.2)
+        time.sleep(0.3)
+    wait_for_report(program, lambda report: report.balls == 3, 20, "three balls thrown")
+    wait_for_reports(program, 2)
+
+    lines = problem_lines(program)
+    expected = {
+        SETTINGS: f"{SETTINGS}: invalid JSON at offset 21: ",
+        BALL_MODEL: f"{BALL_MODEL}: cannot be read: ",
+        WALL_TEXTURE: f"{WALL_TEXTURE}: is not an image that can be decoded (",
+    }
+    check(len(lines) == len(expected),
+          f"{len(lines)} lines on stderr, not one per problem ({len(expected)}): {lines!r}")
+    for path, start in expected.items():
+        said = [line for line in lines if line.startswith(start)]
+        check(len(said) == 1, f"{path}: expected one line starting {start!r}; stderr: {lines!r}")
+
+    program.press("Escape")
+    code = program.wait_exit(10)
+    check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
+    print("broken files: " + " | ".join(lines))
+
+
+def deeply_nested_settings(ctx, display):
+    folder = data_copy(ctx, "deep")
+    write(folder, SETTINGS, ("[" * DEEP_LEVELS + "]" * DEEP_LEVELS).encode())
+    program = ctx.enter(Program(ctx.program_path, display, cwd=folder, env=REPORT_ENV))
+    started = time.monotonic()
+    program.wait_for_window(timeout=START_LIMIT)
+    elapsed = time.monotonic() - started
+    wait_for_reports(program, 2)
+    lines = problem_lines(program)
+    check(lines == [f"{SETTINGS}: the root is not a JSON object; every collision mask is 0, so nothing collides"],
+          f"stderr: {lines!r}")
+    with open(f"/proc/{program.process.pid}/status") as status:
+        peak_kb = next(int(line.split()[1]) for line in status if line.startswith("VmHWM:"))
+    check(peak_kb < 512 * 1024, f"peak memory {peak_kb} kB with the nested settings file")
+    program.press("Escape")
+    code = program.wait_exit(10)
+    check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
+    print(f"deep settings: window after {elapsed:.1f} s, peak {peak_kb // 1024} MB")
+
+
+def broken_files(ctx):
+    display = ctx.enter(VirtualDisplay(1280, 720))
+    three_broken_files(ctx, display)
+    deeply_nested_settings(ctx, display)
+
+
+if __name__ == "__main__":
+    run_test(broken_files)
