@@ -128,7 +128,8 @@ TEST_F(CollisionLayersFile, InvalidJsonLeavesEveryMaskZeroAndSaysWhere)
 {
     ExpectMasks(R"({"Layer":[17,0,0,0,1])", kZero, { "invalid JSON at offset 21: " });
     ExpectMasks(R"({"Layer":[17,0,0,0,1]} trailing)", kZero, { "invalid JSON at offset 23: " });
-    ExpectMasks("", kZero, { "invalid JSON at offset 0: The document is empty." });
+    ExpectMasks("", kZero,
+        { "invalid JSON at offset 0: The document is empty; every collision mask is 0, so nothing collides" });
     ExpectMasks(R"({Layer:[17]})", kZero, { "invalid JSON at offset 1: " });
     // A number too large for any machine word breaks the whole file.
     ExpectMasks(R"({"Layer":[1e999]})", kZero, { "invalid JSON at offset 10: Number too big" });
