@@ -89,7 +89,7 @@ Model* GetModel(const std::string& path)
     std::unique_ptr<Model> model = LoadModel(path, &problem);
     if (model == nullptr) {
         failures[path] = stamp;
-        ReportFileProblem(path, problem + "; it is not drawn");
+        ReportFileProblem(path, problem + "; objects using it have no mesh");
         return nullptr;
     }
     failures.erase(path);

@@ -113,7 +113,7 @@ TEST(ModelCache, AFailedPathIsNamedOnceAndNotReadAgainUntilItsFileChanges)
         EXPECT_EQ(GetModel(path.string()), nullptr);
         std::string printed = testing::internal::GetCapturedStderr();
         EXPECT_EQ(printed.rfind(path.string() + said, 0), 0u) << printed;
-        EXPECT_NE(printed.find("; it is not drawn\n"), std::string::npos) << printed;
+        EXPECT_NE(printed.find("; objects using it have no mesh\n"), std::string::npos) << printed;
         EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
 
         // Asked for again, unchanged: not imported again (the import would set its error text) and
@@ -150,7 +150,7 @@ TEST(ModelCache, AMissingModelAndOneWithoutMeshesSayWhy)
     EXPECT_EQ(GetModel(empty.string()), nullptr);
     EXPECT_EQ(GetModel(upper.string()), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-        missing.string() + ": not found; it is not drawn\n" + empty.string()
-            + ": has no mesh to draw; it is not drawn\n" + upper.string()
-            + ": is not a model: only \".fbx\" files are read; it is not drawn\n");
+        missing.string() + ": not found; objects using it have no mesh\n" + empty.string()
+            + ": has no mesh to draw; objects using it have no mesh\n" + upper.string()
+            + ": is not a model: only \".fbx\" files are read; objects using it have no mesh\n");
 }

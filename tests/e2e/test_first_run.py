@@ -161,6 +161,15 @@ def first_run(ctx):
     check(fps_changes(display, origin, "after-throw") is not None,
           "after a ball was thrown without the data files the program stopped drawing frames")
 
+    # Every missing file is named on stderr, each once however often it was asked for (beside the
+    # physics library's own errors about the shapes left without a mesh).
+    lines = [line for line in program.stderr().splitlines() if line.startswith(("Assets/", "Settings/"))]
+    check(len(lines) == len(set(lines)), f"a problem was said more than once: {lines!r}")
+    for path in ("Settings/Collisionlayers.json", "Assets/Shaders/DefaultVS.glsl", "Assets/Models/CabinWall.fbx",
+                 "Assets/Models/UVSphere.fbx", "Assets/Textures/CabinWallTexture.png"):
+        check(sum(line.startswith(f"{path}: not found") for line in lines) == 1,
+              f"{path} is not named once as not found; stderr: {lines!r}")
+
     program.press("Escape")
     code = program.wait_exit(5)
     check(code is not None, "the program was still running 5 s after Escape")
