@@ -32,6 +32,16 @@ const char* CompileFailureMessage(GLenum type)
     }
 }
 
+const char* StageName(GLenum type)
+{
+    switch (type) {
+    case GL_FRAGMENT_SHADER: return "fragment";
+    case GL_VERTEX_SHADER: return "vertex";
+    case GL_GEOMETRY_SHADER: return "geometry";
+    default: return "other";
+    }
+}
+
 // The largest shader file read: GLSL sources are a few kilobytes.
 constexpr std::size_t kMaxShaderFileBytes = std::size_t(4) << 20;
 
@@ -79,6 +89,10 @@ bool CompileShader(const char* path, GLuint& id, GLenum type)
     if (ok != 0)
         return true;
 
+    // Every material compiles the same files: a broken one is named, and its log printed, once.
+    if (!ReportFileProblem(
+            path, std::string("does not compile as a ") + StageName(type) + " shader; its compiler log follows"))
+        return false;
     char log[kInfoLogCapacity] = {};
     glGetShaderInfoLog(id, kInfoLogCapacity, nullptr, log);
     if (const char* message = CompileFailureMessage(type))

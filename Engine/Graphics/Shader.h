@@ -15,8 +15,9 @@ class Material;
 
 // Compiles the GLSL file at `path` as a shader of `type` (GL_VERTEX_SHADER, GL_FRAGMENT_SHADER or
 // GL_GEOMETRY_SHADER; any other type creates no shader object and leaves `id` as it was).
-// Returns true when it compiled. A missing file returns false silently, leaving the created shader
-// without source; a compile error prints the stage's message and the info log to standard output.
+// Returns true when it compiled. A file that cannot be read (missing, not a regular file, over 4 MiB)
+// returns false, leaving the created shader without source; a compile error prints the stage's message
+// and the info log to standard output. Either is named on the console once per file (and stage).
 bool CompileShader(const char* path, GLuint& id, GLenum type);
 
 // Every live material built by the Material constructor, in construction order. A material leaves

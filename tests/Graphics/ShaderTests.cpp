@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -104,17 +106,29 @@ bool IsCleared(const std::vector<std::uint8_t>& pixel)
 
 } // namespace
 
-TEST(CompileShader, AMissingFileFailsSilentlyAndLeavesTheCreatedShader)
+TEST(CompileShader, AFileThatCannotBeReadIsNamedOnceAndLeavesTheCreatedShader)
 {
-    GLuint id = 0;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(CompileShader("Assets/Shaders/NoSuchShader.glsl", id, GL_VERTEX_SHADER));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_NE(id, 0u);
-    EXPECT_TRUE(glIsShader(id));
-    GLint sourceLength = -1;
-    glGetShaderiv(id, GL_SHADER_SOURCE_LENGTH, &sourceLength);
-    EXPECT_EQ(sourceLength, 0);
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.path / "folder.glsl");
+    const std::pair<std::string, std::string> unreadable[] = {
+        { "Assets/Shaders/NoSuchShader.glsl", "not found" },
+        { (folder.path / "folder.glsl").string(), "cannot be read: it is not a regular file" },
+    };
+    for (const auto& [path, problem] : unreadable) {
+        SCOPED_TRACE(path);
+        GLuint id = 0;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(CompileShader(path.c_str(), id, GL_VERTEX_SHADER));
+        EXPECT_FALSE(CompileShader(path.c_str(), id, GL_VERTEX_SHADER));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), path + ": " + problem + "; its stage is left uncompiled\n");
+        EXPECT_NE(id, 0u);
+        EXPECT_TRUE(glIsShader(id));
+        GLint sourceLength = -1;
+        glGetShaderiv(id, GL_SHADER_SOURCE_LENGTH, &sourceLength);
+        EXPECT_EQ(sourceLength, 0);
+    }
 }
 
 TEST(CompileShader, AnUnknownStageCreatesNothingAndPrintsNothing)
@@ -134,17 +148,31 @@ TEST(CompileShader, ACompileErrorPrintsTheStageMessageAndTheLog)
     ScratchFolder folder;
     WriteFile(folder.path / "broken.glsl", "#version 460 core\nvoid main() { gl_Position = undeclared; }\n");
     GLuint id = 0;
+    const std::string path = (folder.path / "broken.glsl").string();
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(CompileShader((folder.path / "broken.glsl").c_str(), id, GL_VERTEX_SHADER));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(CompileShader(path.c_str(), id, GL_VERTEX_SHADER));
     std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        path + ": does not compile as a vertex shader; its compiler log follows\n");
     std::string log = ShaderLog(id);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(printed, "ERROR::SHADER::VERTEX::COMPILATION_FAILED\n" + log.substr(0, 511) + "\n");
 
+    // The same file as the same stage again (every material compiles it): said once only.
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(CompileShader((folder.path / "broken.glsl").c_str(), id, GL_FRAGMENT_SHADER));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(CompileShader(path.c_str(), id, GL_VERTEX_SHADER));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(CompileShader(path.c_str(), id, GL_FRAGMENT_SHADER));
     EXPECT_EQ(
         testing::internal::GetCapturedStdout().rfind("ERROR::SHADER::FRAGMENT/PIXEL::COMPILATION_FAILED\n", 0), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        path + ": does not compile as a fragment shader; its compiler log follows\n");
 }
 
 TEST(Shaders, TheDefaultShadersCompileAndLinkWithoutWarnings)
