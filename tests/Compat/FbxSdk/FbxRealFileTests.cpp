@@ -99,6 +99,34 @@ TEST(FbxRealFiles, KnownContentsOfSomeFilesAreRead)
     EXPECT_EQ(bones.Node("Bone")->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eSkeleton);
 }
 
+TEST(FbxRealFiles, EveryInputAFuzzerCrashedOnNowReadsOrFailsWithAMessage)
+{
+    // Under the sanitizers a regression shows as the fault itself (a read past the buffer, a NaN
+    // turned into an int), not only as a wrong answer.
+    const struct {
+        const char* name;
+        const char* error;
+    } findings[] = {
+        { "record-ends-inside-its-header.fbx", "inside its own header" },
+        { "record-ends-inside-its-header-2.fbx", "inside its own header" },
+        { "axis-setting-not-a-number.fbx", nullptr },
+    };
+    FbxManager* manager = FbxManager::Create();
+    for (const auto& finding : findings) {
+        SCOPED_TRACE(finding.name);
+        const std::vector<std::uint8_t> bytes = ReadAll(std::string(FUZZ_FINDINGS) + "/" + finding.name);
+        ASSERT_FALSE(bytes.empty());
+        const auto result = fbxtest::Exercise(manager, bytes.data(), bytes.size());
+        if (finding.error != nullptr) {
+            EXPECT_FALSE(result.read);
+            EXPECT_NE(result.error.find(finding.error), std::string::npos) << result.error;
+        } else if (!result.read) {
+            EXPECT_FALSE(result.error.empty());
+        }
+    }
+    manager->Destroy();
+}
+
 TEST(FbxRealFiles, TheFileWhoseNulBytesBecameSpacesFailsCleanly)
 {
     fbxtest::Loaded file(ModelPath("transparentTest.fbx"));

@@ -106,6 +106,9 @@ private:
         if (endOffset <= start || endOffset > end)
             return Fail(
                 start, "record ends at " + Hex(endOffset) + ", outside its parent (which ends at " + Hex(end) + ")");
+        // Its name and values are measured from the end of its header: a record cannot end inside it.
+        if (endOffset - start < HeaderSize())
+            return Fail(start, "record ends at " + Hex(endOffset) + ", inside its own header");
         std::size_t recordEnd = std::size_t(endOffset);
         std::size_t nameAt = start + HeaderSize();
         if (recordEnd - nameAt < nameLength)
