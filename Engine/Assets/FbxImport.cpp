@@ -104,8 +104,8 @@ bool ExtractionFitsBudget(
     for (FbxNode* node : meshNodes) {
         needed += std::min(ExtractionBytes(scene, node, deduplicate), SIZE_MAX - needed);
         if (needed > budget) {
-            GetFbxContext().lastError = Utf8(path) + ": its meshes need more than " + std::to_string(budget)
-                + " bytes of vertices, more than the file's size allows";
+            GetFbxContext().lastError = Utf8(path) + ": its meshes would need more than the " + std::to_string(budget)
+                + " bytes of memory a file of its size may claim";
             return false;
         }
     }

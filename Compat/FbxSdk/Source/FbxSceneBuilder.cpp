@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <thread>
@@ -618,25 +619,21 @@ struct SceneBuilder::Run {
         const std::size_t corners = TriangulatedCorners(mesh);
         if (!Afford(where, corners, kBytesPerTriangulatedCorner, "triangulated corners"))
             return false;
-        auto affordCopies = [&](int count, auto element, std::size_t itemBytes) {
-            for (int k = 0; k < count; ++k)
-                if (!AffordBytes(where, RemappedBytes(*element(k), corners, itemBytes), "triangulated layer elements"))
-                    return false;
-            return true;
-        };
-        return affordCopies(
-                   mesh.GetElementNormalCount(), [&](int k) { return mesh.GetElementNormal(k); }, sizeof(FbxVector4))
-            && affordCopies(
-                mesh.GetElementTangentCount(), [&](int k) { return mesh.GetElementTangent(k); }, sizeof(FbxVector4))
-            && affordCopies(
-                mesh.GetElementBinormalCount(), [&](int k) { return mesh.GetElementBinormal(k); }, sizeof(FbxVector4))
-            && affordCopies(
-                mesh.GetElementUVCount(), [&](int k) { return mesh.GetElementUV(k); }, sizeof(FbxVector2))
-            && affordCopies(
-                mesh.GetElementVertexColorCount(), [&](int k) { return mesh.GetElementVertexColor(k); },
-                sizeof(FbxColor))
-            && affordCopies(
-                mesh.GetElementMaterialCount(), [&](int k) { return mesh.GetElementMaterial(k); }, sizeof(int));
+        std::size_t copies = 0;
+        auto add = [&copies](std::size_t bytes) { copies += std::min(bytes, SIZE_MAX - copies); };
+        for (int k = 0; k < mesh.GetElementNormalCount(); ++k)
+            add(RemappedBytes(*mesh.GetElementNormal(k), corners, sizeof(FbxVector4)));
+        for (int k = 0; k < mesh.GetElementTangentCount(); ++k)
+            add(RemappedBytes(*mesh.GetElementTangent(k), corners, sizeof(FbxVector4)));
+        for (int k = 0; k < mesh.GetElementBinormalCount(); ++k)
+            add(RemappedBytes(*mesh.GetElementBinormal(k), corners, sizeof(FbxVector4)));
+        for (int k = 0; k < mesh.GetElementUVCount(); ++k)
+            add(RemappedBytes(*mesh.GetElementUV(k), corners, sizeof(FbxVector2)));
+        for (int k = 0; k < mesh.GetElementVertexColorCount(); ++k)
+            add(RemappedBytes(*mesh.GetElementVertexColor(k), corners, sizeof(FbxColor)));
+        for (int k = 0; k < mesh.GetElementMaterialCount(); ++k)
+            add(RemappedBytes(*mesh.GetElementMaterial(k), corners, sizeof(int)));
+        return AffordBytes(where, copies, "triangulated copies of the layer elements");
     }
 
     template <class E>
