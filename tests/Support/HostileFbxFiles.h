@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -48,9 +49,8 @@ inline std::vector<std::uint8_t> FlushedBlocks(const std::vector<std::uint8_t>& 
     z.next_out = out.data();
     z.avail_out = uInt(out.size());
     deflate(&z, Z_FULL_FLUSH);
-    out.resize(out.size() - z.avail_out);
     deflateEnd(&z);
-    return out;
+    return { out.begin(), out.begin() + std::ptrdiff_t(z.total_out) };
 }
 
 inline std::vector<std::uint8_t> Triples(std::uint32_t triples, Shape shape)

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -372,47 +371,60 @@ struct MeasuredRun {
     std::string output; // standard output and standard error
     bool exited = false; // ended by returning from main, not by a signal
     int exitStatus = -1;
-    long peakKilobytes = -1; // the most memory it held resident
+    long peakKilobytes = -1; // the most memory it held resident, in KiB
     std::chrono::steady_clock::duration elapsed {};
 };
 
-// Runs fbxinfo on `path` with `options` as a child process and waits for it with wait4, whose
-// resource usage gives the child's peak resident memory.
+// Runs fbxinfo on `path` with `options` through measured-run (tests/Support/MeasuredRun.cpp), which
+// reports the peak memory and time of fbxinfo alone.
 MeasuredRun RunMeasured(const std::string& path, std::vector<std::string> options)
 {
     MeasuredRun run;
-    int output[2];
+    int output[2], report[2];
     if (pipe(output) != 0)
         return run;
-    std::vector<std::string> arguments = { FBXINFO_PATH, path };
+    if (pipe(report) != 0) {
+        close(output[0]);
+        close(output[1]);
+        return run;
+    }
+    std::vector<std::string> arguments = { MEASURED_RUN_PATH, std::to_string(report[1]), FBXINFO_PATH, path };
     arguments.insert(arguments.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
         dup2(output[1], STDOUT_FILENO);
         dup2(output[1], STDERR_FILENO);
         close(output[0]);
         close(output[1]);
+        close(report[0]);
         execv(argv[0], argv.data());
         _exit(127);
     }
     close(output[1]);
+    close(report[1]);
     char buffer[4096];
     ssize_t n;
     while ((n = read(output[0], buffer, sizeof buffer)) > 0)
         run.output.append(buffer, std::size_t(n));
     close(output[0]);
-    int status = 0;
-    rusage usage {};
-    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
-        run.elapsed = std::chrono::steady_clock::now() - start;
-        run.exited = WIFEXITED(status);
-        run.exitStatus = run.exited ? WEXITSTATUS(status) : -1;
-        run.peakKilobytes = usage.ru_maxrss; // kilobytes on Linux
+    std::string line;
+    while ((n = read(report[0], buffer, sizeof buffer)) > 0)
+        line.append(buffer, std::size_t(n));
+    close(report[0]);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    char ending[8] = {};
+    int code = -1;
+    long long micros = 0;
+    if (std::sscanf(line.c_str(), "%7s %d peak-kb %ld elapsed-us %lld", ending, &code, &run.peakKilobytes, &micros)
+        == 4) {
+        run.exited = std::string(ending) == "exit";
+        run.exitStatus = run.exited ? code : -1;
+        run.elapsed = std::chrono::microseconds(micros);
     }
     return run;
 }
