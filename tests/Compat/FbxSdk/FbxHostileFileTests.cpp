@@ -5,6 +5,7 @@
 #include "fbxio/FbxReader.h"
 
 #include <chrono>
+#include <filesystem>
 #include <utility>
 
 using fbxtest::Loaded;
@@ -141,7 +142,7 @@ TEST(FbxHostileFile, ParentLinksThatWouldCloseALoopAreIgnoredHoweverLongTheLoop)
     EXPECT_EQ(file.scene->GetRootNode()->GetChildCount(), 1);
 }
 
-TEST(FbxHostileFile, APathThatIsNotARegularFileFailsInitializeWithAMessage)
+TEST(FbxHostileFile, APathThatIsNotARegularFileOrIsOver2GiBFailsInitializeWithAMessage)
 {
     FbxManager* manager = FbxManager::Create();
     FbxImporter* importer = FbxImporter::Create(manager, "");
@@ -153,5 +154,14 @@ TEST(FbxHostileFile, APathThatIsNotARegularFileFailsInitializeWithAMessage)
         EXPECT_EQ(importer->GetStatus().GetErrorString(), "cannot read '" + path + "': not a regular file");
         EXPECT_FALSE(importer->Import(scene, false));
     }
+    // A file of 3 GiB, sparse on disk: refused by its size, before a byte of it is read.
+    const std::string huge = fbxtest::WriteTempFile({});
+    std::filesystem::resize_file(huge, std::uintmax_t(3) << 30);
+    const auto start = Clock::now();
+    EXPECT_FALSE(importer->Initialize(huge.c_str(), -1, nullptr));
+    EXPECT_LT(Clock::now() - start, kTimeLimit);
+    std::remove(huge.c_str());
+    EXPECT_EQ(importer->GetStatus().GetErrorString(),
+        "cannot read '" + huge + "': its 3221225472 bytes are more than the 2147483648 a file may have");
     manager->Destroy();
 }
