@@ -5,6 +5,10 @@
 #include "Assets/SkeletonImport.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <system_error>
 
 using namespace fbxsdk;
 
@@ -13,6 +17,12 @@ namespace {
 constexpr const char* kImportTextures = "Import|AdvOptGrp|FileFormat|Fbx|Texture";
 constexpr const char* kExtractEmbeddedData = "Import|AdvOptGrp|FileFormat|Fbx|ExtractEmbeddedData";
 constexpr int kDetectFileFormat = -1;
+
+// An import may hold as much memory as the FBX reader lets a file claim: a fixed allowance plus a
+// multiple of the file's size. The SDK's own arrays are counted by the SDK; these count what the
+// extraction reserves for the engine's vertices, indices and de-duplication maps.
+constexpr std::size_t kImportAllowanceBytes = std::size_t(64) << 20;
+constexpr std::size_t kImportBytesPerFileByte = 128;
 
 bool HasAttribute(FbxNode* node, FbxNodeAttribute::EType type)
 {
@@ -74,6 +84,34 @@ void PrepareMeshes(const std::vector<FbxNode*>& meshNodes, bool forceTangents, I
     }
 }
 
+std::size_t ImportBudget(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(path, error);
+    if (error || fileBytes > (SIZE_MAX - kImportAllowanceBytes) / kImportBytesPerFileByte)
+        return error ? kImportAllowanceBytes : SIZE_MAX;
+    return kImportAllowanceBytes + static_cast<std::size_t>(fileBytes) * kImportBytesPerFileByte;
+}
+
+// Whether extracting the mesh nodes fits the file's budget; when it does not, says so in the
+// context's lastError. Counted from the triangulated meshes before anything is reserved, so a file
+// whose corners would need gigabytes is refused without them.
+bool ExtractionFitsBudget(
+    FbxScene* scene, const std::vector<FbxNode*>& meshNodes, const std::filesystem::path& path, bool deduplicate)
+{
+    const std::size_t budget = ImportBudget(path);
+    std::size_t needed = 0;
+    for (FbxNode* node : meshNodes) {
+        needed += std::min(ExtractionBytes(scene, node, deduplicate), SIZE_MAX - needed);
+        if (needed > budget) {
+            GetFbxContext().lastError = Utf8(path) + ": its meshes would need more than the " + std::to_string(budget)
+                + " bytes of memory a file of its size may claim";
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Gathered {
     std::vector<Mesh> meshes;
     std::vector<std::vector<LodLevel>> lodGroups;
@@ -121,13 +159,17 @@ void ExtractLodGroups(FbxScene* scene, const std::vector<FbxNode*>& lodNodes, st
 
 // Everything an import does between opening the file and reporting: reading the scene, converting
 // it to the engine's axes and unit, triangulating, materials, skeleton, LOD groups and meshes.
-// Returns false when the importer could not import the file into the scene.
+// Returns false, with the reason in the context's lastError, when the file cannot be read: the
+// importer could not import it into the scene, or its meshes would need more memory than its size
+// allows.
 bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::path& path, ImportedModel& model,
     bool forceTangents, bool deduplicate, ImportResult& result)
 {
     FbxContext& context = GetFbxContext();
-    if (!importer->Import(scene, false))
+    if (!importer->Import(scene, false)) {
+        context.lastError = importer->GetStatus().GetErrorString();
         return false;
+    }
 
     if (FbxDocumentInfo* info = importer->GetSceneInfo()) {
         model.infoA = info->Original_ApplicationName.Get().Buffer();
@@ -155,6 +197,8 @@ bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::pa
     CollectNodes(scene->GetRootNode(), IsMeshNode, BelowCollected::Descend, meshNodes);
     // A LOD group's meshes are collected level by level, never a group within a group.
     CollectNodes(scene->GetRootNode(), IsLodGroupNode, BelowCollected::Stop, lodNodes);
+    if (!ExtractionFitsBudget(scene, meshNodes, path, deduplicate))
+        return false;
     PrepareMeshes(meshNodes, forceTangents, result);
     context.axisSystem.DeepConvertScene(scene);
 
@@ -184,6 +228,18 @@ bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::pa
     return true;
 }
 
+// The end of an import that could not read its file: nothing of it is kept.
+ImportResult ReadFailed(FbxScene* scene, FbxImporter* importer, ImportedModel& model, ImportResult& result)
+{
+    model.meshes.clear();
+    model.lodGroups.clear();
+    if (scene != nullptr)
+        scene->Destroy(false);
+    importer->Destroy(false);
+    result.status = ImportStatus::ReadFailed;
+    return result;
+}
+
 } // namespace
 
 FbxContext& GetFbxContext()
@@ -208,7 +264,10 @@ void InitializeFbx()
 ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, bool forceTangents, bool deduplicate)
 {
     ImportResult result;
-    if (!std::filesystem::exists(path)) {
+    // A path whose state cannot be learnt (no permission, a name too long) is left to the importer,
+    // which reports why it cannot open it.
+    std::error_code unknown;
+    if (!std::filesystem::exists(path, unknown) && !unknown) {
         result.status = ImportStatus::FileNotFound;
         return result;
     }
@@ -220,29 +279,28 @@ ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, 
     }
     if (!importer->Initialize(Utf8(path).c_str(), kDetectFileFormat, context.ioSettings) || !importer->IsFBX()) {
         context.lastError = importer->GetStatus().GetErrorString();
-        result.status = ImportStatus::ReadFailed;
-        importer->Destroy(false);
-        return result;
+        return ReadFailed(nullptr, importer, model, result);
     }
 
     FbxScene* scene = FbxScene::Create(context.manager, "The Scene");
     try {
-        ReadScene(importer, scene, path, model, forceTangents, deduplicate, result);
+        if (!ReadScene(importer, scene, path, model, forceTangents, deduplicate, result))
+            return ReadFailed(scene, importer, model, result);
     } catch (const InvalidReferenceMode& error) {
         // The file cannot be read as a whole: keep nothing of it rather than a half-built mesh.
-        model.meshes.clear();
-        model.lodGroups.clear();
         context.lastError = error.what();
-        scene->Destroy(false);
-        importer->Destroy(false);
-        result.status = ImportStatus::ReadFailed;
-        return result;
+        return ReadFailed(scene, importer, model, result);
+    } catch (const std::bad_alloc&) {
+        // The budget counts what the file's sizes announce; should memory still run out, the
+        // program goes on without this model.
+        context.lastError = Utf8(path) + ": not enough memory to import it";
+        return ReadFailed(scene, importer, model, result);
     }
 
     result.status = result.warnings.empty() ? ImportStatus::Ok : ImportStatus::OkWithWarnings;
     if (importer->GetStatus().Error()) {
         context.lastError = importer->GetStatus().GetErrorString();
-        result.status = ImportStatus::ReadFailed;
+        return ReadFailed(scene, importer, model, result);
     }
     scene->Destroy(false);
     importer->Destroy(false);

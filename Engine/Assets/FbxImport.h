@@ -34,7 +34,9 @@ void InitializeFbx();
 
 // Imports `path` into `model`, which must be empty. forceTangents regenerates tangents even where the
 // file has them; deduplicate merges equal vertices. A file that cannot be read ends with ReadFailed
-// and the SDK's error text in the context's lastError; nothing half-built is kept.
+// and the reason in the context's lastError (the SDK's error text, or that its meshes would need more
+// memory than a file of its size may claim); nothing half-built is kept. A path that does not exist
+// ends with FileNotFound.
 ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, bool forceTangents, bool deduplicate);
 
 // Whether the walk of CollectNodes goes on below the nodes it collects.

@@ -15,6 +15,11 @@ std::size_t HashIndexMap::SlotsFor(std::size_t entries)
     return std::bit_ceil(std::max(needed, kMinimumSlots));
 }
 
+std::size_t HashIndexMap::BytesFor(std::size_t entries)
+{
+    return entries * sizeof(std::uint64_t) + SlotsFor(entries) * sizeof(std::uint32_t);
+}
+
 void HashIndexMap::Reserve(std::size_t entries)
 {
     ReserveLarge(keys, entries);

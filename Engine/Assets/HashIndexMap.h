@@ -21,6 +21,9 @@ public:
     // Room for `entries` keys without growing the table.
     void Reserve(std::size_t entries);
 
+    // The memory a map reserved for `entries` keys holds.
+    static std::size_t BytesFor(std::size_t entries);
+
     // The key's entry number, entering it as the next one when it is new.
     Entry FindOrAdd(std::uint64_t key);
 

@@ -6,7 +6,9 @@
 #include "Assets/VertexDeduplicator.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <unordered_map>
 
 using namespace fbxsdk;
 
@@ -161,13 +163,18 @@ struct SlotPolygons {
     const FbxLayerElementMaterial* materialElement; // null: every polygon
     FbxSurfaceMaterial* slotMaterial;
 
+    // The node's material that the element gives the polygon (null for an index the node has no
+    // material at).
+    static FbxSurfaceMaterial* MaterialOf(FbxNode* node, const FbxLayerElementMaterial& element, int polygon)
+    {
+        // All the same: the element's one index holds for every polygon.
+        const int entry = element.GetMappingMode() == FbxLayerElement::eAllSame ? 0 : polygon;
+        return node->GetMaterial(element.GetIndexArray().GetAt(entry));
+    }
+
     bool Has(int polygon) const
     {
-        if (materialElement == nullptr)
-            return true;
-        // All the same: the element's one index holds for every polygon.
-        const int entry = materialElement->GetMappingMode() == FbxLayerElement::eAllSame ? 0 : polygon;
-        return node->GetMaterial(materialElement->GetIndexArray().GetAt(entry)) == slotMaterial;
+        return materialElement == nullptr || MaterialOf(node, *materialElement, polygon) == slotMaterial;
     }
 };
 
@@ -217,6 +224,45 @@ int SceneMaterialIndex(FbxScene* scene, FbxSurfaceMaterial* material)
     return -1;
 }
 
+// The material a slot's polygons are matched against: the node's material in that slot when the
+// scene lists it (`sceneIndex` is then its place there), otherwise none.
+FbxSurfaceMaterial* SlotMaterial(FbxScene* scene, FbxNode* node, int slot, int& sceneIndex)
+{
+    sceneIndex = -1;
+    if (node->GetMaterialCount() == 0)
+        return nullptr;
+    FbxSurfaceMaterial* wanted = node->GetMaterial(slot);
+    sceneIndex = SceneMaterialIndex(scene, wanted);
+    return sceneIndex >= 0 ? wanted : nullptr;
+}
+
+const FbxLayerElementMaterial* MaterialElement(FbxNode* node, FbxMesh* mesh)
+{
+    return node->GetMaterialCount() > 0 ? mesh->GetElementMaterial(0) : nullptr;
+}
+
+// The corners each of the node's material slots will hold: three for each triangle of the slot. A
+// slot holds the polygons whose material is its own, so with several slots the polygons are counted
+// by material once; a node with one slot at most holds them all.
+std::vector<std::size_t> CornersBySlot(FbxScene* scene, FbxNode* node, FbxMesh* mesh)
+{
+    const std::size_t polygons = static_cast<std::size_t>(std::max(mesh->GetPolygonCount(), 0));
+    const int slots = std::max(node->GetMaterialCount(), 1);
+    const FbxLayerElementMaterial* element = MaterialElement(node, mesh);
+    std::vector<std::size_t> corners(static_cast<std::size_t>(slots), polygons * kCornersPerTriangle);
+    if (slots == 1 || element == nullptr)
+        return corners;
+    std::unordered_map<FbxSurfaceMaterial*, std::size_t> polygonsOf;
+    for (std::size_t polygon = 0; polygon < polygons; ++polygon)
+        ++polygonsOf[SlotPolygons::MaterialOf(node, *element, static_cast<int>(polygon))];
+    for (int slot = 0; slot < slots; ++slot) {
+        int sceneIndex;
+        auto found = polygonsOf.find(SlotMaterial(scene, node, slot, sceneIndex));
+        corners[static_cast<std::size_t>(slot)] = found == polygonsOf.end() ? 0 : found->second * kCornersPerTriangle;
+    }
+    return corners;
+}
+
 void FinishBounds(Mesh& mesh, const RunningBox& box)
 {
     Extents& e = mesh.extents;
@@ -236,6 +282,20 @@ void ReadLayerElement(
     ReadDirection(*element, controlPoint, polygonVertex, out);
 }
 
+std::size_t ExtractionBytes(FbxScene* scene, FbxNode* node, bool deduplicate)
+{
+    FbxMesh* mesh = node->GetMesh();
+    if (mesh == nullptr)
+        return 0;
+    std::size_t bytes = 0;
+    for (std::size_t corners : CornersBySlot(scene, node, mesh)) {
+        const std::size_t slotBytes = VertexDeduplicator::ReservedBytes(
+            deduplicate, corners, mesh->GetControlPointsCount());
+        bytes += std::min(slotBytes, SIZE_MAX - bytes); // however many slots a file gives a node
+    }
+    return bytes;
+}
+
 bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportResult& result, std::vector<Mesh>& meshes,
     bool deduplicate)
 {
@@ -251,25 +311,18 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
     const CornerSources sources(mesh, skinned ? &influences : nullptr);
     RunningBox box;
 
-    const int nodeMaterials = node->GetMaterialCount();
-    const int slots = std::max(nodeMaterials, 1);
-    for (int slot = 0; slot < slots; ++slot) {
+    const std::vector<std::size_t> slotCorners = CornersBySlot(scene, node, mesh);
+    for (std::size_t slot = 0; slot < slotCorners.size(); ++slot) {
         Mesh sub;
         sub.name = node->GetName();
-        FbxSurfaceMaterial* slotMaterial = nullptr;
-        if (nodeMaterials > 0) {
-            FbxSurfaceMaterial* wanted = node->GetMaterial(slot);
-            if (int index = SceneMaterialIndex(scene, wanted); index >= 0) {
-                sub.materialIndex = index;
-                slotMaterial = wanted;
-            }
-        }
+        int sceneIndex;
+        FbxSurfaceMaterial* slotMaterial = SlotMaterial(scene, node, static_cast<int>(slot), sceneIndex);
+        if (slotMaterial != nullptr)
+            sub.materialIndex = sceneIndex;
 
         const int polygons = mesh->GetPolygonCount();
-        VertexDeduplicator deduplicator(sub, deduplicate,
-            static_cast<std::size_t>(std::max(polygons, 0)) * kCornersPerTriangle, mesh->GetControlPointsCount());
-        const SlotPolygons slotPolygons { node, nodeMaterials > 0 ? mesh->GetElementMaterial(0) : nullptr,
-            slotMaterial };
+        VertexDeduplicator deduplicator(sub, deduplicate, slotCorners[slot], mesh->GetControlPointsCount());
+        const SlotPolygons slotPolygons { node, MaterialElement(node, mesh), slotMaterial };
         SlotCorners corners(sources, slotPolygons, box);
         BuildSubMesh(
             polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },

@@ -28,6 +28,11 @@ public:
 bool ExtractMeshes(fbxsdk::FbxScene* scene, fbxsdk::FbxNode* node, Skeleton& skeleton, ImportResult& result,
     std::vector<Mesh>& meshes, bool deduplicate);
 
+// The memory ExtractMeshes reserves for the node's meshes (each material slot's vertices, indices and
+// de-duplication map), from the counts of its triangulated mesh: an import can refuse a file
+// before extracting anything from it.
+std::size_t ExtractionBytes(fbxsdk::FbxScene* scene, fbxsdk::FbxNode* node, bool deduplicate);
+
 // x, y and z of the element's value for control point `controlPoint` or polygon vertex
 // `polygonVertex`, by the element's mapping mode; `out` is left as it was for any other mapping.
 // Throws InvalidReferenceMode for a reference mode other than direct or index-to-direct.

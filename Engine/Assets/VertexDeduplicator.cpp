@@ -21,6 +21,17 @@ VertexDeduplicator::VertexDeduplicator(Mesh& mesh, bool deduplicate, std::size_t
     }
 }
 
+std::size_t VertexDeduplicator::ReservedBytes(bool deduplicate, std::size_t reserve, int controlPoints)
+{
+    std::size_t bytes = reserve * (sizeof(Vertex) + sizeof(std::uint32_t));
+    if (deduplicate) {
+        bytes += HashIndexMap::BytesFor(reserve);
+        if (reserve < kInBatch)
+            bytes += static_cast<std::size_t>(std::max(controlPoints, 0)) * sizeof(std::uint32_t);
+    }
+    return bytes;
+}
+
 void VertexDeduplicator::Add(CornerBatch& batch)
 {
     if (deduplicate)

@@ -28,6 +28,9 @@ public:
     // that differs from its control point's last vertex.
     VertexDeduplicator(Mesh& mesh, bool deduplicate, std::size_t reserve, int controlPoints);
 
+    // The memory that constructor reserves for the same arguments.
+    static std::size_t ReservedBytes(bool deduplicate, std::size_t reserve, int controlPoints);
+
     // Enters the batch's corners in order and empties the batch.
     void Add(CornerBatch& batch);
 

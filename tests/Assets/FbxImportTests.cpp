@@ -3,6 +3,7 @@
 #include "Assets/VertexHash.h"
 
 #include "FbxImportFixture.h"
+#include "HostileFbxFiles.h"
 #include "MeshFixtures.h"
 #include "fbxio/FbxSceneWriter.h"
 
@@ -15,6 +16,8 @@
 #include <random>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -274,6 +277,68 @@ TEST_F(FbxImportTest, FilesThatCannotBeReadEndWithTheirStatus)
     empty.AddNull("Nothing");
     ImportedModel nothing;
     EXPECT_EQ(Import(empty, nothing, true, "empty.fbx").status, ImportStatus::NoMeshes);
+
+    // A folder exists but is not a file.
+    ImportedModel directory;
+    EXPECT_EQ(ImportFbx(folder, directory, false, true).status, ImportStatus::ReadFailed);
+    EXPECT_EQ(GetFbxContext().lastError, "cannot read '" + folder.string() + "': not a regular file");
+
+    // Files the SDK refuses once opened: not NoMeshes, however little of them was built.
+    const std::pair<std::vector<std::uint8_t>, const char*> refused[] = {
+        { hostilefbx::NodeChain(600), "node 'N511' lies deeper than 512 levels" },
+        { hostilefbx::IndexBomb(53'333'334, hostilefbx::Packing::Loose), "160000002 polygon vertices need" },
+    };
+    for (const auto& [bytes, message] : refused) {
+        const std::filesystem::path path = folder / "refused.fbx";
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        ImportedModel model;
+        EXPECT_EQ(ImportFbx(path, model, false, true).status, ImportStatus::ReadFailed) << message;
+        EXPECT_NE(GetFbxContext().lastError.find(message), std::string::npos) << GetFbxContext().lastError;
+        EXPECT_TRUE(model.meshes.empty());
+    }
+}
+
+TEST_F(FbxImportTest, VerticesAreCountedForEachSlotsOwnPolygonsAndMustFitTheFilesSize)
+{
+    constexpr int kTriangles = 10'000;
+    constexpr int kSlots = 40;
+    MeshData strip;
+    for (int k = 0; k < kTriangles + 2; ++k)
+        strip.points.insert(strip.points.end(), { double(k / 2), double(k % 2), 0.0 });
+    for (int k = 0; k < kTriangles; ++k) {
+        strip.polygons.push_back({ k, k + 1, k + 2 });
+        strip.materialIndices.push_back(k % kSlots);
+    }
+
+    // Forty materials sharing the polygons: together their vertices are one mesh's worth, and fit.
+    SceneWriter shared;
+    auto sharedNode = shared.AddMesh("Strip", strip);
+    for (int m = 0; m < kSlots; ++m)
+        shared.AssignMaterial(sharedNode, shared.AddMaterial("M" + std::to_string(m)));
+    ImportedModel sharedModel;
+    EXPECT_EQ(Import(shared, sharedModel, true, "shared.fbx").status, ImportStatus::OkWithWarnings)
+        << GetFbxContext().lastError;
+    ASSERT_EQ(sharedModel.meshes.size(), std::size_t(kSlots));
+    std::size_t indices = 0;
+    for (const Mesh& mesh : sharedModel.meshes)
+        indices += mesh.indices.size();
+    EXPECT_EQ(indices, std::size_t(kTriangles) * 3);
+
+    // One material in forty slots: each slot takes every polygon, forty copies of the mesh that a
+    // file of this size cannot ask for.
+    std::fill(strip.materialIndices.begin(), strip.materialIndices.end(), 0);
+    SceneWriter repeated;
+    auto repeatedNode = repeated.AddMesh("Strip", strip);
+    const auto only = repeated.AddMaterial("Only");
+    for (int m = 0; m < kSlots; ++m)
+        repeated.AssignMaterial(repeatedNode, only);
+    const std::filesystem::path path = Save(repeated, "repeated.fbx");
+    ImportedModel repeatedModel;
+    EXPECT_EQ(ImportFbx(path, repeatedModel, false, true).status, ImportStatus::ReadFailed);
+    EXPECT_EQ(GetFbxContext().lastError.rfind(path.string() + ": its meshes would need more than the ", 0), 0u)
+        << GetFbxContext().lastError;
+    EXPECT_TRUE(repeatedModel.meshes.empty());
 }
 
 TEST_F(FbxImportTest, AnUnreadableReferenceModeEndsTheImportOfThatFileOnly)

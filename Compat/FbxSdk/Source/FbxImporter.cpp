@@ -2,6 +2,7 @@
 #include "Source/FbxSceneBuilder.h"
 #include "fbxio/FbxReader.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace fbxsdk {
@@ -31,6 +32,54 @@ FbxImporter::~FbxImporter()
     delete mSceneInfo;
 }
 
+namespace {
+
+// Larger files are refused before anything is allocated for them: the reader holds a whole file in
+// memory, and a model this size is not something a scene loads.
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(2) << 30;
+
+// Reads the whole of a regular file into `bytes`, or says why it cannot. The size comes from the
+// file system, not from seeking: seeking to the end of a directory or a device reports a size that
+// means nothing.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
+{
+    std::error_code code;
+    const std::filesystem::file_status status = std::filesystem::status(path, code);
+    if (code || !std::filesystem::exists(status)) {
+        error = "cannot open '" + path + "'";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = "cannot read '" + path + "': not a regular file";
+        return false;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, code);
+    if (code) {
+        error = "cannot read '" + path + "'";
+        return false;
+    }
+    if (size > kMaxFileBytes) {
+        error = "cannot read '" + path + "': its " + std::to_string(size) + " bytes are more than the "
+            + std::to_string(kMaxFileBytes) + " a file may have";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open '" + path + "'";
+        return false;
+    }
+    bytes.resize(std::size_t(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size));
+    // A file that shrank since its size was taken is not read half.
+    if (std::uintmax_t(in.gcount()) != size) {
+        error = "cannot read '" + path + "'";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool FbxImporter::Initialize(const char* fileName, int fileFormat, FbxIOSettings*)
 {
     mStatus.Clear();
@@ -40,20 +89,9 @@ bool FbxImporter::Initialize(const char* fileName, int fileFormat, FbxIOSettings
     mParsed.reset();
     mFileName = fileName ? fileName : "";
     auto parsed = std::make_unique<Parsed>();
-    std::ifstream in(mFileName, std::ios::binary | std::ios::ate);
-    if (!in) {
-        mStatus.SetCode(FbxStatus::eFailure, ("cannot open '" + mFileName + "'").c_str());
-        return false;
-    }
-    std::streamoff size = in.tellg();
-    if (size < 0) {
-        mStatus.SetCode(FbxStatus::eFailure, ("cannot read '" + mFileName + "'").c_str());
-        return false;
-    }
-    parsed->bytes.resize(std::size_t(size));
-    in.seekg(0);
-    if (size > 0 && !in.read(reinterpret_cast<char*>(parsed->bytes.data()), size)) {
-        mStatus.SetCode(FbxStatus::eFailure, ("cannot read '" + mFileName + "'").c_str());
+    std::string fileError;
+    if (!ReadWholeFile(mFileName, parsed->bytes, fileError)) {
+        mStatus.SetCode(FbxStatus::eFailure, fileError.c_str());
         return false;
     }
     const auto& bytes = parsed->bytes;
@@ -95,7 +133,7 @@ bool FbxImporter::Import(FbxDocument* document, bool)
     }
     scene->Clear();
     std::string error;
-    bool ok = internal::SceneBuilder::Build(mParsed->document, *scene, error);
+    bool ok = internal::SceneBuilder::Build(mParsed->document, mParsed->bytes.size(), *scene, error);
     // The parsed file is only needed once; dropping it keeps peak memory near the scene's size.
     mParsed.reset();
     if (!ok) {

@@ -9,9 +9,10 @@ namespace fbxsdk::internal {
 
 class SceneBuilder {
 public:
-    // Fills an empty scene and its document information from the parsed document. False with
-    // `error` set when the document is not a usable FBX 7 scene.
-    static bool Build(const fbxio::Document& doc, FbxScene& scene, std::string& error);
+    // Fills an empty scene and its document information from the parsed document of a file of
+    // `fileSize` bytes. False with `error` set when the document is not a usable FBX 7 scene, or
+    // when its meshes need more memory than a file of that size may claim.
+    static bool Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error);
     // Reads the file's SceneInfo block (title, author, creating application).
     static void ReadInfo(const fbxio::Document& doc, FbxDocumentInfo& info);
 

@@ -1,6 +1,7 @@
 // fbxinfo --json and fbxinfo --import --json: the JSON objects other programs read.
 #include "FbxTestSupport.h"
 
+#include "HostileFbxFiles.h"
 #include "MeshFixtures.h"
 
 #include <rapidjson/document.h>
@@ -8,9 +9,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -357,6 +360,145 @@ TEST(FbxInfoImport, FilesThatCannotBeImportedReportTheirStatusAndError)
     ImportRun nothing = RunImport(empty);
     ASSERT_TRUE(nothing.json.IsObject()) << nothing.run.output;
     EXPECT_EQ(nothing.json["status"].GetInt(), 7);
+}
+
+// ---- files made to exhaust the reader ----
+
+namespace {
+
+// What one run of fbxinfo cost, measured from outside it.
+struct MeasuredRun {
+    std::string output; // standard output and standard error
+    bool exited = false; // ended by returning from main, not by a signal
+    int exitStatus = -1;
+    long peakKilobytes = -1; // the most memory it held resident, in KiB
+    std::chrono::steady_clock::duration elapsed {};
+};
+
+// Runs fbxinfo on `path` with `options` through measured-run (tests/Support/MeasuredRun.cpp), which
+// reports the peak memory and time of fbxinfo alone.
+MeasuredRun RunMeasured(const std::string& path, std::vector<std::string> options)
+{
+    MeasuredRun run;
+    int output[2], report[2];
+    if (pipe(output) != 0)
+        return run;
+    if (pipe(report) != 0) {
+        close(output[0]);
+        close(output[1]);
+        return run;
+    }
+    std::vector<std::string> arguments = { MEASURED_RUN_PATH, std::to_string(report[1]), FBXINFO_PATH, path };
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        dup2(output[1], STDERR_FILENO);
+        close(output[0]);
+        close(output[1]);
+        close(report[0]);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(output[1]);
+    close(report[1]);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(output[0], buffer, sizeof buffer)) > 0)
+        run.output.append(buffer, std::size_t(n));
+    close(output[0]);
+    std::string line;
+    while ((n = read(report[0], buffer, sizeof buffer)) > 0)
+        line.append(buffer, std::size_t(n));
+    close(report[0]);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    char ending[8] = {};
+    int code = -1;
+    long long micros = 0;
+    if (std::sscanf(line.c_str(), "%7s %d peak-kb %ld elapsed-us %lld", ending, &code, &run.peakKilobytes, &micros)
+        == 4) {
+        run.exited = std::string(ending) == "exit";
+        run.exitStatus = run.exited ? code : -1;
+        run.elapsed = std::chrono::microseconds(micros);
+    }
+    return run;
+}
+
+// Before, these files took up to 29 GB, or minutes; refused, they take a few megabytes and
+// milliseconds. The bounds leave room for a slow, busy machine.
+constexpr long kPeakKilobytesLimit = 512 * 1024;
+constexpr auto kElapsedLimit = std::chrono::seconds(10);
+constexpr int kReadFailed = 2;
+
+void ExpectRefusedCheaply(const MeasuredRun& run, const std::string& what)
+{
+    EXPECT_TRUE(run.exited) << what << ": ended by a signal\n" << run.output;
+    EXPECT_EQ(run.exitStatus, kReadFailed) << what << "\n" << run.output;
+    EXPECT_GT(run.peakKilobytes, 0) << what;
+    EXPECT_LT(run.peakKilobytes, kPeakKilobytesLimit) << what;
+    EXPECT_LT(run.elapsed, kElapsedLimit) << what;
+}
+
+} // namespace
+
+TEST(FbxInfoImport, HostileFilesAreReportedUnreadableWithinBoundedMemoryAndTime)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        const char* error;
+    };
+    const Case cases[] = {
+        { "160 million corners in 6.5 MB", hostilefbx::IndexBomb(53'333'334, hostilefbx::Packing::Loose),
+            "160000002 polygon vertices need" },
+        { "15.9 million corners in 125 KB", hostilefbx::IndexBomb(5'300'000, hostilefbx::Packing::Tight),
+            "15900000 polygon vertices need" },
+        { "a chain of 20,000 nodes", hostilefbx::NodeChain(20'000), "deeper than 512 levels" },
+    };
+    for (const Case& c : cases) {
+        std::string path = fbxtest::WriteTempFile(c.bytes);
+        MeasuredRun run = RunMeasured(path, { "--import" });
+        std::remove(path.c_str());
+        ExpectRefusedCheaply(run, c.what);
+        EXPECT_NE(run.output.find("status: 2 (ReadFailed)\n"), std::string::npos) << c.what << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.error), std::string::npos) << c.what << "\n" << run.output;
+    }
+}
+
+TEST(FbxInfoTool, ADirectoryIsReportedUnreadableByBothReports)
+{
+    const std::string folder = testing::TempDir() + "fbxinfo_folder_" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string message = "cannot read '" + folder + "': not a regular file";
+    MeasuredRun import = RunMeasured(folder, { "--import" });
+    ExpectRefusedCheaply(import, "--import");
+    EXPECT_NE(import.output.find("status: 2 (ReadFailed)\nerror: " + message + "\n"), std::string::npos)
+        << import.output;
+    MeasuredRun read = RunMeasured(folder, {});
+    ExpectRefusedCheaply(read, "the reader's report");
+    EXPECT_NE(read.output.find("error: " + message + "\n"), std::string::npos) << read.output;
+    rapidjson::Document json = ParseJson(RunTool(folder, "--import --json").output);
+    rmdir(folder.c_str());
+    ASSERT_TRUE(json.IsObject());
+    EXPECT_EQ(json["status"].GetInt(), kReadFailed);
+    EXPECT_EQ(std::string(json["lastError"].GetString()), message);
+}
+
+TEST(FbxInfoImport, AChainTooDeepToReadIsReadFailedNotNoMeshes)
+{
+    std::string path = fbxtest::WriteTempFile(hostilefbx::NodeChain(600));
+    ImportRun result = RunImport(path);
+    std::remove(path.c_str());
+    ASSERT_TRUE(result.json.IsObject()) << result.run.output;
+    EXPECT_EQ(result.json["status"].GetInt(), kReadFailed);
+    EXPECT_EQ(result.run.exitStatus, kReadFailed);
+    EXPECT_NE(std::string(result.json["lastError"].GetString()).find("node 'N511' lies deeper than 512 levels"),
+        std::string::npos);
 }
 
 TEST(FbxInfoImport, JsonStaysValidForAnyNameAndForNonFiniteNumbers)

@@ -131,6 +131,13 @@ private:
         const std::uint8_t* bytes = v.Bytes();
         std::size_t size = v.ByteSize();
         PutU32(v.count);
+        if (v.compressed) {
+            // Already a zlib stream (read from a binary file, or made so by the caller): kept as it is.
+            PutU32(1);
+            PutU32(std::uint32_t(size));
+            PutRaw(bytes, size);
+            return;
+        }
         if (mOptions.compressAbove == 0 || size < mOptions.compressAbove) {
             PutU32(0);
             PutU32(std::uint32_t(size));

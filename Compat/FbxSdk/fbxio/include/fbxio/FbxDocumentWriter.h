@@ -7,7 +7,8 @@ namespace fbxio {
 
 struct BinaryWriteOptions {
     int version = 7400;
-    // Arrays of at least this many bytes are zlib-compressed, as exporters do; 0 disables it.
+    // Arrays of at least this many bytes are zlib-compressed, as exporters do; 0 disables it. An
+    // array whose value is marked compressed already holds its zlib stream and is written as it is.
     std::size_t compressAbove = 128;
 };
 
