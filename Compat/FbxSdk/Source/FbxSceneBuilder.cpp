@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -334,7 +335,8 @@ struct SceneBuilder::Run {
         if (props) {
             for (const Element& p : props->children) {
                 PropertyLine line;
-                if (!ParseP(p, line) || line.count == 0)
+                // A setting that is not a number says nothing; the defaults stand.
+                if (!ParseP(p, line) || line.count == 0 || !std::isfinite(line.values[0]))
                     continue;
                 int i = static_cast<int>(std::clamp(line.values[0], -8.0, 8.0));
                 if (line.name == "UpAxis")

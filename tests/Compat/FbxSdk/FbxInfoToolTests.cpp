@@ -748,7 +748,8 @@ TEST(FbxInfoTool, JsonWritesNonFiniteNumbersAsNullAndFiniteOnesExactly)
     std::remove(path.c_str());
     rapidjson::Document json = ParseJson(read.output);
     ASSERT_FALSE(json.HasParseError()) << read.output;
-    EXPECT_TRUE(json["unitScaleFactor"].IsNull());
+    // An infinite unit says nothing: the file is read in the default centimetres.
+    EXPECT_EQ(json["unitScaleFactor"].GetDouble(), 1.0);
     // A double keeps every digit it needs; a float (the thresholds) reads back as the same float.
     EXPECT_EQ(json["originalUnitScaleFactor"].GetDouble(), 1.0 / 3.0);
     const auto& thresholds = json["lodGroups"][0]["thresholds"];
