@@ -1,5 +1,5 @@
 """Without an X display, unset or naming one where no server runs, the program gives up at
-once with a failure code instead of hanging or crashing."""
+once with a failure code and says why, instead of hanging or crashing."""
 
 import os
 import sys
@@ -32,6 +32,10 @@ def run_without_display(ctx, display, label):
                     "expected a non-zero exit code")
     check(program.stdout().startswith(GREETING),
           f"{label}: stdout does not start with {GREETING!r}: {program.stdout()!r}")
+    # It says why, after GLFW's own words.
+    err = program.stderr()
+    check("Tarnwick cannot start: GLFW could not be initialised" in err and "GLFW error " in err,
+          f"{label}: stderr does not say why the program cannot start: {err!r}")
     print(f"{label}: {program.describe_exit()} after {elapsed:.2f} s")
 
 

@@ -1,5 +1,5 @@
 """On a working display whose OpenGL stops at 4.5 (llvmpipe without the version overrides),
-the program greets, then fails with a failure code instead of hanging or crashing."""
+the program greets, then fails with a failure code and says why, instead of hanging or crashing."""
 
 import sys
 import time
@@ -26,6 +26,10 @@ def no_gl46(ctx):
     check(program.stdout().startswith(GREETING),
           f"stdout does not start with {GREETING!r}: {program.stdout()!r}")
     check(not display.windows_named("Vorlane"), "a 'Vorlane' window is left after the failure")
+    # It says why, after GLFW's own words.
+    err = program.stderr()
+    check("Tarnwick cannot start: no window with an OpenGL 4.6 core context could be made" in err and "GLFW error " in err,
+          f"stderr does not say why the program cannot start: {err!r}")
     print(f"{program.describe_exit()} after {elapsed:.2f} s")
 
 
