@@ -11,10 +11,12 @@ namespace {
 constexpr float kMargin = 0.05f;
 // A box with no extent at all (one point) is framed as if it were this big.
 constexpr float kSmallestExtent = 1e-3f;
-// The camera stands this many box radii from the centre, and sees from half a radius to four.
-constexpr float kCameraDistanceInRadii = 2.0f;
-constexpr float kNearInRadii = 0.5f;
-constexpr float kFarInRadii = 4.0f;
+// The camera stands this many box radii from the centre and sees two radii either side of it. The
+// lighting takes the direction to the viewer from the camera's position: from far away it is the same
+// over the whole model, as an orthographic view needs; near, the rim of a rounded model would turn
+// its normals away from the viewer and be lit as if seen from behind.
+constexpr float kCameraDistanceInRadii = 1000.0f;
+constexpr float kDepthInRadii = 2.0f;
 
 struct ViewAngles {
     std::string_view name;
@@ -38,11 +40,6 @@ constexpr std::array kViews {
 const ViewAngles& AnglesOf(View view)
 {
     return *std::find_if(kViews.begin(), kViews.end(), [view](const ViewAngles& a) { return a.view == view; });
-}
-
-float Dot(const Float3& a, const Float3& b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
 } // namespace
@@ -77,10 +74,10 @@ GameCamera FramingCamera(const BoundingBox& box, View view)
     const float side = extent * (1.0f + 2.0f * kMargin);
     const float radius = std::max({ deep, side * 0.5f, kSmallestExtent });
 
-    GameCamera camera(false, { side, side }, kNearInRadii * radius, kFarInRadii * radius);
+    const float distance = kCameraDistanceInRadii * radius;
+    GameCamera camera(false, { side, side }, distance - kDepthInRadii * radius, distance + kDepthInRadii * radius);
     camera.pitch = aim.pitch;
     camera.yaw = aim.yaw;
-    const float distance = kCameraDistanceInRadii * radius;
     camera.position = { centre.x - distance * aim.forward.x, centre.y - distance * aim.forward.y,
         centre.z - distance * aim.forward.z, 1.0f };
     camera.Update(0.0f);
