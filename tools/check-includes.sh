@@ -12,7 +12,7 @@ cd "$root"
 forbidden='#include[[:space:]]*[<"]('
 forbidden+='sys/|unistd\.h|windows\.h|cxxabi\.h|pthread\.h|dlfcn\.h|fcntl\.h'
 forbidden+='|btBulletDynamicsCommon\.h|BulletCollision/|BulletDynamics/|LinearMath/'
-forbidden+='|GLFW/glfw3native\.h|Source/|Compat/'
+forbidden+='|GLFW/glfw3native\.h|EGL/|Source/|Compat/'
 forbidden+=')'
 
 status=0

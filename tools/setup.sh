@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format-14
   # libraries the program links
   libglfw3-dev python3-glad libimgui-dev libstb-dev rapidjson-dev libbullet-dev zlib1g-dev
-  libgl-dev libdeflate-dev
+  libgl-dev libegl-dev libdeflate-dev
   # a virtual display with software OpenGL, synthetic input and screenshots
   xvfb xauth libgl1-mesa-dri mesa-utils xdotool x11-utils imagemagick python3-xlib
   # the compile check of the Windows branch

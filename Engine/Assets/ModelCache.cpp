@@ -13,6 +13,10 @@
 
 namespace {
 
+// Tangents the file carries are kept; equal vertices are merged, so each is uploaded once.
+constexpr bool kForceTangents = false;
+constexpr bool kDeduplicate = true;
+
 // What a path looked like when its import failed: asked for again unchanged, it fails again.
 struct FileStamp {
     bool exists = false;
@@ -109,7 +113,7 @@ std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem)
 
     ImportedModel imported;
     try {
-        const ImportResult result = ImportFbx(file, imported, false, true);
+        const ImportResult result = ImportModelFile(file, imported);
         why = DescribeFailure(result);
     } catch (const std::exception& error) {
         why = std::string("cannot be imported: ") + error.what();
@@ -123,4 +127,9 @@ std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem)
     }
     why.clear();
     return UploadMeshes(imported);
+}
+
+ImportResult ImportModelFile(const std::filesystem::path& path, ImportedModel& model)
+{
+    return ImportFbx(path, model, kForceTangents, kDeduplicate);
 }

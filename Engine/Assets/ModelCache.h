@@ -5,8 +5,10 @@
 // Main thread only, with the GL context current, after InitializeFbx and the GL loader. The registry
 // owns the models; callers keep plain pointers.
 
+#include "Assets/ImportedModel.h"
 #include "Assets/Model.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -21,3 +23,8 @@ Model* GetModel(const std::string& path);
 // freed with it: they last as long as the context. An exception from the import (memory exhausted)
 // is a failure like any other.
 std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem = nullptr);
+
+// The import every model of the program goes through: ImportFbx with the cache's settings (tangents
+// kept where the file has them, equal vertices merged). Tools that must show what the program would
+// draw import with this too. Main thread, after InitializeFbx; needs no GL context.
+ImportResult ImportModelFile(const std::filesystem::path& path, ImportedModel& model);

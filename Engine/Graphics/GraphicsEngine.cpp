@@ -60,7 +60,7 @@ void BeginMainPass()
     }
     const GraphicsEngine& engine = GraphicsEngine::GetInstance();
     glViewport(0, 0, engine.width, engine.height);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, engine.mainFramebuffer);
     glActiveTexture(kShadowMapUnit);
     glBindTexture(GL_TEXTURE_2D, sceneLight != nullptr ? sceneLight->shadowMap : 0);
 }
@@ -141,7 +141,8 @@ void GraphicsEngine::SortRenderers()
 void GraphicsEngine::RenderShadows()
 {
     commandList.Enqueue<LambdaGraphicsCommand>(BeginShadowPass);
-    Render<RenderShadowCommand>();
+    if (drawShadows)
+        Render<RenderShadowCommand>();
     commandList.Enqueue<LambdaGraphicsCommand>(BeginMainPass);
 }
 

@@ -35,7 +35,8 @@ public:
     // renderer's position and the active camera's.
     void SortRenderers();
 
-    // Records the shadow pass: its set-up, its draws, then the set-up of the main pass.
+    // Records the shadow pass: its set-up, its draws (none when drawShadows is false), then the set-up
+    // of the main pass.
     void RenderShadows();
 
     // Records the draws of one pass: the unmasked renderers as T, then each masked renderer after its
@@ -51,6 +52,11 @@ public:
     // The main pass viewport in pixels: the primary monitor's mode at start-up, never changed after.
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // The framebuffer the main pass draws into: 0 is the window's. A program with no window (a tool
+    // drawing into a framebuffer object) names its own.
+    std::uint32_t mainFramebuffer = 0;
+    // False: the shadow pass only clears the shadow map, so nothing is in shadow.
+    bool drawShadows = true;
 };
 
 // The GL state every frame is drawn with, set once before the first: blending, the stencil and depth

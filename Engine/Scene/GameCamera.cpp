@@ -38,7 +38,14 @@ Matrix4x4 OrthographicProjection(Float2 size, float nearPlane, float farPlane)
 } // namespace
 
 GameCamera::GameCamera(bool perspective, Float2 size)
+    : GameCamera(perspective, size, Camera {}.nearPlane, Camera {}.farPlane)
 {
+}
+
+GameCamera::GameCamera(bool perspective, Float2 size, float nearDepth, float farDepth)
+{
+    nearPlane = nearDepth;
+    farPlane = farDepth;
     projection = perspective ? PerspectiveProjection(fieldOfView, size.x / size.y, nearPlane, farPlane)
                              : OrthographicProjection(size, nearPlane, farPlane);
 }

@@ -10,6 +10,9 @@ public:
     // for an orthographic one the extent of the view volume in world units. View depth near...far
     // maps to 0...1.
     GameCamera(bool perspective, Float2 size);
+    // The same with its own depth range: a view of a small object keeps the depth buffer's
+    // precision for it instead of spreading it over a million units.
+    GameCamera(bool perspective, Float2 size, float nearDepth, float farDepth);
     virtual ~GameCamera() = default;
     GameCamera(const GameCamera&) = default;
     GameCamera& operator=(const GameCamera&) = default;

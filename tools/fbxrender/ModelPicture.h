@@ -1,0 +1,68 @@
+#pragma once
+// A picture of an imported model drawn the way the program draws its scene: every mesh uploaded as a
+// Model and drawn by a MeshRenderer with a material made as the program makes them (default shaders,
+// default textures, the file's diffuse texture where it is found), lit and shadowed by the scene's
+// DirectionalLight, through the graphics engine's shadow and main passes, into a framebuffer object
+// with a transparent background.
+//
+// Main thread, with an OpenGL 4.6 core context current and loaded, and the working directory at the
+// project root (the shaders and default textures are read from Assets/). A ModelStage registers its
+// renderers with the program's graphics engine and sets the program's scene light: one stage per
+// process, kept alive while anything draws.
+
+#include "Assets/ImportedModel.h"
+#include "Assets/Model.h"
+#include "Graphics/Material.h"
+#include "ModelView.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+class DirectionalLight;
+class GameObject;
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    // Four bytes a pixel (red, green, blue, alpha), top row first.
+    std::vector<std::uint8_t> rgba;
+
+    // The share of pixels that are not fully transparent.
+    double Coverage() const;
+};
+
+class ModelStage {
+public:
+    // Takes the meshes of `model`, imported from `modelFile` (its folder is where diffuse textures are
+    // looked for: beside it, then in its textures/ folder), uploads them and places the light on them.
+    ModelStage(ImportedModel model, const std::filesystem::path& modelFile);
+    ~ModelStage();
+    ModelStage(const ModelStage&) = delete;
+    ModelStage& operator=(const ModelStage&) = delete;
+
+    // Draws the model seen from `view` into a new size x size picture, with the light's shadows or,
+    // when `shadows` is false, with everything lit.
+    Picture Draw(View view, int size, bool shadows);
+
+    // The box the camera frames: the import's bounds of the whole file.
+    const BoundingBox& Box() const { return box; }
+
+private:
+    void PlaceLight();
+
+    BoundingBox box;
+    // Constructed, so registered: the light's and the cameras' uniforms reach the renderers' copies
+    // through it.
+    Material material;
+    std::vector<std::unique_ptr<Model>> models;
+    // Both are the scene's: the objects are never deleted, the components belong to the Scene.
+    GameObject* modelObject = nullptr;
+    GameObject* lightObject = nullptr;
+    DirectionalLight* light = nullptr;
+};
+
+// The file the material's diffuse texture names, found beside `modelFile` or in the textures/ folder
+// next to it; empty when the material names none or neither place has it.
+std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const std::filesystem::path& modelFile);
