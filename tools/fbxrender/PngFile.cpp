@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <random>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -23,7 +24,12 @@ void AppendBytes(void* context, void* data, int size)
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& path)
 {
     std::random_device random;
-    return path.parent_path() / ("." + path.filename().string() + ".partial-" + std::to_string(random()));
+    // Appended piece by piece: gcc 12 at -O3 warns falsely (-Wrestrict) about "." + std::string&&.
+    std::string name = ".";
+    name += path.filename().string();
+    name += ".partial-";
+    name += std::to_string(random());
+    return path.parent_path() / name;
 }
 
 } // namespace
