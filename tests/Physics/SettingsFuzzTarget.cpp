@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     for (std::int32_t& mask : collisionMasks)
         mask = 0;
-    const std::vector<std::string> problems
-        = LoadCollisionLayersFromText(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::vector<std::string> problems = LoadCollisionLayersFromText(
+        std::string_view(reinterpret_cast<const char*>(data), size));
     // Every problem is a sentence for the console: one line, never empty.
     for (const std::string& problem : problems)
         if (problem.empty() || problem.find('\n') != std::string::npos)
