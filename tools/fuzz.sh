@@ -44,7 +44,8 @@ printf '{"Layer":[1.5,"2",true,null,[1],{},4294967301,-1]}' >"$settingsSeeds/odd
 printf '{"Other":{"Layer":[8]},"Layer":[[[[[]]]]]}' >"$settingsSeeds/nested.json"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1:suppressions=$root/tools/ubsan.supp}
+# The suppressions are added to whatever the caller set (the test command sets its own options).
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}:suppressions=$root/tools/ubsan.supp"
 
 # Runs one fuzzer in the background, its output in build-fuzz/<name>.log.
 start_fuzzer() {
