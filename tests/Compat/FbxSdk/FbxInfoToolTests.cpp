@@ -1,4 +1,5 @@
 // fbxinfo --json and fbxinfo --import --json: the JSON objects other programs read.
+#include "CommandRun.h"
 #include "FbxTestSupport.h"
 
 #include "HostileFbxFiles.h"
@@ -20,26 +21,12 @@
 
 namespace {
 
-struct ToolRun {
-    std::string output;
-    int exitStatus = -1;
-};
+using ToolRun = CommandRun;
 
 // Runs fbxinfo on `path` with `options` appended (each already shell-safe).
 ToolRun RunTool(const std::string& path, const std::string& options)
 {
-    std::string command = std::string(FBXINFO_PATH) + " '" + path + "' " + options;
-    ToolRun run;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            run.output.append(buffer, n);
-        int status = pclose(pipe);
-        if (WIFEXITED(status))
-            run.exitStatus = WEXITSTATUS(status);
-    }
-    return run;
+    return RunCommand(std::string(FBXINFO_PATH) + " '" + path + "' " + options);
 }
 
 rapidjson::Document ParseJson(const std::string& text)
@@ -180,7 +167,7 @@ TEST(FbxInfoImport, ReportsStatusWarningsMeshesBoxesAndTheFileSettings)
     const rapidjson::Document& json = result.json;
     ASSERT_TRUE(json.IsObject()) << result.run.output;
     EXPECT_EQ(json["status"].GetInt(), 1);
-    EXPECT_EQ(result.run.exitStatus, 1);
+    EXPECT_EQ(result.run.status, 1);
     EXPECT_STREQ(json["lastError"].GetString(), "");
     const auto& warnings = json["warnings"];
     EXPECT_EQ(warnings["MissingUVs"].GetInt(), 1);
@@ -212,7 +199,7 @@ TEST(FbxInfoImport, ReportsStatusWarningsMeshesBoxesAndTheFileSettings)
 
     // The text report says the same.
     ImportRun text = RunImport(scene, false);
-    EXPECT_EQ(text.run.exitStatus, 1);
+    EXPECT_EQ(text.run.status, 1);
     EXPECT_NE(text.run.output.find("status: 1 (OkWithWarnings)\n"), std::string::npos) << text.run.output;
     EXPECT_NE(text.run.output.find("warning MissingUVs: 1\n"), std::string::npos);
     EXPECT_NE(text.run.output.find("mesh Octahedron: 6 vertices, 24 indices, material 0"), std::string::npos);
@@ -333,7 +320,7 @@ TEST(FbxInfoImport, FilesThatCannotBeImportedReportTheirStatusAndError)
     ImportRun missing = RunImport(absent);
     ASSERT_TRUE(missing.json.IsObject()) << missing.run.output;
     EXPECT_EQ(missing.json["status"].GetInt(), 4);
-    EXPECT_EQ(missing.run.exitStatus, 4);
+    EXPECT_EQ(missing.run.status, 4);
     EXPECT_EQ(missing.json["meshes"].Size(), 0u);
     EXPECT_FALSE(missing.json["box"]["valid"].GetBool());
 
@@ -370,7 +357,7 @@ namespace {
 struct MeasuredRun {
     std::string output; // standard output and standard error
     bool exited = false; // ended by returning from main, not by a signal
-    int exitStatus = -1;
+    int status = -1;
     long peakKilobytes = -1; // the most memory it held resident, in KiB
     std::chrono::steady_clock::duration elapsed {};
 };
@@ -423,7 +410,7 @@ MeasuredRun RunMeasured(const std::string& path, std::vector<std::string> option
     if (std::sscanf(line.c_str(), "%7s %d peak-kb %ld elapsed-us %lld", ending, &code, &run.peakKilobytes, &micros)
         == 4) {
         run.exited = std::string(ending) == "exit";
-        run.exitStatus = run.exited ? code : -1;
+        run.status = run.exited ? code : -1;
         run.elapsed = std::chrono::microseconds(micros);
     }
     return run;
@@ -438,7 +425,7 @@ constexpr int kReadFailed = 2;
 void ExpectRefusedCheaply(const MeasuredRun& run, const std::string& what)
 {
     EXPECT_TRUE(run.exited) << what << ": ended by a signal\n" << run.output;
-    EXPECT_EQ(run.exitStatus, kReadFailed) << what << "\n" << run.output;
+    EXPECT_EQ(run.status, kReadFailed) << what << "\n" << run.output;
     EXPECT_GT(run.peakKilobytes, 0) << what;
     EXPECT_LT(run.peakKilobytes, kPeakKilobytesLimit) << what;
     EXPECT_LT(run.elapsed, kElapsedLimit) << what;
@@ -496,7 +483,7 @@ TEST(FbxInfoImport, AChainTooDeepToReadIsReadFailedNotNoMeshes)
     std::remove(path.c_str());
     ASSERT_TRUE(result.json.IsObject()) << result.run.output;
     EXPECT_EQ(result.json["status"].GetInt(), kReadFailed);
-    EXPECT_EQ(result.run.exitStatus, kReadFailed);
+    EXPECT_EQ(result.run.status, kReadFailed);
     EXPECT_NE(std::string(result.json["lastError"].GetString()).find("node 'N511' lies deeper than 512 levels"),
         std::string::npos);
 }
@@ -534,7 +521,7 @@ TEST(FbxInfoImport, TheCabinWallImportsAsOneBoxOfTwelveTriangles)
     const rapidjson::Document& json = result.json;
     ASSERT_TRUE(json.IsObject()) << result.run.output;
     EXPECT_EQ(json["status"].GetInt(), 0);
-    EXPECT_EQ(result.run.exitStatus, 0);
+    EXPECT_EQ(result.run.status, 0);
     ASSERT_EQ(json["meshes"].Size(), 1u);
     const auto& wall = json["meshes"][0];
     EXPECT_STREQ(wall["name"].GetString(), "CabinWall");
@@ -626,7 +613,7 @@ TEST(FbxInfoTool, TextReportsReadAsTheyAlwaysHave)
     ToolRun read = RunTool(path, "");
     ToolRun imported = RunTool(path, "--import");
     std::remove(path.c_str());
-    EXPECT_EQ(read.exitStatus, 0);
+    EXPECT_EQ(read.status, 0);
     EXPECT_EQ(read.output, "file: " + path + "\n" + R"(status: 0
 format: binary, version 7400
 axes: up -Z, front -2, right-handed; original up axis 2
@@ -653,7 +640,7 @@ Lod [eLODGroup] 2 thresholds
 material Wood DiffuseColor=file:textures\wood.png SpecularColor=layered Bump=procedural
 material Bare
 )");
-    EXPECT_EQ(imported.exitStatus, 0);
+    EXPECT_EQ(imported.status, 0);
     EXPECT_EQ(imported.output, "file: " + path + "\n" + R"(status: 0 (Ok)
 file up axis: Z, file unit: m
 whole file: box (-10.16, 0, 0) to (0, 0, 2.54)
@@ -675,7 +662,7 @@ lod group 0: 2 levels
     std::string garbage = fbxtest::WriteTempFile(fbxtest::Bytes("Kaydara FBX Binary  \x01 not really"));
     ToolRun failed = RunTool(garbage, "");
     std::remove(garbage.c_str());
-    EXPECT_EQ(failed.exitStatus, 2);
+    EXPECT_EQ(failed.status, 2);
     EXPECT_EQ(failed.output,
         "file: " + garbage + "\nstatus: 2\nerror: " + garbage
             + ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n"

@@ -1,5 +1,6 @@
 // fbxrender run as users run it: a child process with no display, its pictures read back with
 // stb_image. The models are written by our FBX writer the way modelling tools write them.
+#include "CommandRun.h"
 #include "ModellingToolMeshes.h"
 
 #include <gtest/gtest.h>
@@ -32,10 +33,7 @@ constexpr double kFramedShare = 1.0 / 1.1;
 // The fragment shader's ambient term.
 constexpr double kAmbient = 0.3;
 
-struct ToolRun {
-    std::string output;
-    int status = -1;
-};
+using ToolRun = CommandRun;
 
 // Runs the tool on `file` and `out` (quoted for the shell) with `options` after them.
 ToolRun RunFbxRender(const std::string& file, const std::string& out, const std::string& options = "")
@@ -51,17 +49,7 @@ ToolRun RunFbxRender(const std::string& file, const std::string& out, const std:
     command += " ";
     command += options;
     command += " 2>&1";
-    ToolRun run;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            run.output.append(buffer, n);
-        const int status = pclose(pipe);
-        if (WIFEXITED(status))
-            run.status = WEXITSTATUS(status);
-    }
-    return run;
+    return RunCommand(command);
 }
 
 // A fresh folder for one test's files, removed afterwards.
