@@ -33,7 +33,7 @@ void GraphicsCommandList::Execute()
             // Read before Destroy: nothing of a command is touched after it has been destroyed.
             GraphicsCommandBase* following = command->next;
             try {
-                command->Execute();
+                command->ExecuteThenDestroy();
             } catch (...) {
                 // The thrower and the commands after it still own their captures: destroying them
                 // here keeps "exactly once" true, and clearing `executing` lets Reset, and the
@@ -43,7 +43,6 @@ void GraphicsCommandList::Execute()
                 executed = true;
                 throw;
             }
-            command->Destroy();
             command = following;
         }
     }

@@ -87,11 +87,16 @@ T* GraphicsCommandList::Enqueue(Args&&... args)
     static_assert(std::is_base_of_v<GraphicsCommandBase, T>, "only commands go into the command list");
     static_assert(kPacksBackToBack<T>, "a command placed back to back would misalign the commands after it");
 
+    // The fields are read into locals first: constructing a command stores through char-typed
+    // memory (std::function's buffer), which would otherwise make the compiler load them again.
+    const std::uint64_t offset = used;
+    const std::uint64_t recorded = count;
+    GraphicsCommandBase** const link = tail;
     // used never exceeds capacity, so the subtraction cannot wrap where used + sizeof(T) could.
-    if (sizeof(T) > capacity - used)
+    if (sizeof(T) > capacity - offset)
         throw std::out_of_range("graphics command list ran out of memory, increase it maybe");
 
-    std::uint8_t* slot = buffer + used;
+    std::uint8_t* slot = buffer + offset;
     T* command;
     try {
         command = new (slot) T(std::forward<Args>(args)...);
@@ -100,9 +105,9 @@ T* GraphicsCommandList::Enqueue(Args&&... args)
         std::memset(slot, 0, sizeof(T));
         throw;
     }
-    used += sizeof(T);
-    *tail = command;
+    used = offset + sizeof(T);
+    *link = command;
     tail = &command->next;
-    ++count;
+    count = recorded + 1;
     return command;
 }
