@@ -732,6 +732,7 @@ void SceneImpl::RunContactModification()
     if (mModifiable.empty())
         return;
     mModifyPairs.clear();
+    ++mModificationBatch;
     for (const ManifoldEntry& entry : mEntries) {
         if (entry.firstModifiable < 0)
             continue;
@@ -739,7 +740,7 @@ void SceneImpl::RunContactModification()
         for (int k = 0; k < 2; ++k) {
             pair.actor[k] = &entry.record->actors[k]->self;
             pair.shape[k] = entry.record->shapes[k];
-            pair.transform[k] = entry.record->actors[k]->GlobalPose() * entry.record->shapes[k]->getLocalPose();
+            pair.transform[k] = ShapePoseForModification(*entry.record->actors[k], *entry.record->shapes[k]);
         }
         pair.contacts.mCount = static_cast<PxU32>(entry.manifold->getNumContacts());
         pair.contacts.mContacts = &mModifiable[entry.firstModifiable];
@@ -752,6 +753,18 @@ void SceneImpl::RunContactModification()
         for (int j = 0; j < entry.manifold->getNumContacts(); ++j)
             WriteBack(entry.manifold->getContactPoint(j), mModifiable[entry.firstModifiable + j], entry.swapped);
     }
+}
+
+PxTransform SceneImpl::ShapePoseForModification(ActorCore& actor, const ShapeImpl& shape) const
+{
+    ActorCore::BatchPose& cached = actor.batchPose;
+    if (cached.scene != this || cached.batch != mModificationBatch || cached.shape != &shape) {
+        cached.scene = this;
+        cached.batch = mModificationBatch;
+        cached.shape = &shape;
+        cached.pose = actor.GlobalPose() * shape.getLocalPose();
+    }
+    return cached.pose;
 }
 
 void SceneImpl::WriteBack(btManifoldPoint& point, const PxModifiableContact& contact, bool swapped)

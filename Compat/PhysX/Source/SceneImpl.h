@@ -187,6 +187,7 @@ private:
     void WriteBack(btManifoldPoint& point, const PxModifiableContact& contact, bool swapped);
     void MarkCompoundPairsSeen(const BulletProxy& p0, const BulletProxy& p1);
     void RunContactModification();
+    PxTransform ShapePoseForModification(ActorCore& actor, const ShapeImpl& shape) const;
     void FinishPairs();
     void QueueReport(const PairRecord& record, PxPairFlags events, PxContactPairFlags flags,
         PxContactPairHeaderFlags headerFlags, bool withContacts);
@@ -210,6 +211,7 @@ private:
     PxContactModifyCallback* mModifyCallback;
     PxReal mLengthScale;
     PxU64 mStep = 0;
+    PxU64 mModificationBatch = 0;
     bool mSimulating = false;
     bool mResultsReady = false;
 
