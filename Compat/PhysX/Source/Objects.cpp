@@ -128,7 +128,17 @@ void ShapeImpl::BuildBullet()
             PX_STANDIN_ERROR(PxErrorCode::eDEBUG_WARNING,
                 "PxTriangleMeshGeometry: a mesh scale rotation is ignored in simulation and ray casts.");
         auto& mesh = static_cast<TriangleMeshImpl*>(g.triangleMesh)->BulletMesh();
-        mBullet = std::make_unique<btScaledBvhTriangleMeshShape>(&mesh, ToBullet(g.scale.scale));
+        if (!g.scale.isIdentity()) {
+            mBullet = std::make_unique<btScaledBvhTriangleMeshShape>(&mesh, ToBullet(g.scale.scale));
+            break;
+        }
+        // Unscaled, the shape is a mesh shape of its own over the shared tree (each shape needs its own
+        // Bullet shape for its user pointer). Bullet sweeps a plain mesh shape along its tree, but a
+        // scaled one triangle by triangle over the whole box the sweep spans, which made continuous
+        // collision against large meshes several times dearer; the triangles met are the same.
+        auto own = std::make_unique<btBvhTriangleMeshShape>(mesh.getMeshInterface(), true, false);
+        own->setOptimizedBvh(mesh.getOptimizedBvh());
+        mBullet = std::move(own);
         break;
     }
     default: break;
