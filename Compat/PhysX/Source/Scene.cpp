@@ -299,7 +299,7 @@ void SceneImpl::RemoveAllActors()
         actor->scene = nullptr;
     }
     mActors.clear();
-    mPairs.clear();
+    mPairs.Clear();
 }
 
 bool SceneImpl::addActor(PxActor& actor, const PxBVH*)
@@ -412,8 +412,7 @@ PairRecord* SceneImpl::FindPair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeI
         std::swap(a, b);
         std::swap(s, t);
     }
-    const auto it = mPairs.find(PairKey { a->serial, s->serial, b->serial, t->serial });
-    return it == mPairs.end() ? nullptr : &it->second;
+    return mPairs.Find(PairKey { a->serial, s->serial, b->serial, t->serial });
 }
 
 PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t)
@@ -429,9 +428,9 @@ PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, Sh
         std::swap(a, b);
         std::swap(s, t);
     }
-    auto [it, inserted] = mPairs.try_emplace(PairKey { a->serial, s->serial, b->serial, t->serial });
-    PairRecord& record = it->second;
-    if (inserted) {
+    bool added = false;
+    PairRecord& record = mPairs.FindOrAdd(PairKey { a->serial, s->serial, b->serial, t->serial }, added);
+    if (added) {
         record.actors[0] = a;
         record.actors[1] = b;
         record.shapes[0] = s;
@@ -633,18 +632,20 @@ void SceneImpl::CcdImpact(const btCollisionObject* body, const btCollisionObject
 
 void SceneImpl::RefilterShape(const ShapeImpl& shape)
 {
-    for (auto& entry : mPairs)
-        if (entry.second.shapes[0] == &shape || entry.second.shapes[1] == &shape)
-            entry.second.needsRefilter = true;
+    for (size_t i = 0; i < mPairs.Size(); ++i) {
+        PairRecord& record = mPairs.At(i);
+        if (record.shapes[0] == &shape || record.shapes[1] == &shape)
+            record.needsRefilter = true;
+    }
 }
 
 void SceneImpl::ForgetShapePairs(ActorCore& actor, ShapeImpl* shape, bool wakePartners)
 {
-    for (auto it = mPairs.begin(); it != mPairs.end();) {
-        PairRecord& record = it->second;
+    for (size_t i = 0; i < mPairs.Size();) {
+        PairRecord& record = mPairs.At(i);
         const int side = record.actors[0] == &actor ? 0 : record.actors[1] == &actor ? 1 : -1;
         if (side < 0 || (shape != nullptr && record.shapes[side] != shape)) {
-            ++it;
+            ++i;
             continue;
         }
         if (record.touching && (record.pairFlags & PxPairFlag::eNOTIFY_TOUCH_LOST)) {
@@ -659,7 +660,7 @@ void SceneImpl::ForgetShapePairs(ActorCore& actor, ShapeImpl* shape, bool wakePa
         ActorCore* partner = record.actors[1 - side];
         if (wakePartners && record.touching && partner->dynamic)
             partner->body->activate(true);
-        it = mPairs.erase(it);
+        mPairs.EraseAt(i);
     }
 }
 
@@ -827,15 +828,15 @@ void SceneImpl::AfterSolve()
 
 void SceneImpl::FinishPairs()
 {
-    for (auto it = mPairs.begin(); it != mPairs.end();) {
-        PairRecord& record = it->second;
+    for (size_t i = 0; i < mPairs.Size();) {
+        PairRecord& record = mPairs.At(i);
         const PxPairFlags flags = record.pairFlags;
         if (record.lastSeen != mStep) {
             // The broad phase dropped the pair: its bounds no longer overlap.
             if (record.touching && (flags & PxPairFlag::eNOTIFY_TOUCH_LOST))
                 QueueReport(
                     record, PxPairFlag::eNOTIFY_TOUCH_LOST, PxContactPairFlags(), PxContactPairHeaderFlags(), false);
-            it = mPairs.erase(it);
+            mPairs.EraseAt(i);
             continue;
         }
         const bool withPoints = flags & PxPairFlag::eNOTIFY_CONTACT_POINTS;
@@ -852,7 +853,7 @@ void SceneImpl::FinishPairs()
         // Ready for the next step.
         record.touchingNow = false;
         record.contacts.clear();
-        ++it;
+        ++i;
     }
 }
 

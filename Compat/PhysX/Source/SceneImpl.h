@@ -18,13 +18,13 @@
 #include <btBulletDynamicsCommon.h>
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "PxContactModifyCallback.h"
 #include "PxScene.h"
 #include "PxSimulationEventCallback.h"
 #include "Source/Objects.h"
+#include "Source/PairTable.h"
 
 namespace physx::standin {
 
@@ -63,43 +63,6 @@ protected:
 
 private:
     SceneImpl& mScene;
-};
-
-struct ContactSample {
-    PxVec3 position;
-    PxReal separation;
-    PxVec3 normal;
-    PxReal impulse;
-    PxU32 face0;
-    PxU32 face1;
-};
-
-// One shape pair, in presentation order: actors[0] was created before actors[1].
-struct PairRecord {
-    ActorCore* actors[2];
-    ShapeImpl* shapes[2];
-    PxPairFlags pairFlags;
-    bool kept = false; // not suppressed or killed
-    bool detect = false; // kept, and contacts are to be generated
-    bool needsRefilter = true; // the shader has not answered for the current filter data
-    PxU64 lastSeen = 0; // step in which the broad phase last reported the pair
-    bool touching = false; // had contacts at the end of the last step
-    bool touchingNow = false; // has contacts in this step
-    std::vector<ContactSample> contacts;
-};
-
-struct PairKey {
-    PxU32 actor0, shape0, actor1, shape1;
-    bool operator==(const PairKey& o) const = default;
-};
-
-struct PairKeyHash {
-    size_t operator()(const PairKey& k) const
-    {
-        PxU64 h = (PxU64(k.actor0) << 32 | k.actor1) * 0x9E3779B97F4A7C15ull;
-        h ^= (PxU64(k.shape0) << 32 | k.shape1) + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
-        return static_cast<size_t>(h);
-    }
 };
 
 struct ReportPair {
@@ -201,7 +164,7 @@ private:
     std::unique_ptr<StandInWorld> mWorld;
 
     std::vector<ActorCore*> mActors;
-    std::unordered_map<PairKey, PairRecord, PairKeyHash> mPairs;
+    PairTable mPairs;
 
     PxVec3 mGravity;
     PxSceneFlags mFlags;
