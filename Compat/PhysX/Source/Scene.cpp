@@ -74,6 +74,32 @@ PxU32 FaceIndex(const ShapeImpl* shape, int index)
     return shape->Geometry().getType() == PxGeometryType::eTRIANGLEMESH ? static_cast<PxU32>(index) : 0xffffffffu;
 }
 
+// Marks a contact point that existed before this step's narrow phase. A point the narrow phase finds
+// again is replaced by a new one, whose flags are clear; so is a point it finds for the first time.
+// Bullet's solver reads only its own low flag bits.
+constexpr int kFromEarlierStep = 1 << 30;
+
+// A sphere's contacts are made anew every step, as PhysX makes all contacts: a kept older point would
+// follow the sphere through a surface it was let through (a hole) and push it back from the far side.
+// A sphere rests on one point, so nothing is lost. Every point is marked as it enters the solver, so
+// whatever still carries the mark after the next narrow phase was not found again. Only manifolds the
+// narrow phase has looked at (one body awake) are renewed; sleeping contacts stay as they are.
+void RenewSphereContacts(btPersistentManifold& manifold)
+{
+    const btCollisionObject* a = manifold.getBody0();
+    const btCollisionObject* b = manifold.getBody1();
+    const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE
+        || b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
+    if (!sphere)
+        return;
+    if (a->isActive() || b->isActive())
+        for (int j = manifold.getNumContacts() - 1; j >= 0; --j)
+            if (manifold.getContactPoint(j).m_contactPointFlags & kFromEarlierStep)
+                manifold.removeContactPoint(j);
+    for (int j = 0; j < manifold.getNumContacts(); ++j)
+        manifold.getContactPoint(j).m_contactPointFlags |= kFromEarlierStep;
+}
+
 } // namespace
 
 // -- Bullet hooks
@@ -192,44 +218,6 @@ void StandInWorld::integrateTransforms(btScalar timeStep)
             }
         }
         body.proceedToTransform(predicted);
-    }
-}
-
-namespace {
-
-// Marks a contact point the narrow phase has not found again in this step (a point it finds again is
-// replaced by a new one, whose flags are clear).
-constexpr int kNotFoundAgain = 1 << 30;
-
-// A manifold the narrow phase will look at in this step (one of its bodies is awake) with a sphere
-// on either side.
-bool RenewedSphereManifold(const btPersistentManifold& manifold)
-{
-    const btCollisionObject* a = manifold.getBody0();
-    const btCollisionObject* b = manifold.getBody1();
-    const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE
-        || b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
-    return sphere && (a->isActive() || b->isActive());
-}
-
-} // namespace
-
-void StandInWorld::performDiscreteCollisionDetection()
-{
-    btDispatcher& dispatcher = *getDispatcher();
-    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
-        btPersistentManifold& manifold = *dispatcher.getManifoldByIndexInternal(i);
-        if (!RenewedSphereManifold(manifold))
-            continue;
-        for (int j = 0; j < manifold.getNumContacts(); ++j)
-            manifold.getContactPoint(j).m_contactPointFlags |= kNotFoundAgain;
-    }
-    btDiscreteDynamicsWorld::performDiscreteCollisionDetection();
-    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
-        btPersistentManifold& manifold = *dispatcher.getManifoldByIndexInternal(i);
-        for (int j = manifold.getNumContacts() - 1; j >= 0; --j)
-            if (manifold.getContactPoint(j).m_contactPointFlags & kNotFoundAgain)
-                manifold.removeContactPoint(j);
     }
 }
 
@@ -687,6 +675,7 @@ void SceneImpl::BeforeSolve()
     const int manifolds = mDispatcher->getNumManifolds();
     for (int i = 0; i < manifolds; ++i) {
         btPersistentManifold* manifold = mDispatcher->getManifoldByIndexInternal(i);
+        RenewSphereContacts(*manifold);
         const int count = manifold->getNumContacts();
         BulletProxy* p0 = ProxyOf(manifold->getBody0());
         BulletProxy* p1 = ProxyOf(manifold->getBody1());
@@ -763,7 +752,9 @@ PxTransform SceneImpl::ShapePoseForModification(ActorCore& actor, const ShapeImp
         cached.scene = this;
         cached.batch = mModificationBatch;
         cached.shape = &shape;
-        cached.pose = actor.GlobalPose() * shape.getLocalPose();
+        // Most shapes sit at their actor's origin; composing with the identity would change nothing.
+        const PxTransform local = shape.getLocalPose();
+        cached.pose = local == PxTransform(PxIdentity) ? actor.GlobalPose() : actor.GlobalPose() * local;
     }
     return cached.pose;
 }

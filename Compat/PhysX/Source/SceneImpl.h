@@ -6,8 +6,10 @@
 //   1. broad phase, then for each overlapping pair the near callback looks up the pair's record,
 //      calling the filter shader when the pair is new; suppressed pairs get no narrow phase;
 //   2. narrow phase (Bullet's algorithms fill the contact manifolds);
-//   3. before the solver: every manifold is matched to its pair record, marks the pair as touching,
-//      and pairs with eMODIFY_CONTACTS go through the contact modification callback in one batch;
+//   3. before the solver, in one walk over the manifolds: a sphere's points the narrow phase did not
+//      find again are dropped, every manifold is matched to its pair record, marks the pair as
+//      touching, and pairs with eMODIFY_CONTACTS go through the contact modification callback in one
+//      batch;
 //      the solver then sees the modified points (the originals are put back after it has run, so a
 //      change lasts one step, as PhysX regenerates contacts every step);
 //   4. the solver and integration, with continuous collision detection for fast bodies: a body
@@ -56,10 +58,6 @@ protected:
     void integrateTransforms(btScalar timeStep) override;
     // Bullet's speculative contacts bypass contact modification; the sweep above replaces them.
     void createPredictiveContacts(btScalar) override {}
-    // The narrow phase, after which a sphere's contacts are only those it found in this step: a kept
-    // older point would follow the sphere through a surface it was let through (a hole) and push it
-    // back from the far side. A sphere rests on one point, so nothing is lost.
-    void performDiscreteCollisionDetection() override;
 
 private:
     SceneImpl& mScene;
@@ -119,6 +117,8 @@ public:
     // towards body; `triangle` is the mesh triangle met): the pair touches in this step.
     void CcdImpact(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point,
         const btVector3& normal, int triangle);
+    // After the narrow phase: a sphere's contacts become only those it found in this step (see
+    // RenewSphereContacts), pairs are marked touching, and contacts go through modification.
     void BeforeSolve();
     void AfterSolve();
 
