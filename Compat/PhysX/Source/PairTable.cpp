@@ -11,22 +11,29 @@ constexpr size_t kMaxLoadDivisor = 2;
 
 } // namespace
 
-size_t PairTable::Home(const PairKey& key) const
+PxU64 PairTable::Hash(const PairKey& key)
 {
-    // Serials are small consecutive numbers: multiply them into the high bits, then fold those down.
-    PxU64 h = (PxU64(key.actor0) << 32 | key.actor1) * 0x9E3779B97F4A7C15ull;
-    h ^= (PxU64(key.shape0) << 32 | key.shape1) + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
-    h ^= h >> 29;
-    return static_cast<size_t>(h) & (mSlots.size() - 1);
+    // Serials are small consecutive numbers: multiply each half of the key into the high bits, mix
+    // the halves, and multiply again, so that the top bits (which pick the slot) depend on every serial.
+    constexpr PxU64 kMultiplier0 = 0x9E3779B97F4A7C15ull;
+    constexpr PxU64 kMultiplier1 = 0xC2B2AE3D27D4EB4Full;
+    PxU64 h = (PxU64(key.actor0) << 32 | key.shape0) * kMultiplier0;
+    h ^= (PxU64(key.actor1) << 32 | key.shape1) * kMultiplier1;
+    h ^= h >> 32;
+    return h * kMultiplier0;
 }
 
 size_t PairTable::Probe(const PairKey& key) const
 {
     const size_t mask = mSlots.size() - 1;
-    size_t slot = Home(key);
-    while (mSlots[slot].record != kEmpty && !(mSlots[slot].key == key))
-        slot = (slot + 1) & mask;
-    return slot;
+    const PxU64 hash = Hash(key);
+    const auto fingerprint = static_cast<PxU32>(hash);
+    size_t slot = Home(hash);
+    for (;; slot = (slot + 1) & mask) {
+        const Slot& s = mSlots[slot];
+        if (s.record == kEmpty || (s.fingerprint == fingerprint && mRecords[s.record].key == key))
+            return slot;
+    }
 }
 
 PairRecord* PairTable::Find(const PairKey& key)
@@ -44,7 +51,7 @@ PairRecord& PairTable::FindOrAdd(const PairKey& key, bool& added)
     Slot& slot = mSlots[Probe(key)];
     added = slot.record == kEmpty;
     if (added) {
-        slot.key = key;
+        slot.fingerprint = static_cast<PxU32>(Hash(key));
         slot.record = static_cast<PxU32>(mRecords.size());
         mRecords.emplace_back().key = key;
     }
@@ -53,12 +60,13 @@ PairRecord& PairTable::FindOrAdd(const PairKey& key, bool& added)
 
 void PairTable::Grow()
 {
-    std::vector<Slot> old;
-    old.swap(mSlots);
-    mSlots.assign(old.empty() ? kMinSlots : 2 * old.size(), Slot { {}, kEmpty });
-    for (const Slot& slot : old)
-        if (slot.record != kEmpty)
-            mSlots[Probe(slot.key)] = slot;
+    const size_t count = mSlots.empty() ? kMinSlots : 2 * mSlots.size();
+    mSlots.assign(count, Slot { 0, kEmpty });
+    mShift = 64;
+    for (size_t n = count; n > 1; n >>= 1)
+        --mShift;
+    for (size_t i = 0; i < mRecords.size(); ++i)
+        mSlots[Probe(mRecords[i].key)] = Slot { static_cast<PxU32>(Hash(mRecords[i].key)), static_cast<PxU32>(i) };
 }
 
 // Backward-shift deletion: later members of the probe run move up into the gap, so that no run is
@@ -68,7 +76,7 @@ void PairTable::RemoveSlot(size_t slot)
     const size_t mask = mSlots.size() - 1;
     size_t gap = slot;
     for (size_t next = (gap + 1) & mask; mSlots[next].record != kEmpty; next = (next + 1) & mask) {
-        const size_t home = Home(mSlots[next].key);
+        const size_t home = Home(Hash(mRecords[mSlots[next].record].key));
         // The entry may fill the gap when its home does not lie cyclically in (gap, next].
         const bool homeAfterGap = gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
         if (homeAfterGap)
@@ -94,6 +102,7 @@ void PairTable::Clear()
 {
     mRecords.clear();
     mSlots.clear();
+    mShift = 64;
 }
 
 } // namespace physx::standin

@@ -62,13 +62,17 @@ public:
     void Clear();
 
 private:
+    // A slot keeps a fingerprint of its key rather than the key, so that the whole index stays small
+    // enough for the first-level cache; a matching fingerprint is confirmed on the record, which the
+    // caller reads next anyway.
     struct Slot {
-        PairKey key;
+        PxU32 fingerprint;
         PxU32 record; // kEmpty: a free slot
     };
     static constexpr PxU32 kEmpty = 0xffffffffu;
 
-    size_t Home(const PairKey& key) const;
+    static PxU64 Hash(const PairKey& key);
+    size_t Home(PxU64 hash) const { return static_cast<size_t>(hash >> mShift); }
     // The slot holding key, or the free slot where its probe ends.
     size_t Probe(const PairKey& key) const;
     void Grow();
@@ -76,6 +80,7 @@ private:
 
     std::vector<PairRecord> mRecords;
     std::vector<Slot> mSlots; // size a power of two, or empty
+    unsigned mShift = 64; // 64 - log2 of the slot count: the hash's top bits pick the home slot
 };
 
 } // namespace physx::standin
