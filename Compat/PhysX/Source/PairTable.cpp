@@ -44,8 +44,13 @@ PairRecord* PairTable::Find(const PairKey& key)
     return slot.record == kEmpty ? nullptr : &mRecords[slot.record];
 }
 
-PairRecord& PairTable::FindOrAdd(const PairKey& key, bool& added)
+PairRecord& PairTable::FindOrAdd(const PairKey& key, bool& added, size_t* hint)
 {
+    // Hints are stored one up, so that 0 (a fresh hint) names no record.
+    if (hint != nullptr && *hint != 0 && *hint <= mRecords.size() && mRecords[*hint - 1].key == key) {
+        added = false;
+        return mRecords[*hint - 1];
+    }
     if ((mRecords.size() + 1) * kMaxLoadDivisor > mSlots.size())
         Grow();
     Slot& slot = mSlots[Probe(key)];
@@ -55,6 +60,8 @@ PairRecord& PairTable::FindOrAdd(const PairKey& key, bool& added)
         slot.record = static_cast<PxU32>(mRecords.size());
         mRecords.emplace_back().key = key;
     }
+    if (hint != nullptr)
+        *hint = slot.record + size_t(1);
     return mRecords[slot.record];
 }
 

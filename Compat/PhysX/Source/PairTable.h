@@ -53,7 +53,9 @@ class PairTable {
 public:
     PairRecord* Find(const PairKey& key);
     // The record for key, made (with only its key set) when there was none; `added` says which.
-    PairRecord& FindOrAdd(const PairKey& key, bool& added);
+    // `hint` is where the caller last found the record (0: nowhere); when the record is still there
+    // the index is not consulted, and the hint is updated either way.
+    PairRecord& FindOrAdd(const PairKey& key, bool& added, size_t* hint = nullptr);
     size_t Size() const { return mRecords.size(); }
     PairRecord& At(size_t index) { return mRecords[index]; }
     // Erases the record at index; the last record takes its place, so a loop that erases while it

@@ -403,7 +403,7 @@ PairRecord* SceneImpl::FindPair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeI
     return mPairs.Find(PairKey { a->serial, s->serial, b->serial, t->serial });
 }
 
-PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t)
+PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t, size_t* hint)
 {
     if (a == nullptr || b == nullptr || s == nullptr || t == nullptr || a == b)
         return nullptr;
@@ -417,7 +417,7 @@ PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, Sh
         std::swap(s, t);
     }
     bool added = false;
-    PairRecord& record = mPairs.FindOrAdd(PairKey { a->serial, s->serial, b->serial, t->serial }, added);
+    PairRecord& record = mPairs.FindOrAdd(PairKey { a->serial, s->serial, b->serial, t->serial }, added, hint);
     if (added) {
         record.actors[0] = a;
         record.actors[1] = b;
@@ -464,7 +464,12 @@ void SceneImpl::NearPair(btBroadphasePair& pair, const btDispatcherInfo& info)
     if (p0 == nullptr || p1 == nullptr)
         return;
     if (p0->shape != nullptr && p1->shape != nullptr) {
-        const PairRecord* record = EvaluatePair(p0->actor, p0->shape, p1->actor, p1->shape);
+        // Bullet's pair carries a spare word, zero when the pair is made and moved along with the pair:
+        // it remembers where the record was, which spares the index lookup in almost every step.
+        static_assert(sizeof(pair.m_internalInfo1) == sizeof(size_t));
+        size_t hint = reinterpret_cast<size_t>(pair.m_internalInfo1);
+        const PairRecord* record = EvaluatePair(p0->actor, p0->shape, p1->actor, p1->shape, &hint);
+        pair.m_internalInfo1 = reinterpret_cast<void*>(hint);
         if (record == nullptr || !record->detect) {
             // A pair that became suppressed loses its contacts at once.
             if (pair.m_algorithm != nullptr) {

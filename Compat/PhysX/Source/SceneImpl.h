@@ -100,7 +100,9 @@ public:
         const PxQueryCache* cache, PxGeometryQueryFlags queryFlags) const override;
 
     // From the Bullet hooks, during a step.
-    PairRecord* EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t);
+    // The pair's record, made and filtered when needed, and marked as seen in this step. `hint` as
+    // for PairTable::FindOrAdd.
+    PairRecord* EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t, size_t* hint = nullptr);
     void NearPair(btBroadphasePair& pair, const btDispatcherInfo& info);
     bool ObjectsMayCollide(const btCollisionObject* body0, const btCollisionObject* body1);
     // Whether a sweep of `body` hitting `other` at point with normal (world, pointing towards body)
