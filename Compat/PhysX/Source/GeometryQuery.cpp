@@ -83,11 +83,51 @@ RelativeVertex Relative(const PxVec3& vertex, const PxVec3& point)
     return RelativeVertex { d, std::sqrt(x * x + y * y + z * z) };
 }
 
-// The signed solid angle triangle abc subtends at the query point, over 4 pi (van Oosterom and
-// Strackee). Summed over a mesh it is the mesh's winding number about the point: +-1 inside a closed
-// surface and 0 outside it, whatever the vertex sharing and the facing; a sheet that does not wrap
-// around the point sums to less than one half in magnitude.
-double WindingShare(const RelativeVertex& a, const RelativeVertex& b, const RelativeVertex& c)
+// The sum of the angles of complex numbers x + iy, each in (-pi, pi], without an arc tangent per
+// term: angles add as the arguments of a product. Each time the product passes the negative real
+// axis a whole turn is counted, so that sums beyond +-pi survive; one arc tangent at the end reads
+// the rest. The product is brought back to unit length every few terms, well before the terms'
+// magnitudes (cubes of distances) could overflow or underflow it.
+class AngleSum {
+public:
+    void Add(double x, double y)
+    {
+        // A zero term has no angle. It arises only for a point on a triangle's edge or corner, which
+        // is at distance 0, where the sum is not consulted.
+        if (x == 0.0 && y == 0.0)
+            return;
+        const double re = mRe * x - mIm * y;
+        const double im = mRe * y + mIm * x;
+        if (y >= 0.0 && mIm >= 0.0 && im < 0.0)
+            ++mTurns; // turned counterclockwise past pi
+        else if (y < 0.0 && mIm < 0.0 && im >= 0.0)
+            --mTurns; // turned clockwise past -pi
+        mRe = re;
+        mIm = im;
+        if (++mUnnormalized == kTermsPerNormalization) {
+            const double inverse = 1.0 / std::sqrt(mRe * mRe + mIm * mIm);
+            mRe *= inverse;
+            mIm *= inverse;
+            mUnnormalized = 0;
+        }
+    }
+    double Total() const { return std::atan2(mIm, mRe) + kTwoPi * mTurns; }
+
+private:
+    static constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+    static constexpr int kTermsPerNormalization = 4;
+    double mRe = 1.0;
+    double mIm = 0.0;
+    int mTurns = 0;
+    int mUnnormalized = 0;
+};
+
+// Half the signed solid angle triangle abc subtends at the query point, as the complex number whose
+// argument it is (van Oosterom and Strackee). Summed over a mesh and divided by 2 pi it is the mesh's
+// winding number about the point: +-1 inside a closed surface and 0 outside it, whatever the vertex
+// sharing and the facing; a sheet that does not wrap around the point sums to less than one half in
+// magnitude.
+void AddHalfSolidAngle(AngleSum& sum, const RelativeVertex& a, const RelativeVertex& b, const RelativeVertex& c)
 {
     const double ax = a.offset.x, ay = a.offset.y, az = a.offset.z;
     const double bx = b.offset.x, by = b.offset.y, bz = b.offset.z;
@@ -96,8 +136,7 @@ double WindingShare(const RelativeVertex& a, const RelativeVertex& b, const Rela
     const double triple = ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
     const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc + (ax * cx + ay * cy + az * cz) * lb
         + (bx * cx + by * cy + bz * cz) * la;
-    constexpr double kFourPi = 4.0 * 3.14159265358979323846;
-    return 2.0 * std::atan2(triple, denominator) / kFourPi;
+    sum.Add(denominator, triple);
 }
 
 // A point enclosed by the mesh: its winding number is at least one half in magnitude.
@@ -126,7 +165,7 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
     PxReal best = PX_MAX_F32;
     PxVec3 bestPoint(0.0f);
     PxU32 bestTriangle = 0;
-    double winding = 0.0;
+    AngleSum halfSolidAngles;
     for (PxU32 t = 0; t < triangleCount; ++t) {
         const PxU32 ia = TriangleIndex(indices, shortIndices, t * 3);
         const PxU32 ib = TriangleIndex(indices, shortIndices, t * 3 + 1);
@@ -138,8 +177,10 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
             bestPoint = onTriangle;
             bestTriangle = t;
         }
-        winding += WindingShare(relative[ia], relative[ib], relative[ic]);
+        AddHalfSolidAngle(halfSolidAngles, relative[ia], relative[ib], relative[ic]);
     }
+    constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+    const double winding = halfSolidAngles.Total() / kTwoPi;
     if (best > 0.0f && std::abs(winding) >= kInsideWinding)
         return 0.0f;
     if (closest != nullptr)
