@@ -741,12 +741,14 @@ void SceneImpl::RunContactModification()
         pair.contacts.mContacts = &mModifiable[entry.firstModifiable];
         mModifyPairs.push_back(pair);
     }
+    mUnmodified = mModifiable;
     mModifyCallback->onContactModify(mModifyPairs.data(), static_cast<PxU32>(mModifyPairs.size()));
     for (const ManifoldEntry& entry : mEntries) {
         if (entry.firstModifiable < 0)
             continue;
         for (int j = 0; j < entry.manifold->getNumContacts(); ++j)
-            WriteBack(entry.manifold->getContactPoint(j), mModifiable[entry.firstModifiable + j], entry.swapped);
+            WriteBack(entry.manifold->getContactPoint(j), mModifiable[entry.firstModifiable + j],
+                mUnmodified[entry.firstModifiable + j], entry.swapped);
     }
 }
 
@@ -764,7 +766,8 @@ PxTransform SceneImpl::ShapePoseForModification(ActorCore& actor, const ShapeImp
     return cached.pose;
 }
 
-void SceneImpl::WriteBack(btManifoldPoint& point, const PxModifiableContact& contact, bool swapped)
+void SceneImpl::WriteBack(
+    btManifoldPoint& point, const PxModifiableContact& contact, const PxModifiableContact& original, bool swapped)
 {
     if (contact.maxImpulse <= 0.0f) {
         SaveAndNeutralize(point);
@@ -772,7 +775,6 @@ void SceneImpl::WriteBack(btManifoldPoint& point, const PxModifiableContact& con
     }
     point.m_combinedRestitution = contact.restitution;
     point.m_combinedFriction = contact.dynamicFriction;
-    const PxModifiableContact original = ToModifiable(point, swapped);
     if (contact.contact == original.contact && contact.separation == original.separation
         && contact.normal == original.normal)
         return;

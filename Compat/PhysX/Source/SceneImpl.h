@@ -64,6 +64,7 @@ private:
 };
 
 struct ReportPair {
+    PairKey key; // the pair's serials, which order delivery without a visit to the actors and shapes
     ActorCore* actors[2];
     ShapeImpl* shapes[2];
     PxPairFlags events;
@@ -149,7 +150,8 @@ private:
     void RunFilterShader(PairRecord& record);
     void Save(btManifoldPoint& point);
     void SaveAndNeutralize(btManifoldPoint& point);
-    void WriteBack(btManifoldPoint& point, const PxModifiableContact& contact, bool swapped);
+    void WriteBack(
+        btManifoldPoint& point, const PxModifiableContact& contact, const PxModifiableContact& original, bool swapped);
     void MarkCompoundPairsSeen(const BulletProxy& p0, const BulletProxy& p1);
     void RunContactModification();
     PxTransform ShapePoseForModification(ActorCore& actor, const ShapeImpl& shape) const;
@@ -184,6 +186,7 @@ private:
     std::vector<ManifoldEntry> mEntries;
     std::vector<ModifiedPoint> mModified;
     std::vector<PxModifiableContact> mModifiable;
+    std::vector<PxModifiableContact> mUnmodified; // mModifiable as it was handed to the callback
     std::vector<PxContactModifyPair> mModifyPairs;
 
     std::vector<ReportPair> mReports;
