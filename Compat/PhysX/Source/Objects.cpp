@@ -132,10 +132,10 @@ void ShapeImpl::BuildBullet()
             mBullet = std::make_unique<btScaledBvhTriangleMeshShape>(&mesh, ToBullet(g.scale.scale));
             break;
         }
-        // Unscaled, the shape is a mesh shape of its own over the shared tree (each shape needs its own
-        // Bullet shape for its user pointer). Bullet sweeps a plain mesh shape along its tree, but a
-        // scaled one triangle by triangle over the whole box the sweep spans, which made continuous
-        // collision against large meshes several times dearer; the triangles met are the same.
+        // Unscaled, the shape is a plain mesh shape of its own over the shared tree (each shape needs its
+        // own Bullet shape for its user pointer). Bullet sweeps a plain mesh along its tree rather than
+        // over every triangle in the box the sweep spans, and its narrow phase needs no scaling
+        // wrapper; the triangles met, and so the contacts, are the same.
         auto own = std::make_unique<btBvhTriangleMeshShape>(mesh.getMeshInterface(), true, false);
         own->setOptimizedBvh(mesh.getOptimizedBvh());
         mBullet = std::move(own);
