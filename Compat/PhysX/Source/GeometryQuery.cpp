@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "geometry/PxGeometryQuery.h"
 #include "geometry/PxTriangleMesh.h"
@@ -39,12 +40,9 @@ PxVec3 ClosestPointOnTriangle(const PxVec3& p, const PxVec3& a, const PxVec3& b,
     return a + ab * (vb * denom) + ac * (vc * denom);
 }
 
-PxU32 TriangleIndex(const PxTriangleMesh& mesh, PxU32 triangle, PxU32 corner)
+PxU32 TriangleIndex(const void* indices, bool shortIndices, PxU32 i)
 {
-    const PxU32 i = triangle * 3 + corner;
-    if (mesh.getTriangleMeshFlags() & PxTriangleMeshFlag::e16_BIT_INDICES)
-        return static_cast<const PxU16*>(mesh.getTriangles())[i];
-    return static_cast<const PxU32*>(mesh.getTriangles())[i];
+    return shortIndices ? static_cast<const PxU16*>(indices)[i] : static_cast<const PxU32*>(indices)[i];
 }
 
 PxReal SphereDistance(const PxVec3& point, const PxSphereGeometry& sphere, const PxTransform& pose, PxVec3* closest)
@@ -70,21 +68,75 @@ PxReal BoxDistance(const PxVec3& point, const PxBoxGeometry& box, const PxTransf
     return squared;
 }
 
-// The signed solid angle triangle abc subtends at the origin, over 4 pi (van Oosterom and Strackee).
-// Summed over a mesh it is the mesh's winding number about the origin: +-1 inside a closed surface
-// and 0 outside it, whatever the vertex sharing and the facing; a sheet that does not wrap around
-// the point sums to less than one half in magnitude.
-double WindingShare(const PxVec3& a, const PxVec3& b, const PxVec3& c)
+// A mesh vertex as seen from the query point: its offset from the point (in the mesh's scaled local
+// frame) and that offset's length. Vertices are shared by several triangles, so each is prepared once
+// per query rather than once per triangle corner.
+struct RelativeVertex {
+    PxVec3 offset;
+    double length;
+};
+
+RelativeVertex Relative(const PxVec3& vertex, const PxVec3& point)
 {
-    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
-    const double la = std::sqrt(ax * ax + ay * ay + az * az);
-    const double lb = std::sqrt(bx * bx + by * by + bz * bz);
-    const double lc = std::sqrt(cx * cx + cy * cy + cz * cz);
+    const PxVec3 d = vertex - point;
+    const double x = d.x, y = d.y, z = d.z;
+    return RelativeVertex { d, std::sqrt(x * x + y * y + z * z) };
+}
+
+// The sum of the angles of complex numbers x + iy, each in (-pi, pi], without an arc tangent per
+// term: angles add as the arguments of a product. Each time the product passes the negative real
+// axis a whole turn is counted, so that sums beyond +-pi survive; one arc tangent at the end reads
+// the rest. The product is brought back to unit length every few terms, well before the terms'
+// magnitudes (cubes of distances) could overflow or underflow it.
+class AngleSum {
+public:
+    void Add(double x, double y)
+    {
+        // A zero term has no angle. It arises only for a point on a triangle's edge or corner, which
+        // is at distance 0, where the sum is not consulted.
+        if (x == 0.0 && y == 0.0)
+            return;
+        const double re = mRe * x - mIm * y;
+        const double im = mRe * y + mIm * x;
+        if (y >= 0.0 && mIm >= 0.0 && im < 0.0)
+            ++mTurns; // turned counterclockwise past pi
+        else if (y < 0.0 && mIm < 0.0 && im >= 0.0)
+            --mTurns; // turned clockwise past -pi
+        mRe = re;
+        mIm = im;
+        if (++mUnnormalized == kTermsPerNormalization) {
+            const double inverse = 1.0 / std::sqrt(mRe * mRe + mIm * mIm);
+            mRe *= inverse;
+            mIm *= inverse;
+            mUnnormalized = 0;
+        }
+    }
+    double Total() const { return std::atan2(mIm, mRe) + kTwoPi * mTurns; }
+
+private:
+    static constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+    static constexpr int kTermsPerNormalization = 4;
+    double mRe = 1.0;
+    double mIm = 0.0;
+    int mTurns = 0;
+    int mUnnormalized = 0;
+};
+
+// Half the signed solid angle triangle abc subtends at the query point, as the complex number whose
+// argument it is (van Oosterom and Strackee). Summed over a mesh and divided by 2 pi it is the mesh's
+// winding number about the point: +-1 inside a closed surface and 0 outside it, whatever the vertex
+// sharing and the facing; a sheet that does not wrap around the point sums to less than one half in
+// magnitude.
+void AddHalfSolidAngle(AngleSum& sum, const RelativeVertex& a, const RelativeVertex& b, const RelativeVertex& c)
+{
+    const double ax = a.offset.x, ay = a.offset.y, az = a.offset.z;
+    const double bx = b.offset.x, by = b.offset.y, bz = b.offset.z;
+    const double cx = c.offset.x, cy = c.offset.y, cz = c.offset.z;
+    const double la = a.length, lb = b.length, lc = c.length;
     const double triple = ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
     const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc + (ax * cx + ay * cy + az * cz) * lb
         + (bx * cx + by * cy + bz * cz) * la;
-    constexpr double kFourPi = 4.0 * 3.14159265358979323846;
-    return 2.0 * std::atan2(triple, denominator) / kFourPi;
+    sum.Add(denominator, triple);
 }
 
 // A point enclosed by the mesh: its winding number is at least one half in magnitude.
@@ -92,30 +144,43 @@ constexpr double kInsideWinding = 0.5;
 
 // The distance to the nearest triangle; a point that the mesh encloses is inside a solid, at
 // distance 0, as for boxes and spheres. Linear in the triangle count; the meshes measured this way
-// are small.
+// are small. The scaled vertices and their offsets from the point live in a buffer of the call's own,
+// so concurrent queries share nothing.
 PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry, const PxTransform& pose,
     PxVec3* closest, PxU32* closestIndex)
 {
     const PxTriangleMesh& mesh = *geometry.triangleMesh;
     const PxVec3* vertices = mesh.getVertices();
+    const PxU32 vertexCount = mesh.getNbVertices();
+    const PxU32 triangleCount = mesh.getNbTriangles();
+    const void* indices = mesh.getTriangles();
+    const bool shortIndices = mesh.getTriangleMeshFlags() & PxTriangleMeshFlag::e16_BIT_INDICES;
     const PxVec3 local = pose.transformInv(point);
+    std::vector<PxVec3> scaled(vertexCount);
+    std::vector<RelativeVertex> relative(vertexCount);
+    for (PxU32 v = 0; v < vertexCount; ++v) {
+        scaled[v] = geometry.scale.transform(vertices[v]);
+        relative[v] = Relative(scaled[v], local);
+    }
     PxReal best = PX_MAX_F32;
     PxVec3 bestPoint(0.0f);
     PxU32 bestTriangle = 0;
-    double winding = 0.0;
-    for (PxU32 t = 0; t < mesh.getNbTriangles(); ++t) {
-        const PxVec3 a = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 0)]);
-        const PxVec3 b = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 1)]);
-        const PxVec3 c = geometry.scale.transform(vertices[TriangleIndex(mesh, t, 2)]);
-        const PxVec3 onTriangle = ClosestPointOnTriangle(local, a, b, c);
+    AngleSum halfSolidAngles;
+    for (PxU32 t = 0; t < triangleCount; ++t) {
+        const PxU32 ia = TriangleIndex(indices, shortIndices, t * 3);
+        const PxU32 ib = TriangleIndex(indices, shortIndices, t * 3 + 1);
+        const PxU32 ic = TriangleIndex(indices, shortIndices, t * 3 + 2);
+        const PxVec3 onTriangle = ClosestPointOnTriangle(local, scaled[ia], scaled[ib], scaled[ic]);
         const PxReal squared = (local - onTriangle).magnitudeSquared();
         if (squared < best) {
             best = squared;
             bestPoint = onTriangle;
             bestTriangle = t;
         }
-        winding += WindingShare(a - local, b - local, c - local);
+        AddHalfSolidAngle(halfSolidAngles, relative[ia], relative[ib], relative[ic]);
     }
+    constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+    const double winding = halfSolidAngles.Total() / kTwoPi;
     if (best > 0.0f && std::abs(winding) >= kInsideWinding)
         return 0.0f;
     if (closest != nullptr)

@@ -128,7 +128,17 @@ void ShapeImpl::BuildBullet()
             PX_STANDIN_ERROR(PxErrorCode::eDEBUG_WARNING,
                 "PxTriangleMeshGeometry: a mesh scale rotation is ignored in simulation and ray casts.");
         auto& mesh = static_cast<TriangleMeshImpl*>(g.triangleMesh)->BulletMesh();
-        mBullet = std::make_unique<btScaledBvhTriangleMeshShape>(&mesh, ToBullet(g.scale.scale));
+        if (!g.scale.isIdentity()) {
+            mBullet = std::make_unique<btScaledBvhTriangleMeshShape>(&mesh, ToBullet(g.scale.scale));
+            break;
+        }
+        // Unscaled, the shape is a plain mesh shape of its own over the shared tree (each shape needs its
+        // own Bullet shape for its user pointer). Bullet sweeps a plain mesh along its tree rather than
+        // over every triangle in the box the sweep spans, and its narrow phase needs no scaling
+        // wrapper; the triangles met, and so the contacts, are the same.
+        auto own = std::make_unique<btBvhTriangleMeshShape>(mesh.getMeshInterface(), true, false);
+        own->setOptimizedBvh(mesh.getOptimizedBvh());
+        mBullet = std::move(own);
         break;
     }
     default: break;

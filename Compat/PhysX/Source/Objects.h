@@ -231,6 +231,18 @@ struct ActorCore {
     int reportHolds = 0;
     bool released = false;
 
+    // The world pose of one of the actor's shapes as a contact modification batch sees it. A body
+    // touches several others at once, and turning Bullet's matrix into a quaternion for every pair
+    // would be most of the batch's cost; poses do not change within a batch. Batches are counted per
+    // scene, so the scene is part of the key.
+    struct BatchPose {
+        const SceneImpl* scene = nullptr;
+        PxU64 batch = 0;
+        const ShapeImpl* shape = nullptr;
+        PxTransform pose;
+    };
+    BatchPose batchPose;
+
 private:
     void RebuildBody();
     void BuildStaticParts();

@@ -25,13 +25,13 @@ const PxU32 kNoContactData[kWordsPerContact] = {};
 
 bool ReportOrder(const ReportPair& a, const ReportPair& b)
 {
-    if (a.actors[0]->serial != b.actors[0]->serial)
-        return a.actors[0]->serial < b.actors[0]->serial;
-    if (a.actors[1]->serial != b.actors[1]->serial)
-        return a.actors[1]->serial < b.actors[1]->serial;
-    if (a.shapes[0]->serial != b.shapes[0]->serial)
-        return a.shapes[0]->serial < b.shapes[0]->serial;
-    return a.shapes[1]->serial < b.shapes[1]->serial;
+    if (a.key.actor0 != b.key.actor0)
+        return a.key.actor0 < b.key.actor0;
+    if (a.key.actor1 != b.key.actor1)
+        return a.key.actor1 < b.key.actor1;
+    if (a.key.shape0 != b.key.shape0)
+        return a.key.shape0 < b.key.shape0;
+    return a.key.shape1 < b.key.shape1;
 }
 
 PxContactPair BuildPair(const ReportPair& report, PxU32* words)
@@ -78,6 +78,7 @@ void SceneImpl::QueueReport(const PairRecord& record, PxPairFlags events, PxCont
     PxContactPairHeaderFlags headerFlags, bool withContacts)
 {
     ReportPair report;
+    report.key = record.key;
     for (int k = 0; k < 2; ++k) {
         report.actors[k] = record.actors[k];
         report.shapes[k] = record.shapes[k];

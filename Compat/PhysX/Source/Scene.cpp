@@ -74,6 +74,32 @@ PxU32 FaceIndex(const ShapeImpl* shape, int index)
     return shape->Geometry().getType() == PxGeometryType::eTRIANGLEMESH ? static_cast<PxU32>(index) : 0xffffffffu;
 }
 
+// Marks a contact point that existed before this step's narrow phase. A point the narrow phase finds
+// again is replaced by a new one, whose flags are clear; so is a point it finds for the first time.
+// Bullet's solver reads only its own low flag bits.
+constexpr int kFromEarlierStep = 1 << 30;
+
+// A sphere's contacts are made anew every step, as PhysX makes all contacts: a kept older point would
+// follow the sphere through a surface it was let through (a hole) and push it back from the far side.
+// A sphere rests on one point, so nothing is lost. Every point is marked as it enters the solver, so
+// whatever still carries the mark after the next narrow phase was not found again. Only manifolds the
+// narrow phase has looked at (one body awake) are renewed; sleeping contacts stay as they are.
+void RenewSphereContacts(btPersistentManifold& manifold)
+{
+    const btCollisionObject* a = manifold.getBody0();
+    const btCollisionObject* b = manifold.getBody1();
+    const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE
+        || b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
+    if (!sphere)
+        return;
+    if (a->isActive() || b->isActive())
+        for (int j = manifold.getNumContacts() - 1; j >= 0; --j)
+            if (manifold.getContactPoint(j).m_contactPointFlags & kFromEarlierStep)
+                manifold.removeContactPoint(j);
+    for (int j = 0; j < manifold.getNumContacts(); ++j)
+        manifold.getContactPoint(j).m_contactPointFlags |= kFromEarlierStep;
+}
+
 } // namespace
 
 // -- Bullet hooks
@@ -195,44 +221,6 @@ void StandInWorld::integrateTransforms(btScalar timeStep)
     }
 }
 
-namespace {
-
-// Marks a contact point the narrow phase has not found again in this step (a point it finds again is
-// replaced by a new one, whose flags are clear).
-constexpr int kNotFoundAgain = 1 << 30;
-
-// A manifold the narrow phase will look at in this step (one of its bodies is awake) with a sphere
-// on either side.
-bool RenewedSphereManifold(const btPersistentManifold& manifold)
-{
-    const btCollisionObject* a = manifold.getBody0();
-    const btCollisionObject* b = manifold.getBody1();
-    const bool sphere = a->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE
-        || b->getCollisionShape()->getShapeType() == SPHERE_SHAPE_PROXYTYPE;
-    return sphere && (a->isActive() || b->isActive());
-}
-
-} // namespace
-
-void StandInWorld::performDiscreteCollisionDetection()
-{
-    btDispatcher& dispatcher = *getDispatcher();
-    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
-        btPersistentManifold& manifold = *dispatcher.getManifoldByIndexInternal(i);
-        if (!RenewedSphereManifold(manifold))
-            continue;
-        for (int j = 0; j < manifold.getNumContacts(); ++j)
-            manifold.getContactPoint(j).m_contactPointFlags |= kNotFoundAgain;
-    }
-    btDiscreteDynamicsWorld::performDiscreteCollisionDetection();
-    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
-        btPersistentManifold& manifold = *dispatcher.getManifoldByIndexInternal(i);
-        for (int j = manifold.getNumContacts() - 1; j >= 0; --j)
-            if (manifold.getContactPoint(j).m_contactPointFlags & kNotFoundAgain)
-                manifold.removeContactPoint(j);
-    }
-}
-
 StandInWorld::StandInWorld(btDispatcher* dispatcher, btBroadphaseInterface* broadphase, btConstraintSolver* solver,
     btCollisionConfiguration* configuration, SceneImpl& scene)
     : btDiscreteDynamicsWorld(dispatcher, broadphase, solver, configuration)
@@ -299,7 +287,7 @@ void SceneImpl::RemoveAllActors()
         actor->scene = nullptr;
     }
     mActors.clear();
-    mPairs.clear();
+    mPairs.Clear();
 }
 
 bool SceneImpl::addActor(PxActor& actor, const PxBVH*)
@@ -412,11 +400,10 @@ PairRecord* SceneImpl::FindPair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeI
         std::swap(a, b);
         std::swap(s, t);
     }
-    const auto it = mPairs.find(PairKey { a->serial, s->serial, b->serial, t->serial });
-    return it == mPairs.end() ? nullptr : &it->second;
+    return mPairs.Find(PairKey { a->serial, s->serial, b->serial, t->serial });
 }
 
-PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t)
+PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t, size_t* hint)
 {
     if (a == nullptr || b == nullptr || s == nullptr || t == nullptr || a == b)
         return nullptr;
@@ -429,9 +416,9 @@ PairRecord* SceneImpl::EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, Sh
         std::swap(a, b);
         std::swap(s, t);
     }
-    auto [it, inserted] = mPairs.try_emplace(PairKey { a->serial, s->serial, b->serial, t->serial });
-    PairRecord& record = it->second;
-    if (inserted) {
+    bool added = false;
+    PairRecord& record = mPairs.FindOrAdd(PairKey { a->serial, s->serial, b->serial, t->serial }, added, hint);
+    if (added) {
         record.actors[0] = a;
         record.actors[1] = b;
         record.shapes[0] = s;
@@ -477,7 +464,12 @@ void SceneImpl::NearPair(btBroadphasePair& pair, const btDispatcherInfo& info)
     if (p0 == nullptr || p1 == nullptr)
         return;
     if (p0->shape != nullptr && p1->shape != nullptr) {
-        const PairRecord* record = EvaluatePair(p0->actor, p0->shape, p1->actor, p1->shape);
+        // Bullet's pair carries a spare word, zero when the pair is made and moved along with the pair:
+        // it remembers where the record was, which spares the index lookup in almost every step.
+        static_assert(sizeof(pair.m_internalInfo1) == sizeof(size_t));
+        size_t hint = reinterpret_cast<size_t>(pair.m_internalInfo1);
+        const PairRecord* record = EvaluatePair(p0->actor, p0->shape, p1->actor, p1->shape, &hint);
+        pair.m_internalInfo1 = reinterpret_cast<void*>(hint);
         if (record == nullptr || !record->detect) {
             // A pair that became suppressed loses its contacts at once.
             if (pair.m_algorithm != nullptr) {
@@ -633,18 +625,20 @@ void SceneImpl::CcdImpact(const btCollisionObject* body, const btCollisionObject
 
 void SceneImpl::RefilterShape(const ShapeImpl& shape)
 {
-    for (auto& entry : mPairs)
-        if (entry.second.shapes[0] == &shape || entry.second.shapes[1] == &shape)
-            entry.second.needsRefilter = true;
+    for (size_t i = 0; i < mPairs.Size(); ++i) {
+        PairRecord& record = mPairs.At(i);
+        if (record.shapes[0] == &shape || record.shapes[1] == &shape)
+            record.needsRefilter = true;
+    }
 }
 
 void SceneImpl::ForgetShapePairs(ActorCore& actor, ShapeImpl* shape, bool wakePartners)
 {
-    for (auto it = mPairs.begin(); it != mPairs.end();) {
-        PairRecord& record = it->second;
+    for (size_t i = 0; i < mPairs.Size();) {
+        PairRecord& record = mPairs.At(i);
         const int side = record.actors[0] == &actor ? 0 : record.actors[1] == &actor ? 1 : -1;
         if (side < 0 || (shape != nullptr && record.shapes[side] != shape)) {
-            ++it;
+            ++i;
             continue;
         }
         if (record.touching && (record.pairFlags & PxPairFlag::eNOTIFY_TOUCH_LOST)) {
@@ -659,7 +653,7 @@ void SceneImpl::ForgetShapePairs(ActorCore& actor, ShapeImpl* shape, bool wakePa
         ActorCore* partner = record.actors[1 - side];
         if (wakePartners && record.touching && partner->dynamic)
             partner->body->activate(true);
-        it = mPairs.erase(it);
+        mPairs.EraseAt(i);
     }
 }
 
@@ -686,6 +680,7 @@ void SceneImpl::BeforeSolve()
     const int manifolds = mDispatcher->getNumManifolds();
     for (int i = 0; i < manifolds; ++i) {
         btPersistentManifold* manifold = mDispatcher->getManifoldByIndexInternal(i);
+        RenewSphereContacts(*manifold);
         const int count = manifold->getNumContacts();
         BulletProxy* p0 = ProxyOf(manifold->getBody0());
         BulletProxy* p1 = ProxyOf(manifold->getBody1());
@@ -732,6 +727,7 @@ void SceneImpl::RunContactModification()
     if (mModifiable.empty())
         return;
     mModifyPairs.clear();
+    ++mModificationBatch;
     for (const ManifoldEntry& entry : mEntries) {
         if (entry.firstModifiable < 0)
             continue;
@@ -739,22 +735,39 @@ void SceneImpl::RunContactModification()
         for (int k = 0; k < 2; ++k) {
             pair.actor[k] = &entry.record->actors[k]->self;
             pair.shape[k] = entry.record->shapes[k];
-            pair.transform[k] = entry.record->actors[k]->GlobalPose() * entry.record->shapes[k]->getLocalPose();
+            pair.transform[k] = ShapePoseForModification(*entry.record->actors[k], *entry.record->shapes[k]);
         }
         pair.contacts.mCount = static_cast<PxU32>(entry.manifold->getNumContacts());
         pair.contacts.mContacts = &mModifiable[entry.firstModifiable];
         mModifyPairs.push_back(pair);
     }
+    mUnmodified = mModifiable;
     mModifyCallback->onContactModify(mModifyPairs.data(), static_cast<PxU32>(mModifyPairs.size()));
     for (const ManifoldEntry& entry : mEntries) {
         if (entry.firstModifiable < 0)
             continue;
         for (int j = 0; j < entry.manifold->getNumContacts(); ++j)
-            WriteBack(entry.manifold->getContactPoint(j), mModifiable[entry.firstModifiable + j], entry.swapped);
+            WriteBack(entry.manifold->getContactPoint(j), mModifiable[entry.firstModifiable + j],
+                mUnmodified[entry.firstModifiable + j], entry.swapped);
     }
 }
 
-void SceneImpl::WriteBack(btManifoldPoint& point, const PxModifiableContact& contact, bool swapped)
+PxTransform SceneImpl::ShapePoseForModification(ActorCore& actor, const ShapeImpl& shape) const
+{
+    ActorCore::BatchPose& cached = actor.batchPose;
+    if (cached.scene != this || cached.batch != mModificationBatch || cached.shape != &shape) {
+        cached.scene = this;
+        cached.batch = mModificationBatch;
+        cached.shape = &shape;
+        // Most shapes sit at their actor's origin; composing with the identity would change nothing.
+        const PxTransform local = shape.getLocalPose();
+        cached.pose = local == PxTransform(PxIdentity) ? actor.GlobalPose() : actor.GlobalPose() * local;
+    }
+    return cached.pose;
+}
+
+void SceneImpl::WriteBack(
+    btManifoldPoint& point, const PxModifiableContact& contact, const PxModifiableContact& original, bool swapped)
 {
     if (contact.maxImpulse <= 0.0f) {
         SaveAndNeutralize(point);
@@ -762,7 +775,6 @@ void SceneImpl::WriteBack(btManifoldPoint& point, const PxModifiableContact& con
     }
     point.m_combinedRestitution = contact.restitution;
     point.m_combinedFriction = contact.dynamicFriction;
-    const PxModifiableContact original = ToModifiable(point, swapped);
     if (contact.contact == original.contact && contact.separation == original.separation
         && contact.normal == original.normal)
         return;
@@ -814,15 +826,15 @@ void SceneImpl::AfterSolve()
 
 void SceneImpl::FinishPairs()
 {
-    for (auto it = mPairs.begin(); it != mPairs.end();) {
-        PairRecord& record = it->second;
+    for (size_t i = 0; i < mPairs.Size();) {
+        PairRecord& record = mPairs.At(i);
         const PxPairFlags flags = record.pairFlags;
         if (record.lastSeen != mStep) {
             // The broad phase dropped the pair: its bounds no longer overlap.
             if (record.touching && (flags & PxPairFlag::eNOTIFY_TOUCH_LOST))
                 QueueReport(
                     record, PxPairFlag::eNOTIFY_TOUCH_LOST, PxContactPairFlags(), PxContactPairHeaderFlags(), false);
-            it = mPairs.erase(it);
+            mPairs.EraseAt(i);
             continue;
         }
         const bool withPoints = flags & PxPairFlag::eNOTIFY_CONTACT_POINTS;
@@ -839,7 +851,7 @@ void SceneImpl::FinishPairs()
         // Ready for the next step.
         record.touchingNow = false;
         record.contacts.clear();
-        ++it;
+        ++i;
     }
 }
 

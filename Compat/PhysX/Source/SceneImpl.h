@@ -6,8 +6,10 @@
 //   1. broad phase, then for each overlapping pair the near callback looks up the pair's record,
 //      calling the filter shader when the pair is new; suppressed pairs get no narrow phase;
 //   2. narrow phase (Bullet's algorithms fill the contact manifolds);
-//   3. before the solver: every manifold is matched to its pair record, marks the pair as touching,
-//      and pairs with eMODIFY_CONTACTS go through the contact modification callback in one batch;
+//   3. before the solver, in one walk over the manifolds: a sphere's points the narrow phase did not
+//      find again are dropped, every manifold is matched to its pair record, marks the pair as
+//      touching, and pairs with eMODIFY_CONTACTS go through the contact modification callback in one
+//      batch;
 //      the solver then sees the modified points (the originals are put back after it has run, so a
 //      change lasts one step, as PhysX regenerates contacts every step);
 //   4. the solver and integration, with continuous collision detection for fast bodies: a body
@@ -18,13 +20,13 @@
 #include <btBulletDynamicsCommon.h>
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "PxContactModifyCallback.h"
 #include "PxScene.h"
 #include "PxSimulationEventCallback.h"
 #include "Source/Objects.h"
+#include "Source/PairTable.h"
 
 namespace physx::standin {
 
@@ -56,53 +58,13 @@ protected:
     void integrateTransforms(btScalar timeStep) override;
     // Bullet's speculative contacts bypass contact modification; the sweep above replaces them.
     void createPredictiveContacts(btScalar) override {}
-    // The narrow phase, after which a sphere's contacts are only those it found in this step: a kept
-    // older point would follow the sphere through a surface it was let through (a hole) and push it
-    // back from the far side. A sphere rests on one point, so nothing is lost.
-    void performDiscreteCollisionDetection() override;
 
 private:
     SceneImpl& mScene;
 };
 
-struct ContactSample {
-    PxVec3 position;
-    PxReal separation;
-    PxVec3 normal;
-    PxReal impulse;
-    PxU32 face0;
-    PxU32 face1;
-};
-
-// One shape pair, in presentation order: actors[0] was created before actors[1].
-struct PairRecord {
-    ActorCore* actors[2];
-    ShapeImpl* shapes[2];
-    PxPairFlags pairFlags;
-    bool kept = false; // not suppressed or killed
-    bool detect = false; // kept, and contacts are to be generated
-    bool needsRefilter = true; // the shader has not answered for the current filter data
-    PxU64 lastSeen = 0; // step in which the broad phase last reported the pair
-    bool touching = false; // had contacts at the end of the last step
-    bool touchingNow = false; // has contacts in this step
-    std::vector<ContactSample> contacts;
-};
-
-struct PairKey {
-    PxU32 actor0, shape0, actor1, shape1;
-    bool operator==(const PairKey& o) const = default;
-};
-
-struct PairKeyHash {
-    size_t operator()(const PairKey& k) const
-    {
-        PxU64 h = (PxU64(k.actor0) << 32 | k.actor1) * 0x9E3779B97F4A7C15ull;
-        h ^= (PxU64(k.shape0) << 32 | k.shape1) + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
-        return static_cast<size_t>(h);
-    }
-};
-
 struct ReportPair {
+    PairKey key; // the pair's serials, which order delivery without a visit to the actors and shapes
     ActorCore* actors[2];
     ShapeImpl* shapes[2];
     PxPairFlags events;
@@ -139,7 +101,9 @@ public:
         const PxQueryCache* cache, PxGeometryQueryFlags queryFlags) const override;
 
     // From the Bullet hooks, during a step.
-    PairRecord* EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t);
+    // The pair's record, made and filtered when needed, and marked as seen in this step. `hint` as
+    // for PairTable::FindOrAdd.
+    PairRecord* EvaluatePair(ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t, size_t* hint = nullptr);
     void NearPair(btBroadphasePair& pair, const btDispatcherInfo& info);
     bool ObjectsMayCollide(const btCollisionObject* body0, const btCollisionObject* body1);
     // Whether a sweep of `body` hitting `other` at point with normal (world, pointing towards body)
@@ -156,6 +120,8 @@ public:
     // towards body; `triangle` is the mesh triangle met): the pair touches in this step.
     void CcdImpact(const btCollisionObject* body, const btCollisionObject* other, const btVector3& point,
         const btVector3& normal, int triangle);
+    // After the narrow phase: a sphere's contacts become only those it found in this step (see
+    // RenewSphereContacts), pairs are marked touching, and contacts go through modification.
     void BeforeSolve();
     void AfterSolve();
 
@@ -184,9 +150,11 @@ private:
     void RunFilterShader(PairRecord& record);
     void Save(btManifoldPoint& point);
     void SaveAndNeutralize(btManifoldPoint& point);
-    void WriteBack(btManifoldPoint& point, const PxModifiableContact& contact, bool swapped);
+    void WriteBack(
+        btManifoldPoint& point, const PxModifiableContact& contact, const PxModifiableContact& original, bool swapped);
     void MarkCompoundPairsSeen(const BulletProxy& p0, const BulletProxy& p1);
     void RunContactModification();
+    PxTransform ShapePoseForModification(ActorCore& actor, const ShapeImpl& shape) const;
     void FinishPairs();
     void QueueReport(const PairRecord& record, PxPairFlags events, PxContactPairFlags flags,
         PxContactPairHeaderFlags headerFlags, bool withContacts);
@@ -200,7 +168,7 @@ private:
     std::unique_ptr<StandInWorld> mWorld;
 
     std::vector<ActorCore*> mActors;
-    std::unordered_map<PairKey, PairRecord, PairKeyHash> mPairs;
+    PairTable mPairs;
 
     PxVec3 mGravity;
     PxSceneFlags mFlags;
@@ -210,6 +178,7 @@ private:
     PxContactModifyCallback* mModifyCallback;
     PxReal mLengthScale;
     PxU64 mStep = 0;
+    PxU64 mModificationBatch = 0;
     bool mSimulating = false;
     bool mResultsReady = false;
 
@@ -217,6 +186,7 @@ private:
     std::vector<ManifoldEntry> mEntries;
     std::vector<ModifiedPoint> mModified;
     std::vector<PxModifiableContact> mModifiable;
+    std::vector<PxModifiableContact> mUnmodified; // mModifiable as it was handed to the callback
     std::vector<PxContactModifyPair> mModifyPairs;
 
     std::vector<ReportPair> mReports;

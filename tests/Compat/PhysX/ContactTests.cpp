@@ -249,6 +249,66 @@ TEST_F(PhysXReports, RemovingAnActorReportsTouchLostAtTheNextFetchEvenAfterRelea
     EXPECT_EQ(physics->getNbShapes(), 1u) << "only the floor's shape is left";
 }
 
+// Many pairs at once, some ending by removal while others carry on: each ball's touches are its own,
+// counted once each, whatever happens to the pairs around it.
+TEST_F(PhysXReports, EveryPairOfACrowdKeepsItsOwnTouchStateWhileOthersComeAndGo)
+{
+    constexpr int kColumns = 15;
+    constexpr int kRows = 10;
+    constexpr PxReal kSpacing = 20.0f; // apart enough that balls only meet the floor
+    constexpr PxReal kRestingHeight = 5.5f; // just above the floor, so that they land without a bounce
+    CreateScene(LayerShader, nullptr, nullptr, &events);
+    StaticBox(PxVec3(0.0f, -5.0f, 0.0f), PxVec3(400.0f, 5.0f, 400.0f));
+    std::vector<PxRigidDynamic*> balls;
+    for (int i = 0; i < kColumns * kRows; ++i)
+        balls.push_back(Ball(PxVec3((i % kColumns) * kSpacing - 150.0f, kRestingHeight, (i / kColumns) * kSpacing)));
+    const auto count = [this](const PxActor* ball, PxPairFlag::Enum event) {
+        int n = 0;
+        for (const Report& r : events.reports)
+            if (r.actors[1] == ball && (r.events & event))
+                ++n;
+        return n;
+    };
+
+    Frame(30);
+    for (const PxRigidDynamic* ball : balls) {
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_FOUND), 1);
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_LOST), 0);
+    }
+
+    // Every other ball leaves; the rest go on touching without a word.
+    std::vector<PxRigidDynamic*> kept;
+    std::vector<const PxActor*> removed;
+    for (size_t i = 0; i < balls.size(); ++i) {
+        if (i % 2 == 0) {
+            kept.push_back(balls[i]);
+            continue;
+        }
+        scene->removeActor(*balls[i]);
+        removed.push_back(balls[i]);
+        balls[i]->release();
+    }
+    Frame();
+    for (const PxActor* ball : removed)
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_LOST), 1);
+    for (const PxRigidDynamic* ball : kept) {
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_FOUND), 1);
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_LOST), 0);
+    }
+
+    // The rest hop once: one loss and one new touch each.
+    for (PxRigidDynamic* ball : kept)
+        ball->setLinearVelocity(PxVec3(0.0f, 150.0f, 0.0f));
+    Frame(10);
+    for (const PxRigidDynamic* ball : kept)
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_LOST), 1);
+    Frame(120);
+    for (const PxRigidDynamic* ball : kept) {
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_FOUND), 2);
+        ASSERT_EQ(count(ball, PxPairFlag::eNOTIFY_TOUCH_LOST), 1);
+    }
+}
+
 } // namespace
 } // namespace tarnwick::test
 

@@ -188,6 +188,38 @@ TEST_F(PhysXMeshQuery, APointEnclosedByAClosedMeshIsInsideItAsInsideABox)
     cube->release();
 }
 
+TEST_F(PhysXMeshQuery, AnOpenCupEnclosesWhatLiesBelowItsRimAndNotWhatIsAboveIt)
+{
+    // The cube of half size 1 without its top face. Inside it the five faces wrap around more than
+    // half of every direction (five sixths at the middle), so points there count as enclosed; above
+    // the rim they wrap around far less, and the point is measured to the rim.
+    std::vector<PxVec3> points;
+    std::vector<PxU32> indices;
+    auto face = [&](PxVec3 n, PxVec3 u, PxVec3 v) {
+        const PxU32 base = static_cast<PxU32>(points.size());
+        for (PxVec3 corner : { n - u - v, n + u - v, n + u + v, n - u + v })
+            points.push_back(corner);
+        for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
+            indices.push_back(base + i);
+    };
+    const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
+    face(-z, y, x);
+    face(-y, x, z);
+    face(x, y, z);
+    face(-x, z, y);
+    face(z, x, y);
+    PxTriangleMesh* cup = CookMesh(points, indices);
+    ASSERT_NE(cup, nullptr);
+    const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
+    const PxTriangleMeshGeometry geometry(cup, PxMeshScale(6.0f));
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 50.0f, 0.0f), geometry, pose), 0.0f) << "the middle";
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 47.0f, 0.0f), geometry, pose), 0.0f) << "near the bottom";
+    EXPECT_EQ(PxGeometryQuery::pointDistance(PxVec3(0.0f, 54.0f, 0.0f), geometry, pose), 0.0f) << "near the rim";
+    // 3 above the rim's plane, 6 in from the rim in the cup's own frame: 9 + 36.
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(PxVec3(0.0f, 59.0f, 0.0f), geometry, pose), 45.0f, 1e-3f);
+    cup->release();
+}
+
 TEST(PhysXGeometryQuery, BoundsGrowByOffsetThenScaleByInflation)
 {
     PxBounds3 bounds;
