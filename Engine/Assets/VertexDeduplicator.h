@@ -28,7 +28,8 @@ public:
     // that differs from its control point's last vertex.
     VertexDeduplicator(Mesh& mesh, bool deduplicate, std::size_t reserve, int controlPoints);
 
-    // The memory that constructor reserves for the same arguments.
+    // The most memory a de-duplicator made with the same arguments comes to hold: its map may grow
+    // to a key for every corner.
     static std::size_t ReservedBytes(bool deduplicate, std::size_t reserve, int controlPoints);
 
     // Enters the batch's corners in order and empties the batch.
