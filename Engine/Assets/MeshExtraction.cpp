@@ -38,26 +38,77 @@ int MappedIndex(FbxLayerElement::EMappingMode mapping, int controlPoint, int pol
     return -1;
 }
 
-// ReadLayerElement, kept where the corner loop can inline it: it runs three times per corner.
-inline void ReadDirection(
-    const FbxLayerElementTemplate<FbxVector4>& element, int controlPoint, int polygonVertex, Float3& out)
+// A layer element's mapping and reference mode, and its arrays, looked up once per mesh: the corner
+// loop then reads a corner's value with a bounds check or two instead of calls and switches. It reads
+// exactly what ReadValue reads: an index outside the index array reads entry 0, an entry outside the
+// direct array is the zero value, and a reference mode that cannot be read throws at the first corner
+// read, as it would have there.
+template <class T>
+class ElementReader {
+public:
+    ElementReader() = default;
+
+    explicit ElementReader(const FbxLayerElementTemplate<T>* element)
+    {
+        if (element == nullptr)
+            return;
+        const FbxLayerElement::EMappingMode mapping = element->GetMappingMode();
+        byControlPoint = mapping == FbxLayerElement::eByControlPoint;
+        reads = byControlPoint || mapping == FbxLayerElement::eByPolygonVertex;
+        const std::vector<T>& direct = element->GetDirectArray().Items();
+        values = direct.data();
+        valueCount = direct.size();
+        const std::vector<int>& index = element->GetIndexArray().Items();
+        indices = index.data();
+        indexCount = index.size();
+        indexed = element->GetReferenceMode() == FbxLayerElement::eIndexToDirect;
+        unreadable = !indexed && element->GetReferenceMode() != FbxLayerElement::eDirect;
+    }
+
+    // Whether the element has a value for each corner; one mapped any other way is not read.
+    bool Reads() const { return reads; }
+
+    // The corner's value; only for an element that Reads().
+    T At(int controlPoint, int polygonVertex) const
+    {
+        if (unreadable)
+            throw InvalidReferenceMode();
+        std::size_t entry = static_cast<std::size_t>(byControlPoint ? controlPoint : polygonVertex);
+        if (indexed)
+            entry = entry < indexCount ? static_cast<std::size_t>(indices[entry]) : 0;
+        return entry < valueCount ? values[entry] : T();
+    }
+
+private:
+    bool reads = false;
+    bool byControlPoint = false;
+    bool indexed = false;
+    bool unreadable = false;
+    const T* values = nullptr;
+    std::size_t valueCount = 0;
+    const int* indices = nullptr;
+    std::size_t indexCount = 0;
+};
+
+using DirectionReader = ElementReader<FbxVector4>;
+using UvReader = ElementReader<FbxVector2>;
+
+inline void ReadDirection(const DirectionReader& reader, int controlPoint, int polygonVertex, Float3& out)
 {
-    FbxLayerElement::EMappingMode mapping = element.GetMappingMode();
-    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
+    if (!reader.Reads())
         return;
-    FbxVector4 value = ReadValue(element, MappedIndex(mapping, controlPoint, polygonVertex));
+    const FbxVector4 value = reader.At(controlPoint, polygonVertex);
     out = { static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2]) };
 }
 
 // One UV set's coordinates for a corner, read through the set's own mapping and reference mode (sets
 // differ: one may map by control point, another by polygon vertex through its own indices). A set
 // mapped any other way leaves `out` as it is.
-inline void ReadUv(const FbxLayerElementUV& set, int controlPoint, int polygonVertex, Float2& out)
+inline void ReadUv(const UvReader& set, int controlPoint, int polygonVertex, Float2& out)
 {
-    FbxLayerElement::EMappingMode mapping = set.GetMappingMode();
-    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
+    if (!set.Reads())
         return;
-    FbxVector2 uv = ReadValue(set, MappedIndex(mapping, controlPoint, polygonVertex));
+    const FbxVector2 uv = set.At(controlPoint, polygonVertex);
     // Images are uploaded top row first, so v is turned over here.
     out = { static_cast<float>(uv[0]), static_cast<float>(1.0 - uv[1]) };
 }
@@ -85,16 +136,31 @@ Float4 ColorAt(const FbxLayerElementVertexColor& element, int controlPoint, int 
         static_cast<float>(color.mAlpha) };
 }
 
+// Whether every polygon of the mesh is a triangle, so corner k of polygon p is polygon vertex 3p + k.
+bool AllTriangles(const FbxMesh& mesh)
+{
+    const int polygons = mesh.GetPolygonCount();
+    if (mesh.GetPolygonVertexCount() != kCornersPerTriangle * polygons)
+        return false;
+    for (int polygon = 0; polygon < polygons; ++polygon)
+        if (mesh.GetPolygonSize(polygon) != kCornersPerTriangle)
+            return false;
+    return true;
+}
+
 // What a corner's vertex is read from, looked up once per mesh rather than once per corner.
 struct CornerSources {
     FbxMesh* mesh;
     const FbxVector4* controlPoints;
     int controlPointCount;
+    // The control point of each polygon vertex when every polygon is a triangle, read directly;
+    // null otherwise, and the mesh is asked corner by corner.
+    const int* triangleCorners = nullptr;
     int uvSetCount = 0;
-    const FbxLayerElementUV* uvSets[kMaxUvSets] = {};
-    const FbxLayerElementNormal* normals = nullptr;
-    const FbxLayerElementTangent* tangents = nullptr;
-    const FbxLayerElementBinormal* binormals = nullptr;
+    UvReader uvSets[kMaxUvSets];
+    DirectionReader normals;
+    DirectionReader tangents;
+    DirectionReader binormals;
     int colorSetCount = 0;
     const FbxLayerElementVertexColor* colorSets[kMaxColorSets] = {};
     const InfluenceTable* influences = nullptr; // null for an unskinned mesh
@@ -105,18 +171,26 @@ struct CornerSources {
         , controlPointCount(mesh->GetControlPointsCount())
         , influences(influences)
     {
+        if (AllTriangles(*mesh))
+            triangleCorners = mesh->GetPolygonVertices();
         uvSetCount = std::min(mesh->GetElementUVCount(FbxLayerElement::eUnknown), kMaxUvSets);
         for (int set = 0; set < uvSetCount; ++set)
-            uvSets[set] = mesh->GetElementUV(set, FbxLayerElement::eUnknown);
+            uvSets[set] = UvReader(mesh->GetElementUV(set, FbxLayerElement::eUnknown));
         if (mesh->GetElementNormalCount() > 0)
-            normals = mesh->GetElementNormal(0);
+            normals = DirectionReader(mesh->GetElementNormal(0));
         if (mesh->GetElementTangentCount() > 0)
-            tangents = mesh->GetElementTangent(0);
+            tangents = DirectionReader(mesh->GetElementTangent(0));
         if (mesh->GetElementBinormalCount() > 0)
-            binormals = mesh->GetElementBinormal(0);
+            binormals = DirectionReader(mesh->GetElementBinormal(0));
         colorSetCount = std::min(mesh->GetElementVertexColorCount(), kMaxColorSets);
         for (int set = 0; set < colorSetCount; ++set)
             colorSets[set] = mesh->GetElementVertexColor(set);
+    }
+
+    int ControlPointOf(int polygon, int corner) const
+    {
+        return triangleCorners != nullptr ? triangleCorners[polygon * kCornersPerTriangle + corner]
+                                          : mesh->GetPolygonVertex(polygon, corner);
     }
 };
 
@@ -128,7 +202,7 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     static const Vertex kDefaultVertex {};
     std::memcpy(&vertex, &kDefaultVertex, sizeof vertex);
     FbxMesh* mesh = sources.mesh;
-    const int controlPoint = mesh->GetPolygonVertex(polygon, corner);
+    const int controlPoint = sources.ControlPointOf(polygon, corner);
     const int polygonVertex = polygon * kCornersPerTriangle + corner;
 
     const bool pointExists = controlPoint >= 0 && controlPoint < sources.controlPointCount;
@@ -138,15 +212,11 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
 
     Float2* uvs[kMaxUvSets] = { &vertex.uv0, &vertex.uv1, &vertex.uv2, &vertex.uv3 };
     for (int set = 0; set < sources.uvSetCount; ++set)
-        if (sources.uvSets[set] != nullptr)
-            ReadUv(*sources.uvSets[set], controlPoint, polygonVertex, *uvs[set]);
+        ReadUv(sources.uvSets[set], controlPoint, polygonVertex, *uvs[set]);
 
-    if (sources.normals)
-        ReadDirection(*sources.normals, controlPoint, polygonVertex, vertex.normal);
-    if (sources.tangents)
-        ReadDirection(*sources.tangents, controlPoint, polygonVertex, vertex.tangent);
-    if (sources.binormals)
-        ReadDirection(*sources.binormals, controlPoint, polygonVertex, vertex.binormal);
+    ReadDirection(sources.normals, controlPoint, polygonVertex, vertex.normal);
+    ReadDirection(sources.tangents, controlPoint, polygonVertex, vertex.tangent);
+    ReadDirection(sources.binormals, controlPoint, polygonVertex, vertex.binormal);
 
     Float4* colors[kMaxColorSets] = { &vertex.color0, &vertex.color1, &vertex.color2, &vertex.color3 };
     for (int set = 0; set < sources.colorSetCount; ++set)
@@ -279,7 +349,7 @@ void FinishBounds(Mesh& mesh, const RunningBox& box)
 void ReadLayerElement(
     const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex, Float3& out)
 {
-    ReadDirection(*element, controlPoint, polygonVertex, out);
+    ReadDirection(DirectionReader(element), controlPoint, polygonVertex, out);
 }
 
 std::size_t ExtractionBytes(FbxScene* scene, FbxNode* node, bool deduplicate)

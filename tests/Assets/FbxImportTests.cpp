@@ -184,6 +184,41 @@ TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)
     EXPECT_EQ(model.fileUnit, 2);
 }
 
+TEST_F(FbxImportTest, LayerIndicesOutsideTheirArraysReadZeroAndMissingIndicesReadTheFirstEntry)
+{
+    // UVs through an index array that is short (four indices for six corners) and holds an index
+    // beyond the two UVs and a negative one; normals by control point through the direct array,
+    // which has values for only four of the six points.
+    MeshData mesh = TwoTriangles();
+    mesh.layers[0] = Layer(LayerKind::Normal, Mapping::ByControlPoint, { 0, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 1 });
+    mesh.layers[3].reference = Reference::IndexToDirect;
+    mesh.layers[3].values = { 0.1, 0.2, 0.3, 0.4 };
+    mesh.layers[3].indices = { 1, 7, -2, 0 };
+    SceneWriter scene;
+    scene.AddMesh("Odd", mesh);
+    ImportedModel model;
+    ASSERT_EQ(Import(scene, model, false).status, ImportStatus::Ok);
+    ASSERT_EQ(model.meshes.size(), 1u);
+    const std::vector<Vertex>& v = model.meshes[0].vertices;
+    ASSERT_EQ(v.size(), 6u);
+    // The engine's axes mirror the file's, so each triangle's last two corners trade places, and the
+    // short index array with them where it reaches: the first triangle reads indices 1, -2, 7.
+    const float expectedUvs[6][2] = { { 0.3f, 0.6f }, { 0, 1 }, { 0, 1 }, { 0.1f, 0.8f }, { 0.1f, 0.8f },
+        { 0.1f, 0.8f } };
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        EXPECT_FLOAT_EQ(v[i].uv0.x, expectedUvs[i][0]) << "corner " << i;
+        EXPECT_FLOAT_EQ(v[i].uv0.y, expectedUvs[i][1]) << "corner " << i;
+    }
+    // Control points 4 and 5 have no normal: theirs is zero. The others' z is turned over by the
+    // mirror, which is why the first point's (0, 0, 1) arrives as (0, 0, -1).
+    EXPECT_FLOAT_EQ(v[0].normal.z, -1.0f);
+    for (std::size_t i : { std::size_t(4), std::size_t(5) }) {
+        EXPECT_EQ(v[i].normal.x, 0.0f) << "corner " << i;
+        EXPECT_EQ(v[i].normal.y, 0.0f) << "corner " << i;
+        EXPECT_EQ(v[i].normal.z, 0.0f) << "corner " << i;
+    }
+}
+
 TEST_F(FbxImportTest, EachMaterialSlotGetsItsOwnPolygonsAndTheSharedRunningBox)
 {
     SceneWriter scene;

@@ -65,19 +65,42 @@ FbxVector4 ToVector4(const Vec3& v, double w)
     return FbxVector4(v.x, v.y, v.z, w);
 }
 
-template <class E>
-int ElementIndex(const E& element, int controlPoint, int polygonVertex)
-{
-    int index;
-    switch (element.GetMappingMode()) {
-    case FbxLayerElement::eByControlPoint: index = controlPoint; break;
-    case FbxLayerElement::eByPolygonVertex: index = polygonVertex; break;
-    default: return -1;
+// An element's index for a corner (its control point's or its own, through the index array unless
+// the element is direct; -1 for any other mapping), with the modes and the index array looked up
+// once: generation asks it several times for every corner. An index beyond the index array is 0.
+class CornerIndex {
+public:
+    template <class E>
+    explicit CornerIndex(const E* element)
+    {
+        if (element == nullptr)
+            return;
+        const FbxLayerElement::EMappingMode mapping = element->GetMappingMode();
+        byControlPoint = mapping == FbxLayerElement::eByControlPoint;
+        mapped = byControlPoint || mapping == FbxLayerElement::eByPolygonVertex;
+        direct = element->GetReferenceMode() == FbxLayerElement::eDirect;
+        const std::vector<int>& items = element->GetIndexArray().Items();
+        indices = items.data();
+        indexCount = items.size();
     }
-    if (element.GetReferenceMode() != FbxLayerElement::eDirect)
-        index = element.GetIndexArray().GetAt(index);
-    return index;
-}
+
+    int operator()(int controlPoint, int corner) const
+    {
+        if (!mapped)
+            return -1;
+        const int index = byControlPoint ? controlPoint : corner;
+        if (direct)
+            return index;
+        return static_cast<std::size_t>(index) < indexCount ? indices[index] : 0;
+    }
+
+private:
+    bool mapped = false;
+    bool byControlPoint = false;
+    bool direct = true;
+    const int* indices = nullptr;
+    std::size_t indexCount = 0;
+};
 
 Vec3 AnyPerpendicular(const Vec3& n)
 {
@@ -97,6 +120,12 @@ public:
         , points(mesh.GetControlPoints())
         , pointCount(mesh.GetControlPointsCount())
         , corners(mesh.GetPolygonVertices())
+        , uvIndex(&uv)
+        , uvValues(uv.GetDirectArray().Items().data())
+        , uvCount(uv.GetDirectArray().Items().size())
+        , normalIndex(normals)
+        , normalValues(normals ? normals->GetDirectArray().Items().data() : nullptr)
+        , normalCount(normals ? normals->GetDirectArray().Items().size() : 0)
     {
     }
 
@@ -106,8 +135,12 @@ public:
         const int cp = corners[corner];
         return ToVec3(cp >= 0 && cp < pointCount ? points[cp] : mesh.GetControlPointAt(cp));
     }
-    int UvIndex(int corner) const { return ElementIndex(uv, corners[corner], corner); }
-    Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
+    int UvIndex(int corner) const { return uvIndex(corners[corner], corner); }
+    Vec3 Uv(int corner) const
+    {
+        const int index = UvIndex(corner);
+        return static_cast<std::size_t>(index) < uvCount ? ToVec3(uvValues[index]) : Vec3 {};
+    }
 
     // The normal the frame of a corner is built around, before it is made unit length: the normal
     // element's, else its polygon's own.
@@ -122,10 +155,10 @@ public:
     // The normal element's value for a corner, if it has one.
     bool ElementNormal(int corner, Vec3& n) const
     {
-        const int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
-        if (index < 0 || index >= normals->GetDirectArray().GetCount())
+        const int index = normalIndex(corners[corner], corner);
+        if (static_cast<std::size_t>(index) >= normalCount)
             return false;
-        n = ToVec3(normals->GetDirectArray().GetAt(index));
+        n = ToVec3(normalValues[index]);
         return true;
     }
 
@@ -169,6 +202,14 @@ public:
     const FbxVector4* points;
     int pointCount;
     const int* corners;
+
+private:
+    CornerIndex uvIndex;
+    const FbxVector2* uvValues;
+    std::size_t uvCount;
+    CornerIndex normalIndex;
+    const FbxVector4* normalValues;
+    std::size_t normalCount;
 };
 
 // Corners alike in control point, UV and normal share one frame; frames of one control point and
