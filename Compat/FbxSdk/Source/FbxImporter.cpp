@@ -2,6 +2,8 @@
 #include "Source/FbxSceneBuilder.h"
 #include "fbxio/FbxReader.h"
 
+#include "Platform/HugePages.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +21,10 @@ public:
     {
         bytes.reset(new std::uint8_t[count]); // left uninitialised: the read fills every byte
         byteCount = count;
+        // The read writes it front to back, like an inflated array: a few huge pages take the place
+        // of thousands of faults.
+        if (count >= kHugePageArrayBytes)
+            AdviseHugePages(bytes.get(), count);
     }
     std::uint8_t* data() { return bytes.get(); }
     const std::uint8_t* data() const { return bytes.get(); }
