@@ -194,6 +194,28 @@ struct CornerSources {
     }
 };
 
+// A vertex's UV and colour sets by number. A switch rather than a table of the four members'
+// addresses, which would be built anew for every corner.
+inline Float2& UvSlot(Vertex& vertex, int set)
+{
+    switch (set) {
+    case 0: return vertex.uv0;
+    case 1: return vertex.uv1;
+    case 2: return vertex.uv2;
+    default: return vertex.uv3;
+    }
+}
+
+inline Float4& ColorSlot(Vertex& vertex, int set)
+{
+    switch (set) {
+    case 0: return vertex.color0;
+    case 1: return vertex.color1;
+    case 2: return vertex.color2;
+    default: return vertex.color3;
+    }
+}
+
 // The vertex of one corner, and its control point; `folded` tells whether its influences beyond the
 // fourth were folded in.
 int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& vertex, bool& folded)
@@ -210,18 +232,16 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     vertex.position = { static_cast<float>(point[0]), static_cast<float>(point[1]), static_cast<float>(point[2]),
         static_cast<float>(point[3]) };
 
-    Float2* uvs[kMaxUvSets] = { &vertex.uv0, &vertex.uv1, &vertex.uv2, &vertex.uv3 };
     for (int set = 0; set < sources.uvSetCount; ++set)
-        ReadUv(sources.uvSets[set], controlPoint, polygonVertex, *uvs[set]);
+        ReadUv(sources.uvSets[set], controlPoint, polygonVertex, UvSlot(vertex, set));
 
     ReadDirection(sources.normals, controlPoint, polygonVertex, vertex.normal);
     ReadDirection(sources.tangents, controlPoint, polygonVertex, vertex.tangent);
     ReadDirection(sources.binormals, controlPoint, polygonVertex, vertex.binormal);
 
-    Float4* colors[kMaxColorSets] = { &vertex.color0, &vertex.color1, &vertex.color2, &vertex.color3 };
     for (int set = 0; set < sources.colorSetCount; ++set)
         if (sources.colorSets[set] != nullptr)
-            *colors[set] = ColorAt(*sources.colorSets[set], controlPoint, polygonVertex);
+            ColorSlot(vertex, set) = ColorAt(*sources.colorSets[set], controlPoint, polygonVertex);
 
     folded = sources.influences != nullptr && ApplyInfluences(*sources.influences, controlPoint, vertex);
     return controlPoint;
