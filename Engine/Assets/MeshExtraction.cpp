@@ -68,18 +68,41 @@ public:
     // Whether the element has a value for each corner; one mapped any other way is not read.
     bool Reads() const { return reads; }
 
+    // Whether corners of one control point may read different values.
+    bool VariesByCorner() const { return reads && !byControlPoint; }
+
+    // Whether two polygon vertices certainly read the same value: the same entry of the values, or
+    // entries whose values are the same bits. Values out of range are taken to differ, which is never
+    // wrong: a caller only saves work on a yes. Only for an element that VariesByCorner() and was
+    // already read at both.
+    bool SameAt(int polygonVertex, int otherPolygonVertex) const
+    {
+        const std::size_t entry = EntryOf(polygonVertex), otherEntry = EntryOf(otherPolygonVertex);
+        if (entry == otherEntry)
+            return true;
+        return entry < valueCount && otherEntry < valueCount
+            && std::memcmp(&values[entry], &values[otherEntry], sizeof(T)) == 0;
+    }
+
     // The corner's value; only for an element that Reads().
     T At(int controlPoint, int polygonVertex) const
     {
         if (unreadable)
             throw InvalidReferenceMode();
-        std::size_t entry = static_cast<std::size_t>(byControlPoint ? controlPoint : polygonVertex);
-        if (indexed)
-            entry = entry < indexCount ? static_cast<std::size_t>(indices[entry]) : 0;
+        const std::size_t entry = EntryOf(byControlPoint ? controlPoint : polygonVertex);
         return entry < valueCount ? values[entry] : T();
     }
 
 private:
+    // Where the value read at a control point or polygon vertex lies in the values.
+    std::size_t EntryOf(int at) const
+    {
+        const std::size_t entry = static_cast<std::size_t>(at);
+        if (!indexed)
+            return entry;
+        return entry < indexCount ? static_cast<std::size_t>(indices[entry]) : 0;
+    }
+
     bool reads = false;
     bool byControlPoint = false;
     bool indexed = false;
@@ -92,6 +115,7 @@ private:
 
 using DirectionReader = ElementReader<FbxVector4>;
 using UvReader = ElementReader<FbxVector2>;
+using ColorReader = ElementReader<FbxColor>;
 
 inline void ReadDirection(const DirectionReader& reader, int controlPoint, int polygonVertex, Float3& out)
 {
@@ -164,6 +188,14 @@ struct CornerSources {
     int colorSetCount = 0;
     const FbxLayerElementVertexColor* colorSets[kMaxColorSets] = {};
     const InfluenceTable* influences = nullptr; // null for an unskinned mesh
+    // The elements whose values may differ between corners of one control point: everything else a
+    // vertex holds is the control point's own. Kept by type, the readers being copies of the above.
+    int varyingUvCount = 0;
+    UvReader varyingUvs[kMaxUvSets];
+    int varyingDirectionCount = 0;
+    DirectionReader varyingDirections[3];
+    int varyingColorCount = 0;
+    ColorReader varyingColors[kMaxColorSets];
 
     CornerSources(FbxMesh* mesh, const InfluenceTable* influences)
         : mesh(mesh)
@@ -185,6 +217,32 @@ struct CornerSources {
         colorSetCount = std::min(mesh->GetElementVertexColorCount(), kMaxColorSets);
         for (int set = 0; set < colorSetCount; ++set)
             colorSets[set] = mesh->GetElementVertexColor(set);
+
+        for (int set = 0; set < uvSetCount; ++set)
+            if (uvSets[set].VariesByCorner())
+                varyingUvs[varyingUvCount++] = uvSets[set];
+        for (const DirectionReader* reader : { &normals, &tangents, &binormals })
+            if (reader->VariesByCorner())
+                varyingDirections[varyingDirectionCount++] = *reader;
+        for (int set = 0; set < colorSetCount; ++set)
+            if (const ColorReader reader(colorSets[set]); reader.VariesByCorner())
+                varyingColors[varyingColorCount++] = reader;
+    }
+
+    // Whether two corners of one control point, both read before, certainly have the same vertex,
+    // byte for byte. A no may still be the same vertex.
+    bool SameVertex(int polygonVertex, int otherPolygonVertex) const
+    {
+        for (int k = 0; k < varyingUvCount; ++k)
+            if (!varyingUvs[k].SameAt(polygonVertex, otherPolygonVertex))
+                return false;
+        for (int k = 0; k < varyingDirectionCount; ++k)
+            if (!varyingDirections[k].SameAt(polygonVertex, otherPolygonVertex))
+                return false;
+        for (int k = 0; k < varyingColorCount; ++k)
+            if (!varyingColors[k].SameAt(polygonVertex, otherPolygonVertex))
+                return false;
+        return true;
     }
 
     int ControlPointOf(int polygon, int corner) const
@@ -270,13 +328,21 @@ struct SlotPolygons {
 
 // Reads the corners of one slot's polygons in order, a batch at a time, and grows the node's running
 // box by each. FBX SDK calls: the extracting thread only.
+//
+// Given a table of each control point's previous corner, a corner whose varying elements read the
+// same as that corner's is marked as a repeat and not read at all: most corners of a smooth mesh
+// repeat, and building, handing over and comparing their 180-byte records was most of the work.
+// Skipping the box is safe too: the repeat's position is its control point's, already in the box.
 class SlotCorners {
 public:
-    SlotCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box)
+    // `previousCornerOf` holds -1 for every control point of the mesh, or is null when corners are
+    // not to be marked as repeats.
+    SlotCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, int* previousCornerOf)
         : sources(sources)
         , slot(slot)
         , box(box)
         , polygons(sources.mesh->GetPolygonCount())
+        , previousCornerOf(previousCornerOf)
     {
     }
 
@@ -290,18 +356,44 @@ public:
                 continue;
             for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
                 const int i = batch.count++;
+                if (previousCornerOf != nullptr && Repeats(polygon, corner, batch.controlPoints[i])) {
+                    batch.repeats[i] = true;
+                    continue;
+                }
+                batch.repeats[i] = false;
                 batch.controlPoints[i] = BuildVertex(sources, polygon, corner, batch.vertices[i], batch.folded[i]);
                 box.Add(batch.vertices[i].position);
+                if (previousCornerOf != nullptr && IsPoint(batch.controlPoints[i]))
+                    previousCornerOf[batch.controlPoints[i]] = polygon * kCornersPerTriangle + corner;
             }
         }
         nextPolygon = polygon;
     }
 
 private:
+    bool IsPoint(int controlPoint) const { return controlPoint >= 0 && controlPoint < sources.controlPointCount; }
+
+    // Whether the corner repeats its control point's previous corner; `controlPoint` is set when it
+    // does, and the corner becomes the previous one.
+    bool Repeats(int polygon, int corner, int& controlPoint)
+    {
+        const int point = sources.ControlPointOf(polygon, corner);
+        if (!IsPoint(point))
+            return false;
+        const int previous = previousCornerOf[point];
+        const int polygonVertex = polygon * kCornersPerTriangle + corner;
+        if (previous < 0 || !sources.SameVertex(polygonVertex, previous))
+            return false;
+        previousCornerOf[point] = polygonVertex;
+        controlPoint = point;
+        return true;
+    }
+
     const CornerSources& sources;
     const SlotPolygons& slot;
     RunningBox& box;
     const int polygons;
+    int* const previousCornerOf;
     int nextPolygon = 0;
 };
 
@@ -353,6 +445,11 @@ std::vector<std::size_t> CornersBySlot(FbxScene* scene, FbxNode* node, FbxMesh* 
     return corners;
 }
 
+std::size_t PreviousCornerBytes(FbxMesh* mesh)
+{
+    return static_cast<std::size_t>(std::max(mesh->GetControlPointsCount(), 0)) * sizeof(int);
+}
+
 void FinishBounds(Mesh& mesh, const RunningBox& box)
 {
     Extents& e = mesh.extents;
@@ -377,7 +474,8 @@ std::size_t ExtractionBytes(FbxScene* scene, FbxNode* node, bool deduplicate)
     FbxMesh* mesh = node->GetMesh();
     if (mesh == nullptr)
         return 0;
-    std::size_t bytes = 0;
+    // The previous corner of each control point, when repeats are looked for.
+    std::size_t bytes = deduplicate ? PreviousCornerBytes(mesh) : 0;
     for (std::size_t corners : CornersBySlot(scene, node, mesh)) {
         const std::size_t slotBytes = VertexDeduplicator::ReservedBytes(
             deduplicate, corners, mesh->GetControlPointsCount());
@@ -402,6 +500,7 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
     RunningBox box;
 
     const std::vector<std::size_t> slotCorners = CornersBySlot(scene, node, mesh);
+    std::vector<int> previousCornerOf;
     for (std::size_t slot = 0; slot < slotCorners.size(); ++slot) {
         Mesh sub;
         sub.name = node->GetName();
@@ -413,7 +512,13 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         const int polygons = mesh->GetPolygonCount();
         VertexDeduplicator deduplicator(sub, deduplicate, slotCorners[slot], mesh->GetControlPointsCount());
         const SlotPolygons slotPolygons { node, MaterialElement(node, mesh), slotMaterial };
-        SlotCorners corners(sources, slotPolygons, box);
+        int* previous = nullptr;
+        if (deduplicator.AcceptsRepeats()) {
+            // Allocated once per node: every slot starts with no previous corners.
+            previousCornerOf.assign(static_cast<std::size_t>(sources.controlPointCount), -1);
+            previous = previousCornerOf.data();
+        }
+        SlotCorners corners(sources, slotPolygons, box, previous);
         BuildSubMesh(
             polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },
             [&deduplicator](CornerBatch& batch) { deduplicator.Add(batch); });

@@ -95,6 +95,11 @@ VertexDeduplicator::Source VertexDeduplicator::FindTwin(const CornerBatch& batch
     const std::uint32_t last = lastVertexOf[cp];
     if (last != kNoVertex) {
         const bool inBatch = (last & kInBatch) != 0;
+        // A repeat's record was never read; its control point's last vertex is its vertex.
+        if (batch.repeats[i]) {
+            twin = last & ~kInBatch;
+            return inBatch ? Source::EarlierCorner : Source::Stored;
+        }
         const Vertex& candidate = inBatch ? batch.vertices[last & ~kInBatch] : mesh.vertices[last];
         if (std::memcmp(&candidate, &batch.vertices[i], sizeof(Vertex)) == 0) {
             twin = last & ~kInBatch;
