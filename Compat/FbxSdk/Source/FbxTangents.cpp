@@ -113,8 +113,12 @@ Vec3 AnyPerpendicular(const Vec3& n)
 // The mesh's topology and the two elements generation reads, with the per-corner questions on them.
 class TangentInput {
 public:
-    TangentInput(const FbxMesh& mesh, const FbxLayerElementUV& uv)
+    // `polygonStarts` is the mesh's first polygon vertex of each polygon, then the end: read
+    // directly, as the loops over a million polygons would otherwise call for it twice a polygon.
+    TangentInput(const FbxMesh& mesh, const int* polygonStarts, const FbxLayerElementUV& uv)
         : mesh(mesh)
+        , polygonStarts(polygonStarts)
+        , polygonCount(mesh.GetPolygonCount())
         , uv(uv)
         , normals(mesh.GetElementNormal(0))
         , points(mesh.GetControlPoints())
@@ -196,7 +200,12 @@ public:
         return sum;
     }
 
+    int PolygonStart(int polygon) const { return polygonStarts[polygon]; }
+    int PolygonSize(int polygon) const { return polygonStarts[polygon + 1] - polygonStarts[polygon]; }
+
     const FbxMesh& mesh;
+    const int* polygonStarts;
+    int polygonCount;
     const FbxLayerElementUV& uv;
     const FbxLayerElementNormal* normals;
     const FbxVector4* points;
@@ -337,8 +346,8 @@ void FinishFrame(const Vec3& tangentSum, const Vec3& binormalSum, const Vec3& n,
 template <class Add>
 void ForEachTriangleDirection(const TangentInput& in, Add add)
 {
-    for (int p = 0; p < in.mesh.GetPolygonCount(); ++p) {
-        const int start = in.mesh.GetPolygonVertexIndex(p), size = in.mesh.GetPolygonSize(p);
+    for (int p = 0; p < in.polygonCount; ++p) {
+        const int start = in.PolygonStart(p), size = in.PolygonSize(p);
         for (int k = 1; k + 1 < size; ++k) {
             const int c[3] = { start, start + k, start + k + 1 };
             Vec3 pos[3], tex[3];
@@ -448,7 +457,7 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
         && uv->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
         return false;
 
-    const TangentInput in(*this, *uv);
+    const TangentInput in(*this, mPolygonStarts.data(), *uv);
     FbxLayerElementTangent* tangents = GetElementTangent(0) ? GetElementTangent(0) : CreateElementTangent();
     FbxLayerElementBinormal* binormals = GetElementBinormal(0) ? GetElementBinormal(0) : CreateElementBinormal();
     const std::vector<int> firstCorners = FirstCornerOfEachPoint(in);
