@@ -55,7 +55,7 @@ public:
         const FbxLayerElement::EMappingMode mapping = element->GetMappingMode();
         byControlPoint = mapping == FbxLayerElement::eByControlPoint;
         reads = byControlPoint || mapping == FbxLayerElement::eByPolygonVertex;
-        const std::vector<T>& direct = element->GetDirectArray().Items();
+        const auto& direct = element->GetDirectArray().Items();
         values = direct.data();
         valueCount = direct.size();
         const std::vector<int>& index = element->GetIndexArray().Items();

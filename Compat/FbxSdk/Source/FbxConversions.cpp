@@ -336,8 +336,8 @@ public:
         }
     }
 
-    template <class T>
-    void Apply(std::vector<T>& items) const
+    template <class T, class A>
+    void Apply(std::vector<T, A>& items) const
     {
         Apply(items.data(), items.size());
     }
@@ -377,7 +377,7 @@ void ConvertDirections(Element* element, const Matrix3& c, const CornerReversal*
 {
     if (!element)
         return;
-    std::vector<FbxVector4>& items = element->GetDirectArray().Items();
+    auto& items = element->GetDirectArray().Items();
     const BasisChange change(c);
     auto convert = [&change](FbxVector4& v) { change.ApplyTo(v.mData); };
     const bool reversedHere = reversal != nullptr && element->GetMappingMode() == FbxLayerElement::eByPolygonVertex

@@ -569,13 +569,17 @@ struct SceneBuilder::Run {
     // the array anyway.
     template <class V>
     void DecodeVectors(ArrayDecoder& decoder, const Element& where, const Value& value, int stride, int slots,
-        std::vector<V>& items, double w)
+        std::vector<V, internal::DecodeTargetAllocator<V>>& items, double w)
     {
+        // Laid out unwritten: the decode writes every vector.
         ReserveLarge(items, value.count / std::uint32_t(stride));
         items.resize(value.count / std::uint32_t(stride));
         decoder.Add(where, value, [&items, &value, stride, slots, w](std::string& message) {
-            return fbxio::DecodeVectorArray(
-                value, stride, slots, w, items.empty() ? nullptr : items[0].mData, items.size(), message);
+            if (fbxio::DecodeVectorArray(
+                    value, stride, slots, w, items.empty() ? nullptr : items[0].mData, items.size(), message))
+                return true;
+            items.clear(); // a failed decode may have left vectors unwritten: none is kept
+            return false;
         });
     }
 
