@@ -17,5 +17,9 @@ struct CornerBatch {
     Vertex vertices[kBatchCorners];
     bool folded[kBatchCorners]; // the corner's influences beyond the fourth were folded in
     int controlPoints[kBatchCorners]; // the control point each corner was read from
+    // The corner's vertex is byte for byte that of the previous corner of its control point in the
+    // same sub-mesh, so it was not read: its entries in vertices and folded are left as they were.
+    // Only set for a de-duplicator that AcceptsRepeats().
+    bool repeats[kBatchCorners] = {};
     int count = 0; // corners filled, from the front
 };

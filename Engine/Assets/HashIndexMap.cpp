@@ -22,9 +22,15 @@ std::size_t HashIndexMap::BytesFor(std::size_t entries)
 
 void HashIndexMap::Reserve(std::size_t entries)
 {
+    Reserve(entries, entries);
+}
+
+void HashIndexMap::Reserve(std::size_t entries, std::size_t expected)
+{
     ReserveLarge(keys, entries);
-    if (SlotsFor(entries) > slots.size())
-        Rebuild(SlotsFor(entries));
+    const std::size_t tableEntries = std::max(std::min(expected, entries), keys.size());
+    if (SlotsFor(tableEntries) > slots.size())
+        Rebuild(SlotsFor(tableEntries));
 }
 
 void HashIndexMap::Rebuild(std::size_t slotCount)

@@ -21,6 +21,12 @@ public:
     // Room for `entries` keys without growing the table.
     void Reserve(std::size_t entries);
 
+    // Room for `entries` keys in the key list, but a table only for the `expected` of them most
+    // callers will enter: the table is written in full when it is made, the key list only as keys
+    // come, so a table sized for the worst case costs its whole size in memory traffic up front. The
+    // table grows as usual should more keys come.
+    void Reserve(std::size_t entries, std::size_t expected);
+
     // The memory a map reserved for `entries` keys holds.
     static std::size_t BytesFor(std::size_t entries);
 

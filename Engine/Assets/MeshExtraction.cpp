@@ -38,26 +38,101 @@ int MappedIndex(FbxLayerElement::EMappingMode mapping, int controlPoint, int pol
     return -1;
 }
 
-// ReadLayerElement, kept where the corner loop can inline it: it runs three times per corner.
-inline void ReadDirection(
-    const FbxLayerElementTemplate<FbxVector4>& element, int controlPoint, int polygonVertex, Float3& out)
+// A layer element's mapping and reference mode, and its arrays, looked up once per mesh: the corner
+// loop then reads a corner's value with a bounds check or two instead of calls and switches. It reads
+// exactly what ReadValue reads: an index outside the index array reads entry 0, an entry outside the
+// direct array is the zero value, and a reference mode that cannot be read throws at the first corner
+// read, as it would have there.
+template <class T>
+class ElementReader {
+public:
+    ElementReader() = default;
+
+    explicit ElementReader(const FbxLayerElementTemplate<T>* element)
+    {
+        if (element == nullptr)
+            return;
+        const FbxLayerElement::EMappingMode mapping = element->GetMappingMode();
+        byControlPoint = mapping == FbxLayerElement::eByControlPoint;
+        reads = byControlPoint || mapping == FbxLayerElement::eByPolygonVertex;
+        const auto& direct = element->GetDirectArray().Items();
+        values = direct.data();
+        valueCount = direct.size();
+        const std::vector<int>& index = element->GetIndexArray().Items();
+        indices = index.data();
+        indexCount = index.size();
+        indexed = element->GetReferenceMode() == FbxLayerElement::eIndexToDirect;
+        unreadable = !indexed && element->GetReferenceMode() != FbxLayerElement::eDirect;
+    }
+
+    // Whether the element has a value for each corner; one mapped any other way is not read.
+    bool Reads() const { return reads; }
+
+    // Whether corners of one control point may read different values.
+    bool VariesByCorner() const { return reads && !byControlPoint; }
+
+    // Whether two polygon vertices certainly read the same value: the same entry of the values, or
+    // entries whose values are the same bits. Values out of range are taken to differ, which is never
+    // wrong: a caller only saves work on a yes. Only for an element that VariesByCorner() and was
+    // already read at both.
+    bool SameAt(int polygonVertex, int otherPolygonVertex) const
+    {
+        const std::size_t entry = EntryOf(polygonVertex), otherEntry = EntryOf(otherPolygonVertex);
+        if (entry == otherEntry)
+            return true;
+        return entry < valueCount && otherEntry < valueCount
+            && std::memcmp(&values[entry], &values[otherEntry], sizeof(T)) == 0;
+    }
+
+    // The corner's value; only for an element that Reads().
+    T At(int controlPoint, int polygonVertex) const
+    {
+        if (unreadable)
+            throw InvalidReferenceMode();
+        const std::size_t entry = EntryOf(byControlPoint ? controlPoint : polygonVertex);
+        return entry < valueCount ? values[entry] : T();
+    }
+
+private:
+    // Where the value read at a control point or polygon vertex lies in the values.
+    std::size_t EntryOf(int at) const
+    {
+        const std::size_t entry = static_cast<std::size_t>(at);
+        if (!indexed)
+            return entry;
+        return entry < indexCount ? static_cast<std::size_t>(indices[entry]) : 0;
+    }
+
+    bool reads = false;
+    bool byControlPoint = false;
+    bool indexed = false;
+    bool unreadable = false;
+    const T* values = nullptr;
+    std::size_t valueCount = 0;
+    const int* indices = nullptr;
+    std::size_t indexCount = 0;
+};
+
+using DirectionReader = ElementReader<FbxVector4>;
+using UvReader = ElementReader<FbxVector2>;
+using ColorReader = ElementReader<FbxColor>;
+
+inline void ReadDirection(const DirectionReader& reader, int controlPoint, int polygonVertex, Float3& out)
 {
-    FbxLayerElement::EMappingMode mapping = element.GetMappingMode();
-    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
+    if (!reader.Reads())
         return;
-    FbxVector4 value = ReadValue(element, MappedIndex(mapping, controlPoint, polygonVertex));
+    const FbxVector4 value = reader.At(controlPoint, polygonVertex);
     out = { static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2]) };
 }
 
 // One UV set's coordinates for a corner, read through the set's own mapping and reference mode (sets
 // differ: one may map by control point, another by polygon vertex through its own indices). A set
 // mapped any other way leaves `out` as it is.
-inline void ReadUv(const FbxLayerElementUV& set, int controlPoint, int polygonVertex, Float2& out)
+inline void ReadUv(const UvReader& set, int controlPoint, int polygonVertex, Float2& out)
 {
-    FbxLayerElement::EMappingMode mapping = set.GetMappingMode();
-    if (mapping != FbxLayerElement::eByControlPoint && mapping != FbxLayerElement::eByPolygonVertex)
+    if (!set.Reads())
         return;
-    FbxVector2 uv = ReadValue(set, MappedIndex(mapping, controlPoint, polygonVertex));
+    const FbxVector2 uv = set.At(controlPoint, polygonVertex);
     // Images are uploaded top row first, so v is turned over here.
     out = { static_cast<float>(uv[0]), static_cast<float>(1.0 - uv[1]) };
 }
@@ -85,19 +160,42 @@ Float4 ColorAt(const FbxLayerElementVertexColor& element, int controlPoint, int 
         static_cast<float>(color.mAlpha) };
 }
 
+// Whether every polygon of the mesh is a triangle, so corner k of polygon p is polygon vertex 3p + k.
+bool AllTriangles(const FbxMesh& mesh)
+{
+    const int polygons = mesh.GetPolygonCount();
+    if (mesh.GetPolygonVertexCount() != kCornersPerTriangle * polygons)
+        return false;
+    for (int polygon = 0; polygon < polygons; ++polygon)
+        if (mesh.GetPolygonSize(polygon) != kCornersPerTriangle)
+            return false;
+    return true;
+}
+
 // What a corner's vertex is read from, looked up once per mesh rather than once per corner.
 struct CornerSources {
     FbxMesh* mesh;
     const FbxVector4* controlPoints;
     int controlPointCount;
+    // The control point of each polygon vertex when every polygon is a triangle, read directly;
+    // null otherwise, and the mesh is asked corner by corner.
+    const int* triangleCorners = nullptr;
     int uvSetCount = 0;
-    const FbxLayerElementUV* uvSets[kMaxUvSets] = {};
-    const FbxLayerElementNormal* normals = nullptr;
-    const FbxLayerElementTangent* tangents = nullptr;
-    const FbxLayerElementBinormal* binormals = nullptr;
+    UvReader uvSets[kMaxUvSets];
+    DirectionReader normals;
+    DirectionReader tangents;
+    DirectionReader binormals;
     int colorSetCount = 0;
     const FbxLayerElementVertexColor* colorSets[kMaxColorSets] = {};
     const InfluenceTable* influences = nullptr; // null for an unskinned mesh
+    // The elements whose values may differ between corners of one control point: everything else a
+    // vertex holds is the control point's own. Kept by type, the readers being copies of the above.
+    int varyingUvCount = 0;
+    UvReader varyingUvs[kMaxUvSets];
+    int varyingDirectionCount = 0;
+    DirectionReader varyingDirections[3];
+    int varyingColorCount = 0;
+    ColorReader varyingColors[kMaxColorSets];
 
     CornerSources(FbxMesh* mesh, const InfluenceTable* influences)
         : mesh(mesh)
@@ -105,20 +203,76 @@ struct CornerSources {
         , controlPointCount(mesh->GetControlPointsCount())
         , influences(influences)
     {
+        if (AllTriangles(*mesh))
+            triangleCorners = mesh->GetPolygonVertices();
         uvSetCount = std::min(mesh->GetElementUVCount(FbxLayerElement::eUnknown), kMaxUvSets);
         for (int set = 0; set < uvSetCount; ++set)
-            uvSets[set] = mesh->GetElementUV(set, FbxLayerElement::eUnknown);
+            uvSets[set] = UvReader(mesh->GetElementUV(set, FbxLayerElement::eUnknown));
         if (mesh->GetElementNormalCount() > 0)
-            normals = mesh->GetElementNormal(0);
+            normals = DirectionReader(mesh->GetElementNormal(0));
         if (mesh->GetElementTangentCount() > 0)
-            tangents = mesh->GetElementTangent(0);
+            tangents = DirectionReader(mesh->GetElementTangent(0));
         if (mesh->GetElementBinormalCount() > 0)
-            binormals = mesh->GetElementBinormal(0);
+            binormals = DirectionReader(mesh->GetElementBinormal(0));
         colorSetCount = std::min(mesh->GetElementVertexColorCount(), kMaxColorSets);
         for (int set = 0; set < colorSetCount; ++set)
             colorSets[set] = mesh->GetElementVertexColor(set);
+
+        for (int set = 0; set < uvSetCount; ++set)
+            if (uvSets[set].VariesByCorner())
+                varyingUvs[varyingUvCount++] = uvSets[set];
+        for (const DirectionReader* reader : { &normals, &tangents, &binormals })
+            if (reader->VariesByCorner())
+                varyingDirections[varyingDirectionCount++] = *reader;
+        for (int set = 0; set < colorSetCount; ++set)
+            if (const ColorReader reader(colorSets[set]); reader.VariesByCorner())
+                varyingColors[varyingColorCount++] = reader;
+    }
+
+    // Whether two corners of one control point, both read before, certainly have the same vertex,
+    // byte for byte. A no may still be the same vertex.
+    bool SameVertex(int polygonVertex, int otherPolygonVertex) const
+    {
+        for (int k = 0; k < varyingUvCount; ++k)
+            if (!varyingUvs[k].SameAt(polygonVertex, otherPolygonVertex))
+                return false;
+        for (int k = 0; k < varyingDirectionCount; ++k)
+            if (!varyingDirections[k].SameAt(polygonVertex, otherPolygonVertex))
+                return false;
+        for (int k = 0; k < varyingColorCount; ++k)
+            if (!varyingColors[k].SameAt(polygonVertex, otherPolygonVertex))
+                return false;
+        return true;
+    }
+
+    int ControlPointOf(int polygon, int corner) const
+    {
+        return triangleCorners != nullptr ? triangleCorners[polygon * kCornersPerTriangle + corner]
+                                          : mesh->GetPolygonVertex(polygon, corner);
     }
 };
+
+// A vertex's UV and colour sets by number. A switch rather than a table of the four members'
+// addresses, which would be built anew for every corner.
+inline Float2& UvSlot(Vertex& vertex, int set)
+{
+    switch (set) {
+    case 0: return vertex.uv0;
+    case 1: return vertex.uv1;
+    case 2: return vertex.uv2;
+    default: return vertex.uv3;
+    }
+}
+
+inline Float4& ColorSlot(Vertex& vertex, int set)
+{
+    switch (set) {
+    case 0: return vertex.color0;
+    case 1: return vertex.color1;
+    case 2: return vertex.color2;
+    default: return vertex.color3;
+    }
+}
 
 // The vertex of one corner, and its control point; `folded` tells whether its influences beyond the
 // fourth were folded in.
@@ -128,7 +282,7 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     static const Vertex kDefaultVertex {};
     std::memcpy(&vertex, &kDefaultVertex, sizeof vertex);
     FbxMesh* mesh = sources.mesh;
-    const int controlPoint = mesh->GetPolygonVertex(polygon, corner);
+    const int controlPoint = sources.ControlPointOf(polygon, corner);
     const int polygonVertex = polygon * kCornersPerTriangle + corner;
 
     const bool pointExists = controlPoint >= 0 && controlPoint < sources.controlPointCount;
@@ -136,22 +290,16 @@ int BuildVertex(const CornerSources& sources, int polygon, int corner, Vertex& v
     vertex.position = { static_cast<float>(point[0]), static_cast<float>(point[1]), static_cast<float>(point[2]),
         static_cast<float>(point[3]) };
 
-    Float2* uvs[kMaxUvSets] = { &vertex.uv0, &vertex.uv1, &vertex.uv2, &vertex.uv3 };
     for (int set = 0; set < sources.uvSetCount; ++set)
-        if (sources.uvSets[set] != nullptr)
-            ReadUv(*sources.uvSets[set], controlPoint, polygonVertex, *uvs[set]);
+        ReadUv(sources.uvSets[set], controlPoint, polygonVertex, UvSlot(vertex, set));
 
-    if (sources.normals)
-        ReadDirection(*sources.normals, controlPoint, polygonVertex, vertex.normal);
-    if (sources.tangents)
-        ReadDirection(*sources.tangents, controlPoint, polygonVertex, vertex.tangent);
-    if (sources.binormals)
-        ReadDirection(*sources.binormals, controlPoint, polygonVertex, vertex.binormal);
+    ReadDirection(sources.normals, controlPoint, polygonVertex, vertex.normal);
+    ReadDirection(sources.tangents, controlPoint, polygonVertex, vertex.tangent);
+    ReadDirection(sources.binormals, controlPoint, polygonVertex, vertex.binormal);
 
-    Float4* colors[kMaxColorSets] = { &vertex.color0, &vertex.color1, &vertex.color2, &vertex.color3 };
     for (int set = 0; set < sources.colorSetCount; ++set)
         if (sources.colorSets[set] != nullptr)
-            *colors[set] = ColorAt(*sources.colorSets[set], controlPoint, polygonVertex);
+            ColorSlot(vertex, set) = ColorAt(*sources.colorSets[set], controlPoint, polygonVertex);
 
     folded = sources.influences != nullptr && ApplyInfluences(*sources.influences, controlPoint, vertex);
     return controlPoint;
@@ -180,13 +328,21 @@ struct SlotPolygons {
 
 // Reads the corners of one slot's polygons in order, a batch at a time, and grows the node's running
 // box by each. FBX SDK calls: the extracting thread only.
+//
+// Given a table of each control point's previous corner, a corner whose varying elements read the
+// same as that corner's is marked as a repeat and not read at all: most corners of a smooth mesh
+// repeat, and building, handing over and comparing their 180-byte records was most of the work.
+// Skipping the box is safe too: the repeat's position is its control point's, already in the box.
 class SlotCorners {
 public:
-    SlotCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box)
+    // `previousCornerOf` holds -1 for every control point of the mesh, or is null when corners are
+    // not to be marked as repeats.
+    SlotCorners(const CornerSources& sources, const SlotPolygons& slot, RunningBox& box, int* previousCornerOf)
         : sources(sources)
         , slot(slot)
         , box(box)
         , polygons(sources.mesh->GetPolygonCount())
+        , previousCornerOf(previousCornerOf)
     {
     }
 
@@ -200,18 +356,44 @@ public:
                 continue;
             for (int corner = 0; corner < kCornersPerTriangle; ++corner) {
                 const int i = batch.count++;
+                if (previousCornerOf != nullptr && Repeats(polygon, corner, batch.controlPoints[i])) {
+                    batch.repeats[i] = true;
+                    continue;
+                }
+                batch.repeats[i] = false;
                 batch.controlPoints[i] = BuildVertex(sources, polygon, corner, batch.vertices[i], batch.folded[i]);
                 box.Add(batch.vertices[i].position);
+                if (previousCornerOf != nullptr && IsPoint(batch.controlPoints[i]))
+                    previousCornerOf[batch.controlPoints[i]] = polygon * kCornersPerTriangle + corner;
             }
         }
         nextPolygon = polygon;
     }
 
 private:
+    bool IsPoint(int controlPoint) const { return controlPoint >= 0 && controlPoint < sources.controlPointCount; }
+
+    // Whether the corner repeats its control point's previous corner; `controlPoint` is set when it
+    // does, and the corner becomes the previous one.
+    bool Repeats(int polygon, int corner, int& controlPoint)
+    {
+        const int point = sources.ControlPointOf(polygon, corner);
+        if (!IsPoint(point))
+            return false;
+        const int previous = previousCornerOf[point];
+        const int polygonVertex = polygon * kCornersPerTriangle + corner;
+        if (previous < 0 || !sources.SameVertex(polygonVertex, previous))
+            return false;
+        previousCornerOf[point] = polygonVertex;
+        controlPoint = point;
+        return true;
+    }
+
     const CornerSources& sources;
     const SlotPolygons& slot;
     RunningBox& box;
     const int polygons;
+    int* const previousCornerOf;
     int nextPolygon = 0;
 };
 
@@ -263,6 +445,11 @@ std::vector<std::size_t> CornersBySlot(FbxScene* scene, FbxNode* node, FbxMesh* 
     return corners;
 }
 
+std::size_t PreviousCornerBytes(FbxMesh* mesh)
+{
+    return static_cast<std::size_t>(std::max(mesh->GetControlPointsCount(), 0)) * sizeof(int);
+}
+
 void FinishBounds(Mesh& mesh, const RunningBox& box)
 {
     Extents& e = mesh.extents;
@@ -279,7 +466,7 @@ void FinishBounds(Mesh& mesh, const RunningBox& box)
 void ReadLayerElement(
     const FbxLayerElementTemplate<FbxVector4>* element, int controlPoint, int polygonVertex, Float3& out)
 {
-    ReadDirection(*element, controlPoint, polygonVertex, out);
+    ReadDirection(DirectionReader(element), controlPoint, polygonVertex, out);
 }
 
 std::size_t ExtractionBytes(FbxScene* scene, FbxNode* node, bool deduplicate)
@@ -287,7 +474,8 @@ std::size_t ExtractionBytes(FbxScene* scene, FbxNode* node, bool deduplicate)
     FbxMesh* mesh = node->GetMesh();
     if (mesh == nullptr)
         return 0;
-    std::size_t bytes = 0;
+    // The previous corner of each control point, when repeats are looked for.
+    std::size_t bytes = deduplicate ? PreviousCornerBytes(mesh) : 0;
     for (std::size_t corners : CornersBySlot(scene, node, mesh)) {
         const std::size_t slotBytes = VertexDeduplicator::ReservedBytes(
             deduplicate, corners, mesh->GetControlPointsCount());
@@ -312,6 +500,7 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
     RunningBox box;
 
     const std::vector<std::size_t> slotCorners = CornersBySlot(scene, node, mesh);
+    std::vector<int> previousCornerOf;
     for (std::size_t slot = 0; slot < slotCorners.size(); ++slot) {
         Mesh sub;
         sub.name = node->GetName();
@@ -323,7 +512,13 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         const int polygons = mesh->GetPolygonCount();
         VertexDeduplicator deduplicator(sub, deduplicate, slotCorners[slot], mesh->GetControlPointsCount());
         const SlotPolygons slotPolygons { node, MaterialElement(node, mesh), slotMaterial };
-        SlotCorners corners(sources, slotPolygons, box);
+        int* previous = nullptr;
+        if (deduplicator.AcceptsRepeats()) {
+            // Allocated once per node: every slot starts with no previous corners.
+            previousCornerOf.assign(static_cast<std::size_t>(sources.controlPointCount), -1);
+            previous = previousCornerOf.data();
+        }
+        SlotCorners corners(sources, slotPolygons, box, previous);
         BuildSubMesh(
             polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },
             [&deduplicator](CornerBatch& batch) { deduplicator.Add(batch); });

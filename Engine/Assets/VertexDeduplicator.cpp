@@ -1,7 +1,6 @@
 #include "Assets/VertexDeduplicator.h"
 
 #include "Assets/VertexHash.h"
-#include "Platform/HugePages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,10 +9,15 @@ VertexDeduplicator::VertexDeduplicator(Mesh& mesh, bool deduplicate, std::size_t
     : mesh(mesh)
     , deduplicate(deduplicate)
 {
-    ReserveLarge(mesh.vertices, reserve);
-    ReserveLarge(mesh.indices, reserve);
+    // Plain reservations: the vertices and indices are written once, front to back, and backing them
+    // with huge pages costs more in the kernel's clearing of whole 2 MiB pages than it saves.
+    mesh.vertices.reserve(reserve);
+    mesh.indices.reserve(reserve);
     if (deduplicate) {
-        indexByHash.Reserve(reserve);
+        // A smooth mesh has about one distinct vertex per control point, however many corners share
+        // them; seams and hard edges add a few more, for which the map's table grows.
+        const std::size_t expected = controlPoints > 0 ? static_cast<std::size_t>(controlPoints) : reserve;
+        indexByHash.Reserve(reserve, expected);
         // Vertex indices must stay clear of the in-batch mark; a mesh that could reach it (over
         // 700 million triangles) is simply hashed corner by corner.
         if (reserve < kInBatch)
@@ -91,6 +95,11 @@ VertexDeduplicator::Source VertexDeduplicator::FindTwin(const CornerBatch& batch
     const std::uint32_t last = lastVertexOf[cp];
     if (last != kNoVertex) {
         const bool inBatch = (last & kInBatch) != 0;
+        // A repeat's record was never read; its control point's last vertex is its vertex.
+        if (batch.repeats[i]) {
+            twin = last & ~kInBatch;
+            return inBatch ? Source::EarlierCorner : Source::Stored;
+        }
         const Vertex& candidate = inBatch ? batch.vertices[last & ~kInBatch] : mesh.vertices[last];
         if (std::memcmp(&candidate, &batch.vertices[i], sizeof(Vertex)) == 0) {
             twin = last & ~kInBatch;

@@ -9,7 +9,8 @@
 // byte-for-byte that vertex has that vertex's hash, so the map would answer with that vertex's
 // index: the corner takes it without being hashed or looked up. The result is exactly that of
 // hashing every corner; only corners that differ from their control point's last vertex pay for
-// the hash.
+// the hash. A corner the reader already knows to repeat its control point's previous corner comes
+// marked as a repeat, unread, and takes that corner's vertex without any comparison.
 //
 // Not thread-safe: one thread at a time enters batches, and while it does no other thread touches
 // the mesh (new corners are compared with the vertices already in it). The mesh belongs to the
@@ -28,11 +29,16 @@ public:
     // that differs from its control point's last vertex.
     VertexDeduplicator(Mesh& mesh, bool deduplicate, std::size_t reserve, int controlPoints);
 
-    // The memory that constructor reserves for the same arguments.
+    // The most memory a de-duplicator made with the same arguments comes to hold: its map may grow
+    // to a key for every corner.
     static std::size_t ReservedBytes(bool deduplicate, std::size_t reserve, int controlPoints);
 
     // Enters the batch's corners in order and empties the batch.
     void Add(CornerBatch& batch);
+
+    // Whether batches may mark corners as repeats: only while the de-duplicator remembers each control
+    // point's last vertex, which is what a repeat takes.
+    bool AcceptsRepeats() const { return !lastVertexOf.empty(); }
 
     // New vertices whose influences beyond the fourth were folded in: each counts a warning.
     int FoldedVertices() const { return foldedVertices; }

@@ -124,6 +124,66 @@ MeshData RandomNormalGrid(int size)
 
 } // namespace
 
+namespace {
+
+// Checks that `merged` is what merging the corners of `every` (the same mesh imported without
+// de-duplication) by their hashes alone gives: the same indices, and each vertex the record of the
+// first corner with its hash.
+void ExpectMergedByHash(const Mesh& merged, const Mesh& every)
+{
+    std::unordered_map<std::uint64_t, std::uint32_t> indexByHash;
+    std::vector<std::uint32_t> expectedIndices;
+    std::vector<const Vertex*> expectedVertices;
+    for (const Vertex& vertex : every.vertices) {
+        auto [entry, added] = indexByHash.emplace(
+            HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
+        if (added)
+            expectedVertices.push_back(&vertex);
+        expectedIndices.push_back(entry->second);
+    }
+    EXPECT_EQ(merged.indices, expectedIndices);
+    ASSERT_EQ(merged.vertices.size(), expectedVertices.size());
+    for (std::size_t i = 0; i < expectedVertices.size(); ++i)
+        ASSERT_EQ(std::memcmp(&merged.vertices[i], expectedVertices[i], sizeof(Vertex)), 0) << i;
+}
+
+// RandomNormalGrid with seams: a second UV set by polygon vertex through indices, most corners taking
+// their control point's UV, some a seam's, and a few an index outside the values; a colour set by
+// polygon vertex, one of its colours with a negative zero; and its triangles split between two
+// material slots at random. Corners of one control point then repeat each other, or differ in any
+// one of these.
+MeshData SeamedGrid(int size)
+{
+    MeshData mesh = RandomNormalGrid(size);
+    const int points = size * size;
+    const std::size_t corners = std::size_t(6) * (size - 1) * (size - 1);
+    LayerElement uv = Layer(LayerKind::UV, Mapping::ByPolygonVertex, {});
+    uv.reference = Reference::IndexToDirect;
+    for (int point = 0; point < points; ++point)
+        uv.values.insert(uv.values.end(), { point * 0.001, 0.5 });
+    uv.values.insert(uv.values.end(), { 0.25, 0.75 }); // the seam's
+    LayerElement color = Layer(LayerKind::Color, Mapping::ByPolygonVertex, {});
+    const double colors[3][4] = { { 1, 0, 0, 1 }, { 1, -0.0, 0, 1 }, { 0, 0, 1, 0.5 } };
+    std::minstd_rand random(11);
+    std::size_t corner = 0;
+    for (const std::vector<int>& polygon : mesh.polygons)
+        for (int point : polygon) {
+            const unsigned pick = random() % 16;
+            uv.indices.push_back(pick == 0 ? points : pick == 1 ? points + 7 : point);
+            const double* c = colors[pick < 12 ? 0 : pick % 3];
+            color.values.insert(color.values.end(), { c[0], c[1], c[2], c[3] });
+            ++corner;
+        }
+    EXPECT_EQ(corner, corners);
+    mesh.layers.push_back(uv);
+    mesh.layers.push_back(color);
+    for (std::size_t polygon = 0; polygon < mesh.polygons.size(); ++polygon)
+        mesh.materialIndices.push_back(random() % 4 == 0 ? 1 : 0);
+    return mesh;
+}
+
+} // namespace
+
 TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
 {
     // A small mesh is entered as it is read; a large one (over 16,384 triangles) by a second thread
@@ -138,26 +198,34 @@ TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
         ASSERT_EQ(merged.meshes.size(), 1u);
         ASSERT_EQ(every.meshes.size(), 1u);
         ASSERT_EQ(every.meshes[0].vertices.size(), std::size_t(6 * (size - 1) * (size - 1)));
-
-        // What merging by hash alone gives, corner by corner, from the vertices of every corner.
-        std::unordered_map<std::uint64_t, std::uint32_t> indexByHash;
-        std::vector<std::uint32_t> expectedIndices;
-        std::vector<const Vertex*> expectedVertices;
-        for (const Vertex& vertex : every.meshes[0].vertices) {
-            auto [entry, added] = indexByHash.emplace(
-                HashVertex(vertex), static_cast<std::uint32_t>(expectedVertices.size()));
-            if (added)
-                expectedVertices.push_back(&vertex);
-            expectedIndices.push_back(entry->second);
-        }
-        EXPECT_EQ(merged.meshes[0].indices, expectedIndices);
-        ASSERT_EQ(merged.meshes[0].vertices.size(), expectedVertices.size());
-        for (std::size_t i = 0; i < expectedVertices.size(); ++i)
-            ASSERT_EQ(std::memcmp(&merged.meshes[0].vertices[i], expectedVertices[i], sizeof(Vertex)), 0) << i;
+        ExpectMergedByHash(merged.meshes[0], every.meshes[0]);
         // The two +Z normals are one: at most two vertices per control point.
-        EXPECT_GT(expectedVertices.size(), std::size_t(size * size));
-        EXPECT_LE(expectedVertices.size(), std::size_t(2 * size * size));
+        EXPECT_GT(merged.meshes[0].vertices.size(), std::size_t(size * size));
+        EXPECT_LE(merged.meshes[0].vertices.size(), std::size_t(2 * size * size));
         EXPECT_EQ(merged.meshes[0].box.max.x, float(size - 1));
+    }
+}
+
+TEST_F(FbxImportTest, CornersThatDifferFromTheirControlPointsOthersOnlyInSeamsOrColoursAreMergedByHashToo)
+{
+    for (int size : { 13, 101 }) {
+        SCOPED_TRACE(size);
+        SceneWriter scene;
+        auto node = scene.AddMesh("Seamed", SeamedGrid(size));
+        scene.AssignMaterial(node, scene.AddMaterial("Most"));
+        scene.AssignMaterial(node, scene.AddMaterial("Some"));
+        ImportedModel merged, every;
+        ASSERT_EQ(Import(scene, merged, true, "merged.fbx").status, ImportStatus::Ok);
+        ASSERT_EQ(Import(scene, every, false, "every.fbx").status, ImportStatus::Ok);
+        ASSERT_EQ(merged.meshes.size(), 2u);
+        ASSERT_EQ(every.meshes.size(), 2u);
+        for (std::size_t slot = 0; slot < 2; ++slot) {
+            SCOPED_TRACE(slot);
+            ExpectMergedByHash(merged.meshes[slot], every.meshes[slot]);
+            // Each slot keeps its own vertices, but shares the node's box.
+            EXPECT_LT(merged.meshes[slot].vertices.size(), every.meshes[slot].vertices.size());
+            EXPECT_EQ(merged.meshes[slot].box.max.x, float(size - 1));
+        }
     }
 }
 
@@ -182,6 +250,41 @@ TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)
     EXPECT_FLOAT_EQ(model.box.max.x, 4.0f);
     EXPECT_EQ(model.fileUpAxis, 1);
     EXPECT_EQ(model.fileUnit, 2);
+}
+
+TEST_F(FbxImportTest, LayerIndicesOutsideTheirArraysReadZeroAndMissingIndicesReadTheFirstEntry)
+{
+    // UVs through an index array that is short (four indices for six corners) and holds an index
+    // beyond the two UVs and a negative one; normals by control point through the direct array,
+    // which has values for only four of the six points.
+    MeshData mesh = TwoTriangles();
+    mesh.layers[0] = Layer(LayerKind::Normal, Mapping::ByControlPoint, { 0, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 1 });
+    mesh.layers[3].reference = Reference::IndexToDirect;
+    mesh.layers[3].values = { 0.1, 0.2, 0.3, 0.4 };
+    mesh.layers[3].indices = { 1, 7, -2, 0 };
+    SceneWriter scene;
+    scene.AddMesh("Odd", mesh);
+    ImportedModel model;
+    ASSERT_EQ(Import(scene, model, false).status, ImportStatus::Ok);
+    ASSERT_EQ(model.meshes.size(), 1u);
+    const std::vector<Vertex>& v = model.meshes[0].vertices;
+    ASSERT_EQ(v.size(), 6u);
+    // The engine's axes mirror the file's, so each triangle's last two corners trade places, and the
+    // short index array with them where it reaches: the first triangle reads indices 1, -2, 7.
+    const float expectedUvs[6][2] = { { 0.3f, 0.6f }, { 0, 1 }, { 0, 1 }, { 0.1f, 0.8f }, { 0.1f, 0.8f },
+        { 0.1f, 0.8f } };
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        EXPECT_FLOAT_EQ(v[i].uv0.x, expectedUvs[i][0]) << "corner " << i;
+        EXPECT_FLOAT_EQ(v[i].uv0.y, expectedUvs[i][1]) << "corner " << i;
+    }
+    // Control points 4 and 5 have no normal: theirs is zero. The others' z is turned over by the
+    // mirror, which is why the first point's (0, 0, 1) arrives as (0, 0, -1).
+    EXPECT_FLOAT_EQ(v[0].normal.z, -1.0f);
+    for (std::size_t i : { std::size_t(4), std::size_t(5) }) {
+        EXPECT_EQ(v[i].normal.x, 0.0f) << "corner " << i;
+        EXPECT_EQ(v[i].normal.y, 0.0f) << "corner " << i;
+        EXPECT_EQ(v[i].normal.z, 0.0f) << "corner " << i;
+    }
 }
 
 TEST_F(FbxImportTest, EachMaterialSlotGetsItsOwnPolygonsAndTheSharedRunningBox)

@@ -89,27 +89,35 @@ TEST(HashVertex, SeveralAtATimeGiveEachVertexItsOwnHash)
 
 TEST(HashIndexMap, NumbersKeysInTheOrderTheyFirstAppearWhileItGrows)
 {
-    // Keys that share their low or high bits, or are zero, and more of them than the reserved room.
-    HashIndexMap map;
-    map.Reserve(10);
-    std::unordered_map<std::uint64_t, std::uint32_t> expected;
-    std::minstd_rand random(3);
-    for (int i = 0; i < 20000; ++i) {
-        std::uint64_t key = random() % 5000;
-        if (i % 3 == 0)
-            key <<= 40;
-        auto [found, added] = expected.emplace(key, static_cast<std::uint32_t>(expected.size()));
-        map.Prefetch(key);
-        HashIndexMap::Entry entry = map.FindOrAdd(key);
-        ASSERT_EQ(entry.index, found->second) << "key " << key;
-        ASSERT_EQ(entry.added, added) << "key " << key;
+    // Keys that share their low or high bits, or are zero, and more of them than the reserved room:
+    // a map reserved small, and one whose key list has room for them all but whose table was made
+    // for far fewer, as a de-duplicator makes it.
+    for (bool tableForFewer : { false, true }) {
+        HashIndexMap map;
+        if (tableForFewer)
+            map.Reserve(20000, 10);
+        else
+            map.Reserve(10);
+        std::unordered_map<std::uint64_t, std::uint32_t> expected;
+        std::minstd_rand random(3);
+        for (int i = 0; i < 20000; ++i) {
+            std::uint64_t key = random() % 5000;
+            if (i % 3 == 0)
+                key <<= 40;
+            auto [found, added] = expected.emplace(key, static_cast<std::uint32_t>(expected.size()));
+            map.Prefetch(key);
+            HashIndexMap::Entry entry = map.FindOrAdd(key);
+            ASSERT_EQ(entry.index, found->second) << "key " << key;
+            ASSERT_EQ(entry.added, added) << "key " << key;
+        }
+        EXPECT_EQ(map.Size(), expected.size());
+        // Reserving less than it holds, in either way, keeps every key.
+        map.Reserve(1);
+        map.Reserve(1, 1);
+        for (const auto& [key, index] : expected)
+            EXPECT_EQ(map.FindOrAdd(key).index, index);
+        EXPECT_EQ(map.Size(), expected.size());
     }
-    EXPECT_EQ(map.Size(), expected.size());
-    // Reserving less than it holds keeps every key.
-    map.Reserve(1);
-    for (const auto& [key, index] : expected)
-        EXPECT_EQ(map.FindOrAdd(key).index, index);
-    EXPECT_EQ(map.Size(), expected.size());
 }
 
 TEST(ImportedModel, WarningsAreCountedPerKind)

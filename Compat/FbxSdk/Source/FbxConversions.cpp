@@ -280,6 +280,29 @@ double Determinant(const Matrix3& c)
         + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
+// A change of basis for arrays of millions of vectors: the matrix is held by value, so writing the
+// converted doubles cannot be taken to change it, and it stays in registers instead of being read
+// again for every vector. The arithmetic is Apply's, term for term.
+class BasisChange {
+public:
+    explicit BasisChange(const Matrix3& c)
+        : m(c)
+    {
+    }
+
+    // The first three components of `v` in the new basis; the rest are left as they are.
+    void ApplyTo(double* v) const
+    {
+        const double x = v[0], y = v[1], z = v[2];
+        v[0] = m.m[0][0] * x + m.m[0][1] * y + m.m[0][2] * z;
+        v[1] = m.m[1][0] * x + m.m[1][1] * y + m.m[1][2] * z;
+        v[2] = m.m[2][0] * x + m.m[2][1] * y + m.m[2][2] * z;
+    }
+
+private:
+    const Matrix3 m;
+};
+
 // Puts the corners of every polygon of one mesh in the opposite order, the first corner kept
 // ([a, b, c, d] becomes [a, d, c, b]), in any array with one entry per polygon vertex. A mesh of
 // triangles only (every mesh, once triangulated) is done with a plain swap in each three.
@@ -313,8 +336,8 @@ public:
         }
     }
 
-    template <class T>
-    void Apply(std::vector<T>& items) const
+    template <class T, class A>
+    void Apply(std::vector<T, A>& items) const
     {
         Apply(items.data(), items.size());
     }
@@ -354,11 +377,9 @@ void ConvertDirections(Element* element, const Matrix3& c, const CornerReversal*
 {
     if (!element)
         return;
-    std::vector<FbxVector4>& items = element->GetDirectArray().Items();
-    auto convert = [&c](FbxVector4& v) {
-        FbxDouble3 r = Apply(c, FbxDouble3(v[0], v[1], v[2]));
-        v = FbxVector4(r[0], r[1], r[2], v[3]);
-    };
+    auto& items = element->GetDirectArray().Items();
+    const BasisChange change(c);
+    auto convert = [&change](FbxVector4& v) { change.ApplyTo(v.mData); };
     const bool reversedHere = reversal != nullptr && element->GetMappingMode() == FbxLayerElement::eByPolygonVertex
         && element->GetReferenceMode() == FbxLayerElement::eDirect && reversal->SwapsTriangles(items.size());
     if (reversedHere) {
@@ -383,10 +404,9 @@ void ConvertDirections(Element* element, const Matrix3& c, const CornerReversal*
 void ConvertMesh(FbxMesh& mesh, const Matrix3& c, bool mirrors)
 {
     FbxVector4* points = mesh.GetControlPoints();
-    for (int k = 0; k < mesh.GetControlPointsCount(); ++k) {
-        FbxDouble3 r = Apply(c, FbxDouble3(points[k][0], points[k][1], points[k][2]));
-        points[k] = FbxVector4(r[0], r[1], r[2], points[k][3]);
-    }
+    const BasisChange change(c);
+    for (int k = 0; k < mesh.GetControlPointsCount(); ++k)
+        change.ApplyTo(points[k].mData);
     const CornerReversal reversal(mesh);
     const CornerReversal* reversed = mirrors ? &reversal : nullptr;
     for (int e = 0; e < mesh.GetElementNormalCount(); ++e)

@@ -2,13 +2,44 @@
 #include "Source/FbxSceneBuilder.h"
 #include "fbxio/FbxReader.h"
 
+#include "Platform/HugePages.h"
+
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace fbxsdk {
 
+namespace {
+
+// A whole file's bytes. Not a vector: a vector would clear its tens of megabytes before the file is
+// read over them.
+class FileBytes {
+public:
+    void Allocate(std::size_t count)
+    {
+        bytes.reset(new std::uint8_t[count]); // left uninitialised: the read fills every byte
+        byteCount = count;
+        // The read writes it front to back, like an inflated array: a few huge pages take the place
+        // of thousands of faults.
+        if (count >= kHugePageArrayBytes)
+            AdviseHugePages(bytes.get(), count);
+    }
+    std::uint8_t* data() { return bytes.get(); }
+    const std::uint8_t* data() const { return bytes.get(); }
+    std::size_t size() const { return byteCount; }
+    bool empty() const { return byteCount == 0; }
+
+private:
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t byteCount = 0;
+};
+
+} // namespace
+
 struct FbxImporter::Parsed {
-    std::vector<std::uint8_t> bytes; // binary arrays point into these
+    FileBytes bytes; // binary arrays point into these
     fbxio::Document document;
 };
 
@@ -41,7 +72,7 @@ constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(2) << 30;
 // Reads the whole of a regular file into `bytes`, or says why it cannot. The size comes from the
 // file system, not from seeking: seeking to the end of a directory or a device reports a size that
 // means nothing.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
+bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error)
 {
     std::error_code code;
     const std::filesystem::file_status status = std::filesystem::status(path, code);
@@ -68,7 +99,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
         error = "cannot open '" + path + "'";
         return false;
     }
-    bytes.resize(std::size_t(size));
+    bytes.Allocate(std::size_t(size));
     in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size));
     // A file that shrank since its size was taken is not read half.
     if (std::uintmax_t(in.gcount()) != size) {

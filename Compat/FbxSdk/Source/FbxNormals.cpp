@@ -94,7 +94,7 @@ bool FbxMesh::GenerateNormals(bool overwrite, bool byControlPoint, bool clockwis
     FbxLayerElementNormal& element = *mNormals.front();
     element.SetReferenceMode(FbxLayerElement::eDirect);
     element.GetIndexArray().Clear();
-    std::vector<FbxVector4>& values = element.GetDirectArray().Items();
+    auto& values = element.GetDirectArray().Items();
     values.clear();
     if (byControlPoint) {
         element.SetMappingMode(FbxLayerElement::eByControlPoint);

@@ -565,27 +565,22 @@ struct SceneBuilder::Run {
     }
 
     // Lays out `items` for the array's count / stride vectors and queues the decode; `w` is then
-    // written into every four-component vector's fourth slot.
+    // written into every four-component vector's fourth slot, by the decode itself, which passes over
+    // the array anyway.
     template <class V>
     void DecodeVectors(ArrayDecoder& decoder, const Element& where, const Value& value, int stride, int slots,
-        std::vector<V>& items, double w)
+        std::vector<V, internal::DecodeTargetAllocator<V>>& items, double w)
     {
+        // Laid out unwritten: the decode writes every vector.
         ReserveLarge(items, value.count / std::uint32_t(stride));
         items.resize(value.count / std::uint32_t(stride));
-        ArrayDecoder::Finish setW;
-        if constexpr (std::is_same_v<V, FbxVector4>)
-            setW = [&items, w] {
-                for (V& v : items)
-                    v.mData[3] = w;
+        decoder.Add(where, value, [&items, &value, stride, slots, w](std::string& message) {
+            if (fbxio::DecodeVectorArray(
+                    value, stride, slots, w, items.empty() ? nullptr : items[0].mData, items.size(), message))
                 return true;
-            };
-        decoder.Add(
-            where, value,
-            [&items, &value, stride, slots](std::string& message) {
-                return fbxio::DecodeVectorArray(
-                    value, stride, slots, items.empty() ? nullptr : items[0].mData, items.size(), message);
-            },
-            std::move(setW));
+            items.clear(); // a failed decode may have left vectors unwritten: none is kept
+            return false;
+        });
     }
 
     bool SplitPolygons(const Element& where, FbxMesh& mesh)

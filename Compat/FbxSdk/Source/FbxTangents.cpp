@@ -65,19 +65,42 @@ FbxVector4 ToVector4(const Vec3& v, double w)
     return FbxVector4(v.x, v.y, v.z, w);
 }
 
-template <class E>
-int ElementIndex(const E& element, int controlPoint, int polygonVertex)
-{
-    int index;
-    switch (element.GetMappingMode()) {
-    case FbxLayerElement::eByControlPoint: index = controlPoint; break;
-    case FbxLayerElement::eByPolygonVertex: index = polygonVertex; break;
-    default: return -1;
+// An element's index for a corner (its control point's or its own, through the index array unless
+// the element is direct; -1 for any other mapping), with the modes and the index array looked up
+// once: generation asks it several times for every corner. An index beyond the index array is 0.
+class CornerIndex {
+public:
+    template <class E>
+    explicit CornerIndex(const E* element)
+    {
+        if (element == nullptr)
+            return;
+        const FbxLayerElement::EMappingMode mapping = element->GetMappingMode();
+        byControlPoint = mapping == FbxLayerElement::eByControlPoint;
+        mapped = byControlPoint || mapping == FbxLayerElement::eByPolygonVertex;
+        direct = element->GetReferenceMode() == FbxLayerElement::eDirect;
+        const std::vector<int>& items = element->GetIndexArray().Items();
+        indices = items.data();
+        indexCount = items.size();
     }
-    if (element.GetReferenceMode() != FbxLayerElement::eDirect)
-        index = element.GetIndexArray().GetAt(index);
-    return index;
-}
+
+    int operator()(int controlPoint, int corner) const
+    {
+        if (!mapped)
+            return -1;
+        const int index = byControlPoint ? controlPoint : corner;
+        if (direct)
+            return index;
+        return static_cast<std::size_t>(index) < indexCount ? indices[index] : 0;
+    }
+
+private:
+    bool mapped = false;
+    bool byControlPoint = false;
+    bool direct = true;
+    const int* indices = nullptr;
+    std::size_t indexCount = 0;
+};
 
 Vec3 AnyPerpendicular(const Vec3& n)
 {
@@ -90,13 +113,23 @@ Vec3 AnyPerpendicular(const Vec3& n)
 // The mesh's topology and the two elements generation reads, with the per-corner questions on them.
 class TangentInput {
 public:
-    TangentInput(const FbxMesh& mesh, const FbxLayerElementUV& uv)
+    // `polygonStarts` is the mesh's first polygon vertex of each polygon, then the end: read
+    // directly, as the loops over a million polygons would otherwise call for it twice a polygon.
+    TangentInput(const FbxMesh& mesh, const int* polygonStarts, const FbxLayerElementUV& uv)
         : mesh(mesh)
+        , polygonStarts(polygonStarts)
+        , polygonCount(mesh.GetPolygonCount())
         , uv(uv)
         , normals(mesh.GetElementNormal(0))
         , points(mesh.GetControlPoints())
         , pointCount(mesh.GetControlPointsCount())
         , corners(mesh.GetPolygonVertices())
+        , uvIndex(&uv)
+        , uvValues(uv.GetDirectArray().Items().data())
+        , uvCount(uv.GetDirectArray().Items().size())
+        , normalIndex(normals)
+        , normalValues(normals ? normals->GetDirectArray().Items().data() : nullptr)
+        , normalCount(normals ? normals->GetDirectArray().Items().size() : 0)
     {
     }
 
@@ -106,8 +139,12 @@ public:
         const int cp = corners[corner];
         return ToVec3(cp >= 0 && cp < pointCount ? points[cp] : mesh.GetControlPointAt(cp));
     }
-    int UvIndex(int corner) const { return ElementIndex(uv, corners[corner], corner); }
-    Vec3 Uv(int corner) const { return ToVec3(uv.GetDirectArray().GetAt(UvIndex(corner))); }
+    int UvIndex(int corner) const { return uvIndex(corners[corner], corner); }
+    Vec3 Uv(int corner) const
+    {
+        const int index = UvIndex(corner);
+        return static_cast<std::size_t>(index) < uvCount ? ToVec3(uvValues[index]) : Vec3 {};
+    }
 
     // The normal the frame of a corner is built around, before it is made unit length: the normal
     // element's, else its polygon's own.
@@ -122,10 +159,10 @@ public:
     // The normal element's value for a corner, if it has one.
     bool ElementNormal(int corner, Vec3& n) const
     {
-        const int index = normals ? ElementIndex(*normals, corners[corner], corner) : -1;
-        if (index < 0 || index >= normals->GetDirectArray().GetCount())
+        const int index = normalIndex(corners[corner], corner);
+        if (static_cast<std::size_t>(index) >= normalCount)
             return false;
-        n = ToVec3(normals->GetDirectArray().GetAt(index));
+        n = ToVec3(normalValues[index]);
         return true;
     }
 
@@ -163,12 +200,25 @@ public:
         return sum;
     }
 
+    int PolygonStart(int polygon) const { return polygonStarts[polygon]; }
+    int PolygonSize(int polygon) const { return polygonStarts[polygon + 1] - polygonStarts[polygon]; }
+
     const FbxMesh& mesh;
+    const int* polygonStarts;
+    int polygonCount;
     const FbxLayerElementUV& uv;
     const FbxLayerElementNormal* normals;
     const FbxVector4* points;
     int pointCount;
     const int* corners;
+
+private:
+    CornerIndex uvIndex;
+    const FbxVector2* uvValues;
+    std::size_t uvCount;
+    CornerIndex normalIndex;
+    const FbxVector4* normalValues;
+    std::size_t normalCount;
 };
 
 // Corners alike in control point, UV and normal share one frame; frames of one control point and
@@ -296,8 +346,8 @@ void FinishFrame(const Vec3& tangentSum, const Vec3& binormalSum, const Vec3& n,
 template <class Add>
 void ForEachTriangleDirection(const TangentInput& in, Add add)
 {
-    for (int p = 0; p < in.mesh.GetPolygonCount(); ++p) {
-        const int start = in.mesh.GetPolygonVertexIndex(p), size = in.mesh.GetPolygonSize(p);
+    for (int p = 0; p < in.polygonCount; ++p) {
+        const int start = in.PolygonStart(p), size = in.PolygonSize(p);
         for (int k = 1; k + 1 < size; ++k) {
             const int c[3] = { start, start + k, start + k + 1 };
             Vec3 pos[3], tex[3];
@@ -407,7 +457,7 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
         && uv->GetMappingMode() != FbxLayerElement::eByPolygonVertex)
         return false;
 
-    const TangentInput in(*this, *uv);
+    const TangentInput in(*this, mPolygonStarts.data(), *uv);
     FbxLayerElementTangent* tangents = GetElementTangent(0) ? GetElementTangent(0) : CreateElementTangent();
     FbxLayerElementBinormal* binormals = GetElementBinormal(0) ? GetElementBinormal(0) : CreateElementBinormal();
     const std::vector<int> firstCorners = FirstCornerOfEachPoint(in);

@@ -322,3 +322,51 @@ TEST(FbxDocument, MalformedAsciiFailsWithTheLineItIsOn)
         EXPECT_NE(error.find(expected), std::string::npos) << "got: " << error;
     }
 }
+
+TEST(FbxDocument, VectorArraysSpreadIntoWiderSlotsWithTheFillAfterEachVector)
+{
+    // Enough vectors that the spread crosses many of its own source elements, in every element type
+    // a file may store them as, compressed and not.
+    constexpr int kVectors = 300;
+    std::vector<double> doubles;
+    std::vector<float> floats;
+    std::vector<std::int32_t> ints;
+    for (int k = 0; k < kVectors * 3; ++k) {
+        doubles.push_back(k * 0.5 - 7);
+        floats.push_back(static_cast<float>(k) * 0.25f);
+        ints.push_back(k - 100);
+    }
+    Element root;
+    root.Add("d", { Value::Doubles(doubles) });
+    root.Add("f", { Value::Floats(floats) });
+    root.Add("i", { Value::Ints(ints) });
+    for (bool compress : { true, false }) {
+        std::vector<std::uint8_t> bytes = Binary(root, 7400, compress);
+        Document doc;
+        std::string error;
+        ASSERT_TRUE(ReadBinary(bytes.data(), bytes.size(), doc, error)) << error;
+        for (const char* name : { "d", "f", "i" }) {
+            std::vector<double> expected;
+            ASSERT_TRUE(DecodeArray(doc.root.Find(name)->values[0], expected, error)) << error;
+            constexpr double kFill = 1.25;
+            std::vector<double> out(std::size_t(kVectors) * 4, -99.0);
+            ASSERT_TRUE(DecodeVectorArray(doc.root.Find(name)->values[0], 3, 4, kFill, out.data(), kVectors, error))
+                << name << ": " << error;
+            for (int v = 0; v < kVectors; ++v) {
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_EQ(out[std::size_t(v) * 4 + c], expected[std::size_t(v) * 3 + c])
+                        << name << " vector " << v << " component " << c << (compress ? " compressed" : "");
+                ASSERT_EQ(out[std::size_t(v) * 4 + 3], kFill) << name << " vector " << v;
+            }
+        }
+        // Pairs into pairs: nothing to fill, nothing written past the vectors.
+        std::vector<double> pairs(std::size_t(kVectors) * 3 / 2 * 2 + 1, -99.0);
+        const std::size_t pairCount = std::size_t(kVectors) * 3 / 2;
+        ASSERT_TRUE(DecodeVectorArray(doc.root.Find("d")->values[0], 2, 2, 5.0, pairs.data(), pairCount, error));
+        EXPECT_EQ(pairs[pairCount * 2 - 1], doubles[pairCount * 2 - 1]);
+        EXPECT_EQ(pairs[pairCount * 2], -99.0);
+        // A count that does not make the vectors asked for is refused.
+        std::vector<double> tooFew(std::size_t(kVectors - 1) * 4);
+        EXPECT_FALSE(DecodeVectorArray(doc.root.Find("d")->values[0], 3, 4, 0.0, tooFew.data(), kVectors - 1, error));
+    }
+}

@@ -530,3 +530,26 @@ TEST(FbxScene, LargeMeshesDecodeTheirArraysTogetherAndReportTheFirstBrokenOne)
         EXPECT_NE(file.error.find("'Vertices'"), std::string::npos) << file.error;
     }
 }
+
+TEST(FbxScene, ResizingALayerArrayGivesZeroValuesWhereverItsMemoryWasUsedBefore)
+{
+    // The arrays keep their memory when they shrink, and the reader's own decoding grows them without
+    // writing; Resize must still give zero values, as it always has.
+    fbxsdk::FbxLayerElementArrayTemplate<fbxsdk::FbxVector4> normals;
+    for (int k = 0; k < 8; ++k)
+        normals.Add(fbxsdk::FbxVector4(k + 1.0, -2.0, 3.0, 4.0));
+    normals.Resize(2);
+    normals.Resize(8);
+    ASSERT_EQ(normals.GetCount(), 8);
+    EXPECT_EQ(normals.GetAt(1)[0], 2.0);
+    for (int k = 2; k < 8; ++k)
+        for (int axis = 0; axis < 4; ++axis)
+            EXPECT_EQ(normals.GetAt(k)[axis], 0.0) << k << " " << axis;
+
+    fbxsdk::FbxLayerElementArrayTemplate<fbxsdk::FbxColor> colors;
+    colors.Add(fbxsdk::FbxColor(0.5, 0.5, 0.5, 0.25));
+    colors.Resize(0);
+    colors.Resize(1);
+    EXPECT_EQ(colors.GetAt(0).mRed, 0.0);
+    EXPECT_EQ(colors.GetAt(0).mAlpha, 1.0); // a default colour is opaque
+}

@@ -322,7 +322,8 @@ template bool DecodeArray<std::int32_t>(const Value&, std::vector<std::int32_t>&
 template bool DecodeArray<std::int64_t>(const Value&, std::vector<std::int64_t>&, std::string&);
 template bool DecodeArray<std::uint8_t>(const Value&, std::vector<std::uint8_t>&, std::string&);
 
-bool DecodeVectorArray(const Value& value, int stride, int slots, double* out, std::size_t outCount, std::string& error)
+bool DecodeVectorArray(
+    const Value& value, int stride, int slots, double fill, double* out, std::size_t outCount, std::string& error)
 {
     if (!value.IsArray()) {
         error = "value at offset " + Hex(value.offset) + " is not an array";
@@ -353,9 +354,14 @@ bool DecodeVectorArray(const Value& value, int stride, int slots, double* out, s
         }
     }
     if (slots != stride) {
-        for (std::size_t e = outCount; e-- > 0;)
+        // Element e moves from e * stride up to e * slots; going from the back, no element is
+        // overwritten before it has moved, and its filled slots lie beyond every unmoved one.
+        for (std::size_t e = outCount; e-- > 0;) {
             for (int c = stride; c-- > 0;)
                 out[e * slots + c] = out[e * stride + c];
+            for (int c = stride; c < slots; ++c)
+                out[e * slots + c] = fill;
+        }
     }
     return true;
 }

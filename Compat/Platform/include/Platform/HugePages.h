@@ -18,8 +18,8 @@ void AdviseHugePages(const void* data, std::size_t bytes);
 
 // v.reserve(count), asking for huge pages under the new storage when it is large. v keeps its
 // elements; nothing is touched beyond them.
-template <class T>
-void ReserveLarge(std::vector<T>& v, std::size_t count)
+template <class T, class Allocator>
+void ReserveLarge(std::vector<T, Allocator>& v, std::size_t count)
 {
     if (count <= v.capacity())
         return;

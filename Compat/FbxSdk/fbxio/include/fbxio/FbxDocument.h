@@ -105,11 +105,12 @@ struct Document {
 template <class T>
 bool DecodeArray(const Value& value, std::vector<T>& out, std::string& error);
 
-// Decodes an array of count * stride numbers into `out`, where each element of `out` has
-// room for `stride` doubles at its start (FbxVector4 for stride 3 or 4, FbxVector2 for 2).
-// Inflates in place and spreads backwards, so no temporary copy of the array is made.
+// Decodes an array of count * stride numbers into `out`, whose `outCount` elements are `slots`
+// doubles each (FbxVector4 for stride 3 or 4, FbxVector2 for 2): the numbers fill the first
+// `stride` of each element, `fill` the slots after them. Inflates in place and spreads backwards,
+// so no temporary copy of the array is made, and fills in that same pass over the array.
 bool DecodeVectorArray(
-    const Value& value, int stride, int slots, double* out, std::size_t outCount, std::string& error);
+    const Value& value, int stride, int slots, double fill, double* out, std::size_t outCount, std::string& error);
 
 std::string Hex(std::size_t offset);
 
