@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kMaxUvSets = 4;
 constexpr int kMaxColorSets = 4;
+// Normals, tangents and binormals: the directions a vertex reads from the mesh's first layer.
+constexpr int kDirectionElements = 3;
 
 // The value of a direct or index-to-direct element at `index`.
 template <class T>
@@ -193,7 +195,7 @@ struct CornerSources {
     int varyingUvCount = 0;
     UvReader varyingUvs[kMaxUvSets];
     int varyingDirectionCount = 0;
-    DirectionReader varyingDirections[3];
+    DirectionReader varyingDirections[kDirectionElements];
     int varyingColorCount = 0;
     ColorReader varyingColors[kMaxColorSets];
 
