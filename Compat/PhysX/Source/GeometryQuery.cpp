@@ -9,6 +9,8 @@
 #include "geometry/PxGeometryQuery.h"
 #include "geometry/PxTriangleMesh.h"
 
+#include "Source/Objects.h"
+
 namespace physx {
 namespace {
 
@@ -139,6 +141,25 @@ void AddHalfSolidAngle(AngleSum& sum, const RelativeVertex& a, const RelativeVer
     sum.Add(denominator, triple);
 }
 
+// No point of a triangle is farther from any of its corners than its longest edge, so the triangle
+// lies at least (its farthest corner's distance - the edge) from the query point. A triangle whose
+// bound exceeds the nearest distance found so far cannot hold a nearer point, and its nearest point is
+// not worked out. The slack keeps every triangle whose float distance could still come out nearer.
+constexpr double kCullSlack = 1e-3;
+
+bool CannotBeNearer(
+    const RelativeVertex& a, const RelativeVertex& b, const RelativeVertex& c, double longestEdge, PxReal bestSquared)
+{
+    const double bound = std::max({ a.length, b.length, c.length }) - longestEdge;
+    return bound > 0.0 && bound * bound > static_cast<double>(bestSquared) * (1.0 + kCullSlack);
+}
+
+// The most a mesh scale stretches any length: its largest factor, whatever its rotation.
+double LargestScale(const PxMeshScale& scale)
+{
+    return std::max({ std::abs(scale.scale.x), std::abs(scale.scale.y), std::abs(scale.scale.z) });
+}
+
 // A point enclosed by the mesh: its winding number is at least one half in magnitude.
 constexpr double kInsideWinding = 0.5;
 
@@ -162,6 +183,8 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
         scaled[v] = geometry.scale.transform(vertices[v]);
         relative[v] = Relative(scaled[v], local);
     }
+    const double longestEdge = static_cast<const standin::TriangleMeshImpl&>(mesh).LongestEdge()
+        * LargestScale(geometry.scale);
     PxReal best = PX_MAX_F32;
     PxVec3 bestPoint(0.0f);
     PxU32 bestTriangle = 0;
@@ -170,6 +193,9 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
         const PxU32 ia = TriangleIndex(indices, shortIndices, t * 3);
         const PxU32 ib = TriangleIndex(indices, shortIndices, t * 3 + 1);
         const PxU32 ic = TriangleIndex(indices, shortIndices, t * 3 + 2);
+        AddHalfSolidAngle(halfSolidAngles, relative[ia], relative[ib], relative[ic]);
+        if (CannotBeNearer(relative[ia], relative[ib], relative[ic], longestEdge, best))
+            continue;
         const PxVec3 onTriangle = ClosestPointOnTriangle(local, scaled[ia], scaled[ib], scaled[ic]);
         const PxReal squared = (local - onTriangle).magnitudeSquared();
         if (squared < best) {
@@ -177,7 +203,6 @@ PxReal MeshDistance(const PxVec3& point, const PxTriangleMeshGeometry& geometry,
             bestPoint = onTriangle;
             bestTriangle = t;
         }
-        AddHalfSolidAngle(halfSolidAngles, relative[ia], relative[ib], relative[ic]);
     }
     constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
     const double winding = halfSolidAngles.Total() / kTwoPi;

@@ -64,6 +64,12 @@ TriangleMeshImpl::TriangleMeshImpl(PhysicsImpl& physics, std::vector<PxVec3> ver
 {
     for (const PxVec3& v : mVertices)
         mBounds.include(v);
+    for (std::size_t t = 0; t + 2 < mIndices.size(); t += 3) {
+        const PxVec3& a = mVertices[mIndices[t]];
+        const PxVec3& b = mVertices[mIndices[t + 1]];
+        const PxVec3& c = mVertices[mIndices[t + 2]];
+        mLongestEdge = std::max({ mLongestEdge, (b - a).magnitude(), (c - b).magnitude(), (a - c).magnitude() });
+    }
     mArrays = std::make_unique<btTriangleIndexVertexArray>(static_cast<int>(mIndices.size() / 3),
         reinterpret_cast<int*>(mIndices.data()), static_cast<int>(3 * sizeof(PxU32)),
         static_cast<int>(mVertices.size()), reinterpret_cast<btScalar*>(mVertices.data()),

@@ -95,6 +95,10 @@ public:
     PxTriangleMeshFlags getTriangleMeshFlags() const override { return PxTriangleMeshFlags(); }
     PxBounds3 getLocalBounds() const override { return mBounds; }
 
+    // The length of the longest triangle edge, unscaled: point distance queries bound by it which
+    // triangles can hold the nearest point.
+    PxReal LongestEdge() const { return mLongestEdge; }
+
     // Shared by every shape using the mesh; each shape scales it with its own wrapper.
     btBvhTriangleMeshShape& BulletMesh() { return *mBulletMesh; }
 
@@ -104,6 +108,7 @@ private:
     std::vector<PxVec3> mVertices;
     std::vector<PxU32> mIndices;
     PxBounds3 mBounds;
+    PxReal mLongestEdge = 0.0f;
     std::unique_ptr<btTriangleIndexVertexArray> mArrays;
     std::unique_ptr<btBvhTriangleMeshShape> mBulletMesh;
 };

@@ -237,5 +237,44 @@ TEST(PhysXGeometryQuery, BoundsGrowByOffsetThenScaleByInflation)
     EXPECT_NEAR(bounds.maximum.y, 1.01f, 1e-5f);
 }
 
+TEST_F(PhysXMeshQuery, EveryPointOfAScaledGridFindsItsNearestTriangleWhereverItLiesInTheMesh)
+{
+    // A flat 10 x 10 grid of unit cells, two triangles each, scaled 20 times and lying along x at a
+    // slant. Whichever triangle the nearest point is on, early or late in the mesh, the query finds
+    // it: directly over a cell the distance is the height, beyond the grid's edge it is to the edge.
+    constexpr int kCells = 10;
+    constexpr float kScale = 20.0f;
+    std::vector<PxVec3> points;
+    std::vector<PxU32> indices;
+    for (int i = 0; i <= kCells; ++i)
+        for (int j = 0; j <= kCells; ++j)
+            points.emplace_back(static_cast<float>(i), 0.0f, static_cast<float>(j));
+    for (int i = 0; i < kCells; ++i)
+        for (int j = 0; j < kCells; ++j) {
+            const PxU32 a = static_cast<PxU32>(i * (kCells + 1) + j), b = a + kCells + 1;
+            for (PxU32 k : { a, a + 1, b, b, a + 1, b + 1 })
+                indices.push_back(k);
+        }
+    PxTriangleMesh* grid = CookMesh(points, indices);
+    ASSERT_NE(grid, nullptr);
+    const PxTransform pose(PxVec3(0.0f, 10.0f, 0.0f), PxQuat(0.3f, PxVec3(0.0f, 0.0f, 1.0f)));
+    const PxTriangleMeshGeometry geometry(grid, PxMeshScale(kScale));
+    const float extent = kCells * kScale;
+    for (float x : { 5.0f, 71.0f, 133.0f, 197.0f })
+        for (float z : { 3.0f, 99.0f, 188.0f })
+            for (float height : { 0.5f, 7.0f, 60.0f }) {
+                PxVec3 closest;
+                const PxVec3 point = pose.transform(PxVec3(x, height, z));
+                EXPECT_NEAR(PxGeometryQuery::pointDistance(point, geometry, pose, &closest), height * height,
+                    1e-3f * height * height)
+                    << x << ", " << z << " at " << height;
+                EXPECT_LT((closest - pose.transform(PxVec3(x, 0.0f, z))).magnitude(), 1e-2f);
+            }
+    // Beyond the far corner, 30 out along x and 40 along z, 10 up.
+    const PxVec3 beyond = pose.transform(PxVec3(extent + 30.0f, 10.0f, extent + 40.0f));
+    EXPECT_NEAR(PxGeometryQuery::pointDistance(beyond, geometry, pose), 900.0f + 1600.0f + 100.0f, 0.5f);
+    grid->release();
+}
+
 } // namespace
 } // namespace tarnwick::test
