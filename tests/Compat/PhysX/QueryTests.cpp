@@ -120,6 +120,23 @@ TEST(PhysXGeometryQuery, PointDistanceIsSquaredAndZeroInsideSolids)
 
 using PhysXMeshQuery = PhysXWorld;
 
+// Square faces of a cube of half size 1, each with corners of its own (no two faces share a vertex,
+// as imported models come): the face at n spanned by u and v, its two triangles counter-clockwise
+// seen from u x v.
+struct SeparateFaces {
+    std::vector<PxVec3> points;
+    std::vector<PxU32> indices;
+
+    void Add(PxVec3 n, PxVec3 u, PxVec3 v)
+    {
+        const PxU32 base = static_cast<PxU32>(points.size());
+        for (PxVec3 corner : { n - u - v, n + u - v, n + u + v, n - u + v })
+            points.push_back(corner);
+        for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
+            indices.push_back(base + i);
+    }
+};
+
 TEST_F(PhysXMeshQuery, PointDistanceAndBoundsOfAScaledMeshAtAPose)
 {
     const std::vector<PxVec3> points = { { -1, 0, -1 }, { 1, 0, -1 }, { 1, 0, 1 }, { -1, 0, 1 }, { 0, 1, 0 } };
@@ -154,24 +171,16 @@ TEST_F(PhysXMeshQuery, APointEnclosedByAClosedMeshIsInsideItAsInsideABox)
     // two faces share a vertex. Enclosed points are at distance 0 however far they are from every
     // face. Two faces of it, bent like a page, enclose nothing: the same point is measured to the
     // nearest face.
-    std::vector<PxVec3> points;
-    std::vector<PxU32> indices;
-    auto face = [&](PxVec3 n, PxVec3 u, PxVec3 v) {
-        const PxU32 base = static_cast<PxU32>(points.size());
-        for (PxVec3 corner : { n - u - v, n + u - v, n + u + v, n - u + v })
-            points.push_back(corner);
-        for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
-            indices.push_back(base + i);
-    };
+    SeparateFaces faces;
     const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
-    face(-z, y, x);
-    face(y, z, x);
-    PxTriangleMesh* page = CookMesh(points, indices);
-    face(-y, x, z);
-    face(x, y, z);
-    face(-x, z, y);
-    face(z, x, y);
-    PxTriangleMesh* cube = CookMesh(points, indices);
+    faces.Add(-z, y, x);
+    faces.Add(y, z, x);
+    PxTriangleMesh* page = CookMesh(faces.points, faces.indices);
+    faces.Add(-y, x, z);
+    faces.Add(x, y, z);
+    faces.Add(-x, z, y);
+    faces.Add(z, x, y);
+    PxTriangleMesh* cube = CookMesh(faces.points, faces.indices);
     ASSERT_NE(page, nullptr);
     ASSERT_NE(cube, nullptr);
     const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
@@ -193,22 +202,14 @@ TEST_F(PhysXMeshQuery, AnOpenCupEnclosesWhatLiesBelowItsRimAndNotWhatIsAboveIt)
     // The cube of half size 1 without its top face. Inside it the five faces wrap around more than
     // half of every direction (five sixths at the middle), so points there count as enclosed; above
     // the rim they wrap around far less, and the point is measured to the rim.
-    std::vector<PxVec3> points;
-    std::vector<PxU32> indices;
-    auto face = [&](PxVec3 n, PxVec3 u, PxVec3 v) {
-        const PxU32 base = static_cast<PxU32>(points.size());
-        for (PxVec3 corner : { n - u - v, n + u - v, n + u + v, n - u + v })
-            points.push_back(corner);
-        for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
-            indices.push_back(base + i);
-    };
+    SeparateFaces faces;
     const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
-    face(-z, y, x);
-    face(-y, x, z);
-    face(x, y, z);
-    face(-x, z, y);
-    face(z, x, y);
-    PxTriangleMesh* cup = CookMesh(points, indices);
+    faces.Add(-z, y, x);
+    faces.Add(-y, x, z);
+    faces.Add(x, y, z);
+    faces.Add(-x, z, y);
+    faces.Add(z, x, y);
+    PxTriangleMesh* cup = CookMesh(faces.points, faces.indices);
     ASSERT_NE(cup, nullptr);
     const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
     const PxTriangleMeshGeometry geometry(cup, PxMeshScale(6.0f));
