@@ -10,6 +10,7 @@
 #include "Source/Errors.h"
 #include "Source/PhysicsImpl.h"
 #include "Source/SceneImpl.h"
+#include "Source/SpherePairAlgorithm.h"
 #include "geometry/PxGeometryQuery.h"
 #include "task/PxTask.h"
 
@@ -173,52 +174,74 @@ private:
     btScalar mAllowedPenetration;
 };
 
+// How far `other` will move away from a body it stopped, along the stop's normal (pointing from
+// other towards the body), while this step integrates: nothing for a static object, the share of its
+// own motion for a dynamic one. The stopped body may follow it that far, so that it ends the step as
+// close to where other then stands as it would to a resting surface.
+btScalar Recession(const btCollisionObject& other, const btVector3& normal, btScalar timeStep)
+{
+    const btRigidBody* body = btRigidBody::upcast(&other);
+    if (body == nullptr || body->isStaticOrKinematicObject() || !body->isActive())
+        return 0.0f;
+    return btMax(btScalar(0.0f), -body->getLinearVelocity().dot(normal) * timeStep);
+}
+
 } // namespace
 
 void StandInWorld::integrateTransforms(btScalar timeStep)
 {
-    btTransform predicted;
+    // Every sweep meets the world as it stood before this integration: bodies move only once all have
+    // been swept, so no body's stop depends on whether the body it meets has moved yet.
+    mIntegrated.clear();
     for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
         btRigidBody& body = *m_nonStaticRigidBodies[i];
         body.setHitFraction(1.0f);
         if (!body.isActive() || body.isStaticOrKinematicObject())
             continue;
+        btTransform predicted;
         body.predictIntegratedTransform(timeStep, predicted);
         const btScalar squareMotion = (predicted.getOrigin() - body.getWorldTransform().getOrigin()).length2();
         const bool fast = body.getCcdSquareMotionThreshold() > 0 && body.getCcdSquareMotionThreshold() < squareMotion;
-        if (fast && getDispatchInfo().m_useContinuous) {
-            // The body's inner sphere grown by the distance within which the narrow phase makes
-            // contacts: a body ending its step that close to a surface is stopped and touches it now.
-            // Were it left to the next step's narrow phase, the solver would answer the touch before
-            // it is reported (a ball would bounce off a wall before it could hole it).
-            const btScalar reach = body.getCollisionShape()->getContactBreakingThreshold(gContactBreakingThreshold);
-            btSphereShape sweptSphere(body.getCcdSweptSphereRadius() + reach);
-            btTransform to = predicted;
-            to.setBasis(body.getWorldTransform().getBasis());
-            CcdSweep sweep(mScene, body, body.getWorldTransform().getOrigin(), to.getOrigin(),
-                getDispatchInfo().m_allowedCcdPenetration);
-            sweep.m_collisionFilterGroup = body.getBroadphaseProxy()->m_collisionFilterGroup;
-            sweep.m_collisionFilterMask = body.getBroadphaseProxy()->m_collisionFilterMask;
-            convexSweepTest(&sweptSphere, body.getWorldTransform(), to, sweep);
-            if (sweep.hasHit() && sweep.m_closestHitFraction < 1.0f) {
-                // Stop at the surface, keeping the velocity: the next step's contact resolves the impact.
-                // The touch itself happened in this step and is reported with it, so that a callback can
-                // answer it before the impact is resolved. The stop is half the contact distance from
-                // the surface, well inside the distance at which the next narrow phase finds it.
-                const btScalar approach
-                    = -(to.getOrigin() - body.getWorldTransform().getOrigin()).dot(sweep.m_hitNormalWorld);
-                const btScalar fraction = approach > 0.0f
-                    ? btMin(btScalar(1.0f), sweep.m_closestHitFraction + 0.5f * reach / approach)
-                    : sweep.m_closestHitFraction;
-                body.setHitFraction(fraction);
-                body.predictIntegratedTransform(timeStep * fraction, predicted);
-                body.setHitFraction(0.0f);
-                mScene.CcdImpact(
-                    &body, sweep.m_hitCollisionObject, sweep.m_hitPointWorld, sweep.m_hitNormalWorld, sweep.hitPart);
-            }
-        }
-        body.proceedToTransform(predicted);
+        if (fast && getDispatchInfo().m_useContinuous)
+            StopAtFirstSurface(body, timeStep, predicted);
+        mIntegrated.push_back(Integrated { &body, predicted });
     }
+    for (const Integrated& integrated : mIntegrated)
+        integrated.body->proceedToTransform(integrated.transform);
+}
+
+void StandInWorld::StopAtFirstSurface(btRigidBody& body, btScalar timeStep, btTransform& predicted)
+{
+    // The body's inner sphere grown by the distance within which the narrow phase makes contacts: a
+    // body ending its step that close to a surface is stopped and touches it now. Were it left to the
+    // next step's narrow phase, the solver would answer the touch before it is reported (a ball would
+    // bounce off a wall before it could hole it).
+    const btScalar reach = body.getCollisionShape()->getContactBreakingThreshold(gContactBreakingThreshold);
+    btSphereShape sweptSphere(body.getCcdSweptSphereRadius() + reach);
+    btTransform to = predicted;
+    to.setBasis(body.getWorldTransform().getBasis());
+    CcdSweep sweep(
+        mScene, body, body.getWorldTransform().getOrigin(), to.getOrigin(), getDispatchInfo().m_allowedCcdPenetration);
+    sweep.m_collisionFilterGroup = body.getBroadphaseProxy()->m_collisionFilterGroup;
+    sweep.m_collisionFilterMask = body.getBroadphaseProxy()->m_collisionFilterMask;
+    convexSweepTest(&sweptSphere, body.getWorldTransform(), to, sweep);
+    if (!sweep.hasHit() || !(sweep.m_closestHitFraction < 1.0f))
+        return;
+    // Stop at the surface, keeping the velocity: the next step's contact resolves the impact. The
+    // touch itself happened in this step and is reported with it, so that a callback can answer it
+    // before the impact is resolved. The stop is half the pair's contact distance from the surface (the
+    // smaller of the two shapes' reaches: a small ball's is less than a big one's), well inside the
+    // distance at which the next narrow phase finds it, allowing for the other body's own motion.
+    const btCollisionObject& other = *sweep.m_hitCollisionObject;
+    const btScalar approach = -(to.getOrigin() - body.getWorldTransform().getOrigin()).dot(sweep.m_hitNormalWorld);
+    const btScalar pairReach = PairContactDistance(*body.getCollisionShape(), *other.getCollisionShape());
+    const btScalar advance = reach - 0.5f * pairReach + Recession(other, sweep.m_hitNormalWorld, timeStep);
+    const btScalar fraction = approach > 0.0f ? btMin(btScalar(1.0f), sweep.m_closestHitFraction + advance / approach)
+                                              : sweep.m_closestHitFraction;
+    body.setHitFraction(fraction);
+    body.predictIntegratedTransform(timeStep * fraction, predicted);
+    body.setHitFraction(0.0f);
+    mScene.CcdImpact(&body, &other, sweep.m_hitPointWorld, sweep.m_hitNormalWorld, sweep.hitPart);
 }
 
 StandInWorld::StandInWorld(btDispatcher* dispatcher, btBroadphaseInterface* broadphase, btConstraintSolver* solver,
@@ -253,6 +276,7 @@ SceneImpl::SceneImpl(PhysicsImpl& physics_, const PxSceneDesc& desc)
     }
     mConfiguration = std::make_unique<btDefaultCollisionConfiguration>();
     mDispatcher = std::make_unique<StandInDispatcher>(mConfiguration.get(), *this);
+    mDispatcher->registerCollisionCreateFunc(SPHERE_SHAPE_PROXYTYPE, SPHERE_SHAPE_PROXYTYPE, &mSpherePairs);
     mBroadphase = std::make_unique<btDbvtBroadphase>();
     mSolver = std::make_unique<btSequentialImpulseConstraintSolver>();
     mWorld = std::make_unique<StandInWorld>(

@@ -27,6 +27,7 @@
 #include "PxSimulationEventCallback.h"
 #include "Source/Objects.h"
 #include "Source/PairTable.h"
+#include "Source/SpherePairAlgorithm.h"
 
 namespace physx::standin {
 
@@ -60,7 +61,15 @@ protected:
     void createPredictiveContacts(btScalar) override {}
 
 private:
+    struct Integrated {
+        btRigidBody* body;
+        btTransform transform;
+    };
+    // Moves `predicted` back to where a fast body's sweep first meets a surface that stops it.
+    void StopAtFirstSurface(btRigidBody& body, btScalar timeStep, btTransform& predicted);
+
     SceneImpl& mScene;
+    std::vector<Integrated> mIntegrated; // this step's new transforms, applied once all are known
 };
 
 struct ReportPair {
@@ -162,6 +171,7 @@ private:
     void DropReports(std::vector<ReportPair>& reports);
 
     std::unique_ptr<btDefaultCollisionConfiguration> mConfiguration;
+    SpherePairAlgorithm::CreateFunc mSpherePairs; // outlives the dispatcher that holds it
     std::unique_ptr<StandInDispatcher> mDispatcher;
     std::unique_ptr<btDbvtBroadphase> mBroadphase;
     std::unique_ptr<btSequentialImpulseConstraintSolver> mSolver;

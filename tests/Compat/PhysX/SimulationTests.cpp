@@ -117,6 +117,43 @@ TEST_F(PhysXSimulation, BallsThrownAtAVeryLargeFloorStayOnItWhereverAndHoweverTh
     }
 }
 
+TEST_F(PhysXSimulation, FastBallCatchingUpWithASlowerOneStrikesItAndPassesOnItsMomentum)
+{
+    // Continuous collision stops the fast ball just short of the slow one; the next step's narrow phase
+    // must then see the two as touching, or the fast ball would trail the slow one for ever, stopped
+    // again every step with its speed intact.
+    CreateScene();
+    scene->setGravity(PxVec3(0.0f));
+    PxRigidDynamic* fast = Ball(PxVec3(-40.0f, 0.0f, 0.0f));
+    PxRigidDynamic* slow = Ball(PxVec3(0.0f, 0.0f, 0.0f));
+    fast->setLinearVelocity(PxVec3(400.0f, 0.0f, 0.0f));
+    slow->setLinearVelocity(PxVec3(50.0f, 0.0f, 0.0f));
+    Step(30);
+    EXPECT_LT(fast->getLinearVelocity().x, 300.0f) << "the fast ball lost speed in the collision";
+    EXPECT_GT(slow->getLinearVelocity().x, 150.0f) << "the slow ball was struck";
+    EXPECT_NEAR(fast->getLinearVelocity().x + slow->getLinearVelocity().x, 450.0f, 5.0f) << "momentum is kept";
+    EXPECT_GE(slow->getGlobalPose().p.x - fast->getGlobalPose().p.x, 9.9f) << "neither passed into the other";
+
+    // A ball at rest is struck in the step after the one in which the fast ball was stopped at it.
+    CreateScene();
+    scene->setGravity(PxVec3(0.0f));
+    PxRigidDynamic* thrown = Ball(PxVec3(-40.0f, 0.0f, 0.0f));
+    PxRigidDynamic* resting = Ball(PxVec3(0.0f, 0.0f, 0.0f));
+    thrown->setLinearVelocity(PxVec3(400.0f, 0.0f, 0.0f));
+    int stoppedAt = -1;
+    for (int i = 0; i < 10 && stoppedAt < 0; ++i) {
+        const PxReal before = thrown->getGlobalPose().p.x;
+        Step();
+        if (thrown->getGlobalPose().p.x - before < 400.0f * kFrame - 0.01f)
+            stoppedAt = i;
+    }
+    ASSERT_GE(stoppedAt, 0) << "the thrown ball was never stopped";
+    EXPECT_EQ(resting->getLinearVelocity().x, 0.0f) << "the stop alone does not push";
+    Step();
+    EXPECT_GT(resting->getLinearVelocity().x, 150.0f) << "struck in the next step";
+    EXPECT_LT(thrown->getLinearVelocity().x, 250.0f);
+}
+
 TEST_F(PhysXSimulation, DynamicActorWithTwoShapesCollidesWithBothAndFiltersEachPair)
 {
     CreateScene();
