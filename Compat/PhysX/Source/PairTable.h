@@ -46,6 +46,7 @@ struct PairRecord {
     PxU64 lastSeen = 0; // step in which the broad phase last reported the pair
     bool touching = false; // had contacts at the end of the last step
     bool touchingNow = false; // has contacts in this step
+    bool solvedNow = false; // this step's narrow phase found contacts, which its solver answers
     std::vector<ContactSample> contacts;
 };
 

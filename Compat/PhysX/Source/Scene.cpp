@@ -174,25 +174,11 @@ private:
     btScalar mAllowedPenetration;
 };
 
-// How far `other` will move away from a body it stopped, along the stop's normal (pointing from
-// other towards the body), while this step integrates: nothing for a static object, the share of its
-// own motion for a dynamic one. The stopped body may follow it that far, so that it ends the step as
-// close to where other then stands as it would to a resting surface.
-btScalar Recession(const btCollisionObject& other, const btVector3& normal, btScalar timeStep)
-{
-    const btRigidBody* body = btRigidBody::upcast(&other);
-    if (body == nullptr || body->isStaticOrKinematicObject() || !body->isActive())
-        return 0.0f;
-    return btMax(btScalar(0.0f), -body->getLinearVelocity().dot(normal) * timeStep);
-}
-
 } // namespace
 
 void StandInWorld::integrateTransforms(btScalar timeStep)
 {
-    // Every sweep meets the world as it stood before this integration: bodies move only once all have
-    // been swept, so no body's stop depends on whether the body it meets has moved yet.
-    mIntegrated.clear();
+    mMoved.assign(static_cast<size_t>(getNumCollisionObjects()), false);
     for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
         btRigidBody& body = *m_nonStaticRigidBodies[i];
         body.setHitFraction(1.0f);
@@ -204,10 +190,18 @@ void StandInWorld::integrateTransforms(btScalar timeStep)
         const bool fast = body.getCcdSquareMotionThreshold() > 0 && body.getCcdSquareMotionThreshold() < squareMotion;
         if (fast && getDispatchInfo().m_useContinuous)
             StopAtFirstSurface(body, timeStep, predicted);
-        mIntegrated.push_back(Integrated { &body, predicted });
+        body.proceedToTransform(predicted);
+        mMoved[static_cast<size_t>(body.getWorldArrayIndex())] = true;
     }
-    for (const Integrated& integrated : mIntegrated)
-        integrated.body->proceedToTransform(integrated.transform);
+}
+
+btScalar StandInWorld::Recession(const btCollisionObject& other, const btVector3& normal, btScalar timeStep) const
+{
+    const btRigidBody* body = btRigidBody::upcast(&other);
+    if (body == nullptr || body->isStaticOrKinematicObject() || !body->isActive()
+        || mMoved[static_cast<size_t>(other.getWorldArrayIndex())])
+        return 0.0f;
+    return btMax(btScalar(0.0f), -body->getLinearVelocity().dot(normal) * timeStep);
 }
 
 void StandInWorld::StopAtFirstSurface(btRigidBody& body, btScalar timeStep, btTransform& predicted)
@@ -231,7 +225,8 @@ void StandInWorld::StopAtFirstSurface(btRigidBody& body, btScalar timeStep, btTr
     // touch itself happened in this step and is reported with it, so that a callback can answer it
     // before the impact is resolved. The stop is half the pair's contact distance from the surface (the
     // smaller of the two shapes' reaches: a small ball's is less than a big one's), well inside the
-    // distance at which the next narrow phase finds it, allowing for the other body's own motion.
+    // distance at which the next narrow phase finds it, allowing for the other body's motion still to
+    // come in this step.
     const btCollisionObject& other = *sweep.m_hitCollisionObject;
     const btScalar approach = -(to.getOrigin() - body.getWorldTransform().getOrigin()).dot(sweep.m_hitNormalWorld);
     const btScalar pairReach = PairContactDistance(*body.getCollisionShape(), *other.getCollisionShape());
@@ -593,7 +588,7 @@ bool SceneImpl::TouchingNow(const btCollisionObject* body0, const btCollisionObj
         return false;
     const PairRecord* record = FirstSolvedPair(
         *p0, *p1, [this](ActorCore* a, ShapeImpl* s, ActorCore* b, ShapeImpl* t) { return FindPair(a, s, b, t); });
-    return record != nullptr && record->touchingNow;
+    return record != nullptr && record->solvedNow;
 }
 
 void SceneImpl::NearestSurfacePoint(
@@ -720,6 +715,7 @@ void SceneImpl::BeforeSolve()
             continue;
         }
         record->touchingNow = true;
+        record->solvedNow = true;
         // PhysX averages the two materials.
         const btScalar friction = 0.5f * (s0->Material().dynamicFriction + s1->Material().dynamicFriction);
         const btScalar restitution = 0.5f * (s0->Material().restitution + s1->Material().restitution);
@@ -874,6 +870,7 @@ void SceneImpl::FinishPairs()
         record.touching = record.touchingNow;
         // Ready for the next step.
         record.touchingNow = false;
+        record.solvedNow = false;
         record.contacts.clear();
         ++i;
     }

@@ -61,15 +61,18 @@ protected:
     void createPredictiveContacts(btScalar) override {}
 
 private:
-    struct Integrated {
-        btRigidBody* body;
-        btTransform transform;
-    };
     // Moves `predicted` back to where a fast body's sweep first meets a surface that stops it.
     void StopAtFirstSurface(btRigidBody& body, btScalar timeStep, btTransform& predicted);
+    // How far `other`, met by a sweep, will still move away from the swept body along the normal
+    // (pointing from other towards the body) in this step: its own motion when it is a dynamic body not
+    // yet moved, nothing otherwise. The stopped body may follow it that far, ending as close to where
+    // other will stand as it would to a resting surface; were other left out of account, a fast ball
+    // closing on a slower one would be stopped short of it every step and never strike it. A body
+    // coming the other way is not allowed for: it moves later and meets this one where it stopped.
+    btScalar Recession(const btCollisionObject& other, const btVector3& normal, btScalar timeStep) const;
 
     SceneImpl& mScene;
-    std::vector<Integrated> mIntegrated; // this step's new transforms, applied once all are known
+    std::vector<bool> mMoved; // by world array index: bodies already moved in this integration
 };
 
 struct ReportPair {

@@ -117,22 +117,28 @@ TEST_F(PhysXSimulation, BallsThrownAtAVeryLargeFloorStayOnItWhereverAndHoweverTh
     }
 }
 
-TEST_F(PhysXSimulation, FastBallCatchingUpWithASlowerOneStrikesItAndPassesOnItsMomentum)
+TEST_F(PhysXSimulation, FastBallsStrikeOtherBallsWhereverTheyAreAndPassOnTheirMomentum)
 {
-    // Continuous collision stops the fast ball just short of the slow one; the next step's narrow phase
-    // must then see the two as touching, or the fast ball would trail the slow one for ever, stopped
-    // again every step with its speed intact.
-    CreateScene();
-    scene->setGravity(PxVec3(0.0f));
-    PxRigidDynamic* fast = Ball(PxVec3(-40.0f, 0.0f, 0.0f));
-    PxRigidDynamic* slow = Ball(PxVec3(0.0f, 0.0f, 0.0f));
-    fast->setLinearVelocity(PxVec3(400.0f, 0.0f, 0.0f));
-    slow->setLinearVelocity(PxVec3(50.0f, 0.0f, 0.0f));
-    Step(30);
-    EXPECT_LT(fast->getLinearVelocity().x, 300.0f) << "the fast ball lost speed in the collision";
-    EXPECT_GT(slow->getLinearVelocity().x, 150.0f) << "the slow ball was struck";
-    EXPECT_NEAR(fast->getLinearVelocity().x + slow->getLinearVelocity().x, 450.0f, 5.0f) << "momentum is kept";
-    EXPECT_GE(slow->getGlobalPose().p.x - fast->getGlobalPose().p.x, 9.9f) << "neither passed into the other";
+    // Continuous collision stops a fast ball just short of the ball it meets; the next step's narrow
+    // phase must then see the two as touching, or a fast ball would trail a slower one for ever, stopped
+    // again every step with its speed intact. Which of the two the scene moves first must not matter.
+    for (const bool fastFirst : { true, false }) {
+        CreateScene();
+        scene->setGravity(PxVec3(0.0f));
+        PxRigidDynamic* fast = fastFirst ? Ball(PxVec3(-40.0f, 0.0f, 0.0f)) : nullptr;
+        PxRigidDynamic* slow = Ball(PxVec3(0.0f, 0.0f, 0.0f));
+        fast = fastFirst ? fast : Ball(PxVec3(-40.0f, 0.0f, 0.0f));
+        fast->setLinearVelocity(PxVec3(400.0f, 0.0f, 0.0f));
+        slow->setLinearVelocity(PxVec3(50.0f, 0.0f, 0.0f));
+        for (int i = 0; i < 30; ++i) {
+            Step();
+            ASSERT_GE(slow->getGlobalPose().p.x - fast->getGlobalPose().p.x, 9.9f)
+                << "one passed into the other at step " << i << (fastFirst ? ", fast ball first" : ", slow ball first");
+        }
+        EXPECT_LT(fast->getLinearVelocity().x, 300.0f) << "the fast ball lost speed in the collision";
+        EXPECT_GT(slow->getLinearVelocity().x, 150.0f) << "the slow ball was struck";
+        EXPECT_NEAR(fast->getLinearVelocity().x + slow->getLinearVelocity().x, 450.0f, 5.0f) << "momentum is kept";
+    }
 
     // A ball at rest is struck in the step after the one in which the fast ball was stopped at it.
     CreateScene();
@@ -152,6 +158,20 @@ TEST_F(PhysXSimulation, FastBallCatchingUpWithASlowerOneStrikesItAndPassesOnItsM
     Step();
     EXPECT_GT(resting->getLinearVelocity().x, 150.0f) << "struck in the next step";
     EXPECT_LT(thrown->getLinearVelocity().x, 250.0f);
+
+    // Two fast balls meeting head on each stop where the other stands, not where it stood.
+    CreateScene();
+    scene->setGravity(PxVec3(0.0f));
+    PxRigidDynamic* left = Ball(PxVec3(-25.0f, 0.0f, 0.0f));
+    PxRigidDynamic* right = Ball(PxVec3(25.0f, 0.0f, 0.0f));
+    left->setLinearVelocity(PxVec3(900.0f, 0.0f, 0.0f));
+    right->setLinearVelocity(PxVec3(-900.0f, 0.0f, 0.0f));
+    for (int i = 0; i < 6; ++i) {
+        Step();
+        EXPECT_GE(right->getGlobalPose().p.x - left->getGlobalPose().p.x, 9.9f)
+            << "passed into each other at step " << i;
+    }
+    EXPECT_LT(left->getLinearVelocity().x, 450.0f) << "the left ball was slowed";
 }
 
 TEST_F(PhysXSimulation, DynamicActorWithTwoShapesCollidesWithBothAndFiltersEachPair)
