@@ -1,11 +1,7 @@
 #pragma once
 // A bounded queue that hands batches of work from one producing thread to one consuming thread.
 // Batches are filled and read in place, in a ring of slots, so nothing is copied or allocated per
-// batch; a thread that finds the ring full (or empty) sleeps until the other side has moved by half
-// the ring. Waking a sleeping thread is a system call and, on a virtual machine, an interrupt to
-// another processor: woken for every slot, the faster side slept and woke once per slot and the
-// wake-ups cost more CPU than the queue's own work. Woken for half a ring, it does a run of slots
-// per wake-up.
+// batch; a thread that finds the ring full (or empty) sleeps until the other side moves.
 //
 // Thread rules: Claim, Publish and Close are called by the producer only; Next and Release by the
 // consumer only. The queue must outlive both threads' use of it.
@@ -31,11 +27,8 @@ public:
     // Hands the claimed slot to the consumer.
     void Publish()
     {
-        const std::uint64_t filled = published.fetch_add(1, std::memory_order_release) + 1;
-        // A consumer that sleeps is waiting for a run of slots; it drains every slot it is handed, so
-        // the run comes at the latest when the ring fills.
-        if (filled - released.load(std::memory_order_relaxed) >= kWakeSlots)
-            published.notify_one();
+        published.fetch_add(1, std::memory_order_release);
+        published.notify_one();
     }
 
     // No batch will follow the ones published.
@@ -62,18 +55,12 @@ public:
     // Gives the slot returned by Next back to the producer.
     void Release()
     {
-        const std::uint64_t done = released.fetch_add(1, std::memory_order_release) + 1;
-        // A producer sleeps only on a full ring, which this side drains entirely, so the run of free
-        // slots it waits for always comes.
-        if (Slots - ((published.load(std::memory_order_relaxed) & ~kClosed) - done) >= kWakeSlots)
-            released.notify_one();
+        released.fetch_add(1, std::memory_order_release);
+        released.notify_one();
     }
 
 private:
     static constexpr std::uint64_t kClosed = std::uint64_t(1) << 63;
-    // How many slots a sleeping side is woken for: filled ones for the consumer, free ones for the
-    // producer.
-    static constexpr std::size_t kWakeSlots = Slots > 1 ? Slots / 2 : 1;
 
     std::unique_ptr<Batch[]> slots = std::make_unique<Batch[]>(Slots);
     std::atomic<std::uint64_t> published { 0 }; // batches published, with kClosed once closed

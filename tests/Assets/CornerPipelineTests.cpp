@@ -157,9 +157,9 @@ TEST(CornerPipeline, AFailureInReadingOrEnteringReachesTheCallerWithTheHelperEnd
 
 TEST(BatchQueue, HandsEverySlotOverInOrderWhicheverSideIsSlower)
 {
-    // A sleeping side is woken only for a run of slots, so counts that end short of a run, of a ring
-    // or of several rings, with either side pausing now and then: a wake-up that is never sent would
-    // hang here, one sent too early would only cost time.
+    // Counts that end short of half a ring, of a ring or of several rings, with either side pausing
+    // now and then so that the other finds the ring empty or full and sleeps: a wake-up that is never
+    // sent would hang here.
     constexpr std::size_t kSlots = 8;
     for (bool slowConsumer : { false, true }) {
         for (int count : { 0, 1, 3, 4, 5, 8, 9, 12, 17, 101 }) {
