@@ -10,7 +10,8 @@ VertexDeduplicator::VertexDeduplicator(Mesh& mesh, bool deduplicate, std::size_t
     , deduplicate(deduplicate)
 {
     // Plain reservations: the vertices and indices are written once, front to back, and backing them
-    // with huge pages costs more in the kernel's clearing of whole 2 MiB pages than it saves.
+    // with huge pages costs more in the kernel's clearing of whole 2 MiB pages than it saves. Their
+    // pages are faulted in a stretch at a time ahead of the writes instead (see Add).
     mesh.vertices.reserve(reserve);
     mesh.indices.reserve(reserve);
     if (deduplicate) {
@@ -38,6 +39,9 @@ std::size_t VertexDeduplicator::ReservedBytes(bool deduplicate, std::size_t rese
 
 void VertexDeduplicator::Add(CornerBatch& batch)
 {
+    // A corner adds at most one vertex and one index.
+    verticesAhead.Before(mesh.vertices, static_cast<std::size_t>(batch.count));
+    indicesAhead.Before(mesh.indices, static_cast<std::size_t>(batch.count));
     if (deduplicate)
         AddDeduplicated(batch);
     else

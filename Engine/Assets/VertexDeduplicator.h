@@ -17,6 +17,7 @@
 // caller and must outlive the de-duplicator.
 #include "Assets/CornerBatch.h"
 #include "Assets/HashIndexMap.h"
+#include "Platform/HugePages.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,4 +66,7 @@ private:
     int foldedVertices = 0;
     HashIndexMap indexByHash;
     std::vector<std::uint32_t> lastVertexOf; // by control point
+    // The vertices and indices are written once, front to back, into their reservation.
+    PrefaultAhead verticesAhead;
+    PrefaultAhead indicesAhead;
 };

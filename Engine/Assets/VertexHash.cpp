@@ -1,7 +1,9 @@
 #include "Assets/VertexHash.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -23,62 +25,75 @@ static_assert(offsetof(Vertex, boneIndices) == offsetof(Vertex, color0) + (kFirs
 // interleaving independent chains keeps the processor's units busy.
 constexpr std::size_t kInterleavedVertices = 4;
 
-using Words = std::uint32_t[kHashedWords];
-
-// 64-bit FNV-1a over the four bytes of a word, in memory order.
-constexpr std::uint64_t HashBytes(const unsigned char (&bytes)[4])
+// Byte k (0 to 3) of a word, in memory order.
+constexpr std::uint64_t ByteOf(std::uint32_t word, int k)
 {
-    std::uint64_t hash = kFnvOffsetBasis;
-    for (unsigned char byte : bytes) {
-        hash ^= byte;
-        hash *= kFnvPrime;
-    }
-    return hash;
+    const int shift = std::endian::native == std::endian::little ? 8 * k : 24 - 8 * k;
+    return (word >> shift) & 0xFFu;
+}
+
+// 64-bit FNV-1a over the four bytes of a word, in memory order. Written out step by step: as a loop
+// over the bytes it was compiled as one, which cost more than the multiplications themselves.
+constexpr std::uint64_t HashBytes(std::uint32_t word)
+{
+    std::uint64_t hash = (kFnvOffsetBasis ^ ByteOf(word, 0)) * kFnvPrime;
+    hash = (hash ^ ByteOf(word, 1)) * kFnvPrime;
+    hash = (hash ^ ByteOf(word, 2)) * kFnvPrime;
+    return (hash ^ ByteOf(word, 3)) * kFnvPrime;
 }
 
 // The hash of four zero bytes: most of a vertex's 44 values are zero (unused colour and UV sets,
 // bone data of an unskinned mesh).
-constexpr std::uint64_t kZeroHash = HashBytes({ 0, 0, 0, 0 });
+constexpr std::uint64_t kZeroHash = HashBytes(0);
 
-std::uint64_t HashWord(std::uint32_t word)
+// A float word equal to zero, of either sign: -0.0 and +0.0 are the same coordinate.
+inline bool FloatIsZero(std::uint32_t word)
 {
-    if (word == 0)
-        return kZeroHash;
-    unsigned char bytes[4];
-    std::memcpy(bytes, &word, sizeof bytes);
-    return HashBytes(bytes);
+    return (word << 1) == 0;
 }
 
-// The vertex's hashed words, with floats equal to zero turned to +0.0: -0.0 and +0.0 are the same
-// coordinate. Bone indices are integers and keep their bits.
-void ReadWords(const Vertex& vertex, Words& words)
+inline void Combine(std::uint64_t& seed, std::uint64_t valueHash)
 {
-    std::memcpy(words, &vertex, kPositionWords * 4);
-    std::memcpy(words + kPositionWords, reinterpret_cast<const unsigned char*>(&vertex) + offsetof(Vertex, color0),
-        (kHashedWords - kPositionWords) * 4);
-    auto foldZero = [&](int first, int end) {
-        for (int i = first; i < end; ++i)
-            words[i] &= (words[i] << 1) == 0 ? 0u : ~0u;
-    };
-    foldZero(0, kFirstBoneIndexWord);
-    foldZero(kFirstBoneIndexWord + kBoneIndexWords, kHashedWords);
+    seed ^= valueHash + kGoldenRatio + (seed << 6) + (seed >> 2);
 }
 
-void Combine(std::uint64_t& seed, std::uint32_t word)
+// Folds one word of a record, at byte `offset`, into the record's seed. Read straight from the
+// record: copying the words out first cost as much as hashing them. Bone indices are integers and
+// keep their bits; any other word is a float.
+template <bool Float>
+inline void CombineWordAt(const unsigned char* record, std::size_t offset, std::uint64_t& seed)
 {
-    seed ^= HashWord(word) + kGoldenRatio + (seed << 6) + (seed >> 2);
+    std::uint32_t word;
+    std::memcpy(&word, record + offset, sizeof word);
+    const bool zero = Float ? FloatIsZero(word) : word == 0;
+    Combine(seed, zero ? kZeroHash : HashBytes(word));
+}
+
+// Folds `count` words from byte `offset` on of each lane's record into the lane's seed. The lanes
+// are spelled out by the index pack rather than looped over, so that every seed stays in a register.
+template <bool Floats, std::size_t Lanes, std::size_t... Lane>
+inline void CombineWords(const unsigned char* const (&records)[Lanes], std::size_t offset, int count,
+    std::uint64_t (&seeds)[Lanes], std::index_sequence<Lane...>)
+{
+    for (int i = 0; i < count; ++i, offset += 4)
+        (CombineWordAt<Floats>(records[Lane], offset, seeds[Lane]), ...);
 }
 
 template <std::size_t Lanes>
 void HashSideBySide(const Vertex* const* vertices, std::uint64_t* hashes)
 {
-    Words words[Lanes];
+    const unsigned char* records[Lanes];
     std::uint64_t seeds[Lanes] = {};
     for (std::size_t lane = 0; lane < Lanes; ++lane)
-        ReadWords(*vertices[lane], words[lane]);
-    for (int i = 0; i < kHashedWords; ++i)
-        for (std::size_t lane = 0; lane < Lanes; ++lane)
-            Combine(seeds[lane], words[lane][i]);
+        records[lane] = reinterpret_cast<const unsigned char*>(vertices[lane]);
+    constexpr std::size_t kColorOffset = offsetof(Vertex, color0);
+    constexpr std::size_t kBoneIndexOffset = offsetof(Vertex, boneIndices);
+    constexpr std::size_t kBoneWeightOffset = kBoneIndexOffset + kBoneIndexWords * 4;
+    constexpr auto kLanes = std::make_index_sequence<Lanes>();
+    CombineWords<true>(records, offsetof(Vertex, position), kPositionWords, seeds, kLanes);
+    CombineWords<true>(records, kColorOffset, kFirstBoneIndexWord - kPositionWords, seeds, kLanes);
+    CombineWords<false>(records, kBoneIndexOffset, kBoneIndexWords, seeds, kLanes);
+    CombineWords<true>(records, kBoneWeightOffset, kHashedWords - kFirstBoneIndexWord - kBoneIndexWords, seeds, kLanes);
     for (std::size_t lane = 0; lane < Lanes; ++lane)
         hashes[lane] = seeds[lane];
 }

@@ -1,8 +1,10 @@
+#include "Assets/BatchQueue.h"
 #include "Assets/CornerPipeline.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -150,5 +152,39 @@ TEST(CornerPipeline, AFailureInReadingOrEnteringReachesTheCallerWithTheHelperEnd
         EXPECT_THROW(build(numbered.Source(), sink), EnterFailed);
         EXPECT_EQ(enteredBatches, 3);
         EXPECT_EQ(numbered.misuse, 0);
+    }
+}
+
+TEST(BatchQueue, HandsEverySlotOverInOrderWhicheverSideIsSlower)
+{
+    // Counts that end short of half a ring, of a ring or of several rings, with either side pausing
+    // now and then so that the other finds the ring empty or full and sleeps: a wake-up that is never
+    // sent would hang here.
+    constexpr std::size_t kSlots = 8;
+    for (bool slowConsumer : { false, true }) {
+        for (int count : { 0, 1, 3, 4, 5, 8, 9, 12, 17, 101 }) {
+            SCOPED_TRACE(testing::Message() << (slowConsumer ? "slow consumer, " : "slow producer, ") << count);
+            BatchQueue<int, kSlots> queue;
+            std::vector<int> received;
+            std::thread consumer([&] {
+                while (int* slot = queue.Next()) {
+                    received.push_back(*slot);
+                    if (slowConsumer && received.size() % 5 == 0)
+                        std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    queue.Release();
+                }
+            });
+            for (int n = 0; n < count; ++n) {
+                queue.Claim() = n;
+                queue.Publish();
+                if (!slowConsumer && n % 3 == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            queue.Close();
+            consumer.join();
+            ASSERT_EQ(received.size(), std::size_t(count));
+            for (int n = 0; n < count; ++n)
+                ASSERT_EQ(received[std::size_t(n)], n);
+        }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <unordered_map>
 #include <vector>
@@ -27,6 +28,28 @@ Vertex SampleVertex()
         v.boneWeights[i] = weights[i];
     }
     return v;
+}
+
+// The hash as its definition reads, byte by byte, for comparison with the fast one.
+std::uint64_t ReferenceHash(const Vertex& vertex)
+{
+    const auto* record = reinterpret_cast<const unsigned char*>(&vertex);
+    std::uint64_t seed = 0;
+    for (int value = 0; value < 44; ++value) {
+        const std::size_t offset = value < 3 ? value * 4 : 16 + (value - 3) * 4;
+        unsigned char bytes[4];
+        std::memcpy(bytes, record + offset, 4);
+        const bool boneIndex = value >= 36 && value < 40;
+        float asFloat;
+        std::memcpy(&asFloat, bytes, 4);
+        if (!boneIndex && asFloat == 0.0f)
+            std::memset(bytes, 0, 4);
+        std::uint64_t h = 0xCBF29CE484222325ull;
+        for (unsigned char byte : bytes)
+            h = (h ^ byte) * 0x100000001B3ull;
+        seed ^= h + 0x9E3779B9ull + (seed << 6) + (seed >> 2);
+    }
+    return seed;
 }
 
 } // namespace
@@ -61,6 +84,33 @@ TEST(HashVertex, EveryHashedFieldChangesTheHash)
         bytes[offset] ^= 0x10;
         EXPECT_NE(HashVertex(changed), baseHash) << "value " << value << " at byte " << offset;
     }
+}
+
+TEST(HashVertex, MatchesTheDefinitionForZerosOfEitherSignAndAnyBitPattern)
+{
+    // Words drawn mostly from zero, -0.0, the sign bit alone as a bone index (an integer, so not
+    // zero) and arbitrary bits, one at a time and four side by side.
+    std::minstd_rand random(29);
+    const std::uint32_t special[] = { 0u, 0x80000000u, 0x3F800000u, 0xFFFFFFFFu, 1u };
+    std::vector<Vertex> vertices(203);
+    for (Vertex& v : vertices) {
+        std::uint32_t words[sizeof(Vertex) / 4];
+        for (std::uint32_t& word : words)
+            word = random() % 3 == 0 ? static_cast<std::uint32_t>(random()) * 2654435761u : special[random() % 5];
+        std::memcpy(&v, words, sizeof words);
+    }
+    std::vector<const Vertex*> pointers;
+    for (const Vertex& v : vertices)
+        pointers.push_back(&v);
+    std::vector<std::uint64_t> hashes(vertices.size());
+    HashVertices(pointers.data(), pointers.size(), hashes.data());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        ASSERT_EQ(HashVertex(vertices[i]), ReferenceHash(vertices[i])) << "vertex " << i;
+        ASSERT_EQ(hashes[i], ReferenceHash(vertices[i])) << "vertex " << i << " side by side";
+    }
+    Vertex zeroBone {}, signBone {};
+    signBone.boneIndices[1] = static_cast<std::int32_t>(0x80000000u);
+    EXPECT_NE(HashVertex(zeroBone), HashVertex(signBone));
 }
 
 TEST(HashVertex, SeveralAtATimeGiveEachVertexItsOwnHash)

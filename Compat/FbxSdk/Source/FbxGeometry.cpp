@@ -111,26 +111,12 @@ int FbxGeometry::AddDeformer(FbxDeformer* deformer)
     return GetDeformerCount() - 1;
 }
 
-int FbxMesh::GetPolygonSize(int polygon) const
-{
-    if (polygon < 0 || polygon >= GetPolygonCount())
-        return -1;
-    return mPolygonStarts[std::size_t(polygon) + 1] - mPolygonStarts[std::size_t(polygon)];
-}
-
 int FbxMesh::GetPolygonVertex(int polygon, int corner) const
 {
     int size = GetPolygonSize(polygon);
     if (size < 0 || corner < 0 || corner >= size)
         return -1;
     return mPolygonVertices[std::size_t(mPolygonStarts[std::size_t(polygon)] + corner)];
-}
-
-int FbxMesh::GetPolygonVertexIndex(int polygon) const
-{
-    if (polygon < 0 || polygon >= GetPolygonCount())
-        return -1;
-    return mPolygonStarts[std::size_t(polygon)];
 }
 
 int FbxMesh::GetTextureUVIndex(int polygon, int corner, FbxLayerElement::EType) const

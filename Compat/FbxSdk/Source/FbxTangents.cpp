@@ -404,13 +404,18 @@ void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstC
         ReserveLarge(*out, std::size_t(in.pointCount));
         out->assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
     }
-    ForEachTriangleDirection(in, [&](int corner, const Vec3& t, const Vec3& b) {
-        FbxVector4& tangentSum = outT[std::size_t(in.ControlPoint(corner))];
-        FbxVector4& binormalSum = outB[std::size_t(in.ControlPoint(corner))];
-        for (int axis = 0; axis < 3; ++axis) {
-            tangentSum[axis] += (&t.x)[axis];
-            binormalSum[axis] += (&b.x)[axis];
-        }
+    // The directions are taken by value: through references they could be the sums being written,
+    // and would be read again after every addition.
+    ForEachTriangleDirection(in, [&](int corner, const Vec3 t, const Vec3 b) {
+        const std::size_t cp = std::size_t(in.ControlPoint(corner));
+        double* tangentSum = outT[cp].mData;
+        double* binormalSum = outB[cp].mData;
+        tangentSum[0] += t.x;
+        tangentSum[1] += t.y;
+        tangentSum[2] += t.z;
+        binormalSum[0] += b.x;
+        binormalSum[1] += b.y;
+        binormalSum[2] += b.z;
     });
     for (std::size_t cp = 0; cp < firstCorners.size(); ++cp) {
         if (firstCorners[cp] < 0)

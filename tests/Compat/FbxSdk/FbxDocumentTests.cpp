@@ -359,6 +359,16 @@ TEST(FbxDocument, VectorArraysSpreadIntoWiderSlotsWithTheFillAfterEachVector)
                 ASSERT_EQ(out[std::size_t(v) * 4 + 3], kFill) << name << " vector " << v;
             }
         }
+        // Pairs into four slots, spread by the general path rather than the one for triples.
+        const std::size_t spreadPairs = std::size_t(kVectors) * 3 / 2;
+        std::vector<double> wide(spreadPairs * 4, -99.0);
+        ASSERT_TRUE(DecodeVectorArray(doc.root.Find("d")->values[0], 2, 4, 0.5, wide.data(), spreadPairs, error));
+        for (std::size_t p = 0; p < spreadPairs; ++p) {
+            ASSERT_EQ(wide[p * 4], doubles[p * 2]) << "pair " << p;
+            ASSERT_EQ(wide[p * 4 + 1], doubles[p * 2 + 1]) << "pair " << p;
+            ASSERT_EQ(wide[p * 4 + 2], 0.5) << "pair " << p;
+            ASSERT_EQ(wide[p * 4 + 3], 0.5) << "pair " << p;
+        }
         // Pairs into pairs: nothing to fill, nothing written past the vectors.
         std::vector<double> pairs(std::size_t(kVectors) * 3 / 2 * 2 + 1, -99.0);
         const std::size_t pairCount = std::size_t(kVectors) * 3 / 2;

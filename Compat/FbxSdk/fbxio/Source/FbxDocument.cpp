@@ -322,6 +322,39 @@ template bool DecodeArray<std::int32_t>(const Value&, std::vector<std::int32_t>&
 template bool DecodeArray<std::int64_t>(const Value&, std::vector<std::int64_t>&, std::string&);
 template bool DecodeArray<std::uint8_t>(const Value&, std::vector<std::uint8_t>&, std::string&);
 
+namespace {
+
+// Moves `count` vectors of `stride` numbers, packed at the front of `out`, to `slots` doubles each
+// and fills the slots after the numbers. Element e moves from e * stride up to e * slots; going from
+// the back, no element is overwritten before it has moved, and its filled slots lie beyond every
+// unmoved one.
+void SpreadBackwards(double* out, std::size_t count, int stride, int slots, double fill)
+{
+    for (std::size_t e = count; e-- > 0;) {
+        for (int c = stride; c-- > 0;)
+            out[e * slots + c] = out[e * stride + c];
+        for (int c = stride; c < slots; ++c)
+            out[e * slots + c] = fill;
+    }
+}
+
+// The same for a stride and slot count known when compiling: the moves become a few wide loads and
+// stores instead of two loops per element. An element's numbers are all read before any is written,
+// as its new place overlaps its old one.
+template <int Stride, int Slots>
+void SpreadBackwards(double* out, std::size_t count, double fill)
+{
+    for (std::size_t e = count; e-- > 0;) {
+        double numbers[Stride];
+        std::memcpy(numbers, out + e * Stride, sizeof numbers);
+        std::memcpy(out + e * Slots, numbers, sizeof numbers);
+        for (int c = Stride; c < Slots; ++c)
+            out[e * Slots + c] = fill;
+    }
+}
+
+} // namespace
+
 bool DecodeVectorArray(
     const Value& value, int stride, int slots, double fill, double* out, std::size_t outCount, std::string& error)
 {
@@ -353,16 +386,10 @@ bool DecodeVectorArray(
             }
         }
     }
-    if (slots != stride) {
-        // Element e moves from e * stride up to e * slots; going from the back, no element is
-        // overwritten before it has moved, and its filled slots lie beyond every unmoved one.
-        for (std::size_t e = outCount; e-- > 0;) {
-            for (int c = stride; c-- > 0;)
-                out[e * slots + c] = out[e * stride + c];
-            for (int c = stride; c < slots; ++c)
-                out[e * slots + c] = fill;
-        }
-    }
+    if (stride == 3 && slots == 4)
+        SpreadBackwards<3, 4>(out, outCount, fill); // normals, tangents, control points: the big arrays
+    else if (slots != stride)
+        SpreadBackwards(out, outCount, stride, slots, fill);
     return true;
 }
 

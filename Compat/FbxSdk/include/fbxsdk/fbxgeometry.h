@@ -347,11 +347,22 @@ private:
 class FbxMesh : public FbxGeometry {
     FBXSDK_OBJECT_DECLARE(FbxMesh, FbxGeometry)
     int GetPolygonCount() const { return static_cast<int>(mPolygonStarts.size()) - 1; }
-    // -1 for a polygon that does not exist.
-    int GetPolygonSize(int polygon) const;
+    // -1 for a polygon that does not exist. Defined here, with GetPolygonVertexIndex, because the
+    // checks that a mesh is all triangles call it for every polygon, several times in one import.
+    int GetPolygonSize(int polygon) const
+    {
+        if (polygon < 0 || polygon >= GetPolygonCount())
+            return -1;
+        return mPolygonStarts[std::size_t(polygon) + 1] - mPolygonStarts[std::size_t(polygon)];
+    }
     // -1 for a polygon or corner that does not exist.
     int GetPolygonVertex(int polygon, int corner) const;
-    int GetPolygonVertexIndex(int polygon) const;
+    int GetPolygonVertexIndex(int polygon) const
+    {
+        if (polygon < 0 || polygon >= GetPolygonCount())
+            return -1;
+        return mPolygonStarts[std::size_t(polygon)];
+    }
     int GetPolygonVertexCount() const { return static_cast<int>(mPolygonVertices.size()); }
     int* GetPolygonVertices() { return mPolygonVertices.data(); }
     const int* GetPolygonVertices() const { return mPolygonVertices.data(); }
