@@ -1,9 +1,21 @@
 // Node attributes, geometry, meshes and deformers.
 #include <fbxsdk.h>
 
+#include "Platform/RecycledBlocks.h"
+
 #include <algorithm>
 
 namespace fbxsdk {
+
+void* internal::AllocateDecodeTarget(std::size_t bytes)
+{
+    return AcquireBlock(bytes);
+}
+
+void internal::ReleaseDecodeTarget(void* block, std::size_t bytes) noexcept
+{
+    ReleaseBlock(block, bytes);
+}
 
 FbxNode* FbxNodeAttribute::GetNode(int index) const
 {

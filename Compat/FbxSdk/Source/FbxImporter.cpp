@@ -3,6 +3,7 @@
 #include "fbxio/FbxReader.h"
 
 #include "Platform/HugePages.h"
+#include "Platform/RecycledBlocks.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,25 +15,34 @@ namespace fbxsdk {
 namespace {
 
 // A whole file's bytes. Not a vector: a vector would clear its tens of megabytes before the file is
-// read over them.
+// read over them. The block is kept for the next large file or array when this one is done (see
+// Platform/RecycledBlocks.h).
 class FileBytes {
 public:
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() { ReleaseBlock(bytes, byteCount); }
+
     void Allocate(std::size_t count)
     {
-        bytes.reset(new std::uint8_t[count]); // left uninitialised: the read fills every byte
+        ReleaseBlock(bytes, byteCount);
+        bytes = nullptr;
+        byteCount = 0;
+        bytes = static_cast<std::uint8_t*>(AcquireBlock(count)); // left as it is: the read fills every byte
         byteCount = count;
         // The read writes it front to back, like an inflated array: a few huge pages take the place
         // of thousands of faults.
         if (count >= kHugePageArrayBytes)
-            AdviseHugePages(bytes.get(), count);
+            AdviseHugePages(bytes, count);
     }
-    std::uint8_t* data() { return bytes.get(); }
-    const std::uint8_t* data() const { return bytes.get(); }
+    std::uint8_t* data() { return bytes; }
+    const std::uint8_t* data() const { return bytes; }
     std::size_t size() const { return byteCount; }
     bool empty() const { return byteCount == 0; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> bytes;
+    std::uint8_t* bytes = nullptr;
     std::size_t byteCount = 0;
 };
 

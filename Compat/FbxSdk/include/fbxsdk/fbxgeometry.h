@@ -3,7 +3,9 @@
 
 #include "fbxobject.h"
 
+#include <cstddef>
 #include <memory>
+#include <new>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -17,11 +19,17 @@ class FbxCluster;
 
 namespace internal {
 
+// Storage of the arrays the file reader decodes into. A large array's block is kept when the array
+// is freed and handed to the next large array it fits (the next mesh, the next import): a fresh
+// block's pages would be cleared by the kernel as they are first written. Any thread.
+void* AllocateDecodeTarget(std::size_t bytes);
+void ReleaseDecodeTarget(void* block, std::size_t bytes) noexcept;
+
 // The allocator of the arrays the file reader decodes into: growing one without a value leaves the
 // new elements unwritten instead of value-initialising them, because the decoder writes every one of
 // them next, and a million-triangle mesh's normals alone are 96 MB written twice otherwise. Only
 // for types that may live in memory as it is (trivially copyable and destructible); growing with a
-// value, as Resize does, still writes it.
+// value, as Resize does, still writes it. Storage comes from AllocateDecodeTarget.
 template <class T>
 struct DecodeTargetAllocator : std::allocator<T> {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
@@ -43,6 +51,13 @@ struct DecodeTargetAllocator : std::allocator<T> {
     {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
+    T* allocate(std::size_t count)
+    {
+        if (count > std::size_t(-1) / sizeof(T))
+            throw std::bad_array_new_length();
+        return static_cast<T*>(AllocateDecodeTarget(count * sizeof(T)));
+    }
+    void deallocate(T* items, std::size_t count) noexcept { ReleaseDecodeTarget(items, count * sizeof(T)); }
 };
 
 // Index arrays are decoded by the reader's own routine into standard vectors.
