@@ -135,7 +135,23 @@ struct SeparateFaces {
         for (PxU32 i : { 0u, 1u, 2u, 0u, 2u, 3u })
             indices.push_back(base + i);
     }
+
+    // A face of the cube of half size 1, named by where its outward normal points.
+    enum class CubeFace { Back, Top, Bottom, Right, Left, Front };
+    void Add(CubeFace face)
+    {
+        const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
+        switch (face) {
+        case CubeFace::Back: Add(-z, y, x); break;
+        case CubeFace::Top: Add(y, z, x); break;
+        case CubeFace::Bottom: Add(-y, x, z); break;
+        case CubeFace::Right: Add(x, y, z); break;
+        case CubeFace::Left: Add(-x, z, y); break;
+        case CubeFace::Front: Add(z, x, y); break;
+        }
+    }
 };
+using CubeFace = SeparateFaces::CubeFace;
 
 TEST_F(PhysXMeshQuery, PointDistanceAndBoundsOfAScaledMeshAtAPose)
 {
@@ -172,14 +188,11 @@ TEST_F(PhysXMeshQuery, APointEnclosedByAClosedMeshIsInsideItAsInsideABox)
     // face. Two faces of it, bent like a page, enclose nothing: the same point is measured to the
     // nearest face.
     SeparateFaces faces;
-    const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
-    faces.Add(-z, y, x);
-    faces.Add(y, z, x);
+    for (CubeFace face : { CubeFace::Back, CubeFace::Top })
+        faces.Add(face);
     PxTriangleMesh* page = CookMesh(faces.points, faces.indices);
-    faces.Add(-y, x, z);
-    faces.Add(x, y, z);
-    faces.Add(-x, z, y);
-    faces.Add(z, x, y);
+    for (CubeFace face : { CubeFace::Bottom, CubeFace::Right, CubeFace::Left, CubeFace::Front })
+        faces.Add(face);
     PxTriangleMesh* cube = CookMesh(faces.points, faces.indices);
     ASSERT_NE(page, nullptr);
     ASSERT_NE(cube, nullptr);
@@ -203,12 +216,8 @@ TEST_F(PhysXMeshQuery, AnOpenCupEnclosesWhatLiesBelowItsRimAndNotWhatIsAboveIt)
     // half of every direction (five sixths at the middle), so points there count as enclosed; above
     // the rim they wrap around far less, and the point is measured to the rim.
     SeparateFaces faces;
-    const PxVec3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
-    faces.Add(-z, y, x);
-    faces.Add(-y, x, z);
-    faces.Add(x, y, z);
-    faces.Add(-x, z, y);
-    faces.Add(z, x, y);
+    for (CubeFace face : { CubeFace::Back, CubeFace::Bottom, CubeFace::Right, CubeFace::Left, CubeFace::Front })
+        faces.Add(face);
     PxTriangleMesh* cup = CookMesh(faces.points, faces.indices);
     ASSERT_NE(cup, nullptr);
     const PxTransform pose(PxVec3(0.0f, 50.0f, 0.0f), PxQuat(0.4f, PxVec3(0.0f, 1.0f, 0.0f)));
