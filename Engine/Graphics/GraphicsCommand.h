@@ -8,6 +8,7 @@
 // Main thread only (the thread owning the GL context).
 
 #include <functional>
+#include <new>
 #include <type_traits>
 #include <utility>
 
@@ -78,24 +79,28 @@ public:
 };
 
 // Runs arbitrary GL work, such as the state changes between passes.
-class LambdaGraphicsCommand final : public GraphicsCommandBase {
+//
+// The list records a lambda command as a RecordedLambdaCommand<Callable>, which knows the type of
+// the callable it was built from; a LambdaGraphicsCommand constructed any other way (empty, or from
+// a std::function) is exactly this class.
+class LambdaGraphicsCommand : public GraphicsCommandBase {
 public:
     LambdaGraphicsCommand() = default;
 
     // Builds `function` straight from the callable, in the arena: no temporary std::function to
     // move from and destroy on every recording.
-    template <class Callable, class = std::enable_if_t<!std::is_same_v<std::decay_t<Callable>, LambdaGraphicsCommand>>>
+    template <class Callable, class = std::enable_if_t<!std::is_base_of_v<LambdaGraphicsCommand, std::decay_t<Callable>>>>
     explicit LambdaGraphicsCommand(Callable&& callable)
         : function(std::forward<Callable>(callable))
     {
     }
 
     // Throws std::bad_function_call when `function` is empty.
-    void Execute() override { function(); }
+    void Execute() final { function(); }
 
     // Destroys the callable (freeing a capture too large for std::function's own storage) and
     // leaves `function` empty, so the arena can later be overwritten without running a destructor.
-    void Destroy() override { function = nullptr; }
+    void Destroy() final { function = nullptr; }
 
     void ExecuteThenDestroy() override
     {
@@ -104,4 +109,58 @@ public:
     }
 
     std::function<void()> function;
+};
+
+// A lambda command that knows its callable's type, so running it costs one call through the table
+// and one through std::function, and nothing at all to destroy a callable that owns nothing.
+// Recorded by GraphicsCommandList::Enqueue<LambdaGraphicsCommand>(callable); it adds no fields, so
+// it takes exactly the arena bytes of a LambdaGraphicsCommand.
+template <class Callable>
+class RecordedLambdaCommand final : public LambdaGraphicsCommand {
+public:
+    template <class Argument>
+    explicit RecordedLambdaCommand(Argument&& callable)
+        : LambdaGraphicsCommand(std::forward<Argument>(callable))
+    {
+    }
+
+    void ExecuteThenDestroy() override
+    {
+        // Null when `function` was emptied or given another callable after recording: that one is
+        // run and destroyed the general way.
+        Callable* callable = function.template target<Callable>();
+        if (callable == nullptr) {
+            LambdaGraphicsCommand::ExecuteThenDestroy();
+            return;
+        }
+        (*callable)();
+        if constexpr (kOwnsNothing) {
+            // Its destructor would only destroy a callable that has nothing to release, so the
+            // emptied function is built over it without running it (the callable, like std::function
+            // itself, must not replace its own command's function while it runs).
+            new (&function) std::function<void()>();
+        } else {
+            Destroy();
+        }
+    }
+
+private:
+    // A std::function whose construction from the callable cannot throw cannot have allocated: the
+    // callable sits in its own storage, and a trivially destructible one owns nothing else.
+    static constexpr bool kOwnsNothing
+        = std::is_trivially_destructible_v<Callable> && std::is_nothrow_constructible_v<std::function<void()>, Callable>;
+};
+
+// What Enqueue<T>(arguments) constructs: T itself, except that a lambda command built from a
+// callable is recorded as the RecordedLambdaCommand of that callable's type.
+template <class T, class... Arguments>
+struct RecordedCommand {
+    using type = T;
+};
+
+template <class Argument>
+struct RecordedCommand<LambdaGraphicsCommand, Argument> {
+    using Callable = std::decay_t<Argument>;
+    using type = std::conditional_t<std::is_same_v<Callable, std::function<void()>> || std::is_base_of_v<LambdaGraphicsCommand, Callable>,
+        LambdaGraphicsCommand, RecordedLambdaCommand<Callable>>;
 };

@@ -96,10 +96,12 @@ T* GraphicsCommandList::Enqueue(Args&&... args)
     if (sizeof(T) > capacity - offset)
         throw std::out_of_range("graphics command list ran out of memory, increase it maybe");
 
+    using Recorded = typename RecordedCommand<T, Args...>::type;
+    static_assert(sizeof(Recorded) == sizeof(T), "a command takes the arena bytes of the class it is recorded as");
     std::uint8_t* slot = buffer + offset;
     T* command;
     try {
-        command = new (slot) T(std::forward<Args>(args)...);
+        command = new (slot) Recorded(std::forward<Args>(args)...);
     } catch (...) {
         // Keeps the bytes past `used` zero, as Reset only clears an arena that holds commands.
         std::memset(slot, 0, sizeof(T));

@@ -368,3 +368,67 @@ TEST(GraphicsCommandList, ALambdaWithAHeapStoredCaptureIsFreedExactlyOnceWhether
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(token.use_count(), 1);
 }
+
+namespace {
+
+int gFreeFunctionRuns = 0;
+
+void CountFreeFunctionRun()
+{
+    ++gFreeFunctionRuns;
+}
+
+} // namespace
+
+TEST(GraphicsCommandList, ALambdaCommandRunsWhatItsFunctionHoldsWhenTheListRuns)
+{
+    Log log;
+    GraphicsCommandList list;
+
+    // A free function, as the engine records its pass set-ups, and a capture-less lambda: each
+    // runs once and its function is left empty.
+    gFreeFunctionRuns = 0;
+    LambdaGraphicsCommand* function = list.Enqueue<LambdaGraphicsCommand>(CountFreeFunctionRun);
+    int lambdaRuns = 0;
+    static int* runsOfCaptureless = nullptr;
+    runsOfCaptureless = &lambdaRuns;
+    LambdaGraphicsCommand* captureless = list.Enqueue<LambdaGraphicsCommand>([] { ++*runsOfCaptureless; });
+
+    // Given another callable after recording, with a capture held on the heap: that one runs,
+    // and is freed once.
+    LambdaGraphicsCommand* replaced = list.Enqueue<LambdaGraphicsCommand>([&log] { log.push_back("recorded"); });
+    std::array<char, 256> payload {};
+    replaced->function = [&log, payload, release = LogWhenReleased(log, "destroy replacement")] {
+        log.push_back(payload[0] == 0 ? "replacement" : "wrong payload");
+    };
+
+    // Emptied after recording: the run stops there with std::bad_function_call, as an empty
+    // lambda command's does, and the command after it is destroyed unrun.
+    LambdaGraphicsCommand* emptied = list.Enqueue<LambdaGraphicsCommand>([&log] { log.push_back("emptied"); });
+    emptied->function = nullptr;
+    list.Enqueue<LambdaGraphicsCommand>(
+        [&log, release = LogWhenReleased(log, "destroy after the throw")] { log.push_back("after the throw"); });
+
+    EXPECT_THROW(list.Execute(), std::bad_function_call);
+    EXPECT_EQ(gFreeFunctionRuns, 1);
+    EXPECT_EQ(lambdaRuns, 1);
+    EXPECT_EQ(log, (Log { "replacement", "destroy replacement", "destroy after the throw" }));
+    EXPECT_FALSE(function->function);
+    EXPECT_FALSE(captureless->function);
+    EXPECT_FALSE(replaced->function);
+
+    // Recorded from a std::function: the callable it holds runs, and its heap-held capture is freed
+    // once, run or not.
+    for (const bool run : { true, false }) {
+        list.Reset();
+        log.clear();
+        std::function<void()> held = [&log, payload, release = LogWhenReleased(log, "destroy held")] {
+            log.push_back("held");
+        };
+        list.Enqueue<LambdaGraphicsCommand>(std::move(held));
+        if (run)
+            list.Execute();
+        list.Reset();
+        EXPECT_EQ(log, run ? (Log { "held", "destroy held" }) : (Log { "destroy held" }));
+    }
+}
