@@ -369,32 +369,43 @@ void ForEachTriangleDirection(const TangentInput& in, Add add)
     }
 }
 
+// What all corners of a control point share when they agree: the normal (raw, its zeros positive)
+// and the UV index; and whether any corner uses the point at all.
+struct PointNormal {
+    Vec3 normal;
+    int uvIndex = 0;
+    bool used = false;
+};
+
 // When every corner of each control point has the same UV and the same normal (no seams, no hard
-// edges, the common case of smooth meshes), the first corner of each point; otherwise nothing.
-std::vector<int> FirstCornerOfEachPoint(const TangentInput& in)
+// edges, the common case of smooth meshes), that normal for each point; otherwise nothing. The
+// normal is kept beside the point rather than read again through its first corner: the corners'
+// normals are tens of megabytes, and going back to them point by point cost more than all the
+// arithmetic of the frames.
+std::vector<PointNormal> SharedNormalOfEachPoint(const TangentInput& in)
 {
     const int cornerCount = in.mesh.GetPolygonVertexCount();
-    std::vector<int> first(std::size_t(in.pointCount), -1);
+    std::vector<PointNormal> shared(std::size_t(in.pointCount));
     for (int corner = 0; corner < cornerCount; ++corner) {
         const int cp = in.ControlPoint(corner);
         Vec3 n;
         if (cp < 0 || cp >= in.pointCount || !in.ElementNormal(corner, n))
             return {};
-        int& firstCorner = first[std::size_t(cp)];
-        if (firstCorner < 0) {
-            firstCorner = corner;
+        n = WithoutNegativeZeros(n);
+        PointNormal& point = shared[std::size_t(cp)];
+        const int uvIndex = in.UvIndex(corner);
+        if (!point.used) {
+            point = { n, uvIndex, true };
             continue;
         }
-        Vec3 m;
-        in.ElementNormal(firstCorner, m);
-        if (in.UvIndex(corner) != in.UvIndex(firstCorner) || !WithoutNegativeZeros(n).SameBits(WithoutNegativeZeros(m)))
+        if (uvIndex != point.uvIndex || !n.SameBits(point.normal))
             return {};
     }
-    return first;
+    return shared;
 }
 
 // One frame per control point, summed straight into the output arrays and then finished in place.
-void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstCorners, bool ignoreTangentFlip,
+void FramesByControlPoint(const TangentInput& in, const std::vector<PointNormal>& pointNormals, bool ignoreTangentFlip,
     FbxLayerElementTangent& tangents, FbxLayerElementBinormal& binormals)
 {
     auto& outT = tangents.GetDirectArray().Items();
@@ -417,10 +428,10 @@ void FramesByControlPoint(const TangentInput& in, const std::vector<int>& firstC
         binormalSum[1] += b.y;
         binormalSum[2] += b.z;
     });
-    for (std::size_t cp = 0; cp < firstCorners.size(); ++cp) {
-        if (firstCorners[cp] < 0)
+    for (std::size_t cp = 0; cp < pointNormals.size(); ++cp) {
+        if (!pointNormals[cp].used)
             continue; // no corner uses it
-        const Vec3 n = TangentInput::UnitNormal(in.RawNormal(firstCorners[cp]));
+        const Vec3 n = TangentInput::UnitNormal(pointNormals[cp].normal);
         FinishFrame(ToVec3(outT[cp]), ToVec3(outB[cp]), n, ignoreTangentFlip, outT[cp], outB[cp]);
     }
 }
@@ -465,8 +476,8 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
     const TangentInput in(*this, mPolygonStarts.data(), *uv);
     FbxLayerElementTangent* tangents = GetElementTangent(0) ? GetElementTangent(0) : CreateElementTangent();
     FbxLayerElementBinormal* binormals = GetElementBinormal(0) ? GetElementBinormal(0) : CreateElementBinormal();
-    const std::vector<int> firstCorners = FirstCornerOfEachPoint(in);
-    const bool byControlPoint = !firstCorners.empty();
+    const std::vector<PointNormal> pointNormals = SharedNormalOfEachPoint(in);
+    const bool byControlPoint = !pointNormals.empty();
     for (FbxLayerElement* element :
         { static_cast<FbxLayerElement*>(tangents), static_cast<FbxLayerElement*>(binormals) }) {
         element->SetMappingMode(byControlPoint ? FbxLayerElement::eByControlPoint : FbxLayerElement::eByPolygonVertex);
@@ -475,7 +486,7 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
     tangents->GetIndexArray().Clear();
     binormals->GetIndexArray().Clear();
     if (byControlPoint)
-        FramesByControlPoint(in, firstCorners, ignoreTangentFlip, *tangents, *binormals);
+        FramesByControlPoint(in, pointNormals, ignoreTangentFlip, *tangents, *binormals);
     else
         FramesByPolygonVertex(in, ignoreTangentFlip, *tangents, *binormals);
     return true;
