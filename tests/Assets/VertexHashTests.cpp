@@ -137,6 +137,42 @@ TEST(HashVertex, SeveralAtATimeGiveEachVertexItsOwnHash)
     }
 }
 
+TEST(HashVertex, EveryWordOfTheRecordCountsWhateverItsBits)
+{
+    // Records of random words (NaNs, denormals, negative zeros and bone indices with the top bit
+    // set among them), hashed one at a time and several at a time, against the definition. One
+    // word at a time is then changed in a copy: every word but position w changes the hash.
+    std::mt19937 random(29);
+    std::vector<Vertex> vertices(37);
+    for (Vertex& v : vertices) {
+        auto* words = reinterpret_cast<std::uint32_t*>(&v);
+        for (std::size_t k = 0; k < sizeof(Vertex) / 4; ++k) {
+            const std::uint32_t word = static_cast<std::uint32_t>(random());
+            words[k] = random() % 4 == 0 ? word & 0x80000000u : word;
+        }
+    }
+    std::vector<const Vertex*> pointers;
+    for (const Vertex& v : vertices)
+        pointers.push_back(&v);
+    std::vector<std::uint64_t> hashes(vertices.size());
+    HashVertices(pointers.data(), pointers.size(), hashes.data());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        ASSERT_EQ(hashes[i], ReferenceHash(vertices[i])) << "vertex " << i;
+        ASSERT_EQ(HashVertex(vertices[i]), ReferenceHash(vertices[i])) << "vertex " << i;
+    }
+
+    const Vertex& original = vertices[0];
+    for (std::size_t k = 0; k < sizeof(Vertex) / 4; ++k) {
+        Vertex changed = original;
+        reinterpret_cast<std::uint32_t*>(&changed)[k] ^= 0x00010000u;
+        const Vertex* one = &changed;
+        std::uint64_t hash = 0;
+        HashVertices(&one, 1, &hash);
+        EXPECT_EQ(hash, ReferenceHash(changed)) << "word " << k;
+        EXPECT_EQ(hash == hashes[0], k == 3) << "word " << k;
+    }
+}
+
 TEST(HashIndexMap, NumbersKeysInTheOrderTheyFirstAppearWhileItGrows)
 {
     // Keys that share their low or high bits, or are zero, and more of them than the reserved room:
