@@ -188,3 +188,64 @@ TEST(BatchQueue, HandsEverySlotOverInOrderWhicheverSideIsSlower)
         }
     }
 }
+
+TEST(BatchQueue, ASideThatFindsTheRingFullOrEmptySleepsUntilHalfOfItHasMoved)
+{
+    // Woken for every batch, a faster side would trade places with the slower one batch by batch.
+    // The sleeper is given time to wake too early after each single move, and must not.
+    constexpr std::size_t kSlots = 8;
+    constexpr auto kChance = std::chrono::milliseconds(30);
+    {
+        BatchQueue<int, kSlots> queue;
+        for (int n = 0; n < static_cast<int>(kSlots); ++n) {
+            queue.Claim() = n;
+            queue.Publish();
+        }
+        std::atomic<bool> claimed { false };
+        std::thread producer([&] {
+            queue.Claim() = 100;
+            claimed = true;
+            queue.Publish();
+            queue.Close();
+        });
+        std::this_thread::sleep_for(kChance); // the producer finds the ring full and sleeps
+        EXPECT_FALSE(claimed);
+        for (std::size_t n = 0; n + 1 < kSlots / 2; ++n) {
+            ASSERT_NE(queue.Next(), nullptr);
+            queue.Release();
+            std::this_thread::sleep_for(kChance);
+            EXPECT_FALSE(claimed) << "a full ring took a batch again after " << n + 1 << " of " << kSlots << " moved";
+        }
+        std::vector<int> received;
+        while (int* slot = queue.Next()) {
+            received.push_back(*slot);
+            queue.Release();
+        }
+        producer.join();
+        EXPECT_TRUE(claimed);
+        EXPECT_EQ(received, (std::vector<int> { 3, 4, 5, 6, 7, 100 }));
+    }
+    {
+        BatchQueue<int, kSlots> queue;
+        std::atomic<int> taken { -1 };
+        std::thread consumer([&] {
+            int* slot = queue.Next();
+            taken = slot != nullptr ? *slot : -2;
+            queue.Release();
+            while (queue.Next() != nullptr)
+                queue.Release();
+        });
+        std::this_thread::sleep_for(kChance); // the consumer finds the ring empty and sleeps
+        for (int n = 0; n + 1 < static_cast<int>(kSlots / 2); ++n) {
+            queue.Claim() = n;
+            queue.Publish();
+            std::this_thread::sleep_for(kChance);
+            EXPECT_EQ(taken, -1) << "an empty ring gave a batch out after " << n + 1 << " of " << kSlots << " came";
+        }
+        queue.Claim() = 3;
+        queue.Publish();
+        queue.Close();
+        consumer.join();
+        EXPECT_EQ(taken, 0);
+    }
+}
