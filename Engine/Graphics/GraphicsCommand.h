@@ -89,7 +89,8 @@ public:
 
     // Builds `function` straight from the callable, in the arena: no temporary std::function to
     // move from and destroy on every recording.
-    template <class Callable, class = std::enable_if_t<!std::is_base_of_v<LambdaGraphicsCommand, std::decay_t<Callable>>>>
+    template <class Callable,
+        class = std::enable_if_t<!std::is_base_of_v<LambdaGraphicsCommand, std::decay_t<Callable>>>>
     explicit LambdaGraphicsCommand(Callable&& callable)
         : function(std::forward<Callable>(callable))
     {
@@ -147,8 +148,8 @@ public:
 private:
     // A std::function whose construction from the callable cannot throw cannot have allocated: the
     // callable sits in its own storage, and a trivially destructible one owns nothing else.
-    static constexpr bool kOwnsNothing
-        = std::is_trivially_destructible_v<Callable> && std::is_nothrow_constructible_v<std::function<void()>, Callable>;
+    static constexpr bool kStoredInPlace = std::is_nothrow_constructible_v<std::function<void()>, Callable>;
+    static constexpr bool kOwnsNothing = kStoredInPlace && std::is_trivially_destructible_v<Callable>;
 };
 
 // What Enqueue<T>(arguments) constructs: T itself, except that a lambda command built from a
@@ -161,6 +162,7 @@ struct RecordedCommand {
 template <class Argument>
 struct RecordedCommand<LambdaGraphicsCommand, Argument> {
     using Callable = std::decay_t<Argument>;
-    using type = std::conditional_t<std::is_same_v<Callable, std::function<void()>> || std::is_base_of_v<LambdaGraphicsCommand, Callable>,
+    using type = std::conditional_t<
+        std::is_same_v<Callable, std::function<void()>> || std::is_base_of_v<LambdaGraphicsCommand, Callable>,
         LambdaGraphicsCommand, RecordedLambdaCommand<Callable>>;
 };
