@@ -19,7 +19,7 @@
 namespace {
 
 using fbxbench::File;
-using fbxbench::PeakMegabytes;
+using fbxbench::PeakMegabytesOnce;
 
 constexpr const char* kOurs = "ImportWithEngine";
 constexpr const char* kAssimp = "ImportWithAssimp";
@@ -63,28 +63,13 @@ Produced ImportAssimp()
     return produced;
 }
 
-// The peak memory of one `import` on its own, measured once per process in a forked child, before
-// the first timed run of that import. Not between timed runs: a fork write-protects every page of
-// the parent, and the first write to each page after it costs a fault and a TLB flush on every core
-// the process ran on, which would charge the next timed runs of an import that reuses its memory
-// (ours keeps its large blocks) for the benchmark's own fork.
-double PeakOnce(Produced (*import)())
-{
-    static std::map<Produced (*)(), double> peaks;
-    auto known = peaks.find(import);
-    if (known != peaks.end())
-        return known->second;
-    const double peak = PeakMegabytes([import] { benchmark::DoNotOptimize(import()); });
-    peaks.emplace(import, peak);
-    return peak;
-}
-
 // Times `import`. A run that fails, or that does not give back every triangle of the file, is
 // reported as an error rather than as a figure.
-void Measure(benchmark::State& state, Produced (*import)())
+void Measure(benchmark::State& state, const char* name, Produced (*import)())
 {
     File();
-    const double peak = PeakOnce(import);
+    // The peak of one import on its own, measured before the first timed run (see PeakMegabytesOnce).
+    const double peak = PeakMegabytesOnce(name, [import] { benchmark::DoNotOptimize(import()); });
     Produced last;
     for (auto _ : state) {
         last = import();
@@ -108,12 +93,12 @@ void Measure(benchmark::State& state, Produced (*import)())
 void ImportWithEngine(benchmark::State& state)
 {
     InitializeFbx();
-    Measure(state, ImportOurs);
+    Measure(state, kOurs, ImportOurs);
 }
 
 void ImportWithAssimp(benchmark::State& state)
 {
-    Measure(state, ImportAssimp);
+    Measure(state, kAssimp, ImportAssimp);
 }
 
 // The console output, plus ours over assimp's for time and peak memory once both have run: the
