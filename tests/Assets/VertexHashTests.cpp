@@ -52,6 +52,17 @@ std::uint64_t ReferenceHash(const Vertex& vertex)
     return seed;
 }
 
+// HashVertices over all of `vertices` in one call.
+std::vector<std::uint64_t> HashedTogether(const std::vector<Vertex>& vertices)
+{
+    std::vector<const Vertex*> pointers;
+    for (const Vertex& v : vertices)
+        pointers.push_back(&v);
+    std::vector<std::uint64_t> hashes(vertices.size());
+    HashVertices(pointers.data(), pointers.size(), hashes.data());
+    return hashes;
+}
+
 } // namespace
 
 TEST(HashVertex, CombinesFnv1aHashesOfTheFortyFourValues)
@@ -99,11 +110,7 @@ TEST(HashVertex, MatchesTheDefinitionForZerosOfEitherSignAndAnyBitPattern)
             word = random() % 3 == 0 ? static_cast<std::uint32_t>(random()) * 2654435761u : special[random() % 5];
         std::memcpy(&v, words, sizeof words);
     }
-    std::vector<const Vertex*> pointers;
-    for (const Vertex& v : vertices)
-        pointers.push_back(&v);
-    std::vector<std::uint64_t> hashes(vertices.size());
-    HashVertices(pointers.data(), pointers.size(), hashes.data());
+    const std::vector<std::uint64_t> hashes = HashedTogether(vertices);
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         ASSERT_EQ(HashVertex(vertices[i]), ReferenceHash(vertices[i])) << "vertex " << i;
         ASSERT_EQ(hashes[i], ReferenceHash(vertices[i])) << "vertex " << i << " side by side";
@@ -151,11 +158,7 @@ TEST(HashVertex, EveryWordOfTheRecordCountsWhateverItsBits)
             words[k] = random() % 4 == 0 ? word & 0x80000000u : word;
         }
     }
-    std::vector<const Vertex*> pointers;
-    for (const Vertex& v : vertices)
-        pointers.push_back(&v);
-    std::vector<std::uint64_t> hashes(vertices.size());
-    HashVertices(pointers.data(), pointers.size(), hashes.data());
+    const std::vector<std::uint64_t> hashes = HashedTogether(vertices);
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         ASSERT_EQ(hashes[i], ReferenceHash(vertices[i])) << "vertex " << i;
         ASSERT_EQ(HashVertex(vertices[i]), ReferenceHash(vertices[i])) << "vertex " << i;
