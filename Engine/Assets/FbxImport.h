@@ -3,9 +3,7 @@
 // left-handed) and unit (centimetres), triangulate it, and read its materials, skeleton, LOD groups
 // and meshes. All FBX work goes through the FBX SDK's calls.
 //
-// Main thread only; the context has no lock. A large mesh's vertices are entered into its
-// de-duplication map by a short-lived helper thread while this thread reads the next corners from
-// the SDK; the helper never calls the SDK and has ended when ImportFbx returns or throws.
+// Main thread only; the context has no lock.
 
 #include "Assets/ImportedModel.h"
 

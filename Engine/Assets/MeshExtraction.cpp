@@ -1,13 +1,13 @@
 #include "Assets/MeshExtraction.h"
 
 #include "Assets/CornerBatch.h"
-#include "Assets/CornerPipeline.h"
 #include "Assets/SkeletonImport.h"
 #include "Assets/VertexDeduplicator.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 using namespace fbxsdk;
@@ -333,7 +333,7 @@ struct SlotPolygons {
 //
 // Given a table of each control point's previous corner, a corner whose varying elements read the
 // same as that corner's is marked as a repeat and not read at all: most corners of a smooth mesh
-// repeat, and building, handing over and comparing their 180-byte records was most of the work.
+// repeat, and building and comparing their 180-byte records was most of the work.
 // Skipping the box is safe too: the repeat's position is its control point's, already in the box.
 class SlotCorners {
 public:
@@ -503,6 +503,7 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
 
     const std::vector<std::size_t> slotCorners = CornersBySlot(scene, node, mesh);
     std::vector<int> previousCornerOf;
+    const auto batch = std::make_unique<CornerBatch>(); // 17 KB: too large for the stack
     for (std::size_t slot = 0; slot < slotCorners.size(); ++slot) {
         Mesh sub;
         sub.name = node->GetName();
@@ -511,7 +512,6 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         if (slotMaterial != nullptr)
             sub.materialIndex = sceneIndex;
 
-        const int polygons = mesh->GetPolygonCount();
         VertexDeduplicator deduplicator(sub, deduplicate, slotCorners[slot], mesh->GetControlPointsCount());
         const SlotPolygons slotPolygons { node, MaterialElement(node, mesh), slotMaterial };
         int* previous = nullptr;
@@ -521,9 +521,15 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
             previous = previousCornerOf.data();
         }
         SlotCorners corners(sources, slotPolygons, box, previous);
-        BuildSubMesh(
-            polygons, [&corners](CornerBatch& batch) { corners.Fill(batch); },
-            [&deduplicator](CornerBatch& batch) { deduplicator.Add(batch); });
+        // Reading and entering take turns on this thread: a corner's record is hashed and copied
+        // while it is still in this core's cache. Entered on a second core instead, every record
+        // crossed between the cores, and that cost more CPU than the overlap saved in time.
+        bool last = false;
+        while (!last) {
+            corners.Fill(*batch);
+            last = batch->count < kBatchCorners;
+            deduplicator.Add(*batch);
+        }
         for (int i = 0; i < deduplicator.FoldedVertices(); ++i)
             AddWarning(result, ImportWarning::TooManyInfluences);
         if (!sub.vertices.empty()) {

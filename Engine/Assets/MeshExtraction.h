@@ -23,8 +23,7 @@ public:
 // its bone influences. The running bounds of the node start at zero and are shared by all of the
 // node's meshes. Throws InvalidReferenceMode; returns true otherwise.
 //
-// On the thread that owns the FBX SDK. A large mesh's vertices are entered by a helper thread while
-// this one reads on; the helper has been joined by the time this returns or throws.
+// On the thread that owns the FBX SDK, and on it alone: it reads the corners and enters them itself.
 bool ExtractMeshes(fbxsdk::FbxScene* scene, fbxsdk::FbxNode* node, Skeleton& skeleton, ImportResult& result,
     std::vector<Mesh>& meshes, bool deduplicate);
 

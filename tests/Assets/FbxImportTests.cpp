@@ -186,8 +186,8 @@ MeshData SeamedGrid(int size)
 
 TEST_F(FbxImportTest, DeduplicationMergesExactlyTheCornersWhoseHashesAreEqual)
 {
-    // A small mesh is entered as it is read; a large one (over 16,384 triangles) by a second thread
-    // alongside the reading. Both must give what merging by hash alone gives.
+    // A small mesh (288 triangles) and a large one (20,000): both must give what merging by hash
+    // alone gives.
     for (int size : { 13, 101 }) {
         SCOPED_TRACE(size);
         SceneWriter scene;
@@ -476,8 +476,7 @@ TEST_F(FbxImportTest, AnUnreadableReferenceModeEndsTheImportOfThatFileOnly)
     ImportedModel next;
     EXPECT_EQ(Import(good, next, true, "good.fbx").status, ImportStatus::Ok);
 
-    // A mesh large enough to be entered by a second thread ends the same way, with that thread
-    // stopped: the import returns, and the next one works.
+    // A large mesh (20,000 triangles) ends the same way: the import returns, and the next one works.
     MeshData large = RandomNormalGrid(101);
     large.layers[0].reference = Reference::Index;
     for (std::size_t i = 0; i < large.layers[0].values.size() / 3; ++i)

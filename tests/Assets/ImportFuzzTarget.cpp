@@ -1,6 +1,6 @@
 // libFuzzer entry for the whole model import, as `fbxinfo --import` runs it: each input is written
 // to a file of this process's own and imported through ImportFbx (reading, conversions, skins,
-// materials, LOD groups, extraction with its helper thread and the vertex hash map).
+// materials, LOD groups, extraction and the vertex hash map).
 #include "Assets/FbxImport.h"
 
 #include <unistd.h>
