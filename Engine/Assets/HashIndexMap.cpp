@@ -17,7 +17,7 @@ std::size_t HashIndexMap::SlotsFor(std::size_t entries)
 
 std::size_t HashIndexMap::BytesFor(std::size_t entries)
 {
-    return entries * sizeof(std::uint64_t) + SlotsFor(entries) * sizeof(std::uint32_t);
+    return entries * sizeof(std::uint64_t) + SlotsFor(entries) * sizeof(std::uint64_t);
 }
 
 void HashIndexMap::Reserve(std::size_t entries)
@@ -35,7 +35,7 @@ void HashIndexMap::Reserve(std::size_t entries, std::size_t expected)
 
 void HashIndexMap::Rebuild(std::size_t slotCount)
 {
-    std::vector<std::uint32_t> fresh;
+    std::vector<std::uint64_t> fresh;
     ReserveLarge(fresh, slotCount);
     fresh.assign(slotCount, kEmptySlot);
     slots.swap(fresh);
@@ -45,7 +45,7 @@ void HashIndexMap::Rebuild(std::size_t slotCount)
         std::size_t slot = Home(keys[entry]);
         while (slots[slot] != kEmptySlot)
             slot = (slot + 1) & mask;
-        slots[slot] = static_cast<std::uint32_t>(entry);
+        slots[slot] = SlotOf(keys[entry], entry);
     }
 }
 
@@ -55,14 +55,15 @@ HashIndexMap::Entry HashIndexMap::FindOrAdd(std::uint64_t key)
         Rebuild(SlotsFor(keys.size() + 1) * 2);
     const std::size_t mask = slots.size() - 1;
     for (std::size_t slot = Home(key);; slot = (slot + 1) & mask) {
-        const std::uint32_t entry = slots[slot];
-        if (entry == kEmptySlot) {
-            slots[slot] = static_cast<std::uint32_t>(keys.size());
+        const std::uint64_t content = slots[slot];
+        if (content == kEmptySlot) {
+            const std::uint32_t entry = static_cast<std::uint32_t>(keys.size());
+            slots[slot] = SlotOf(key, entry);
             keys.push_back(key);
-            return { slots[slot], true };
+            return { entry, true };
         }
-        if (keys[entry] == key)
-            return { entry, false };
+        if (MayHold(content, key) && keys[EntryIn(content)] == key)
+            return { EntryIn(content), false };
     }
 }
 
@@ -70,7 +71,7 @@ void HashIndexMap::Prefetch(std::uint64_t key) const
 {
     if (slots.empty())
         return;
-    const std::uint32_t* slot = &slots[Home(key)];
+    const std::uint64_t* slot = &slots[Home(key)];
 #if defined(_MSC_VER)
     _mm_prefetch(reinterpret_cast<const char*>(slot), _MM_HINT_T0);
 #else

@@ -3,10 +3,10 @@
 // it was first entered (the first key 0, the next new key 1, and so on), which is exactly the index
 // a new vertex receives.
 //
-// Open addressing over a power-of-two table of 32-bit entry numbers, searched linearly; each key is
-// stored once, in entry order. A table of small entry numbers keeps the part that is probed at
-// random a quarter the size of a node-based map, so more of it stays in cache. Not thread-safe: one
-// map belongs to one extraction.
+// Open addressing over a power-of-two table of slots, searched linearly; each key is stored once, in
+// entry order. A slot holds an entry number and the low half of that entry's key: a search passes
+// over slots of other keys by that half alone, and reads the key list (at random, so from memory)
+// only for a slot whose half matches. Not thread-safe: one map belongs to one extraction.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -40,7 +40,22 @@ public:
     std::size_t Size() const { return keys.size(); }
 
 private:
-    static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
+    // A slot is the entry number in its low 32 bits and the low 32 bits of the entry's key above
+    // them. No entry is numbered 0xFFFFFFFF, so an empty slot is unlike any full one.
+    static constexpr std::uint64_t kEmptySlot = ~std::uint64_t(0);
+    static constexpr unsigned kKeyHalfShift = 32;
+
+    static std::uint64_t SlotOf(std::uint64_t key, std::size_t entry)
+    {
+        return key << kKeyHalfShift | static_cast<std::uint32_t>(entry);
+    }
+    // Whether a full slot may hold `key`: its half of the key matches.
+    static bool MayHold(std::uint64_t slot, std::uint64_t key)
+    {
+        return (slot ^ key << kKeyHalfShift) >> kKeyHalfShift == 0;
+    }
+    static std::uint32_t EntryIn(std::uint64_t slot) { return static_cast<std::uint32_t>(slot); }
+
     // The table grows before it is more than three quarters full, which keeps searches short.
     static constexpr std::size_t kLoadNumerator = 3;
     static constexpr std::size_t kLoadDenominator = 4;
@@ -54,7 +69,7 @@ private:
         return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
     }
 
-    std::vector<std::uint32_t> slots;
+    std::vector<std::uint64_t> slots;
     std::vector<std::uint64_t> keys; // by entry number
     unsigned shift = 64;
 };
