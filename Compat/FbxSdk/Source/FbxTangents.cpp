@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -370,42 +371,64 @@ void ForEachTriangleDirection(const TangentInput& in, Add add)
 }
 
 // What all corners of a control point share when they agree: the normal (raw, its zeros positive)
-// and the UV index; and whether any corner uses the point at all.
+// and the UV index.
 struct PointNormal {
     Vec3 normal;
-    int uvIndex = 0;
-    bool used = false;
+    int uvIndex;
 };
 
-// When every corner of each control point has the same UV and the same normal (no seams, no hard
-// edges, the common case of smooth meshes), that normal for each point; otherwise nothing. The
-// normal is kept beside the point rather than read again through its first corner: the corners'
+// How far generation has come with a control point.
+enum class PointState : std::uint8_t {
+    Unused, // no corner uses it
+    Used, // its normal and UV are known
+    Summed, // and its frame's sums hold at least one triangle's directions
+};
+
+// Arrays of a value per control point, left unwritten when made: each is written point by point as
+// its point is first reached, which the point's state tells, so clearing megabytes up front would
+// only cost a pass over them.
+template <class T>
+using PointArray = std::vector<T, internal::DecodeTargetAllocator<T>>;
+
+// Each control point's state, and its normal and UV where every corner of each control point has the
+// same UV and the same normal (no seams, no hard edges, the common case of smooth meshes).
+struct SharedNormals {
+    bool shared = false;
+    std::vector<PointState> stateOf;
+    PointArray<PointNormal> pointNormals;
+};
+
+// The normal is kept beside the point rather than read again through its first corner: the corners'
 // normals are tens of megabytes, and going back to them point by point cost more than all the
 // arithmetic of the frames.
-std::vector<PointNormal> SharedNormalOfEachPoint(const TangentInput& in)
+SharedNormals SharedNormalOfEachPoint(const TangentInput& in)
 {
     const int cornerCount = in.mesh.GetPolygonVertexCount();
-    std::vector<PointNormal> shared(std::size_t(in.pointCount));
+    SharedNormals result;
+    result.stateOf.assign(std::size_t(in.pointCount), PointState::Unused);
+    result.pointNormals.resize(std::size_t(in.pointCount));
     for (int corner = 0; corner < cornerCount; ++corner) {
         const int cp = in.ControlPoint(corner);
         Vec3 n;
         if (cp < 0 || cp >= in.pointCount || !in.ElementNormal(corner, n))
             return {};
         n = WithoutNegativeZeros(n);
-        PointNormal& point = shared[std::size_t(cp)];
+        PointNormal& point = result.pointNormals[std::size_t(cp)];
         const int uvIndex = in.UvIndex(corner);
-        if (!point.used) {
-            point = { n, uvIndex, true };
+        if (result.stateOf[std::size_t(cp)] == PointState::Unused) {
+            result.stateOf[std::size_t(cp)] = PointState::Used;
+            point = { n, uvIndex };
             continue;
         }
         if (uvIndex != point.uvIndex || !n.SameBits(point.normal))
             return {};
     }
-    return shared;
+    result.shared = true;
+    return result;
 }
 
 // One frame per control point, summed straight into the output arrays and then finished in place.
-void FramesByControlPoint(const TangentInput& in, const std::vector<PointNormal>& pointNormals, bool ignoreTangentFlip,
+void FramesByControlPoint(const TangentInput& in, SharedNormals& points, bool ignoreTangentFlip,
     FbxLayerElementTangent& tangents, FbxLayerElementBinormal& binormals)
 {
     auto& outT = tangents.GetDirectArray().Items();
@@ -413,14 +436,20 @@ void FramesByControlPoint(const TangentInput& in, const std::vector<PointNormal>
     for (auto* out : { &outT, &outB }) {
         out->clear();
         ReserveLarge(*out, std::size_t(in.pointCount));
-        out->assign(std::size_t(in.pointCount), FbxVector4(0, 0, 0, 0));
+        out->resize(std::size_t(in.pointCount)); // unwritten: see PointArray
     }
     // The directions are taken by value: through references they could be the sums being written,
-    // and would be read again after every addition.
+    // and would be read again after every addition. A point's first directions are added to zero
+    // rather than copied, so its sums are exactly what summing from zero gives, zeros' signs too.
     ForEachTriangleDirection(in, [&](int corner, const Vec3 t, const Vec3 b) {
         const std::size_t cp = std::size_t(in.ControlPoint(corner));
         double* tangentSum = outT[cp].mData;
         double* binormalSum = outB[cp].mData;
+        if (points.stateOf[cp] != PointState::Summed) {
+            points.stateOf[cp] = PointState::Summed;
+            for (double* sum : { tangentSum, binormalSum })
+                sum[0] = sum[1] = sum[2] = 0.0;
+        }
         tangentSum[0] += t.x;
         tangentSum[1] += t.y;
         tangentSum[2] += t.z;
@@ -428,11 +457,17 @@ void FramesByControlPoint(const TangentInput& in, const std::vector<PointNormal>
         binormalSum[1] += b.y;
         binormalSum[2] += b.z;
     });
-    for (std::size_t cp = 0; cp < pointNormals.size(); ++cp) {
-        if (!pointNormals[cp].used)
-            continue; // no corner uses it
-        const Vec3 n = TangentInput::UnitNormal(pointNormals[cp].normal);
-        FinishFrame(ToVec3(outT[cp]), ToVec3(outB[cp]), n, ignoreTangentFlip, outT[cp], outB[cp]);
+    const FbxVector4 kNoFrame(0, 0, 0, 0);
+    for (std::size_t cp = 0; cp < points.stateOf.size(); ++cp) {
+        const PointState state = points.stateOf[cp];
+        if (state == PointState::Unused) {
+            outT[cp] = outB[cp] = kNoFrame;
+            continue;
+        }
+        const Vec3 n = TangentInput::UnitNormal(points.pointNormals[cp].normal);
+        const Vec3 tangentSum = state == PointState::Summed ? ToVec3(outT[cp]) : Vec3 {};
+        const Vec3 binormalSum = state == PointState::Summed ? ToVec3(outB[cp]) : Vec3 {};
+        FinishFrame(tangentSum, binormalSum, n, ignoreTangentFlip, outT[cp], outB[cp]);
     }
 }
 
@@ -476,8 +511,8 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
     const TangentInput in(*this, mPolygonStarts.data(), *uv);
     FbxLayerElementTangent* tangents = GetElementTangent(0) ? GetElementTangent(0) : CreateElementTangent();
     FbxLayerElementBinormal* binormals = GetElementBinormal(0) ? GetElementBinormal(0) : CreateElementBinormal();
-    const std::vector<PointNormal> pointNormals = SharedNormalOfEachPoint(in);
-    const bool byControlPoint = !pointNormals.empty();
+    SharedNormals points = SharedNormalOfEachPoint(in);
+    const bool byControlPoint = points.shared;
     for (FbxLayerElement* element :
         { static_cast<FbxLayerElement*>(tangents), static_cast<FbxLayerElement*>(binormals) }) {
         element->SetMappingMode(byControlPoint ? FbxLayerElement::eByControlPoint : FbxLayerElement::eByPolygonVertex);
@@ -486,7 +521,7 @@ bool FbxMesh::GenerateTangentsData(int uvSet, bool overwrite, bool ignoreTangent
     tangents->GetIndexArray().Clear();
     binormals->GetIndexArray().Clear();
     if (byControlPoint)
-        FramesByControlPoint(in, pointNormals, ignoreTangentFlip, *tangents, *binormals);
+        FramesByControlPoint(in, points, ignoreTangentFlip, *tangents, *binormals);
     else
         FramesByPolygonVertex(in, ignoreTangentFlip, *tangents, *binormals);
     return true;

@@ -514,6 +514,58 @@ TEST(FbxTangents, GeneratedFromTheUvSetOrRefused)
     EXPECT_NEAR(tangent[2], 0.0, 1e-9); // perpendicular to the face normal +Z
 }
 
+TEST(FbxTangents, EveryControlPointGetsAFrameThoughNoTriangleGivesItADirection)
+{
+    // A mesh without seams, so one frame per control point: a quad (points 0 to 3), a triangle
+    // (points 4 to 6) and point 7, which no polygon uses. All normals are +Z. UV set 0 gives the
+    // triangle's corners one UV, so no texture direction; set 1 runs its u along +y.
+    fbxio::MeshData mesh;
+    mesh.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0, 3, 0, 0, 3, 1, 0, 5, 5, 5 };
+    mesh.polygons = { { 0, 1, 2, 3 }, { 4, 5, 6 } };
+    LayerElement flat;
+    flat.kind = LayerKind::UV;
+    flat.mapping = Mapping::ByPolygonVertex;
+    flat.reference = Reference::IndexToDirect;
+    flat.values = { 0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0.5 };
+    flat.indices = { 0, 1, 2, 3, 4, 4, 4 };
+    LayerElement turned = flat;
+    turned.values = { 0, 0, 1, 0, 1, 1, 0, 1, 0, 0, 0, 1, 1, 1 };
+    turned.indices = { 0, 1, 2, 3, 4, 5, 6 };
+    LayerElement normals;
+    normals.mapping = Mapping::ByControlPoint;
+    for (int point = 0; point < 8; ++point)
+        normals.values.insert(normals.values.end(), { 0, 0, 1 });
+    mesh.layers = { flat, turned, normals };
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Parts", mesh);
+    Loaded file(writer.ToBinary());
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxMesh* parts = file.Mesh("Parts");
+    auto expectFrame = [parts](int point, const FbxVector4& tangent, const FbxVector4& binormal) {
+        SCOPED_TRACE(point);
+        const FbxLayerElementTangent* t = parts->GetElementTangent(0);
+        const FbxLayerElementBinormal* b = parts->GetElementBinormal(0);
+        ASSERT_EQ(t->GetMappingMode(), FbxLayerElement::eByControlPoint);
+        ASSERT_EQ(b->GetDirectArray().GetCount(), 8);
+        ExpectVector(t->GetDirectArray().GetAt(point), tangent[0], tangent[1], tangent[2]);
+        EXPECT_EQ(t->GetDirectArray().GetAt(point)[3], tangent[3]);
+        ExpectVector(b->GetDirectArray().GetAt(point), binormal[0], binormal[1], binormal[2]);
+    };
+    // Set 1 first: the triangle's tangent is +y, and its binormal +x, which flips it.
+    ASSERT_TRUE(parts->GenerateTangentsData(1, false, false));
+    for (int point = 0; point < 4; ++point)
+        expectFrame(point, FbxVector4(1, 0, 0, 1), FbxVector4(0, 1, 0, 0));
+    for (int point = 4; point < 7; ++point)
+        expectFrame(point, FbxVector4(0, 1, 0, -1), FbxVector4(1, 0, 0, 0));
+    // Set 0 over it: the triangle's frame is one around its normal, unflipped, whatever set 1 gave.
+    ASSERT_TRUE(parts->GenerateTangentsData(0, true, false));
+    for (int point = 0; point < 7; ++point)
+        expectFrame(point, FbxVector4(1, 0, 0, 1), FbxVector4(0, 1, 0, 0));
+    // A point no corner reads has the empty frame.
+    EXPECT_TRUE(parts->GetElementTangent(0)->GetDirectArray().GetAt(7) == FbxVector4(0, 0, 0, 0));
+    EXPECT_TRUE(parts->GetElementBinormal(0)->GetDirectArray().GetAt(7) == FbxVector4(0, 0, 0, 0));
+}
+
 TEST(FbxTangents, SeamsAndHardEdgesKeepTheirOwnFrames)
 {
     // Two quads sharing the edge of control points 1 and 2: the first lies in the XY plane, the
