@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <tuple>
 
 namespace fbxsdk {
@@ -371,10 +372,12 @@ void ForEachTriangleDirection(const TangentInput& in, Add add)
 }
 
 // What all corners of a control point share when they agree: the normal (raw, its zeros positive)
-// and the UV index.
+// and the UV index. Plain values, so that an array of them is made without writing them.
 struct PointNormal {
-    Vec3 normal;
+    double normal[3];
     int uvIndex;
+
+    Vec3 Normal() const { return { normal[0], normal[1], normal[2] }; }
 };
 
 // How far generation has come with a control point.
@@ -384,18 +387,15 @@ enum class PointState : std::uint8_t {
     Summed, // and its frame's sums hold at least one triangle's directions
 };
 
-// Arrays of a value per control point, left unwritten when made: each is written point by point as
-// its point is first reached, which the point's state tells, so clearing megabytes up front would
-// only cost a pass over them.
-template <class T>
-using PointArray = std::vector<T, internal::DecodeTargetAllocator<T>>;
-
 // Each control point's state, and its normal and UV where every corner of each control point has the
-// same UV and the same normal (no seams, no hard edges, the common case of smooth meshes).
+// same UV and the same normal (no seams, no hard edges, the common case of smooth meshes). The
+// normals, and the frames' sums in the output arrays, are left unwritten when made: each point's are
+// written when the point is first reached, which its state tells, so clearing megabytes up front
+// would only cost a pass over them.
 struct SharedNormals {
     bool shared = false;
     std::vector<PointState> stateOf;
-    PointArray<PointNormal> pointNormals;
+    std::unique_ptr<PointNormal[]> pointNormals;
 };
 
 // The normal is kept beside the point rather than read again through its first corner: the corners'
@@ -406,7 +406,7 @@ SharedNormals SharedNormalOfEachPoint(const TangentInput& in)
     const int cornerCount = in.mesh.GetPolygonVertexCount();
     SharedNormals result;
     result.stateOf.assign(std::size_t(in.pointCount), PointState::Unused);
-    result.pointNormals.resize(std::size_t(in.pointCount));
+    result.pointNormals.reset(new PointNormal[std::size_t(in.pointCount)]);
     for (int corner = 0; corner < cornerCount; ++corner) {
         const int cp = in.ControlPoint(corner);
         Vec3 n;
@@ -417,10 +417,10 @@ SharedNormals SharedNormalOfEachPoint(const TangentInput& in)
         const int uvIndex = in.UvIndex(corner);
         if (result.stateOf[std::size_t(cp)] == PointState::Unused) {
             result.stateOf[std::size_t(cp)] = PointState::Used;
-            point = { n, uvIndex };
+            point = { { n.x, n.y, n.z }, uvIndex };
             continue;
         }
-        if (uvIndex != point.uvIndex || !n.SameBits(point.normal))
+        if (uvIndex != point.uvIndex || !n.SameBits(point.Normal()))
             return {};
     }
     result.shared = true;
@@ -436,7 +436,7 @@ void FramesByControlPoint(const TangentInput& in, SharedNormals& points, bool ig
     for (auto* out : { &outT, &outB }) {
         out->clear();
         ReserveLarge(*out, std::size_t(in.pointCount));
-        out->resize(std::size_t(in.pointCount)); // unwritten: see PointArray
+        out->resize(std::size_t(in.pointCount)); // unwritten: see SharedNormals
     }
     // The directions are taken by value: through references they could be the sums being written,
     // and would be read again after every addition. A point's first directions are added to zero
@@ -464,7 +464,7 @@ void FramesByControlPoint(const TangentInput& in, SharedNormals& points, bool ig
             outT[cp] = outB[cp] = kNoFrame;
             continue;
         }
-        const Vec3 n = TangentInput::UnitNormal(points.pointNormals[cp].normal);
+        const Vec3 n = TangentInput::UnitNormal(points.pointNormals[cp].Normal());
         const Vec3 tangentSum = state == PointState::Summed ? ToVec3(outT[cp]) : Vec3 {};
         const Vec3 binormalSum = state == PointState::Summed ? ToVec3(outB[cp]) : Vec3 {};
         FinishFrame(tangentSum, binormalSum, n, ignoreTangentFlip, outT[cp], outB[cp]);
