@@ -16,3 +16,9 @@ RenderShadowCommand::RenderShadowCommand(GameObject* owner, Model** model, Mater
     , material(material)
 {
 }
+
+void LambdaGraphicsCommand::ExecuteThenDestroy()
+{
+    Execute();
+    Destroy();
+}

@@ -7,6 +7,7 @@
 // exactly once per command: right after Execute, or from Reset when the list never ran.
 // Main thread only (the thread owning the GL context).
 
+#include <cstring>
 #include <functional>
 #include <new>
 #include <type_traits>
@@ -103,19 +104,22 @@ public:
     // leaves `function` empty, so the arena can later be overwritten without running a destructor.
     void Destroy() final { function = nullptr; }
 
-    void ExecuteThenDestroy() override
-    {
-        Execute();
-        Destroy();
-    }
+    // Out of line, so a recorded command's fast path calls it without saving registers for it.
+    void ExecuteThenDestroy() override;
 
     std::function<void()> function;
 };
 
-// A lambda command that knows its callable's type, so running it costs one call through the table
-// and one through std::function, and nothing at all to destroy a callable that owns nothing.
-// Recorded by GraphicsCommandList::Enqueue<LambdaGraphicsCommand>(callable); it adds no fields, so
-// it takes exactly the arena bytes of a LambdaGraphicsCommand.
+// A lambda command that knows its callable's type. Recorded by
+// GraphicsCommandList::Enqueue<LambdaGraphicsCommand>(callable); it adds no fields, so it takes
+// exactly the arena bytes of a LambdaGraphicsCommand.
+//
+// A capture-less callable is run straight from its type, with no call through std::function, and
+// the emptied function is built over it without destroying it: it owns nothing. Asking std::function
+// what it holds (target) is itself an indirect call, as dear as the two it would save, so the
+// command compares bytes instead: a std::function still holding a capture-less Callable is, byte
+// for byte, one built from Callable. Anything else that was put in `function` after recording (or
+// an implementation that lays its std::function out otherwise) differs and runs the general way.
 template <class Callable>
 class RecordedLambdaCommand final : public LambdaGraphicsCommand {
 public:
@@ -127,29 +131,38 @@ public:
 
     void ExecuteThenDestroy() override
     {
-        // Null when `function` was emptied or given another callable after recording: that one is
-        // run and destroyed the general way.
-        Callable* callable = function.template target<Callable>();
-        if (callable == nullptr) {
-            LambdaGraphicsCommand::ExecuteThenDestroy();
-            return;
+        if constexpr (kCaptureless) {
+            if (std::memcmp(&function, kRecordedFunction.bytes, sizeof(function)) == 0) {
+                Callable {}();
+                // Like std::function itself, the callable must not replace its own command's
+                // function while it runs.
+                new (&function) std::function<void()>();
+                return;
+            }
         }
-        (*callable)();
-        if constexpr (kOwnsNothing) {
-            // Its destructor would only destroy a callable that has nothing to release, so the
-            // emptied function is built over it without running it (the callable, like std::function
-            // itself, must not replace its own command's function while it runs).
-            new (&function) std::function<void()>();
-        } else {
-            Destroy();
-        }
+        LambdaGraphicsCommand::ExecuteThenDestroy();
     }
 
 private:
-    // A std::function whose construction from the callable cannot throw cannot have allocated: the
-    // callable sits in its own storage, and a trivially destructible one owns nothing else.
-    static constexpr bool kStoredInPlace = std::is_nothrow_constructible_v<std::function<void()>, Callable>;
-    static constexpr bool kOwnsNothing = kStoredInPlace && std::is_trivially_destructible_v<Callable>;
+    // Empty, buildable from nothing and with nothing to release: every instance behaves alike, so
+    // the callable is run as a fresh one rather than looked up inside `function`.
+    static constexpr bool kCaptureless
+        = std::conjunction_v<std::is_empty<Callable>, std::is_default_constructible<Callable>,
+            std::is_trivially_destructible<Callable>, std::is_nothrow_constructible<std::function<void()>, Callable>>;
+
+    // The bytes of a std::function built from a Callable, over zeros like the arena's. It is never
+    // destroyed: it holds a callable that owns nothing. Until it is built it is all zeros, which no
+    // function holding a callable matches, so a command run that early takes the general way.
+    struct RecordedFunctionBytes {
+        RecordedFunctionBytes()
+        {
+            if constexpr (kCaptureless)
+                new (bytes) std::function<void()>(Callable {});
+        }
+
+        alignas(std::function<void()>) unsigned char bytes[sizeof(std::function<void()>)] = {};
+    };
+    static inline const RecordedFunctionBytes kRecordedFunction;
 };
 
 // What Enqueue<T>(arguments) constructs: T itself, except that a lambda command built from a

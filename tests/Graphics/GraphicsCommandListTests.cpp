@@ -402,9 +402,15 @@ TEST(GraphicsCommandList, ALambdaCommandRunsWhatItsFunctionHoldsWhenTheListRuns)
         log.push_back(payload[0] == 0 ? "replacement" : "wrong payload");
     };
 
+    // A capture-less lambda given another capture-less lambda: the one it holds now runs.
+    static Log* captureLog = nullptr;
+    captureLog = &log;
+    LambdaGraphicsCommand* swapped = list.Enqueue<LambdaGraphicsCommand>([] { captureLog->push_back("recorded"); });
+    swapped->function = [] { captureLog->push_back("capture-less replacement"); };
+
     // Emptied after recording: the run stops there with std::bad_function_call, as an empty
     // lambda command's does, and the command after it is destroyed unrun.
-    LambdaGraphicsCommand* emptied = list.Enqueue<LambdaGraphicsCommand>([&log] { log.push_back("emptied"); });
+    LambdaGraphicsCommand* emptied = list.Enqueue<LambdaGraphicsCommand>([] { captureLog->push_back("emptied"); });
     emptied->function = nullptr;
     list.Enqueue<LambdaGraphicsCommand>(
         [&log, release = LogWhenReleased(log, "destroy after the throw")] { log.push_back("after the throw"); });
@@ -412,10 +418,23 @@ TEST(GraphicsCommandList, ALambdaCommandRunsWhatItsFunctionHoldsWhenTheListRuns)
     EXPECT_THROW(list.Execute(), std::bad_function_call);
     EXPECT_EQ(gFreeFunctionRuns, 1);
     EXPECT_EQ(lambdaRuns, 1);
-    EXPECT_EQ(log, (Log { "replacement", "destroy replacement", "destroy after the throw" }));
+    EXPECT_EQ(
+        log, (Log { "replacement", "destroy replacement", "capture-less replacement", "destroy after the throw" }));
     EXPECT_FALSE(function->function);
     EXPECT_FALSE(captureless->function);
     EXPECT_FALSE(replaced->function);
+    EXPECT_FALSE(swapped->function);
+
+    // A capture-less lambda that throws ends the run like any command, and is destroyed once.
+    list.Reset();
+    log.clear();
+    list.Enqueue<LambdaGraphicsCommand>([] { throw std::runtime_error("capture-less throw"); });
+    list.Enqueue<LambdaGraphicsCommand>(
+        [&log, release = LogWhenReleased(log, "destroy after the capture-less throw")] { log.push_back("ran"); });
+    EXPECT_THROW(list.Execute(), std::runtime_error);
+    EXPECT_EQ(log, (Log { "destroy after the capture-less throw" }));
+    list.Reset();
+    ExpectEmptyAndZeroed(list);
 
     // Recorded from a std::function: the callable it holds runs, and its heap-held capture is freed
     // once, run or not.
