@@ -144,10 +144,10 @@ public:
     }
 
 private:
-    // Empty, buildable from nothing and with nothing to release: every instance behaves alike, so
-    // the callable is run as a fresh one rather than looked up inside `function`.
+    // Empty, built from nothing with nothing run, and with nothing to release: every instance
+    // behaves alike, so the callable is run as a fresh one rather than looked up inside `function`.
     static constexpr bool kCaptureless
-        = std::conjunction_v<std::is_empty<Callable>, std::is_default_constructible<Callable>,
+        = std::conjunction_v<std::is_empty<Callable>, std::is_trivially_default_constructible<Callable>,
             std::is_trivially_destructible<Callable>, std::is_nothrow_constructible<std::function<void()>, Callable>>;
 
     // The bytes of a std::function built from a Callable, over zeros like the arena's. It is never

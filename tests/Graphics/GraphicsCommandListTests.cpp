@@ -378,6 +378,16 @@ void CountFreeFunctionRun()
     ++gFreeFunctionRuns;
 }
 
+// A callable with no state whose construction is itself work: the one recorded is the one that
+// runs, and running it builds no other.
+struct CountsItsConstructions {
+    static inline int constructions = 0;
+    static inline int runs = 0;
+
+    CountsItsConstructions() { ++constructions; }
+    void operator()() const { ++runs; }
+};
+
 } // namespace
 
 TEST(GraphicsCommandList, ALambdaCommandRunsWhatItsFunctionHoldsWhenTheListRuns)
@@ -393,6 +403,11 @@ TEST(GraphicsCommandList, ALambdaCommandRunsWhatItsFunctionHoldsWhenTheListRuns)
     static int* runsOfCaptureless = nullptr;
     runsOfCaptureless = &lambdaRuns;
     LambdaGraphicsCommand* captureless = list.Enqueue<LambdaGraphicsCommand>([] { ++*runsOfCaptureless; });
+
+    CountsItsConstructions::constructions = 0;
+    CountsItsConstructions::runs = 0;
+    list.Enqueue<LambdaGraphicsCommand>(CountsItsConstructions {});
+    const int constructionsWhenRecorded = CountsItsConstructions::constructions;
 
     // Given another callable after recording, with a capture held on the heap: that one runs,
     // and is freed once.
@@ -418,6 +433,8 @@ TEST(GraphicsCommandList, ALambdaCommandRunsWhatItsFunctionHoldsWhenTheListRuns)
     EXPECT_THROW(list.Execute(), std::bad_function_call);
     EXPECT_EQ(gFreeFunctionRuns, 1);
     EXPECT_EQ(lambdaRuns, 1);
+    EXPECT_EQ(CountsItsConstructions::runs, 1);
+    EXPECT_EQ(CountsItsConstructions::constructions, constructionsWhenRecorded);
     EXPECT_EQ(
         log, (Log { "replacement", "destroy replacement", "capture-less replacement", "destroy after the throw" }));
     EXPECT_FALSE(function->function);
