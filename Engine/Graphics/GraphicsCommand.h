@@ -154,11 +154,7 @@ private:
     // destroyed: it holds a callable that owns nothing. Until it is built it is all zeros, which no
     // function holding a callable matches, so a command run that early takes the general way.
     struct RecordedFunctionBytes {
-        RecordedFunctionBytes()
-        {
-            if constexpr (kCaptureless)
-                new (bytes) std::function<void()>(Callable {});
-        }
+        RecordedFunctionBytes() { new (bytes) std::function<void()>(Callable {}); }
 
         alignas(std::function<void()>) unsigned char bytes[sizeof(std::function<void()>)] = {};
     };
