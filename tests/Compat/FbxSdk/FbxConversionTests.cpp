@@ -100,6 +100,11 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     auto rrs = writer.AddNull("NoParentScale", parent);
     writer.TransformOf(rrs).translation = { 1, 0, 0 };
     writer.TransformOf(rrs).inheritType = eInheritRrs;
+    // A post-rotation is undone after the rotation: turning by 90 degrees and then back by the same.
+    auto post = writer.AddNull("Post");
+    writer.TransformOf(post).rotation = { 0, 0, 90 };
+    writer.TransformOf(post).postRotation = { 0, 0, 90 };
+    writer.TransformOf(writer.AddNull("Pre")).preRotation = { 0, 0, 90 };
     Loaded file(writer.ToBinary());
     ASSERT_TRUE(file.ok) << file.error;
 
@@ -132,6 +137,15 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     FbxAMatrix g = file.Node("NoParentScale")->EvaluateGlobalTransform();
     ExpectVector(g.GetT(), pg.MultT(FbxVector4(1, 0, 0))[0], pg.MultT(FbxVector4(1, 0, 0))[1], 0);
     ExpectVector(g.GetS(), 1, 1, 1);
+
+    ExpectVector(file.Node("Post")->EvaluateGlobalTransform().MultT(FbxVector4(1, 0, 0)), 1, 0, 0);
+    // A pre-rotation turns the node while its rotation is active; once it is not, the pre-rotation (as
+    // the order and the post-rotation) is ignored.
+    FbxNode* turned = file.Node("Pre");
+    ExpectVector(turned->EvaluateGlobalTransform().MultT(FbxVector4(1, 0, 0)), 0, 1, 0);
+    turned->RotationActive.Set(false);
+    ExpectVector(turned->EvaluateGlobalTransform().MultT(FbxVector4(1, 0, 0)), 1, 0, 0);
+    ExpectVector(turned->EvaluateLocalTransform().MultT(FbxVector4(1, 0, 0)), 1, 0, 0);
 }
 
 TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
