@@ -16,10 +16,11 @@ Float3 TurnDirection(const double m[3][3], const Float3& v)
     const double x = m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z;
     const double y = m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z;
     const double z = m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z;
-    const double length = std::sqrt(x * x + y * y + z * z);
-    if (!(length > 0.0))
+    const double squared = x * x + y * y + z * z;
+    if (!(squared > 0.0))
         return {};
-    return { static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length) };
+    const double unit = 1.0 / std::sqrt(squared);
+    return { static_cast<float>(x * unit), static_cast<float>(y * unit), static_cast<float>(z * unit) };
 }
 
 } // namespace
