@@ -45,14 +45,6 @@ void ExpectNear(Float3 actual, Float3 expected, float tolerance, const std::stri
     EXPECT_NEAR(actual.z, expected.z, tolerance) << what;
 }
 
-// p' = M p, for an offset matrix stored for column vectors (translation in the last column).
-Float3 ApplyColumnMatrix(const Matrix4x4& m, Float3 p)
-{
-    return { m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.m[0][3],
-        m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.m[1][3],
-        m.m[2][0] * p.x + m.m[2][1] * p.y + m.m[2][2] * p.z + m.m[2][3] };
-}
-
 } // namespace
 
 TEST_F(FbxImportTest, ACubeAndASphereFromAModellingToolFaceTheirNormalsAndPointOutwards)
@@ -138,7 +130,8 @@ TEST_F(FbxImportTest, ASkinnedMeshInMetresKeepsItsBindPoseInCentimetres)
     for (const Vertex& v : model.meshes[0].vertices) {
         const Float3 p = XYZ(v.position);
         // The offset takes a point into the bone's space: the same distance from the bone as before.
-        ExpectNear(ApplyColumnMatrix(bone.offset, p), p - bonePosition, kCentimetreTolerance, "offset of a vertex");
+        ExpectNear(
+            meshchecks::ThroughOffset(bone.offset, p), p - bonePosition, kCentimetreTolerance, "offset of a vertex");
         EXPECT_EQ(v.boneIndices[0], 0);
         EXPECT_FLOAT_EQ(v.boneWeights[0], 1.0f);
     }

@@ -351,14 +351,6 @@ ImportedModel ImportBlenderFile(const std::string& name)
     return model;
 }
 
-// p' = M p for a bone offset, which is stored for column vectors (translation in the last column).
-Float3 ThroughOffset(const Matrix4x4& m, Float3 p)
-{
-    return { m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.m[0][3],
-        m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.m[1][3],
-        m.m[2][0] * p.x + m.m[2][1] * p.y + m.m[2][2] * p.z + m.m[2][3] };
-}
-
 } // namespace
 
 TEST(RealFbxImport, BlenderExportsArriveAtTheSizeOrientationAndPlaceBlenderShows)
@@ -454,7 +446,8 @@ TEST(RealFbxImport, ABlenderSkinnedCylinderKeepsItsBonesWeightsAndSocketWhereBle
         const Matrix4x4& offset = skeleton.bones[static_cast<std::size_t>(index)].offset;
         const Float3 head = FromBlender(file["bones"][name]["head"]), tail = FromBlender(file["bones"][name]["tail"]);
         const float length = Length(tail - head) / 100.0f;
-        const Float3 headInBone = ThroughOffset(offset, head), tailInBone = ThroughOffset(offset, tail);
+        const Float3 headInBone = meshchecks::ThroughOffset(offset, head),
+                     tailInBone = meshchecks::ThroughOffset(offset, tail);
         EXPECT_NEAR(Length(headInBone), 0.0f, 1e-4f);
         EXPECT_NEAR(tailInBone.x, 0.0f, 1e-4f);
         EXPECT_NEAR(tailInBone.y, length, 1e-4f);
@@ -466,7 +459,7 @@ TEST(RealFbxImport, ABlenderSkinnedCylinderKeepsItsBonesWeightsAndSocketWhereBle
     // and the upper bone's weight grows with that height, as Blender's weights were painted.
     const Matrix4x4& lowerOffset = skeleton.bones[static_cast<std::size_t>(lower)].offset;
     for (const Vertex& v : model.meshes[0].vertices) {
-        const Float3 inBone = ThroughOffset(lowerOffset, XYZ(v.position));
+        const Float3 inBone = meshchecks::ThroughOffset(lowerOffset, XYZ(v.position));
         EXPECT_NEAR(std::hypot(inBone.x, inBone.z), 0.3f, 1e-4f);
         float upperWeight = 0.0f, total = 0.0f;
         for (int k = 0; k < kMaxInfluences; ++k) {
