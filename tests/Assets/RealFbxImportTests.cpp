@@ -387,6 +387,14 @@ TEST(RealFbxImport, BlenderExportsArriveAtTheSizeOrientationAndPlaceBlenderShows
                 ASSERT_NEAR(Length(v.tangent), 1.0f, 1e-4f);
                 ASSERT_NEAR(Dot(v.normal, v.tangent), 0.0f, 1e-3f);
             }
+            // Blender's primitives are flat: every corner's normal stands square on its triangle, also
+            // under a parent's stretch that shears its child.
+            for (std::size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
+                const Vertex& a = mesh.vertices[mesh.indices[t]];
+                const Float3 face = Normalize(Cross(XYZ(mesh.vertices[mesh.indices[t + 1]].position) - XYZ(a.position),
+                    XYZ(mesh.vertices[mesh.indices[t + 2]].position) - XYZ(a.position)));
+                ASSERT_GT(Dot(face, a.normal), 0.999f) << "triangle " << t / 3;
+            }
         }
     }
     EXPECT_EQ(files, 8);
