@@ -159,17 +159,25 @@ public:
     template <class Values>
     int EntryOf(int point, const FbxVector4& normal, Values& values)
     {
-        int* link = &firstEntry[static_cast<std::size_t>(point)];
-        while (*link >= 0) {
-            const std::size_t entry = static_cast<std::size_t>(*link);
-            if (std::memcmp(&values[entry], &normal, sizeof normal) == 0)
-                return *link;
-            link = &nextEntry[entry];
+        int last = -1;
+        for (int entry = firstEntry[static_cast<std::size_t>(point)]; entry >= 0;
+             entry = nextEntry[static_cast<std::size_t>(entry)]) {
+            if (std::memcmp(&values[static_cast<std::size_t>(entry)], &normal, sizeof normal) == 0)
+                return entry;
+            last = entry;
         }
-        *link = static_cast<int>(values.size());
+        const int added = Add(normal, values);
+        (last < 0 ? firstEntry[static_cast<std::size_t>(point)] : nextEntry[static_cast<std::size_t>(last)]) = added;
+        return added;
+    }
+
+    // A new entry of the values that no point shares, for a corner outside the points.
+    template <class Values>
+    int Add(const FbxVector4& normal, Values& values)
+    {
         values.push_back(normal);
         nextEntry.push_back(-1);
-        return *link;
+        return static_cast<int>(values.size()) - 1;
     }
 
 private:
@@ -227,8 +235,7 @@ void GenerateCreasedNormals(FbxMesh& mesh, double creaseDegrees)
     for (int c = 0; c < corners.CornerCount(); ++c) {
         const int point = corners.PointOf(c);
         if (!corners.Usable(point)) {
-            indices.push_back(static_cast<int>(values.size()));
-            values.push_back(kFallbackNormal);
+            indices.push_back(around.Add(kFallbackNormal, values));
             continue;
         }
         indices.push_back(around.EntryOf(point, UnitOrFallback(cornerNormal(c)), values));
