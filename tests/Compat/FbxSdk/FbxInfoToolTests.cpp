@@ -183,9 +183,9 @@ TEST(FbxInfoImport, ReportsStatusWarningsMeshesBoxesAndTheFileSettings)
     EXPECT_EQ(meshes[0]["vertices"].GetInt(), 3);
     EXPECT_EQ(meshes[0]["indices"].GetInt(), 3);
     EXPECT_EQ(meshes[1]["indices"].GetInt(), 3);
-    // The first slot's box reaches its own triangle only; the second also covers the first's.
-    ExpectBox(meshes[0]["box"], { 0, 0, 0 }, { 2, 1, 0 });
-    ExpectBox(meshes[1]["box"], { 0, 0, 0 }, { 4, 1, 0 });
+    // Each slot's box is the box of its own triangle.
+    ExpectBox(meshes[0]["box"], { 1, 0, 0 }, { 2, 1, 0 });
+    ExpectBox(meshes[1]["box"], { 3, 0, 0 }, { 4, 1, 0 });
     EXPECT_TRUE(meshes[1]["box"]["valid"].GetBool());
     // Merged as the model cache merges: 6 vertices, not one per corner.
     EXPECT_STREQ(meshes[2]["name"].GetString(), "Octahedron");
@@ -656,7 +656,7 @@ lod group 0: 2 levels
     mesh Quad: 4 vertices, 6 indices, material 0, box (-2.54, 0, 0) to (0, 0, 2.54)
     mesh Quad: 3 vertices, 3 indices, material 1, box (-2.54, 0, 0) to (0, 0, 2.54)
   level 1 from distance 100
-    mesh Coarse: 6 vertices, 6 indices, material 0, box (-10.16, 0, 0) to (0, 0, 2.54)
+    mesh Coarse: 6 vertices, 6 indices, material 0, box (-10.16, 0, 0) to (-2.54, 0, 2.54)
 )");
 
     std::string garbage = fbxtest::WriteTempFile(fbxtest::Bytes("Kaydara FBX Binary  \x01 not really"));

@@ -413,3 +413,54 @@ TEST(FbxRenderTool, WritesThePictureWithNoDisplayAtAll)
     EXPECT_GT(image.Coverage(), 0.3);
     EXPECT_TRUE(image.Clear(0, 0));
 }
+
+namespace {
+
+// The brightest less the darkest of four points around a place on the model, a little way along the
+// picture's diagonals from it: a flat face shows one shade there, a pyramid seen from its tip four.
+double ShadesAround(const Image& image, double x, double y, double reach)
+{
+    double low = 1.0, high = 0.0;
+    for (const double dx : { -reach, reach })
+        for (const double dy : { -reach, reach }) {
+            const double value = image.Brightness(int(x + dx), int(y + dy));
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    return high - low;
+}
+
+} // namespace
+
+TEST(FbxRenderTool, ABlenderHeadLooksAtTheFrontViewWithItsNoseOnItsRight)
+{
+    // Exported by Blender with its default settings (tests/Assets/BlenderFiles): a head 1 m wide,
+    // 1.2 m tall and 0.8 m deep facing Blender's front, with a four-sided nose 0.4 m long whose tip is
+    // 0.2 m to the right of the middle and 0.2 m above it. The file keeps metres under a node scaled by
+    // 100 and turned from z up: a head read without its node would lie face down, a hundredth the size.
+    Folder folder;
+    const std::string head = "tests/Assets/BlenderFiles/head.fbx";
+    const Image front = ReadPng(View(folder, head, "front"));
+    const Image back = ReadPng(View(folder, head, "back"));
+    ASSERT_EQ(front.width, kSize);
+    ASSERT_EQ(back.width, kSize);
+
+    // The head fills 100 x 120 cm across the front view, as Blender has it.
+    const double pixelsPerCentimetre = kSize * kFramedShare / 120.0;
+    const auto [left, top, right, bottom] = OpaqueBounds(front);
+    EXPECT_NEAR(right - left + 1, 100.0 * pixelsPerCentimetre, 2.0);
+    EXPECT_NEAR(bottom - top + 1, 120.0 * pixelsPerCentimetre, 2.0);
+
+    // Seen from the front, the nose's four sides take the light four ways; where a nose on the wrong
+    // side would be, the face is flat.
+    const double centre = (kSize - 1) / 2.0;
+    const double noseX = centre + 20.0 * pixelsPerCentimetre, noseY = centre - 20.0 * pixelsPerCentimetre;
+    const double mirroredX = kSize - 1 - noseX;
+    const double reach = 6.0 * pixelsPerCentimetre;
+    EXPECT_GT(ShadesAround(front, noseX, noseY, reach), 0.15) << "no nose at the front";
+    EXPECT_LT(ShadesAround(front, mirroredX, noseY, reach), 0.02) << "the face is mirrored";
+    // From behind, the nose is hidden (on the picture's left, as the view is turned round): the back
+    // of the head is flat everywhere.
+    EXPECT_LT(ShadesAround(back, mirroredX, noseY, reach), 0.02) << "the head faces backwards";
+    EXPECT_LT(ShadesAround(back, noseX, noseY, reach), 0.02) << "the head faces backwards";
+}
