@@ -32,11 +32,14 @@ void ImportOneMillionTriangles(benchmark::State& state)
 
 ModelStage& Stage()
 {
-    static ModelStage stage = [] {
+    static ModelStage stage;
+    static const bool shown = [] {
         ImportedModel model;
         ImportModelFile(fbxbench::File().path, model);
-        return ModelStage(std::move(model), fbxbench::File().path);
+        stage.Show(std::move(model), fbxbench::File().path);
+        return true;
     }();
+    (void)shown;
     return stage;
 }
 
