@@ -323,14 +323,14 @@ int Run(Options options, std::FILE* json)
     if (places.empty())
         return kCannotWriteStatus;
 
+    if (!std::filesystem::exists(Material::kVertexShaderPath, error))
+        std::filesystem::current_path(kProjectRoot, error);
+
     // The import and the GL set-up share nothing: the import runs beside the context, the shaders and
     // the first draw, and the picture waits for both.
     InitializeFbx();
     ImportedModel model;
     auto importing = std::async(std::launch::async, [&] { return Import(options.input, model); });
-
-    if (!std::filesystem::exists(Material::kVertexShaderPath, error))
-        std::filesystem::current_path(kProjectRoot, error);
     std::string glProblem;
     const auto context = MakeGlContext(glProblem);
     std::optional<ModelStage> stage;
