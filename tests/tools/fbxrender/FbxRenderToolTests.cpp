@@ -37,9 +37,18 @@ constexpr int kSize = 256;
 constexpr double kFramedShare = 1.0 / 1.1;
 // The fragment shader's ambient term.
 constexpr double kAmbient = 0.3;
-// What no run may exceed, however hostile its file: generous bounds for a slow, busy machine.
-constexpr long kPeakKilobytesLimit = 512 * 1024;
-constexpr double kSecondsLimit = 10.0;
+// What no run may exceed, however hostile its file: generous bounds for a slow, busy machine. A
+// sanitized Debug build keeps the sanitizers' shadow memory and quarantine and runs several times
+// slower: it is held to bounds that allow for that.
+#if defined(FBXRENDER_SANITIZED)
+constexpr long kSanitizerMemoryAllowance = 3;
+constexpr double kSanitizerTimeAllowance = 4.0;
+#else
+constexpr long kSanitizerMemoryAllowance = 1;
+constexpr double kSanitizerTimeAllowance = 1.0;
+#endif
+constexpr long kPeakKilobytesLimit = 512 * 1024 * kSanitizerMemoryAllowance;
+constexpr double kSecondsLimit = 10.0 * kSanitizerTimeAllowance;
 constexpr int kOkWithWarnings = 1;
 constexpr int kUsageStatus = 64;
 constexpr int kCannotWriteStatus = 73;
