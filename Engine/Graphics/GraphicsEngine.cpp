@@ -81,9 +81,21 @@ void BeginMaskTest()
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
+// The passes record at most this many lambda commands between two draws (a mask test state right after
+// a mask write state), with room to spare.
+constexpr std::size_t kLambdasBetweenDraws = 4;
+
+// A frame with more draws than one arena holds runs in as many lists as it needs: when a draw would
+// leave no room for the state commands that may follow it, what is recorded runs and the list starts
+// again empty. GL state carries from one list to the next, so the frame draws as from one list.
 template <class T>
 void EnqueueDraw(GraphicsCommandList& list, MeshRenderer& renderer)
 {
+    constexpr std::uint64_t kRoomNeeded = sizeof(T) + kLambdasBetweenDraws * sizeof(LambdaGraphicsCommand);
+    if (list.capacity - list.used < kRoomNeeded) {
+        list.Execute();
+        list.Reset();
+    }
     list.Enqueue<T>(renderer.gameObject, &renderer.model, &renderer.material);
 }
 

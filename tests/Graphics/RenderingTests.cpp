@@ -155,6 +155,37 @@ TEST_F(RenderingTest, ARendererRegisteredTwiceIsDrawnTwiceAndSelfRegistrationSto
     EXPECT_EQ(shared.renderers.size(), 1u);
 }
 
+TEST_F(RenderingTest, AFrameOfMoreDrawsThanOneListHoldsRunsInSeveralListsAndDrawsEveryRenderer)
+{
+    // More renderers than the arena has room for, with a draw in each pass.
+    const std::size_t count = GraphicsCommandList::kCommandArenaBytes / (2 * sizeof(RenderMeshCommand)) + 100;
+    Model* box = MakeBoxModel();
+    Material textured = material;
+    for (int slot = 0; slot < Material::kTextureSlots; ++slot)
+        LoadTexture(MeshRenderer::kDefaultTextures[slot], textured.textures[slot]);
+    for (std::size_t k = 0; k < count; ++k)
+        engine.RegisterRenderer(AddComponent<MeshRenderer>(*scene.AddObject("box"), box, textured));
+    // The last renderer is masked: its state commands follow the last unmasked draw of each pass.
+    engine.renderers.back()->maskGroup = 1;
+
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    std::vector<std::string> last;
+    ASSERT_NO_THROW(last = RecordPasses());
+    engine.commandList.Execute();
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    GLuint primitives = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+    glDeleteQueries(1, &query);
+
+    EXPECT_EQ(primitives, 2 * count * (box->indexCount / 3));
+    // Part of the frame ran before the end of the recording, and the main pass ends as it always does.
+    EXPECT_LT(last.size(), 2 * count + 2);
+    ASSERT_GE(last.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(last.end() - 3, last.end()), Masked("box"));
+}
+
 TEST_F(RenderingTest, StartFillsOnlyTheEmptySlotsWithTheDefaultImages)
 {
     Material walls;
