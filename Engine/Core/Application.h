@@ -7,6 +7,7 @@
 
 struct GLFWwindow;
 struct GLFWmonitor;
+class Time;
 
 // What the program adds to the engine, installed before Run: its scene, and its step of every frame.
 // Either may be null.
@@ -37,6 +38,12 @@ public:
     GLFWwindow* window = nullptr;
     GLFWmonitor* monitor = nullptr;
 };
+
+// The part of a frame between the camera and the rendering: the game's step, the physics step, the
+// "FPS" and "Controls" windows, then the component passes. Everything that moves advances by
+// `time.deltaTime` (capped); the "FPS" read-out shows the rate of the real frame time, `time.frameTime`.
+// Main thread, inside a UI frame, with the physics scene created.
+void StepFrameWorld(const Time& time, void (*gameStep)());
 
 // Keeps the GL viewport at the framebuffer's size when the window is resized.
 void FramebufferSizeCallback(GLFWwindow* window, int width, int height);
