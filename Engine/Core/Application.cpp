@@ -117,6 +117,7 @@ bool Application::Init()
     }
 
     ImGui::CreateContext();
+    ImGui::GetIO().IniFilename = uiSettingsFile.c_str();
     ImGui::StyleColorsDark();
     ImGui_ImplGlfw_InitForOpenGL(window, true);
     ImGui_ImplOpenGL3_Init(kGlslVersion);

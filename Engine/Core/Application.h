@@ -5,6 +5,8 @@
 // the GL context for the whole run. Game objects, components and physics objects are never torn
 // down here; the singletons live until the process ends.
 
+#include <string>
+
 struct GLFWwindow;
 struct GLFWmonitor;
 class Time;
@@ -34,6 +36,10 @@ public:
     void Frame();
 
     GameHooks game;
+    // Where the UI library keeps its window settings, read at Init and written while the program runs.
+    // A relative path is taken from the working directory; the entry point makes it absolute before it
+    // moves into the data folder, so the file stays where the user started the program.
+    std::string uiSettingsFile = "imgui.ini";
     bool running = true;
     GLFWwindow* window = nullptr;
     GLFWmonitor* monitor = nullptr;

@@ -1,16 +1,19 @@
 // fbxrender FILE OUT.png [--size N] [--view VIEW] [--no-shadows] [--json]: a picture of an FBX file as
 // the engine imports, lights and draws it, made with or without a display (ModelPicture.h). The exit
 // status is the import status: 0 or 1 with the picture written, 2, 3, 4 or 7 with nothing written;
-// 5 when no OpenGL 4.6 context could be made.
+// 5 when no OpenGL 4.6 context could be made, 72 when its data folder is nowhere to be found.
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
-#include "Graphics/Material.h"
+#include "BuildInfo.h"
+#include "Core/DataFolder.h"
 #include "ModelPicture.h"
 #include "PngFile.h"
 
 #include <OffscreenGl/OffscreenGl.h>
+#include <Platform/ExecutablePath.h>
 #include <glad/gl.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +24,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -29,14 +33,16 @@ namespace {
 constexpr int kUsageStatus = 64;
 constexpr int kNoGlStatus = 5;
 constexpr int kCannotWriteStatus = 73;
+// sysexits.h's EX_OSFILE: a file the tool itself needs (its shaders and textures) is missing.
+constexpr int kNoDataStatus = 72;
 
 constexpr int kDefaultSize = 512;
 // Beyond this a software rasteriser's framebuffer and the read-back copy run to gigabytes.
 constexpr int kMaxSize = 8192;
-constexpr int kGlVersionNeeded = 46;
 
 constexpr const char* kUsage
     = "usage: fbxrender FILE OUT.png [--size N] [--view front|back|left|right|top|bottom|iso] [--no-shadows] [--json]\n"
+      "       fbxrender --help | --version\n"
       "\n"
       "Draws FILE as the program would: imported as the model cache imports it, every mesh with the\n"
       "default material (its diffuse texture where it is found beside FILE or in a textures/ folder\n"
@@ -46,10 +52,14 @@ constexpr const char* kUsage
       "-y (+z up), bottom up +y, iso from the (-1, 1, -1) side.\n"
       "Needs no display. Exit status: the import status (0 Ok, 1 OkWithWarnings: picture written;\n"
       "2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes: nothing written), 5 when no OpenGL 4.6\n"
-      "context could be made. --json prints one line: status, width, height, coverage, box.\n";
+      "context could be made, 72 when its data folder (Assets/, Settings/) is found neither in the\n"
+      "working directory nor installed with it. --json prints one line: status, width, height, coverage,\n"
+      "box.\n";
 
-// The shaders and default textures are read from the project root, as the program reads them.
-constexpr const char* kProjectRoot = TARNWICK_PROJECT_ROOT;
+// A copy run from the build tree it was built in also finds the data in the source tree, so that a
+// developer's fresh build draws from any folder. An installed copy never looks there.
+constexpr const char* kSourceTree = TARNWICK_SOURCE_DIR;
+constexpr const char* kBuildTree = TARNWICK_BINARY_DIR;
 
 struct Options {
     std::filesystem::path input;
@@ -58,6 +68,8 @@ struct Options {
     View view = View::Front;
     bool shadows = true;
     bool json = false;
+    bool help = false;
+    bool version = false;
 };
 
 std::optional<int> ParseSize(std::string_view text)
@@ -77,7 +89,14 @@ std::optional<Options> ParseOptions(int argc, char** argv)
     for (int k = 1; k < argc; ++k) {
         const std::string_view argument = argv[k];
         const bool hasValue = k + 1 < argc;
-        if (argument == "--json") {
+        if (argument == "--help") {
+            // Asked for text: the rest of the command line is not looked at.
+            options.help = true;
+            return options;
+        } else if (argument == "--version") {
+            options.version = true;
+            return options;
+        } else if (argument == "--json") {
             options.json = true;
         } else if (argument == "--no-shadows") {
             options.shadows = false;
@@ -95,7 +114,10 @@ std::optional<Options> ParseOptions(int argc, char** argv)
                 return std::nullopt;
             }
             options.view = *view;
-        } else if (argument.starts_with("--") || positional == 2) {
+        } else if (argument.starts_with("-") && argument.size() > 1) {
+            std::cerr << "fbxrender: unknown option \"" << argument << "\"" << std::endl;
+            return std::nullopt;
+        } else if (positional == 2) {
             std::cerr << "fbxrender: unexpected argument \"" << argument << "\"" << std::endl;
             return std::nullopt;
         } else {
@@ -105,6 +127,33 @@ std::optional<Options> ParseOptions(int argc, char** argv)
     if (positional != 2)
         return std::nullopt;
     return options;
+}
+
+// The shaders and default textures are read as the program reads them: from the working directory,
+// the installed data folder, or for a build-tree copy the source tree.
+std::vector<DataPlace> DataPlaces()
+{
+    std::vector<DataPlace> places = StandardDataPlaces(buildinfo::kDataFolderFromPrograms);
+    // Both resolved, symbolic links and all, as the system names the executable.
+    std::error_code error;
+    const std::filesystem::path buildTree = std::filesystem::weakly_canonical(kBuildTree, error);
+    const std::filesystem::path executable = ExecutablePath();
+    const bool inBuildTree = !error && !executable.empty()
+        && std::mismatch(buildTree.begin(), buildTree.end(), executable.begin(), executable.end()).first
+            == buildTree.end();
+    if (inBuildTree)
+        places.push_back({ kSourceTree, "the source tree it was built from" });
+    return places;
+}
+
+// False, with the places looked in said on standard error, when none holds the data.
+bool EnterTheDataFolder()
+{
+    std::string problem;
+    if (EnterDataFolder(DataPlaces(), problem))
+        return true;
+    std::cerr << "fbxrender: " << problem << std::endl;
+    return false;
 }
 
 std::string DescribeImportFailure(ImportStatus status)
@@ -140,18 +189,9 @@ ImportStatus Import(const std::filesystem::path& file, ImportedModel& model)
 std::unique_ptr<offscreengl::Context> MakeGlContext()
 {
     std::string problem;
-    auto context = offscreengl::Context::Create(problem);
-    if (context == nullptr) {
+    auto context = offscreengl::CreateGl46Context(problem);
+    if (context == nullptr)
         std::cerr << "fbxrender: " << problem << std::endl;
-        return nullptr;
-    }
-    const int version = gladLoadGL(offscreengl::GetFunction);
-    if (GLAD_VERSION_MAJOR(version) * 10 + GLAD_VERSION_MINOR(version) < kGlVersionNeeded) {
-        std::cerr << "fbxrender: the OpenGL context is not 4.6 core (on Mesa's llvmpipe set "
-                     "MESA_GL_VERSION_OVERRIDE=4.6 and MESA_GLSL_VERSION_OVERRIDE=460)"
-                  << std::endl;
-        return nullptr;
-    }
     return context;
 }
 
@@ -174,8 +214,16 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return kUsageStatus;
     }
+    if (parsed->help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (parsed->version) {
+        std::cout << "fbxrender (" << buildinfo::kProduct << ") " << buildinfo::kVersion << std::endl;
+        return 0;
+    }
     Options options = *parsed;
-    // Both paths are the caller's, taken before the working directory may move to the project root.
+    // Both paths are the caller's, taken before the working directory may move to the data folder.
     std::error_code error;
     options.input = std::filesystem::absolute(options.input, error);
     options.output = std::filesystem::absolute(options.output, error);
@@ -186,8 +234,8 @@ int main(int argc, char** argv)
     if (status > ImportStatus::OkWithWarnings)
         return static_cast<int>(status);
 
-    if (!std::filesystem::exists(Material::kVertexShaderPath, error))
-        std::filesystem::current_path(kProjectRoot, error);
+    if (!EnterTheDataFolder())
+        return kNoDataStatus;
 
     const auto context = MakeGlContext();
     if (context == nullptr)
