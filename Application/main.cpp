@@ -116,8 +116,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         Application application;
         std::error_code error;
         const std::filesystem::path startFolder = std::filesystem::current_path(error);
-        if (!error)
-            application.uiSettingsFile = (startFolder / kUiSettingsFile).string();
+        if (!error) {
+            // The UI library takes file names in UTF-8 on every system.
+            const std::u8string settings = (startFolder / kUiSettingsFile).u8string();
+            application.uiSettingsFile.assign(settings.begin(), settings.end());
+        }
         EnterTheDataFolder();
 
         application.game = { BuildDemoScene, SpawnBall };

@@ -9,6 +9,13 @@ namespace fs = std::filesystem;
 constexpr const char* kAssetsFolder = "Assets";
 constexpr const char* kSettingsFolder = "Settings";
 
+// The console takes UTF-8 on every system (the program sets its code page so on Windows).
+std::string Utf8(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 bool IsFolder(const fs::path& path)
 {
     std::error_code error;
@@ -22,7 +29,7 @@ std::string ListPlaces(const std::vector<DataPlace>& places)
     for (std::size_t k = 0; k < places.size(); ++k) {
         if (k > 0)
             list += k + 1 == places.size() ? " or " : ", ";
-        list += places[k].folder.string() + " (" + places[k].role + ")";
+        list += Utf8(places[k].folder) + " (" + places[k].role + ")";
     }
     return list;
 }
@@ -59,7 +66,7 @@ bool EnterDataFolder(const std::vector<DataPlace>& places, std::string& problem)
         fs::current_path(place.folder, error);
         if (!error)
             return true;
-        problem = "the data folder " + place.folder.string() + " (" + place.role
+        problem = "the data folder " + Utf8(place.folder) + " (" + place.role
             + ") cannot be made the working directory: " + error.message();
         return false;
     }
