@@ -9,7 +9,7 @@ const char* const kTarnwickUsage
       "(mouse to look, W/S forward and back, A/D left and right, Space/C up and down, Shift faster,\n"
       "Ctrl slower); click the left button to throw a ball; Escape quits.\n"
       "The data (Assets/, Settings/) is read from the working directory when it holds them, otherwise\n"
-      "from the folder installed with the program (../share/tarnwick beside its bin/ folder).\n"
+      "from the folder installed with the program (share/tarnwick beside its bin/ folder).\n"
       "\n"
       "  --help     print this text and exit\n"
       "  --version  print the program's name and version and exit\n";
