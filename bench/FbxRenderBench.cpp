@@ -151,8 +151,8 @@ int main(int argc, char** argv)
 {
     std::filesystem::current_path(TARNWICK_PROJECT_ROOT);
     std::string problem;
-    const auto context = offscreengl::Context::Create(problem);
-    if (context == nullptr || gladLoadGL(offscreengl::GetFunction) == 0) {
+    const auto context = offscreengl::CreateGl46Context(problem);
+    if (context == nullptr) {
         std::cerr << "FbxRenderBench: " << problem << std::endl;
         return 1;
     }

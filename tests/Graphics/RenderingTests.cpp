@@ -64,6 +64,7 @@ protected:
         shared.renderers.clear();
         shared.maskRenderers.clear();
         shared.commandList.Reset();
+        shared.mainFramebuffer = 0;
     }
 
     // Records both passes into `engine`'s list, as RecordFrame does before executing.
@@ -168,6 +169,10 @@ TEST_F(RenderingTest, AFrameOfMoreDrawsThanOneListHoldsRunsInSeveralListsAndDraw
     // The last renderer is masked: its state commands follow the last unmasked draw of each pass.
     engine.renderers.back()->maskGroup = 1;
 
+    // Drawn somewhere real: a context made without a window has no framebuffer of its own. The
+    // passes bind the program's engine's target; with no light, the shadow pass draws into the bound one.
+    TestFramebuffer target(64, 64);
+    GraphicsEngine::GetInstance().mainFramebuffer = target.Name();
     GLuint query = 0;
     glGenQueries(1, &query);
     glBeginQuery(GL_PRIMITIVES_GENERATED, query);

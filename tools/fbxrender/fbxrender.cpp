@@ -2,15 +2,18 @@
 // as the engine imports, lights and draws it, made with or without a display (ModelPicture.h). The
 // exit status is the import status: 0 or 1 with the pictures written, 2, 3, 4 or 7 with nothing
 // written; 5 when no OpenGL 4.6 context could be made, 64 for a command line it cannot follow, 70 when
-// something unforeseen stopped it, 73 when a picture cannot be written.
+// something unforeseen stopped it, 72 when its data folder is nowhere to be found, 73 when a picture
+// cannot be written.
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
-#include "Graphics/Material.h"
+#include "BuildInfo.h"
+#include "Core/DataFolder.h"
 #include "ModelPicture.h"
 #include "OutputFile.h"
 #include "PngFile.h"
 
 #include <OffscreenGl/OffscreenGl.h>
+#include <Platform/ExecutablePath.h>
 #include <Platform/StandardOutput.h>
 #include <glad/gl.h>
 #include <rapidjson/stringbuffer.h>
@@ -41,17 +44,19 @@ constexpr int kUsageStatus = 64;
 constexpr int kNoGlStatus = 5;
 constexpr int kInternalErrorStatus = 70;
 constexpr int kCannotWriteStatus = 73;
+// sysexits.h's EX_OSFILE: a file the tool itself needs (its shaders and textures) is missing.
+constexpr int kNoDataStatus = 72;
 
 constexpr int kDefaultSize = 512;
 // Beyond this a software rasteriser's framebuffer and the read-back copy run to gigabytes.
 constexpr int kMaxSize = 8192;
-constexpr int kGlVersionNeeded = 46;
 constexpr std::string_view kPictureExtension = ".png";
 constexpr std::string_view kAllViewsName = "all";
 
 constexpr const char* kUsage
     = "usage: fbxrender FILE OUT.png [--size N] [--view front|back|left|right|top|bottom|iso|all]... "
       "[--no-shadows] [--json]\n"
+      "       fbxrender --help | --version\n"
       "\n"
       "Draws FILE as the program would: imported as the model cache imports it, every mesh with the\n"
       "default material (its diffuse texture where it is found beside FILE or in a textures/ folder\n"
@@ -63,11 +68,14 @@ constexpr const char* kUsage
       "Needs no display. Exit status: the import status (0 Ok, 1 OkWithWarnings: pictures written;\n"
       "2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes: nothing written), 5 when no OpenGL 4.6\n"
       "context could be made, 64 for a wrong command line, 70 when something unforeseen stopped it,\n"
-      "73 when a picture cannot be written. --json prints one line on standard output (and nothing\n"
+      "72 when its data folder (Assets/, Settings/) is found neither in the working directory nor\n"
+      "installed with it, 73 when a picture cannot be written. --json prints one line on standard output (and nothing\n"
       "else goes there): status, width, height, coverage, box and each view's coverage.\n";
 
-// The shaders and default textures are read from the project root, as the program reads them.
-constexpr const char* kProjectRoot = TARNWICK_PROJECT_ROOT;
+// A copy run from the build tree it was built in also finds the data in the source tree, so that a
+// developer's fresh build draws from any folder. An installed copy never looks there.
+constexpr const char* kSourceTree = TARNWICK_SOURCE_DIR;
+constexpr const char* kBuildTree = TARNWICK_BINARY_DIR;
 
 struct Options {
     std::filesystem::path input;
@@ -79,6 +87,8 @@ struct Options {
     bool namedByView = false;
     bool shadows = true;
     bool json = false;
+    bool help = false;
+    bool version = false;
 };
 
 std::optional<int> ParseSize(std::string_view text)
@@ -125,7 +135,14 @@ std::optional<Options> ParseOptions(int argc, char** argv)
     for (int k = 1; k < argc; ++k) {
         const std::string_view argument = argv[k];
         const bool hasValue = k + 1 < argc;
-        if (argument == "--json") {
+        if (argument == "--help") {
+            // Asked for text: the rest of the command line is not looked at.
+            options.help = true;
+            return options;
+        } else if (argument == "--version") {
+            options.version = true;
+            return options;
+        } else if (argument == "--json") {
             options.json = true;
         } else if (argument == "--no-shadows") {
             options.shadows = false;
@@ -149,7 +166,10 @@ std::optional<Options> ParseOptions(int argc, char** argv)
                 }
                 options.namedByView = options.namedByView || value == kAllViewsName || ++viewOptions > 1;
             }
-        } else if (argument.starts_with("--") || positional == 2) {
+        } else if (argument.starts_with("-") && argument.size() > 1) {
+            std::cerr << "fbxrender: unknown option \"" << argument << "\"" << std::endl;
+            return std::nullopt;
+        } else if (positional == 2) {
             std::cerr << "fbxrender: unexpected argument \"" << argument << "\"" << std::endl;
             return std::nullopt;
         } else {
@@ -221,19 +241,31 @@ Imported Import(const std::filesystem::path& file, ImportedModel& model)
     return imported;
 }
 
-// The context, current and loaded, or null with the reason in `problem`.
-std::unique_ptr<offscreengl::Context> MakeGlContext(std::string& problem)
+// The shaders and default textures are read as the program reads them: from the working directory,
+// the installed data folder, or for a build-tree copy the source tree.
+std::vector<DataPlace> DataPlaces()
 {
-    auto context = offscreengl::Context::Create(problem);
-    if (context == nullptr)
-        return nullptr;
-    const int version = gladLoadGL(offscreengl::GetFunction);
-    if (GLAD_VERSION_MAJOR(version) * 10 + GLAD_VERSION_MINOR(version) < kGlVersionNeeded) {
-        problem = "the OpenGL context is not 4.6 core (on Mesa's llvmpipe set MESA_GL_VERSION_OVERRIDE=4.6 and "
-                  "MESA_GLSL_VERSION_OVERRIDE=460)";
-        return nullptr;
-    }
-    return context;
+    std::vector<DataPlace> places = StandardDataPlaces(buildinfo::kDataFolderFromPrograms);
+    // Both resolved, symbolic links and all, as the system names the executable.
+    std::error_code error;
+    const std::filesystem::path buildTree = std::filesystem::weakly_canonical(kBuildTree, error);
+    const std::filesystem::path executable = ExecutablePath();
+    const bool inBuildTree = !error && !executable.empty()
+        && std::mismatch(buildTree.begin(), buildTree.end(), executable.begin(), executable.end()).first
+            == buildTree.end();
+    if (inBuildTree)
+        places.push_back({ kSourceTree, "the source tree it was built from" });
+    return places;
+}
+
+// False, with the places looked in said on standard error, when none holds the data.
+bool EnterTheDataFolder()
+{
+    std::string problem;
+    if (EnterDataFolder(DataPlaces(), problem))
+        return true;
+    std::cerr << "fbxrender: " << problem << std::endl;
+    return false;
 }
 
 // Every picture's place, or an empty list with the reason said on standard error when one of them
@@ -315,7 +347,7 @@ std::string JsonLine(int status, const Options& options, const std::vector<doubl
 // line goes to (null when there is none).
 int Run(Options options, std::FILE* json)
 {
-    // Both paths are the caller's, taken before the working directory may move to the project root.
+    // Both paths are the caller's, taken before the working directory may move to the data folder.
     std::error_code error;
     options.input = std::filesystem::absolute(options.input, error);
     options.output = std::filesystem::absolute(options.output, error);
@@ -323,8 +355,8 @@ int Run(Options options, std::FILE* json)
     if (places.empty())
         return kCannotWriteStatus;
 
-    if (!std::filesystem::exists(Material::kVertexShaderPath, error))
-        std::filesystem::current_path(kProjectRoot, error);
+    if (!EnterTheDataFolder())
+        return kNoDataStatus;
 
     // The import and the GL set-up share nothing: the import runs beside the context, the shaders and
     // the first draw, and the picture waits for both.
@@ -332,7 +364,7 @@ int Run(Options options, std::FILE* json)
     ImportedModel model;
     auto importing = std::async(std::launch::async, [&] { return Import(options.input, model); });
     std::string glProblem;
-    const auto context = MakeGlContext(glProblem);
+    const auto context = offscreengl::CreateGl46Context(glProblem);
     std::optional<ModelStage> stage;
     if (context != nullptr)
         stage.emplace();
@@ -375,6 +407,16 @@ int main(int argc, char** argv)
     if (!options) {
         std::fputs(kUsage, stderr);
         return kUsageStatus;
+    }
+    // Asked for, not a failure: on the real standard output.
+    std::FILE* text = json != nullptr ? json : stdout;
+    if (options->help) {
+        std::fputs(kUsage, text);
+        return 0;
+    }
+    if (options->version) {
+        std::fprintf(text, "fbxrender (%s) %s\n", buildinfo::kProduct, buildinfo::kVersion);
+        return 0;
     }
     int status = kInternalErrorStatus;
     try {

@@ -663,11 +663,35 @@ lod group 0: 2 levels
     ToolRun failed = RunTool(garbage, "");
     std::remove(garbage.c_str());
     EXPECT_EQ(failed.status, 2);
+    // A file that was not read has no axes or unit to report: none are made up.
     EXPECT_EQ(failed.output,
         "file: " + garbage + "\nstatus: 2\nerror: " + garbage
-            + ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n"
-              "axes: up Y, front 2, right-handed; original up axis -1\n"
-              "unit: 1 cm (original 1 cm)\n");
+            + ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n");
+}
+
+TEST(FbxInfoTool, AnswersHelpAndVersionOnStandardOutputAndRefusesUnknownOptionsWith64)
+{
+    const CommandRun help = RunCommandWithErrors(std::string(FBXINFO_PATH) + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output.rfind("usage: fbxinfo FILE [--json]\n", 0), 0u) << help.output;
+    EXPECT_EQ(help.errors, "");
+    // Asked for its usage, it opens no file of that name.
+    EXPECT_EQ(help.output.find("file: "), std::string::npos) << help.output;
+
+    const CommandRun version = RunCommandWithErrors(std::string(FBXINFO_PATH) + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "fbxinfo (Tarnwick) " + std::string(TARNWICK_VERSION) + "\n");
+    EXPECT_EQ(version.errors, "");
+
+    const CommandRun unknown = RunCommandWithErrors(std::string(FBXINFO_PATH) + " model.fbx --verbose");
+    EXPECT_EQ(unknown.status, 64);
+    EXPECT_EQ(unknown.output, "");
+    EXPECT_EQ(unknown.errors, "fbxinfo: unknown option \"--verbose\"\n\n" + help.output);
+
+    // After "--" a name that begins with "-" is a file's.
+    const CommandRun dashed = RunCommandWithErrors(std::string(FBXINFO_PATH) + " -- --verbose");
+    EXPECT_EQ(dashed.status, 2);
+    EXPECT_EQ(dashed.output.rfind("file: --verbose\nstatus: 2\n", 0), 0u) << dashed.output;
 }
 
 TEST(FbxInfoTool, JsonTurnsAnyBytesIntoAsciiEscapesOfTheirCodePoints)

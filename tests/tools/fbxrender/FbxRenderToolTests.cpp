@@ -781,6 +781,7 @@ TEST(FbxRenderTool, StandardOutputHoldsTheJsonAloneWithNullForWhatIsNotANumber)
     // compiler log goes to standard error, and standard output holds nothing but the JSON line.
     const fs::path shaders = folder.path / "Assets" / "Shaders", textures = folder.path / "Assets" / "Textures";
     fs::create_directories(shaders);
+    fs::create_directories(folder.path / "Settings");
     fs::copy("Assets/Textures", textures);
     fs::copy("Assets/Shaders/DefaultFS.glsl", shaders / "DefaultFS.glsl");
     std::ofstream(shaders / "DefaultVS.glsl") << "#version 460 core\nvoid main() { undeclared = 1.0; }\n";
@@ -798,4 +799,54 @@ TEST(FbxRenderTool, StandardOutputHoldsTheJsonAloneWithNullForWhatIsNotANumber)
         EXPECT_TRUE(json.IsObject()) << broken.Said();
         EXPECT_EQ(std::count(broken.output.begin(), broken.output.end(), '\n'), 1) << broken.Said();
     }
+}
+
+TEST(FbxRenderTool, AnswersHelpAndVersionOnStandardOutputAndRefusesUnknownOptionsWith64)
+{
+    const std::string tool = std::string(kEnvironment) + FBXRENDER_PATH;
+    const CommandRun help = RunCommandWithErrors(tool + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output.rfind("usage: fbxrender FILE OUT.png", 0), 0u) << help.output;
+    EXPECT_EQ(help.errors, "");
+
+    const CommandRun version = RunCommandWithErrors(tool + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "fbxrender (Tarnwick) " + std::string(TARNWICK_VERSION) + "\n");
+    EXPECT_EQ(version.errors, "");
+
+    Folder folder;
+    const CommandRun unknown = RunCommandWithErrors(tool + " model.fbx '" + (folder / "out.png") + "' --fast");
+    EXPECT_EQ(unknown.status, 64);
+    EXPECT_EQ(unknown.output, "");
+    EXPECT_EQ(unknown.errors, "fbxrender: unknown option \"--fast\"\n" + help.output);
+    EXPECT_TRUE(fs::is_empty(folder.path));
+}
+
+TEST(FbxRenderTool, ACopyAwayFromItsBuildAndItsDataSaysWhereItLookedAndEndsWith72)
+{
+    // A copy in a bin/ folder of its own, with no share/tarnwick beside it, run from a folder without
+    // the data: nowhere to find its shaders, and nothing drawn without them.
+    Folder folder;
+    fs::create_directories(folder.path / "bin");
+    fs::create_directories(folder.path / "work");
+    fs::copy_file(FBXRENDER_PATH, folder.path / "bin" / "fbxrender");
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Cube", toolmeshes::Box(1, 1, 1));
+    Save(writer, folder / "work/cube.fbx");
+    const CommandRun run = RunCommandWithErrors(
+        "cd '" + (folder / "work") + "' && " + kEnvironment + "../bin/fbxrender cube.fbx cube.png");
+    EXPECT_EQ(run.status, 72) << run.errors;
+    EXPECT_EQ(run.errors,
+        "fbxrender: no data folder (Assets/ and Settings/) in " + (folder / "work") + " (the working directory) or "
+            + (folder / "share/tarnwick") + " (installed with the program)\n");
+    EXPECT_FALSE(fs::exists(folder.path / "work" / "cube.png"));
+
+    // With the data installed beside it, the same copy draws from the same folder.
+    fs::create_directories(folder.path / "share" / "tarnwick");
+    for (const char* part : { "Assets", "Settings" })
+        fs::copy(fs::current_path() / part, folder.path / "share" / "tarnwick" / part, fs::copy_options::recursive);
+    const CommandRun installed = RunCommandWithErrors(
+        "cd '" + (folder / "work") + "' && " + kEnvironment + "../bin/fbxrender cube.fbx cube.png");
+    EXPECT_EQ(installed.status, 1) << installed.errors;
+    EXPECT_GT(ReadPng(folder / "work/cube.png").Coverage(), 0.3);
 }
