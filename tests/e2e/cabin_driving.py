@@ -29,6 +29,8 @@ DEGREES_PER_PIXEL = 0.1
 # Unboosted camera speed in units per game second; Shift multiplies it.
 CAMERA_SPEED = 25.0
 BOOST = 5.0
+# Real seconds a throw may take to reach the ball report: a few game seconds of slow frames.
+THROW_TIMEOUT = 30.0
 
 _HEADER = re.compile(r"^balls (\d+) holes (\d+)$")
 _BALL = re.compile(r"^ball (\d+) at (\S+) (\S+) (\S+)$")
@@ -177,9 +179,17 @@ class Pilot:
             self.display.xdotool("mouseup", "3")
         self._settle()
 
-    def throw(self, hold: float = 0.15) -> None:
-        """One left click, long enough for a frame to see it."""
-        self.program.click(1, hold)
+    def throw(self) -> None:
+        """One left click, the button held until the ball report shows the ball, as a person holds
+        it until the ball flies: however slow the frames, one of them sees the button down."""
+        reports = read_reports(self.program)
+        thrown = reports[-1].balls if reports else 0
+        self.display.xdotool("mousedown", "1")
+        try:
+            wait_for_report(self.program, lambda r: r.balls > thrown, THROW_TIMEOUT, "the thrown ball")
+        finally:
+            self.display.xdotool("mouseup", "1")
+        self._settle()
 
 
 class Session:
@@ -198,8 +208,7 @@ class Session:
         return self.display.screenshot(f"{self.label}-{name}")
 
     def quit(self) -> None:
-        self.program.press("Escape")
-        code = self.program.wait_exit(15)
+        code = self.program.quit(15)
         check(code == 0, f"{self.label}: after Escape the program ended with "
                          f"{self.program.describe_exit()}, not 0")
 

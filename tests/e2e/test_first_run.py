@@ -181,8 +181,7 @@ def first_run(ctx):
                    f"or {installed} (installed with the program); every model, texture, shader and setting "
                    f"will be missing"], f"the missing data folder is not said once as expected: {said!r}")
 
-    program.press("Escape")
-    code = program.wait_exit(5)
+    code = program.quit(5)
     check(code is not None, "the program was still running 5 s after Escape")
     check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
     check(not display.windows_named("Vorlane"), "a 'Vorlane' window is left after the exit")

@@ -49,8 +49,7 @@ def installed(ctx):
     check(wood > 0.85, f"only {wood:.0%} of the upper half is the cabin's wall: the installed "
                        f"program did not draw its scene ({shot.path})")
 
-    program.press("Escape")
-    code = program.wait_exit(10)
+    code = program.quit(10)
     check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
     problems = [line for line in program.stderr().splitlines() if line.strip()]
     check(not problems, f"the installed program said on stderr: {problems!r}")
