@@ -1,10 +1,10 @@
 // The program's entry point: a console for diagnostic text, the command line, the data folder, then
 // the Application with the game's scene and ball throwing hooked in.
+#include "App/Application.h"
 #include "Application/BallThrower.h"
 #include "Application/CommandLine.h"
 #include "Application/DemoScene.h"
 #include "BuildInfo.h"
-#include "Core/Application.h"
 #include "Core/DataFolder.h"
 #include "Win32/Win32.h"
 

@@ -2,12 +2,12 @@
 // whole frame each iteration (physics step, the two component passes, recording and executing both
 // passes), as the frame loop runs it. Drawn into a small picture, so the figure tracks the engine's
 // work per ball more than the software rasteriser's fill rate.
+#include "App/WorldStep.h"
 #include "Application/BallThrower.h"
 #include "Application/DemoScene.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
 #include "Core/Time.h"
-#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
 #include "Scene/InspectorCamera.h"

@@ -14,9 +14,9 @@ files=(
   Application/main.cpp
   Compat/Platform/Source/ExecutablePath.cpp
   Compat/Win32/Source/MessageQueue.cpp
-  Engine/Core/Application.cpp
+  Engine/App/Application.cpp
+  Engine/App/FrameOverlay.cpp
   Engine/Core/DataFolder.cpp
-  Engine/Core/FrameOverlay.cpp
   Engine/Core/Input.cpp
   Engine/Core/Time.cpp
 )

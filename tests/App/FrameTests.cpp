@@ -1,6 +1,6 @@
+#include "App/WorldStep.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
-#include "Core/WorldStep.h"
 #include "GlTestContext.h"
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"

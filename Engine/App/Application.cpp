@@ -1,10 +1,10 @@
-#include "Core/Application.h"
+#include "App/Application.h"
 
+#include "App/FrameOverlay.h"
+#include "App/WorldStep.h"
 #include "Assets/FbxImport.h"
-#include "Core/FrameOverlay.h"
 #include "Core/Input.h"
 #include "Core/Time.h"
-#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
 #include "Scene/InspectorCamera.h"

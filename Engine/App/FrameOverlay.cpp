@@ -1,4 +1,4 @@
-#include "Core/FrameOverlay.h"
+#include "App/FrameOverlay.h"
 
 #include <imgui.h>
 

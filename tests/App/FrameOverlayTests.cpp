@@ -1,5 +1,5 @@
-#include "Core/Application.h"
-#include "Core/FrameOverlay.h"
+#include "App/Application.h"
+#include "App/FrameOverlay.h"
 #include "Core/Time.h"
 #include "PhysicsTestWorld.h"
 
