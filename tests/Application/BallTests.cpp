@@ -1,5 +1,6 @@
 #include "Application/Ball.h"
 #include "Application/BallThrower.h"
+#include "Assets/Model.h"
 #include "DemoWorld.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
@@ -221,24 +222,33 @@ TEST_F(BallTest, BallsThatLandOnTheFloorFirstHoleTheWallTheyRollIntoAndGoThrough
             }
 }
 
-TEST_F(BallTest, RoofHolesGoEightUnitsInFromBelowAndFourUnitsOutFromAbove)
+TEST_F(BallTest, RoofHolesGoFiveUnitsInFromBelowAndSitOnTheSurfaceFromAboveAsWallHolesDo)
 {
     GameObject* roof = world.ObjectAt("CabinRoof", { 31.1f, 44, 0 });
     ASSERT_NE(roof, nullptr);
+    constexpr float kSlabThickness = 5.0f;
+    // The drawn hole must reach through both faces of the slab, or one of them would not show it.
+    auto expectThroughBothFaces = [](const GameObject& hole, const RaycastHit& hit) {
+        const float halfLength = hole.GetComponent<MeshRenderer>()->model->meshes[0].box.max.z
+            * hole.transform->scale.z;
+        const float toNearFace = Dot(hit.position - XYZ(hole.transform->position), hit.normal);
+        EXPECT_LT(toNearFace, halfLength);
+        EXPECT_GT(toNearFace - kSlabThickness, -halfLength);
+    };
     // From inside, straight up at the slab: the hit normal points down at the ball.
     GameObject* below = PlaceBall({ 20, 30, 0 });
     Ray up { { 20, 30, 0 }, { 0, 1, 0 } };
-    RaycastResult expected;
-    ASSERT_TRUE(up.Cast(expected, Ball::kRayLength));
-    ASSERT_GT(expected.hits[0].localNormal.z, 0.0f);
+    RaycastResult inside;
+    ASSERT_TRUE(up.Cast(inside, Ball::kRayLength));
+    ASSERT_GT(inside.hits[0].localNormal.z, 0.0f);
     below->GetComponent<Ball>()->OnCollisionEnter(roof, { 20, 40, 0 });
     std::vector<GameObject*> holes = world.Holes();
     ASSERT_EQ(holes.size(), 1u);
-    Float3 hit = expected.hits[0].position;
-    Float3 n = expected.hits[0].normal;
-    ExpectNear(XYZ(holes[0]->transform->position), hit - n * 8.0f, 1e-3f);
+    ExpectNear(XYZ(holes[0]->transform->position), inside.hits[0].position - inside.hits[0].normal * 5.0f, 1e-3f);
+    expectThroughBothFaces(*holes[0], inside.hits[0]);
 
-    // From outside, straight down onto the slab: the local normal's z is not positive.
+    // From outside, straight down onto the slab: the local normal's z is not positive, and the hole's
+    // centre is on the surface.
     GameObject* above = PlaceBall({ 20, 100, 0 });
     Ray down { { 20, 100, 0 }, { 0, -1, 0 } };
     RaycastResult outside;
@@ -247,7 +257,91 @@ TEST_F(BallTest, RoofHolesGoEightUnitsInFromBelowAndFourUnitsOutFromAbove)
     above->GetComponent<Ball>()->OnCollisionEnter(roof, { 20, 60, 0 });
     holes = world.Holes();
     ASSERT_EQ(holes.size(), 2u);
-    ExpectNear(XYZ(holes[1]->transform->position), outside.hits[0].position + outside.hits[0].normal * 4.0f, 1e-3f);
+    ExpectNear(XYZ(holes[1]->transform->position), outside.hits[0].position, 1e-3f);
+    expectThroughBothFaces(*holes[1], outside.hits[0]);
+}
+
+TEST_F(BallTest, ABallThrownFromAgainstOrInsideAWallHolesItAndLeavesAtFullSpeed)
+{
+    // The front wall's inner face is at z = 32.5 and its outer face at 37.5. From a camera touching it,
+    // with its centre on the face, and inside the wall; head on and slanted; at a long and a short frame.
+    GameObject* wall = FrontWall();
+    for (const float z : { 28.0f, 32.5f, 34.5f })
+        for (const float yaw : { 0.0f, 40.0f })
+            for (const float step : { 0.005f, kFrame }) {
+                SCOPED_TRACE("from z " + std::to_string(z) + ", yaw " + std::to_string(yaw) + ", frames of "
+                    + std::to_string(step) + " s");
+                world.RemoveThrows();
+                GameObject* ball = Throw({ 0, 15, z }, yaw, 0.0f, step);
+                ASSERT_NE(ball, nullptr);
+                // Holed where the ball is, before the first step could turn it back or slide it along.
+                std::vector<GameObject*> holes = world.Holes();
+                ASSERT_EQ(holes.size(), 1u);
+                EXPECT_EQ(wall->GetComponent<Collider>()->ignoredColliders.size(), 1u);
+                EXPECT_NEAR(holes[0]->transform->position.x, 0.0f, 0.5f);
+                EXPECT_NEAR(holes[0]->transform->position.y, 15.0f, 0.5f);
+                EXPECT_NEAR(holes[0]->transform->position.z, 37.5f, 0.5f);
+                EXPECT_NEAR(Length(ball->GetComponent<RigidBody>()->LinearVelocity()), kThrowSpeed, 50.0f);
+                RunFrames(static_cast<int>(0.5f / step), step);
+                EXPECT_GT(ball->transform->position.z, kBeyondFrontWall);
+                EXPECT_EQ(world.Holes().size(), 1u);
+            }
+}
+
+TEST_F(BallTest, ABallThrownAwayFromAWallItStartsAgainstHolesTheWallAheadInstead)
+{
+    GameObject* behind = FrontWall();
+    GameObject* ahead = world.ObjectAt("CabinwallZ", { 0, 0, -35 });
+    GameObject* ball = Throw({ 0, 15, 30 }, 180.0f, 0.0f);
+    RunFrames(30);
+    EXPECT_TRUE(behind->GetComponent<Collider>()->ignoredColliders.empty());
+    ASSERT_EQ(ahead->GetComponent<Collider>()->ignoredColliders.size(), 1u);
+    EXPECT_LT(ball->transform->position.z, -kBeyondFrontWall);
+}
+
+TEST_F(BallTest, AHoleAtASeamCutsEverySurfaceItReachesAndOnlyThose)
+{
+    GameObject* front = FrontWall();
+    GameObject* side = world.ObjectAt("CabinwallZ", { 35, 0, 0 });
+    GameObject* gable = world.ObjectAt("CabinRoofFace", { -0.4f, 44, 35 });
+    GameObject* roof = world.ObjectAt("CabinRoof", { 31.1f, 44, 0 });
+    auto ignored = [](GameObject* object) { return object->GetComponent<Collider>()->ignoredColliders.size(); };
+    auto groups = [](GameObject* hole) {
+        std::vector<std::uint32_t> masks;
+        for (Component* component : hole->components)
+            if (auto* mask = dynamic_cast<MeshRenderer*>(component))
+                masks.push_back(mask->maskOf);
+        return masks;
+    };
+    const std::uint32_t frontGroup = front->GetComponent<MeshRenderer>()->maskGroup;
+    const std::uint32_t sideGroup = side->GetComponent<MeshRenderer>()->maskGroup;
+    // In the open middle of the front wall: that wall alone.
+    Throw({ 0, 15, 0 }, 0.0f, 0.0f);
+    RunFrames(10);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    EXPECT_EQ(groups(world.Holes()[0]), std::vector<std::uint32_t> { frontGroup });
+    EXPECT_EQ(ignored(front) + ignored(side) + ignored(gable) + ignored(roof), 1u);
+    // Three units from the inner corner with the side wall: both walls, a mask for each, and the ball
+    // goes out through the corner.
+    world.RemoveThrows();
+    GameObject* ball = Throw({ 29.5f, 15, 0 }, 0.0f, 0.0f);
+    RunFrames(30);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    EXPECT_EQ(groups(world.Holes()[0]), (std::vector<std::uint32_t> { frontGroup, sideGroup }));
+    EXPECT_EQ(ignored(front), 1u);
+    EXPECT_EQ(ignored(side), 1u);
+    EXPECT_EQ(ignored(roof), 0u);
+    EXPECT_GT(ball->transform->position.z, kBeyondFrontWall);
+    // Just above the front wall's top, through the gable: the gable and the wall below it (one group),
+    // and the ball passes over the wall's top into the cabin.
+    world.RemoveThrows();
+    ball = Throw({ 0, 43, 80 }, 180.0f, 0.0f);
+    RunFrames(30);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    EXPECT_EQ(groups(world.Holes()[0]), std::vector<std::uint32_t> { frontGroup });
+    EXPECT_EQ(ignored(gable), 1u);
+    EXPECT_EQ(ignored(front), 1u);
+    EXPECT_LT(std::abs(ball->transform->position.z), 30.0f);
 }
 
 TEST_F(BallTest, AHoleSendsTheBallStraightInAtTheSpeedItCameWith)
@@ -264,6 +358,14 @@ TEST_F(BallTest, AHoleSendsTheBallStraightInAtTheSpeedItCameWith)
     GameObject* slow = PlaceBall({ -15, 10, 20 });
     slow->GetComponent<Ball>()->OnCollisionEnter(wall, { -15, 10, 32.5f });
     ExpectNear(slow->GetComponent<RigidBody>()->pendingVelocity, { 0.0f, 0.0f, Ball::kSpeedIntoHole }, 1e-3f);
+    // One that came at full speed but was already turned back by the step that reported the touch
+    // goes in at the speed it came with.
+    GameObject* turned = PlaceBall({ 15, 10, 20 });
+    auto* thrown = turned->GetComponent<Ball>();
+    thrown->Launch({ 0.0f, 0.0f, kThrowSpeed });
+    turned->GetComponent<RigidBody>()->actor->setLinearVelocity({ 0.0f, 0.0f, -0.1f * kThrowSpeed });
+    thrown->OnCollisionEnter(wall, { 15, 10, 32.5f });
+    ExpectNear(turned->GetComponent<RigidBody>()->pendingVelocity, { 0.0f, 0.0f, kThrowSpeed }, 1e-3f);
 }
 
 TEST_F(BallTest, AMissedRaySpendsTheBallAndDegenerateTouchesMakeNoHole)
