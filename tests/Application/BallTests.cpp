@@ -2,6 +2,8 @@
 #include "Application/BallThrower.h"
 #include "Assets/Model.h"
 #include "DemoWorld.h"
+#include "GlTestContext.h"
+#include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
 #include "Math/Rotation.h"
@@ -18,7 +20,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Balls thrown into the demo scene with the real physics, frame by frame as the frame loop runs it
@@ -55,6 +60,17 @@ protected:
     // A ball made by hand at `position`, as a throw makes one but at rest, that has touched nothing.
     GameObject* PlaceBall(Float3 position) { return MakeBall(world.Camera(), position); }
 
+    // Puts the program's camera at `position`, turned by yaw and pitch (degrees) from the start view.
+    InspectorCamera& Look(Float3 position, float yaw, float pitch)
+    {
+        InspectorCamera& camera = world.Camera();
+        camera.position = { position.x, position.y, position.z, 1.0f };
+        camera.yaw = yaw;
+        camera.pitch = pitch;
+        camera.GameCamera::Update(0.0f);
+        return camera;
+    }
+
     DemoWorld world;
 };
 
@@ -64,6 +80,70 @@ void ExpectNear(const Float3& actual, const Float3& expected, float tolerance)
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
+
+// What a frame draws, as the frame loop draws it, into a framebuffer of the test's own with the aspect
+// of the program's camera. Restores the engine's viewport and target afterwards.
+class Picture {
+public:
+    static constexpr int kWidth = 480;
+    static constexpr int kHeight = 270;
+
+    Picture()
+    {
+        GLint bound = 0;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+        GraphicsEngine& engine = GraphicsEngine::GetInstance();
+        engine.width = kWidth;
+        engine.height = kHeight;
+        engine.mainFramebuffer = static_cast<std::uint32_t>(bound);
+        SetFixedGlState();
+        glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        engine.RecordFrame();
+    }
+
+    ~Picture()
+    {
+        GraphicsEngine& engine = GraphicsEngine::GetInstance();
+        engine.width = engine.height = 0;
+        engine.mainFramebuffer = 0;
+        glStencilFunc(GL_ALWAYS, 0, 0xFF);
+        glDisable(GL_STENCIL_TEST);
+        glDisable(GL_CULL_FACE);
+    }
+
+    // The pixel (from the bottom left) where a world point is drawn, or (-1, -1) off the picture.
+    static std::pair<int, int> PixelOf(const GameCamera& camera, Float3 world)
+    {
+        const Float4 clip = MultiplyRowVector(
+            { world.x, world.y, world.z, 1.0f }, camera.invViewMatrix * camera.projection);
+        if (clip.w <= 0.0f)
+            return { -1, -1 };
+        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kWidth);
+        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kHeight);
+        if (x < 1 || y < 1 || x >= kWidth - 1 || y >= kHeight - 1)
+            return { -1, -1 };
+        return { x, y };
+    }
+
+    // The summed red, green and blue of the 3 x 3 pixels around a world point, or -1 off the picture.
+    int Brightness(const GameCamera& camera, Float3 world) const
+    {
+        const auto [x, y] = PixelOf(camera, world);
+        if (x < 0)
+            return -1;
+        int sum = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy) {
+                const std::vector<std::uint8_t> rgba = target.Pixel(x + dx, y + dy);
+                sum += rgba[0] + rgba[1] + rgba[2];
+            }
+        return sum / 9;
+    }
+
+private:
+    TestFramebuffer target { kWidth, kHeight };
+};
 
 // Records the names of the objects that start touching its owner, in order.
 struct TouchLog : Component {
@@ -405,4 +485,104 @@ TEST_F(BallTest, AHoleableObjectWithoutARendererGetsNoHole)
     ball->GetComponent<Ball>()->OnCollisionEnter(post, { 495, 0, 0 });
     EXPECT_TRUE(ball->GetComponent<Ball>()->hasHit);
     EXPECT_TRUE(world.Holes().empty());
+}
+
+TEST_F(BallTest, AHoleInASunlitWallLetsTheSunOntoTheFloorInsideAndCastsNoShadowOfItsOwn)
+{
+    // The sun shines onto the outer face of the wall at z = -35 and, through a hole in it, onto the
+    // floor inside, which the walls and roof otherwise keep in shadow. The ball that made the hole is
+    // moved away, so that only the hole is drawn.
+    GameObject* ball = Throw({ 0, 20, -120 }, 0.0f, 0.0f);
+    ASSERT_NE(ball, nullptr);
+    RunFrames(2);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    const Float3 hole = XYZ(world.Holes()[0]->transform->position);
+    ASSERT_NEAR(hole.z, -37.5f, 0.5f);
+    // Out of sight and out of the light's reach, at rest. (Deleting it would leave the hole's copy of
+    // its material without the camera's uniforms, which reach the program through the original.)
+    ball->GetComponent<RigidBody>()->actor->setGlobalPose(physx::PxTransform(physx::PxVec3(5000.0f, 2.5f, 5000.0f)));
+    ball->GetComponent<RigidBody>()->actor->setLinearVelocity(physx::PxVec3(0.0f, 0.0f, 0.0f));
+    // Its drawn matrix follows a frame behind: the first frame's component pass rebuilds it before the
+    // body has copied its new place in.
+    RunFrames(2);
+    const Float3 sun = Normalize(sceneLight->shadowCamera.forward);
+    ASSERT_GT(sun.z, 0.0f);
+
+    // The hole as drawn: a cylinder of radius 6 along the wall's normal, 7.5 units either side of its
+    // centre. The floor is lit where the way to the sun goes through it, as the light sees it.
+    constexpr float kHoleRadius = 6.0f;
+    constexpr float kHoleHalfLength = 7.5f;
+    constexpr float kFloorTop = -2.5f;
+    auto throughHole = [&](Float3 floor, float margin) {
+        for (float t = 0.0f; t < 100.0f; t += 0.25f) {
+            const Float3 q = floor - sun * t;
+            const float across = std::hypot(q.x - hole.x, q.y - hole.y);
+            if (std::abs(q.z - hole.z) <= kHoleHalfLength + margin && across <= kHoleRadius + margin)
+                return true;
+        }
+        return false;
+    };
+    // Looking down at the floor inside, where the sunlight through the hole falls.
+    const GameCamera& down = Look({ hole.x + 15.0f, 40.0f, hole.z + 25.0f }, 180.0f, -89.0f);
+    {
+        Picture picture;
+        const int shadowed = picture.Brightness(down, { hole.x + 2.0f, kFloorTop, hole.z + 36.0f });
+        const int lit = picture.Brightness(down, hole + sun * ((kFloorTop - hole.y) / sun.y));
+        ASSERT_GT(shadowed, 0);
+        EXPECT_GT(lit * 10, shadowed * 17)
+            << "the floor where the sun comes through the hole: " << lit << ", in the shadow: " << shadowed;
+        int litPoints = 0, darkPoints = 0, wrong = 0;
+        for (float x = hole.x; x <= hole.x + 32.0f; x += 1.0f)
+            for (float z = hole.z + 6.0f; z <= hole.z + 40.0f; z += 1.0f) {
+                const Float3 floor { x, kFloorTop, z };
+                const int brightness = picture.Brightness(down, floor);
+                if (brightness < 0 || std::abs(x) > 30.0f || std::abs(z) > 30.0f)
+                    continue;
+                const bool inside = throughHole(floor, -1.5f);
+                const bool outside = !throughHole(floor, 1.5f);
+                if (inside) {
+                    ++litPoints;
+                    wrong += brightness * 10 < lit * 8 ? 1 : 0;
+                } else if (outside) {
+                    ++darkPoints;
+                    wrong += brightness * 10 > shadowed * 12 ? 1 : 0;
+                }
+            }
+        EXPECT_GT(litPoints, 40);
+        EXPECT_GT(darkPoints, 200);
+        EXPECT_LE(wrong * 100, (litPoints + darkPoints) * 2)
+            << wrong << " of " << litPoints << " points in the sunlight through the hole and " << darkPoints
+            << " in the shadow are the other way round";
+    }
+
+    // Looking at the wall's sunlit outer face from outside: around the hole, beyond its own disc, the
+    // face is as bright as it is away from it. A hole that cast a shadow would darken it down and to
+    // the +x side, away from the sun.
+    const GameCamera& front = Look({ hole.x, hole.y, hole.z - 70.0f }, 0.0f, 0.0f);
+    Picture picture;
+    // The wood's grain and grooves make single points differ: each part of the face is the mean of
+    // many points spread over a few grooves, and is compared with the same part of a ring as large
+    // about a point of the face well away from the hole.
+    auto meanOver = [&](Float3 middle, float fromAngle, float toAngle) {
+        int sum = 0, count = 0;
+        for (float radius = 8.0f; radius <= 14.0f; radius += 1.0f)
+            for (float angle = fromAngle; angle < toAngle; angle += 0.1f) {
+                const int value = picture.Brightness(front,
+                    { middle.x + radius * std::cos(angle), middle.y + radius * std::sin(angle), middle.z - 0.01f });
+                EXPECT_GT(value, 0);
+                sum += value;
+                ++count;
+            }
+        return static_cast<float>(sum) / static_cast<float>(std::max(count, 1));
+    };
+    constexpr float kTurn = 2.0f * std::numbers::pi_v<float>;
+    const Float3 elsewhere { hole.x - 20.0f, hole.y + 4.0f, hole.z };
+    for (int sector = 0; sector < 8; ++sector) {
+        const float from = kTurn * static_cast<float>(sector) / 8.0f;
+        const float to = kTurn * static_cast<float>(sector + 1) / 8.0f;
+        const float around = meanOver(hole, from, to);
+        const float away = meanOver(elsewhere, from, to);
+        EXPECT_GT(around, 0.85f * away) << "the face 8 to 14 units from the hole, in the eighth of its ring " << sector
+                                        << " turns from +x: " << around << ", away from it: " << away;
+    }
 }
