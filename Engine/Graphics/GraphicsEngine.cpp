@@ -55,10 +55,13 @@ void BeginShadowPass()
     glBindFramebuffer(GL_FRAMEBUFFER, light.shadowFramebuffer);
     glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     glCullFace(GL_BACK);
+    // Only the masked renderers' draws need the stencil here; the others go without the test.
+    glDisable(GL_STENCIL_TEST);
 }
 
 void BeginMainPass()
 {
+    glEnable(GL_STENCIL_TEST);
     glCullFace(GL_FRONT);
     UploadCameraUniforms(*activeCamera);
     if (sceneLight != nullptr) {
@@ -91,6 +94,7 @@ void BeginMaskTest()
 // The shadow pass's mask states, for the masks of the masked renderer whose mark is `mark`.
 void BeginShadowMaskWrite(GLint mark)
 {
+    glEnable(GL_STENCIL_TEST);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
     glStencilFunc(GL_ALWAYS, mark, 0xFF);
