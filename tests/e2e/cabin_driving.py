@@ -10,7 +10,7 @@ however slow the frames are.
 - read_reports(program): every complete report block so far, as Report(balls, holes, positions).
 - Pilot(program, display): turn(yaw_degrees, pitch_degrees) with the right button held and the
   mouse dragged (0.1 degree per pixel), fly(key, game_seconds, boost, slow) along the camera's axes,
-  throw() one left click.
+  throw() one left click, throw_until_seen(balls) one held until the ball report shows the ball.
 - Session(ctx, display, label): one run of the program with the ball report on, at the start
   position, with a Pilot; shot(name) and quit() (Escape, and exit status 0).
 - Colour classes of the scene: is_wood, is_sky, is_lit_floor, is_grey.
@@ -182,6 +182,18 @@ class Pilot:
     def throw(self, hold: float = 0.15) -> None:
         """One left click, long enough for a frame to see it."""
         self.program.click(1, hold)
+
+    def throw_until_seen(self, balls: int) -> None:
+        """A left click held until the ball report counts ``balls`` balls, as a person holds the
+        button until the ball flies: however slow the frames are (a close view of the wood on a
+        software renderer can take a quarter of a second each), one of them sees it down. Holding
+        it longer throws no more balls."""
+        self.display.xdotool("mousedown", "1")
+        try:
+            wait_for_report(self.program, lambda report: report.balls >= balls, 60.0,
+                            f"ball {balls - 1} thrown")
+        finally:
+            self.display.xdotool("mouseup", "1")
 
 
 class Session:

@@ -57,8 +57,8 @@ class ThrowingSession(Session):
 
     def throw_and_expect(self, what, side, name):
         """Throws one ball and waits for it, and one more hole, to be on ``side``, and to stay."""
-        self.pilot.throw()
         self.throws += 1
+        self.pilot.throw_until_seen(self.throws)
         index = self.throws - 1
 
         def settled(report):
