@@ -238,39 +238,54 @@ void Ball::OnCollisionEnter(GameObject* other, const Float3& contact)
 {
     if (hasHit || other == nullptr)
         return;
-    Collider* touched = other->GetComponent<Collider>();
+    const Collider* touched = other->GetComponent<Collider>();
     if (touched == nullptr || touched->layer != kHoleableLayer)
         return;
 
+    RaycastHit hit;
+    switch (FindSurface(*touched, contact, hit)) {
+    case Finding::NotYet: return;
+    case Finding::Nothing: break;
+    case Finding::Surface:
+        if (MakeHole(hit))
+            SendThroughHole(hit);
+        break;
+    }
+    hasHit = true;
+}
+
+Ball::Finding Ball::FindSurface(const Collider& touched, const Float3& contact, RaycastHit& hit)
+{
     // The ball's Transform still holds where the step began; its body, where the step left it.
     const RigidBody* rigidBody = Body();
     const Float3 start = XYZ(gameObject->transform->position);
     const Float3 ballCentre = rigidBody != nullptr ? rigidBody->Position() : start;
-    const Collider& met = SurfaceMet(start, ballCentre, incomingVelocity, *touched);
+    const Collider& met = SurfaceMet(start, ballCentre, incomingVelocity, touched);
     // A later touch may be a hit: one of a surface the ball is leaving is not, and a contact at the
     // ball's own centre gives no direction to look for the surface in.
     if (MovingAway(met, ballCentre, incomingVelocity))
-        return;
+        return Finding::NotYet;
     Ray ray;
     if (!LookingRay(ballCentre, contact, incomingVelocity, met, ray))
-        return;
+        return Finding::NotYet;
     RaycastResult result;
-    if (!ray.Cast(result, kRayLength) || result.hits.empty()) {
-        hasHit = true;
-        return;
-    }
-    RaycastHit hit = ThroughFace(result.hits.front(), ray.origin);
+    if (!ray.Cast(result, kRayLength) || result.hits.empty())
+        return Finding::Nothing;
+    hit = ThroughFace(result.hits.front(), ray.origin);
     // A ball inside the surface is holed where it is, level with it on the face its way came in by.
     if (met.Contains(ballCentre))
         hit.position = ballCentre + hit.normal * Dot(hit.position - ballCentre, hit.normal);
+    return Finding::Surface;
+}
+
+bool Ball::MakeHole(const RaycastHit& hit)
+{
     GameObject* target = hit.gameObject;
     // The hole needs the surface's renderer (for its mask group) and collider (for its contacts).
     MeshRenderer* surface = target != nullptr ? target->GetComponent<MeshRenderer>() : nullptr;
     Collider* surfaceCollider = target != nullptr ? target->GetComponent<Collider>() : nullptr;
-    if (surface == nullptr || surfaceCollider == nullptr) {
-        hasHit = true;
-        return;
-    }
+    if (surface == nullptr || surfaceCollider == nullptr)
+        return false;
 
     auto* hole = new GameObject(kHoleName);
     Transform& transform = *hole->transform;
@@ -304,9 +319,7 @@ void Ball::OnCollisionEnter(GameObject* other, const Float3& contact)
 
     for (Component* component : hole->components)
         component->Start();
-
-    SendThroughHole(hit);
-    hasHit = true;
+    return true;
 }
 
 void Ball::MeetSurfaceAtStart()

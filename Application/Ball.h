@@ -58,6 +58,14 @@ public:
     Float3 incomingVelocity;
 
 private:
+    // What a touch of a holeable surface found: nothing yet (the ball is leaving the surface, or the
+    // touch gives no direction to look in; a later touch may be a hit), no surface at all (the ball is
+    // spent), or the surface to hole, in `hit`.
+    enum class Finding { NotYet, Nothing, Surface };
+    Finding FindSurface(const Collider& touched, const Float3& contact, RaycastHit& hit);
+    // Makes the hole at `hit`, through every holeable surface it reaches; false, and no hole, when the
+    // surface hit has no renderer or no collider.
+    bool MakeHole(const RaycastHit& hit);
     RigidBody* Body();
     // Queues the ball's way into the hole just made at `hit`: along the surface's inward normal.
     void SendThroughHole(const RaycastHit& hit);
