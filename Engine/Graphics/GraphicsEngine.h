@@ -42,7 +42,10 @@ public:
     void RenderShadows();
 
     // Records the draws of one pass: the unmasked renderers as T, then each masked renderer after its
-    // group's masks, both as RenderMeshCommand. A full list is run and emptied before the next draw.
+    // group's masks, both as RenderMeshCommand. In the main pass a mask hides its renderer behind its
+    // depth; in the shadow pass (T = RenderShadowCommand) it writes no depth and cuts its renderer out
+    // of the shadow map through the stencil, so a hole casts no shadow and lets the light through. A full
+    // list is run and emptied before the next draw.
     template <class T>
     void Render();
 

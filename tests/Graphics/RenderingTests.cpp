@@ -118,6 +118,33 @@ TEST_F(RenderingTest, MasksAreDrawnOnceForEachRendererOfTheirGroupInEachPass)
     EXPECT_EQ(RecordPasses(), Concat({ { "lambda" }, pass, { "lambda" }, pass }));
 }
 
+TEST_F(RenderingTest, TheShadowPassClearsItsMaskMarksBeforeAMaskedRendererWouldReuseOne)
+{
+    // Each masked renderer of the shadow pass marks the stencil with a value of its own, 1 to 255: the
+    // 256th finds them all used, and the marks are cleared (one more state command) first.
+    Model* wall = MakeWallModel();
+    constexpr int kMasked = 256;
+    for (int i = 0; i < kMasked; ++i) {
+        MeshRenderer* r = scene.AddRenderer("wall", wall, material, { 0, 0, 10.0f + static_cast<float>(i) });
+        r->maskGroup = 1;
+        engine.RegisterRenderer(r);
+    }
+    engine.commandList.Reset();
+    engine.SortRenderers();
+    engine.RenderShadows();
+    const std::vector<std::string> shadowPass = Describe(engine.commandList);
+    // Begin, then write state, test state and the renderer for each, the clear, and the main pass's begin.
+    ASSERT_EQ(shadowPass.size(), static_cast<std::size_t>(1 + 3 * kMasked + 1 + 1));
+    EXPECT_EQ(shadowPass[1 + 3 * 255], "lambda");
+    EXPECT_EQ(shadowPass[1 + 3 * 255 + 1], "lambda");
+    EXPECT_EQ(shadowPass[1 + 3 * 255 + 2], "lambda");
+    EXPECT_EQ(shadowPass[1 + 3 * 255 + 3], "mesh wall");
+    // The main pass needs no marks of its own: each renderer's masks hide it by their depth.
+    engine.commandList.Reset();
+    engine.Render<RenderMeshCommand>();
+    EXPECT_EQ(engine.commandList.count, static_cast<std::size_t>(3 * kMasked));
+}
+
 TEST_F(RenderingTest, UnmaskedRenderersComeFirstAndEachKindIsDrawnFarthestFirst)
 {
     Model* box = MakeBoxModel();
@@ -280,7 +307,7 @@ TEST_F(RenderingTest, TheLightPlacesItsShadowCameraAndBroadcastsOnlyToMaterialsT
     EXPECT_EQ(lightSpace, light->shadowCamera.invViewMatrix * light->shadowCamera.projection);
 }
 
-TEST_F(RenderingTest, TheShadowMapIsASquareDepthTextureWithAWhiteBorderAndNoColourBuffer)
+TEST_F(RenderingTest, TheShadowMapIsASquareDepthTextureWithAStencilAWhiteBorderAndNoColourBuffer)
 {
     GameObject* object = scene.AddObject("Directional light");
     auto* light = AddComponent<DirectionalLight>(*object);
@@ -292,7 +319,10 @@ TEST_F(RenderingTest, TheShadowMapIsASquareDepthTextureWithAWhiteBorderAndNoColo
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &value);
     EXPECT_EQ(value, 2048);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_DEPTH_SIZE, &value);
-    EXPECT_GT(value, 0);
+    EXPECT_EQ(value, 24);
+    // A stencil beside the depth, for the holes' masks to cut their surfaces out of the map.
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_STENCIL_SIZE, &value);
+    EXPECT_EQ(value, 8);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
     EXPECT_EQ(value, GL_NEAREST);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);

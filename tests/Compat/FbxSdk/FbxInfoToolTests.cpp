@@ -527,8 +527,8 @@ TEST(FbxInfoImport, TheCabinWallImportsAsOneBoxOfTwelveTriangles)
     EXPECT_STREQ(wall["name"].GetString(), "CabinWall");
     EXPECT_EQ(wall["vertices"].GetInt(), 24);
     EXPECT_EQ(wall["indices"].GetInt(), 36);
-    ExpectBox(wall["box"], { -7.09f, -5.4f, -0.1f }, { 7.09f, 8.1f, 0.9f });
-    ExpectBox(json["box"], { -7.09f, -5.4f, -0.1f }, { 7.09f, 8.1f, 0.9f });
+    ExpectBox(wall["box"], { -7.49f, -5.4f, -0.5f }, { 7.49f, 8.1f, 0.5f });
+    ExpectBox(json["box"], { -7.49f, -5.4f, -0.5f }, { 7.49f, 8.1f, 0.5f });
     EXPECT_EQ(json["fileUpAxis"].GetInt(), 1);
     EXPECT_EQ(json["fileUnit"].GetInt(), 2);
 
