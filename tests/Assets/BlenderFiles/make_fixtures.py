@@ -2,7 +2,7 @@
 # file. Run from this folder with Debian's Blender 3.4 (not needed by the test command, which reads
 # the committed files):
 #
-#     blender -b --factory-startup --python make_fixtures.py
+#     blender -b --factory-startup --python make_fixtures.py [-- NAME...]
 #
 # Each scene is built from Blender's own primitives and written with the FBX exporter's default
 # settings (metres kept in the geometry, the scale of 100 and the turn from Blender's z-up axes on
@@ -93,6 +93,27 @@ def parent_child():
     child.location = (1.5, 0.0, 0.5)
     child.rotation_euler = (0, 0, math.radians(45))
     return export("parent_child")
+
+
+def thin_wall():
+    # A wall 2 m wide, 1.5 m tall and 5 cm thick standing on Blender's ground with its faces towards
+    # the front and back views, moved away from the origin: brought into the scene, it is a target a
+    # ball goes through.
+    empty_scene()
+    obj = slab("ThinWall", (2.0, 0.05, 1.5))
+    obj.location = (1.0, 0.5, 0.75)
+    return export("thin_wall")
+
+
+def three_parts():
+    # Three meshes of three shapes side by side along x, each on a node of its own.
+    empty_scene()
+    slab("Block", (0.6, 0.6, 1.0), location=(-1.2, 0.0, 0.5))
+    bpy.ops.mesh.primitive_uv_sphere_add(segments=16, ring_count=8, radius=0.4, location=(0.0, 0.0, 0.4))
+    active().name = "Ball"
+    bpy.ops.mesh.primitive_cone_add(vertices=12, radius1=0.4, depth=1.2, location=(1.2, 0.0, 0.6))
+    active().name = "Cone"
+    return export("three_parts")
 
 
 def negative_scale():
@@ -264,16 +285,25 @@ def read_back(path):
 
 
 def main():
-    makers = [cube, axis_parts, moved_rotated, parent_child, negative_scale, skinned_cylinder, head, pivots]
+    makers = [cube, axis_parts, moved_rotated, parent_child, negative_scale, skinned_cylinder, head, pivots,
+        thin_wall, three_parts]
+    # Names after "--" remake only those files (Blender writes the time into each, so a file made
+    # again differs from the committed one even when nothing in it changed).
+    chosen = sys.argv[sys.argv.index("--") + 1:] if "--" in sys.argv else []
+    figures_path = os.path.join(HERE, "blender_figures.json")
     figures = {
         "blender": bpy.app.version_string,
         "axes": "Blender's world: x right, y away from the front view, z up; metres",
         "files": {},
     }
+    if chosen:
+        with open(figures_path) as f:
+            figures["files"] = json.load(f)["files"]
+        makers = [make for make in makers if make.__name__ in chosen]
     for make in makers:
         path = make()
         figures["files"][os.path.basename(path)] = read_back(path)
-    with open(os.path.join(HERE, "blender_figures.json"), "w") as f:
+    with open(figures_path, "w") as f:
         json.dump(figures, f, indent=1, sort_keys=True)
         f.write("\n")
 
