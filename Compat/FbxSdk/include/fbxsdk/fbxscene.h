@@ -299,6 +299,9 @@ private:
     friend class FbxImporter;
     void Clear();
     std::vector<FbxObject*> mOwned;
+    // The file's property templates, each laid over the properties of a class, shared by every
+    // object of that type and class.
+    std::vector<std::unique_ptr<internal::PropertyList>> mTemplates;
     FbxNode* mRoot = nullptr;
     FbxGlobalSettings* mGlobalSettings = nullptr;
     std::vector<FbxSurfaceMaterial*> mMaterialList;
