@@ -1,7 +1,7 @@
 // fbxrender FILE OUT.png [--size N] [--view VIEW] [--no-shadows] [--json]: a picture of an FBX file as
 // the engine imports, lights and draws it, made with or without a display (ModelPicture.h). The exit
 // status is the import status: 0 or 1 with the picture written, 2, 3, 4 or 7 with nothing written;
-// 5 when no OpenGL 4.6 context could be made.
+// 5 when no OpenGL 4.6 context could be made, 6 when the shaders make no program to draw with.
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
 #include "Graphics/Material.h"
@@ -28,6 +28,7 @@ namespace {
 // written. 5 is what the program itself ends with when it gets no OpenGL 4.6.
 constexpr int kUsageStatus = 64;
 constexpr int kNoGlStatus = 5;
+constexpr int kNoProgramStatus = 6;
 constexpr int kCannotWriteStatus = 73;
 
 constexpr int kDefaultSize = 512;
@@ -46,7 +47,8 @@ constexpr const char* kUsage
       "-y (+z up), bottom up +y, iso from the (-1, 1, -1) side.\n"
       "Needs no display. Exit status: the import status (0 Ok, 1 OkWithWarnings: picture written;\n"
       "2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes: nothing written), 5 when no OpenGL 4.6\n"
-      "context could be made. --json prints one line: status, width, height, coverage, box.\n";
+      "context could be made, 6 when the shaders do not make a program (nothing written).\n"
+      "--json prints one line: status, width, height, coverage, box.\n";
 
 // The shaders and default textures are read from the project root, as the program reads them.
 constexpr const char* kProjectRoot = TARNWICK_PROJECT_ROOT;
@@ -197,6 +199,11 @@ int main(int argc, char** argv)
     BoundingBox box;
     {
         ModelStage stage(std::move(model), options.input);
+        if (!stage.Drawable()) {
+            std::cerr << "fbxrender: the shaders in " << std::filesystem::current_path(error).string()
+                      << "/Assets/Shaders make no program to draw with; nothing is written" << std::endl;
+            return kNoProgramStatus;
+        }
         picture = stage.Draw(options.view, options.size, options.shadows);
         box = stage.Box();
     }
