@@ -229,10 +229,36 @@ bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::pa
 }
 
 // The end of an import that could not read its file: nothing of it is kept.
+// Keeps a copy of each image the file embeds, for whoever draws the model's materials: the SDK
+// extracts nothing to disk.
+FbxCallback::State KeepEmbeddedImage(
+    void* userData, FbxClassId dataHint, const char* fileName, const void* fileBuffer, size_t sizeInBytes)
+{
+    if (dataHint != FbxVideo::ClassId)
+        return FbxCallback::eNotHandled;
+    auto& images = static_cast<ImportedModel*>(userData)->embeddedImages;
+    const std::string name = fileName != nullptr ? fileName : "";
+    if (std::none_of(
+            images.begin(), images.end(), [&](const EmbeddedImage& image) { return image.fileName == name; })) {
+        const auto* bytes = static_cast<const std::uint8_t*>(fileBuffer);
+        images.push_back({ name, std::vector<std::uint8_t>(bytes, bytes + sizeInBytes) });
+    }
+    return FbxCallback::eHandled;
+}
+
+// The context's one callback, pointed at `model` for the next import. Main thread only, as imports are.
+FbxEmbeddedFileCallback* EmbeddedImagesInto(ImportedModel& model)
+{
+    static FbxEmbeddedFileCallback* callback = FbxEmbeddedFileCallback::Create(GetFbxContext().manager, "Embedded");
+    callback->RegisterReadFunction(KeepEmbeddedImage, &model);
+    return callback;
+}
+
 ImportResult ReadFailed(FbxScene* scene, FbxImporter* importer, ImportedModel& model, ImportResult& result)
 {
     model.meshes.clear();
     model.lodGroups.clear();
+    model.embeddedImages.clear();
     if (scene != nullptr)
         scene->Destroy(false);
     importer->Destroy(false);
@@ -283,6 +309,7 @@ ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, 
     }
 
     FbxScene* scene = FbxScene::Create(context.manager, "The Scene");
+    importer->SetEmbeddedFileReadCallback(EmbeddedImagesInto(model));
     try {
         if (!ReadScene(importer, scene, path, model, forceTangents, deduplicate, result))
             return ReadFailed(scene, importer, model, result);

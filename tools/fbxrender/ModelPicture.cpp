@@ -4,6 +4,7 @@
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
+#include "Graphics/Shader.h"
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
 
@@ -107,6 +108,7 @@ double Picture::Coverage() const
 std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const std::filesystem::path& modelFile)
 {
     const std::filesystem::path folder = modelFile.parent_path();
+    std::filesystem::path unusable;
     for (const std::string* named :
         { &material.diffuse.fileName, &material.diffuse.relativePath, &material.diffuse.filePath }) {
         const std::string name = LastComponent(*named);
@@ -114,11 +116,29 @@ std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const
             continue;
         for (const std::filesystem::path& candidate : { folder / name, folder / kTextureFolder / name }) {
             std::error_code error;
-            if (std::filesystem::is_regular_file(candidate, error))
+            const auto status = std::filesystem::status(candidate, error);
+            if (std::filesystem::is_regular_file(status))
                 return candidate;
+            // A folder or a device by that name: named as what it is, unless a file is found.
+            if (std::filesystem::exists(status) && unusable.empty())
+                unusable = candidate;
         }
     }
-    return {};
+    return unusable;
+}
+
+const EmbeddedImage* FindEmbeddedImage(const ImportedMaterial& material, const std::vector<EmbeddedImage>& images)
+{
+    for (const std::string* named :
+        { &material.diffuse.fileName, &material.diffuse.relativePath, &material.diffuse.filePath }) {
+        const std::string name = LastComponent(*named);
+        if (name.empty())
+            continue;
+        for (const EmbeddedImage& image : images)
+            if (LastComponent(image.fileName) == name)
+                return &image;
+    }
+    return nullptr;
 }
 
 ModelStage::ModelStage(ImportedModel model, const std::filesystem::path& modelFile)
@@ -127,23 +147,28 @@ ModelStage::ModelStage(ImportedModel model, const std::filesystem::path& modelFi
     SetFixedGlState();
     modelObject = new GameObject(modelFile.filename().string());
 
-    // One texture per image file, however many meshes use it.
-    std::map<std::filesystem::path, Texture> diffuseTextures;
+    // One texture per embedded image, however many meshes use it (LoadTexture shares a file's).
+    std::map<const EmbeddedImage*, Texture> embeddedTextures;
     for (Mesh& mesh : model.meshes) {
         Material meshMaterial = material;
         const auto index = static_cast<std::size_t>(mesh.materialIndex);
         if (mesh.materialIndex >= 0 && index < model.materials.size()) {
             const ImportedMaterial& imported = model.materials[index];
             const std::filesystem::path texture = FindDiffuseTexture(imported, modelFile);
+            const EmbeddedImage* embedded = texture.empty() ? FindEmbeddedImage(imported, model.embeddedImages)
+                                                            : nullptr;
             if (!texture.empty()) {
-                auto [slot, isNew] = diffuseTextures.try_emplace(texture);
+                LoadTexture(texture.string().c_str(), meshMaterial.textures[0]);
+            } else if (embedded != nullptr) {
+                auto [slot, isNew] = embeddedTextures.try_emplace(embedded);
                 if (isNew)
-                    LoadTexture(texture.string().c_str(), slot->second);
+                    LoadTextureFromMemory(modelFile.string(), "embedded image \"" + imported.diffuse.fileName + "\"",
+                        embedded->bytes.data(), embedded->bytes.size(), slot->second);
                 meshMaterial.textures[0] = slot->second;
             } else if (!imported.diffuse.fileName.empty()) {
                 ReportFileProblem(modelFile.string(),
                     "texture \"" + imported.diffuse.fileName + "\" is neither beside the file nor in its "
-                        + kTextureFolder + "/ folder; the default texture is drawn instead");
+                        + kTextureFolder + "/ folder, nor embedded in it; the default texture is drawn instead");
             }
         }
         // The upload takes a model's first mesh: one model per mesh draws them all.
@@ -156,6 +181,11 @@ ModelStage::ModelStage(ImportedModel model, const std::filesystem::path& modelFi
         models.push_back(std::move(uploaded));
     }
     PlaceLight();
+}
+
+bool ModelStage::Drawable() const
+{
+    return ProgramLinked(material.program);
 }
 
 ModelStage::~ModelStage()

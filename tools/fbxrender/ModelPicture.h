@@ -42,6 +42,9 @@ public:
     ModelStage(const ModelStage&) = delete;
     ModelStage& operator=(const ModelStage&) = delete;
 
+    // Whether the stage's shaders made a program to draw with (a picture drawn without one is empty).
+    bool Drawable() const;
+
     // Draws the model seen from `view` into a new size x size picture, with the light's shadows or,
     // when `shadows` is false, with everything lit.
     Picture Draw(View view, int size, bool shadows);
@@ -64,5 +67,10 @@ private:
 };
 
 // The file the material's diffuse texture names, found beside `modelFile` or in the textures/ folder
-// next to it; empty when the material names none or neither place has it.
+// next to it; empty when the material names none or neither place has it. A regular file is taken
+// first; failing one, whatever else is there by that name (a folder, a FIFO), for loading to name.
 std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const std::filesystem::path& modelFile);
+
+// The image the model embeds under the name the material's diffuse texture gives (its last component,
+// either separator), or null.
+const EmbeddedImage* FindEmbeddedImage(const ImportedMaterial& material, const std::vector<EmbeddedImage>& images);

@@ -309,11 +309,13 @@ private:
 } // namespace
 
 struct SceneBuilder::Run {
-    Run(const fbxio::Document& document, FbxScene& into, std::string& message, std::size_t fileSize)
+    Run(const fbxio::Document& document, FbxScene& into, std::string& message, std::size_t fileSize,
+        FbxEmbeddedFileCallback* embedded)
         : doc(document)
         , scene(into)
         , error(message)
         , manager(into.GetFbxManager())
+        , embeddedFiles(embedded)
         , budget(fbxio::MemoryBudget::ForFileSize(fileSize))
     {
     }
@@ -322,6 +324,7 @@ struct SceneBuilder::Run {
     FbxScene& scene;
     std::string& error;
     FbxManager* manager;
+    FbxEmbeddedFileCallback* embeddedFiles;
     std::unordered_map<std::int64_t, FbxObject*> objects;
     // The Properties70 of each object type's template, by the type's element name ("Model").
     std::unordered_map<std::string, const Element*> templates;
@@ -637,6 +640,12 @@ struct SceneBuilder::Run {
                 texture->mRelativeFileName.assign(StringAt(*f, 0));
             scene.mTextureList.push_back(texture);
             object = texture;
+        } else if (e.name == "Video") {
+            auto* video = Make<FbxVideo>(e, name);
+            if (!video)
+                return false;
+            ReadVideo(e, *video);
+            object = video;
         } else if (e.name == "LayeredTexture") {
             auto* texture = Make<FbxLayeredTexture>(e, name);
             if (texture)
@@ -663,6 +672,26 @@ struct SceneBuilder::Run {
             ReadThresholds(*lod);
         objects[id] = object; // a repeated id: the later object wins, as connections name it
         return true;
+    }
+
+    // The video's file names, and its embedded content handed to the embedded-file callback under
+    // the name the file was embedded from. Exporters spell the element "Filename" or "FileName".
+    void ReadVideo(const Element& e, FbxVideo& video)
+    {
+        for (const char* name : { "FileName", "Filename" })
+            if (const Element* f = e.Find(name); f && video.mFileName.empty())
+                video.mFileName.assign(StringAt(*f, 0));
+        if (const Element* f = e.Find("RelativeFilename"))
+            video.mRelativeFileName.assign(StringAt(*f, 0));
+        const Element* content = e.Find("Content");
+        if (!embeddedFiles || !content || content->values.empty() || !content->values[0].IsString())
+            return;
+        const Value& bytes = content->values[0];
+        if (bytes.ByteSize() == 0)
+            return;
+        embeddedFiles->SetDataHint(FbxVideo::ClassId);
+        embeddedFiles->Trigger(video.mFileName.empty() ? video.mRelativeFileName.c_str() : video.mFileName.c_str(),
+            bytes.Bytes(), bytes.ByteSize());
     }
 
     static std::optional<ImplicitAttribute> ImplicitAttributeOf(std::string_view kind)
@@ -1061,9 +1090,10 @@ struct SceneBuilder::Run {
     }
 };
 
-bool SceneBuilder::Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error)
+bool SceneBuilder::Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error,
+    FbxEmbeddedFileCallback* embeddedFiles)
 {
-    Run run(doc, scene, error, fileSize);
+    Run run(doc, scene, error, fileSize, embeddedFiles);
     ReadInfo(doc, *scene.GetSceneInfo());
     return run.Execute();
 }

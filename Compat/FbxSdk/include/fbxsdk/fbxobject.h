@@ -296,6 +296,7 @@ private:
     friend class FbxObject;
     friend class FbxIOSettings;
     friend class FbxImporter;
+    friend class FbxEmbeddedFileCallback;
     friend class FbxScene;
     FbxManager() = default;
     ~FbxManager();
