@@ -70,9 +70,23 @@ std::optional<std::string> SizeProblem(const ImageSize& image)
         + std::to_string(kMaxTextureBytes) + " bytes)";
 }
 
+// stb_image's reason, made fit for one line of the console: it may quote bytes of the file ("XXXX PNG
+// chunk not known" with the chunk's type), which may be line breaks or anything else.
 std::string Undecodable()
 {
-    return std::string("is not an image that can be decoded (") + stbi_failure_reason() + ")";
+    const char* reason = stbi_failure_reason();
+    std::string text = "is not an image that can be decoded (";
+    for (const char* c = reason != nullptr ? reason : "no reason given"; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            text += *c;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        }
+    }
+    return text + ")";
 }
 
 // Why the image cannot be used, or nothing: from the first bytes of its source, then from what

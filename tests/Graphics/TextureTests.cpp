@@ -395,17 +395,26 @@ TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
     std::ifstream in(vast, std::ios::binary);
     const std::vector<std::uint8_t> header((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::uint8_t garbage[] = { 'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e' };
+    // The texture fuzzer's first finding: a chunk whose type is "NG\r\n", which stb_image quotes in its
+    // reason. The console still gets one line.
+    const std::uint8_t chunkType[] = { 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49,
+        0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x29,
+        0x93, 0x09, 0x26, 0x00, 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x00, 0x14, 0x49, 0x44, 0x41, 0x54, 0x0a,
+        0x00 };
     Texture texture;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadTextureFromMemory("model.fbx", "embedded image \"vast.png\"", header.data(), header.size(), texture));
     EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"garbage\"", garbage, sizeof garbage, texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"chunk\"", chunkType, sizeof chunkType, texture));
     EXPECT_FALSE(texture.hasImage);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
         "model.fbx: embedded image \"vast.png\" is 60000 x 60000 pixels (14400000000 bytes decoded), more than a "
         "texture may be (16384 x 16384, 268435456 bytes); the default texture is drawn instead\n"
         "model.fbx: embedded image \"garbage\" is not an image that can be decoded (unknown image type); the "
-        "default texture is drawn instead\n");
+        "default texture is drawn instead\n"
+        "model.fbx: embedded image \"chunk\" is not an image that can be decoded (NG\\x0D\\x0A PNG chunk not "
+        "known); the default texture is drawn instead\n");
 }
 
 TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)

@@ -107,6 +107,9 @@ TEST_F(CollisionLayersFile, AFileThatCannotBeReadLeavesEveryMaskZeroAndSaysSoOnc
     // Said once: asking again prints nothing more.
     LoadPath(missing);
     EXPECT_EQ(printed, "");
+    // A name with a line break in it is still said on one line, the break written out.
+    EXPECT_EQ(LoadPath(folder / "two\nlines.json"), kZero);
+    EXPECT_EQ(printed, (folder / "two").string() + "\\x0Alines.json: not found" + consequence);
 
     // A directory where the file should be.
     const std::filesystem::path directory = folder / "Collisionlayers.json";
