@@ -457,10 +457,26 @@ TEST(FbxInfoImport, HostileFilesAreReportedUnreadableWithinBoundedMemoryAndTime)
     }
 }
 
+namespace {
+
+// A Debug build with AddressSanitizer runs an import that does real work (100,000 objects) about
+// fifteen times slower and holds about twice the memory; the bounds on such imports allow for that
+// in that build, the optimised build being the one whose costs they bound.
+#ifdef TARNWICK_SANITIZED_BUILD
+constexpr long kInstrumentedTime = 15;
+constexpr long kInstrumentedMemory = 2;
+#else
+constexpr long kInstrumentedTime = 1;
+constexpr long kInstrumentedMemory = 1;
+#endif
+
+} // namespace
+
 TEST(FbxInfoImport, FilesOfManyPropertiesConnectionsAndObjectsImportWithinBoundedMemoryAndTime)
 {
-    // Each took gigabytes or minutes when templates were copied into every object, properties and
-    // connections were found by walking lists, and objects cost nothing against the file's budget.
+    // Each took more than 512 MB or 10 s when templates were copied into every object, properties
+    // and connections were found by walking lists, and objects cost nothing against the file's
+    // budget (from 650 MB to 1.7 GB, or 17 s to 55 s, in the optimised build).
     struct Case {
         const char* what;
         std::string path;
@@ -472,7 +488,7 @@ TEST(FbxInfoImport, FilesOfManyPropertiesConnectionsAndObjectsImportWithinBounde
     };
     const Case cases[] = {
         { "a template of 200 properties over 20,000 objects, binary", binary(hostilefbx::TemplateBomb(200, 20'000)) },
-        { "a template of 300 properties over 4,000 objects, ASCII", ascii(hostilefbx::TemplateBomb(300, 4'000)) },
+        { "a template of 300 properties over 12,000 objects, ASCII", ascii(hostilefbx::TemplateBomb(300, 12'000)) },
         { "50,000 properties on one object", binary(hostilefbx::ManyProperties(50'000)) },
         { "50,000 connections to properties of distinct names", binary(hostilefbx::ManyPropertyConnections(50'000)) },
         { "150,000 unconnected objects, ASCII", ascii(hostilefbx::ManyModels(150'000)) },
@@ -486,8 +502,8 @@ TEST(FbxInfoImport, FilesOfManyPropertiesConnectionsAndObjectsImportWithinBounde
         EXPECT_NE(run.output.find("mesh Quad: 4 vertices, 6 indices"), std::string::npos) << c.what << "\n"
                                                                                           << run.output;
         EXPECT_GT(run.peakKilobytes, 0) << c.what;
-        EXPECT_LT(run.peakKilobytes, kPeakKilobytesLimit) << c.what;
-        EXPECT_LT(run.elapsed, kElapsedLimit) << c.what;
+        EXPECT_LT(run.peakKilobytes, kPeakKilobytesLimit * kInstrumentedMemory) << c.what;
+        EXPECT_LT(run.elapsed, kElapsedLimit * kInstrumentedTime) << c.what;
     }
 }
 
