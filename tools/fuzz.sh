@@ -25,6 +25,9 @@ kept=$root/tests/FuzzCorpora
 fuzzers=(reader ascii import texture settings)
 # Inputs past this size are not tried: they only slow the search, and the kept corpora stay small.
 max_len=262144
+# An input that takes longer than this is a hang. A large image that the caps allow takes a second or
+# two under the sanitizers, several times that on a machine shared with builds.
+timeout=30
 
 # What each fuzzer's binary is, and what its kept corpus holds.
 binary() {
@@ -68,7 +71,7 @@ if [ "${1:-}" = merge ]; then
     into=$build/merged/$name
     rm -rf "$into"
     mkdir -p "$into" "$build/corpus/$name" "$kept/$(corpus_name "$name")"
-    "$(binary "$name")" -merge=1 -max_len=$max_len -rss_limit_mb=2048 -timeout=10 "$into" \
+    "$(binary "$name")" -merge=1 -max_len=$max_len -rss_limit_mb=2048 -timeout=$timeout "$into" \
       "$kept/$(corpus_name "$name")" "$build/corpus/$name" >"$build/$name-merge.log" 2>&1
     rm -rf "${kept:?}/$(corpus_name "$name")"
     mv "$into" "$kept/$(corpus_name "$name")"
@@ -130,7 +133,7 @@ start_fuzzer() {
   local name=$1
   mkdir -p "$build/corpus/$name" "$build/artifacts/$name" "$kept/$(corpus_name "$name")"
   "$(binary "$name")" "$build/corpus/$name" "$kept/$(corpus_name "$name")" "$(seedsOf "$name")" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=$max_len \
+    -max_total_time="$seconds" -timeout=$timeout -rss_limit_mb=2048 -max_len=$max_len \
     -artifact_prefix="$build/artifacts/$name/" -print_final_stats=1 >"$build/$name.log" 2>&1 &
   eval "pid_$name=$!"
 }

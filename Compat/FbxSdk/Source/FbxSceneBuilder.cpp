@@ -77,6 +77,13 @@ struct PropertyLine {
     bool hasText = false;
 };
 
+// A property is named as a C string: a name that holds a NUL byte ends there, as the SDK's calls
+// read it.
+std::string PropertyName(const PropertyLine& line)
+{
+    return std::string(line.name.substr(0, line.name.find('\0')));
+}
+
 bool ParseP(const Element& p, PropertyLine& line)
 {
     if (p.name != "P" || p.values.size() < 4)
@@ -493,15 +500,17 @@ struct SceneBuilder::Run {
     }
 
     // Sets the property a P line names on the object: its own record, made from the inherited one or
-    // from the line's type when it has none. True when a record of the object's own was made.
-    static bool ApplyLine(FbxObject& object, const PropertyLine& line)
+    // from the line's type when it has none. Returns the record when it was made now, else null.
+    static PropertyRecord* ApplyLine(FbxObject& object, const PropertyLine& line)
     {
-        FbxProperty property = object.FindProperty(std::string(line.name).c_str());
+        const std::string name = PropertyName(line);
+        FbxProperty property = object.FindProperty(name.c_str());
         const bool made = !property.IsValid() || property.mIndex < 0;
         if (!property.IsValid())
-            property = object.AddProperty(std::string(line.name).c_str(), std::string(line.type).c_str());
-        Overlay(*property.WritableRecord(), line);
-        return made;
+            property = object.AddProperty(name.c_str(), std::string(line.type).c_str());
+        PropertyRecord* record = property.WritableRecord();
+        Overlay(*record, line);
+        return made ? record : nullptr;
     }
 
     // The object's own properties, as its Properties70 block gives them (the file's document
@@ -521,11 +530,8 @@ struct SceneBuilder::Run {
             PropertyLine line;
             if (!ParseP(p, line) || line.name.empty())
                 continue;
-            if (ApplyLine(object, line)) {
-                const auto own = object.mProperties.Find(line.name);
-                if (!AffordProperty(p, object.mProperties[*own]))
-                    return false;
-            }
+            if (const PropertyRecord* made = ApplyLine(object, line); made && !AffordProperty(p, *made))
+                return false;
         }
         return true;
     }
@@ -545,10 +551,10 @@ struct SceneBuilder::Run {
             PropertyLine line;
             if (!ParseP(p, line) || line.name.empty())
                 continue;
-            std::optional<int> index = merged->Find(line.name);
+            std::optional<int> index = merged->Find(PropertyName(line));
             if (!index) {
                 PropertyRecord record;
-                record.name.assign(line.name);
+                record.name = PropertyName(line);
                 record.type.assign(line.type);
                 index = merged->Add(std::move(record));
             }

@@ -110,6 +110,9 @@ TEST(FbxRealFiles, EveryInputAFuzzerCrashedOnNowReadsOrFailsWithAMessage)
         { "record-ends-inside-its-header.fbx", "inside its own header" },
         { "record-ends-inside-its-header-2.fbx", "inside its own header" },
         { "axis-setting-not-a-number.fbx", nullptr },
+        // A property named by a NUL byte: made under its C-string name, then looked for under the
+        // whole one, and not found.
+        { "property-name-with-a-nul-byte.fbx", nullptr },
     };
     FbxManager* manager = FbxManager::Create();
     for (const auto& finding : findings) {
