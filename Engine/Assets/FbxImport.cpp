@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 
 using namespace fbxsdk;
 
@@ -228,32 +229,37 @@ bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::pa
     return true;
 }
 
-// The end of an import that could not read its file: nothing of it is kept.
-// Keeps a copy of each image the file embeds, for whoever draws the model's materials: the SDK
-// extracts nothing to disk.
+// What the embedded-file callback keeps for one import: a copy of each image the file embeds, for
+// whoever draws the model's materials (the SDK extracts nothing to disk), the first of each name.
+struct EmbeddedImageSink {
+    ImportedModel& model;
+    std::unordered_set<std::string> names;
+};
+
 FbxCallback::State KeepEmbeddedImage(
     void* userData, FbxClassId dataHint, const char* fileName, const void* fileBuffer, size_t sizeInBytes)
 {
     if (dataHint != FbxVideo::ClassId)
         return FbxCallback::eNotHandled;
-    auto& images = static_cast<ImportedModel*>(userData)->embeddedImages;
-    const std::string name = fileName != nullptr ? fileName : "";
-    if (std::none_of(
-            images.begin(), images.end(), [&](const EmbeddedImage& image) { return image.fileName == name; })) {
+    auto& sink = *static_cast<EmbeddedImageSink*>(userData);
+    std::string name = fileName != nullptr ? fileName : "";
+    if (sink.names.insert(name).second) {
         const auto* bytes = static_cast<const std::uint8_t*>(fileBuffer);
-        images.push_back({ name, std::vector<std::uint8_t>(bytes, bytes + sizeInBytes) });
+        sink.model.embeddedImages.push_back({ std::move(name), std::vector<std::uint8_t>(bytes, bytes + sizeInBytes) });
     }
     return FbxCallback::eHandled;
 }
 
-// The context's one callback, pointed at `model` for the next import. Main thread only, as imports are.
-FbxEmbeddedFileCallback* EmbeddedImagesInto(ImportedModel& model)
+// The context's one callback, pointed at `sink` for the next import. Main thread only, as imports
+// are; the sink must outlive the import.
+FbxEmbeddedFileCallback* EmbeddedImagesInto(EmbeddedImageSink& sink)
 {
     static FbxEmbeddedFileCallback* callback = FbxEmbeddedFileCallback::Create(GetFbxContext().manager, "Embedded");
-    callback->RegisterReadFunction(KeepEmbeddedImage, &model);
+    callback->RegisterReadFunction(KeepEmbeddedImage, &sink);
     return callback;
 }
 
+// The end of an import that could not read its file: nothing of it is kept.
 ImportResult ReadFailed(FbxScene* scene, FbxImporter* importer, ImportedModel& model, ImportResult& result)
 {
     model.meshes.clear();
@@ -309,7 +315,8 @@ ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, 
     }
 
     FbxScene* scene = FbxScene::Create(context.manager, "The Scene");
-    importer->SetEmbeddedFileReadCallback(EmbeddedImagesInto(model));
+    EmbeddedImageSink embedded { model, {} };
+    importer->SetEmbeddedFileReadCallback(EmbeddedImagesInto(embedded));
     try {
         if (!ReadScene(importer, scene, path, model, forceTangents, deduplicate, result))
             return ReadFailed(scene, importer, model, result);

@@ -4,9 +4,9 @@
 //    over them (0, 1, -3 over and over, or 0, 1, 2 as one polygon), which inflates up to a thousand
 //    times over;
 //  - NodeChain: nulls each the child of the one before, as deep as asked;
-//  - TemplateBomb, ManyProperties, ManyPropertyConnections, ManyModels: a quad and thousands of
-//    property lines, connections or objects that each cost the reader something, once or (in a
-//    reader that copies templates or searches lists) once per object.
+//  - TemplateBomb, ManyProperties, ManyPropertyConnections, ManyEmbeddedVideos, ManyModels: a quad
+//    and thousands of property lines, connections, embedded files or objects that each cost the
+//    reader something, once or (in a reader that copies templates or searches lists) once per object.
 #pragma once
 
 #include "fbxio/FbxDocumentWriter.h"
@@ -219,6 +219,21 @@ inline fbxio::Element ManyPropertyConnections(int count)
     fbxio::Element* connections = detail::Child(document, "Connections");
     for (int k = 0; k < count; ++k)
         connections->Add("C", { detail::P("OP"), geometry, model, detail::P("Link" + std::to_string(k)) });
+    return document;
+}
+
+// A quad and `count` videos, each embedding a few bytes under a name of its own.
+inline fbxio::Element ManyEmbeddedVideos(int count)
+{
+    fbxio::Element document = detail::QuadDocument();
+    fbxio::Element* list = detail::Child(document, "Objects");
+    const std::uint8_t content[] = { 0x89, 'P', 'N', 'G' };
+    for (int k = 0; k < count; ++k) {
+        fbxio::Element& video = list->Add("Video",
+            { fbxio::Value::Int(2'000'000 + k, 'L'), detail::P("Video::V" + std::to_string(k)), detail::P("Clip") });
+        video.Add("FileName", { detail::P("image" + std::to_string(k) + ".png") });
+        video.Add("Content", { fbxio::Value::Raw(content, sizeof content) });
+    }
     return document;
 }
 

@@ -491,6 +491,7 @@ TEST(FbxInfoImport, FilesOfManyPropertiesConnectionsAndObjectsImportWithinBounde
         { "a template of 300 properties over 12,000 objects, ASCII", ascii(hostilefbx::TemplateBomb(300, 12'000)) },
         { "50,000 properties on one object", binary(hostilefbx::ManyProperties(50'000)) },
         { "50,000 connections to properties of distinct names", binary(hostilefbx::ManyPropertyConnections(50'000)) },
+        { "50,000 videos embedding files of distinct names", binary(hostilefbx::ManyEmbeddedVideos(50'000)) },
         { "150,000 unconnected objects, ASCII", ascii(hostilefbx::ManyModels(150'000)) },
     };
     for (const Case& c : cases) {
