@@ -40,7 +40,7 @@ const internal::PropertyList& LodGroupProperties()
 FbxLODGroup::FbxLODGroup(FbxManager* manager, const char* name)
     : FbxNodeAttribute(manager, name, eLODGroup, &LodGroupProperties())
 {
-    ThresholdsUsedAsPercentage = FbxPropertyT<bool>(FindProperty("ThresholdsUsedAsPercentage"));
+    ThresholdsUsedAsPercentage = FbxPropertyT<bool>(ClassProperty("ThresholdsUsedAsPercentage"));
 }
 
 int FbxLODGroup::GetNumThresholds() const

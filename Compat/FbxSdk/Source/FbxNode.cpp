@@ -63,6 +63,7 @@ const internal::PropertyList& NodeProperties()
         add("GeometricTranslation", "Vector3D", 0, 3);
         add("GeometricRotation", "Vector3D", 0, 3);
         add("GeometricScaling", "Vector3D", 1, 3);
+        list.IndexNames();
         return list;
     }();
     return properties;
@@ -72,7 +73,7 @@ const internal::PropertyList& NodeProperties()
 FbxNode::FbxNode(FbxManager* manager, const char* name)
     : FbxObject(manager, name, &NodeProperties())
 {
-    auto vector3 = [this](const char* n) { return FbxPropertyT<FbxDouble3>(FindProperty(n)); };
+    auto vector3 = [this](const char* n) { return FbxPropertyT<FbxDouble3>(ClassProperty(n)); };
     LclTranslation = vector3("Lcl Translation");
     LclRotation = vector3("Lcl Rotation");
     LclScaling = vector3("Lcl Scaling");
@@ -82,8 +83,8 @@ FbxNode::FbxNode(FbxManager* manager, const char* name)
     ScalingPivot = vector3("ScalingPivot");
     PreRotation = vector3("PreRotation");
     PostRotation = vector3("PostRotation");
-    RotationOrder = FbxPropertyT<EFbxRotationOrder>(FindProperty("RotationOrder"));
-    InheritType = FbxPropertyT<EFbxInheritType>(FindProperty("InheritType"));
+    RotationOrder = FbxPropertyT<EFbxRotationOrder>(ClassProperty("RotationOrder"));
+    InheritType = FbxPropertyT<EFbxInheritType>(ClassProperty("InheritType"));
     GeometricTranslation = vector3("GeometricTranslation");
     GeometricRotation = vector3("GeometricRotation");
     GeometricScaling = vector3("GeometricScaling");

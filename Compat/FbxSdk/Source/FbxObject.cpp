@@ -430,6 +430,12 @@ FbxProperty FbxObject::FindProperty(const char* name, bool caseSensitive) const
     return RootProperty.Find(name, caseSensitive);
 }
 
+FbxProperty FbxObject::ClassProperty(std::string_view name) const
+{
+    std::optional<int> place = mTemplate ? mTemplate->Find(name) : std::nullopt;
+    return place ? FbxProperty(const_cast<FbxObject*>(this), -2 - *place) : FbxProperty();
+}
+
 FbxProperty FbxObject::AddProperty(const char* name, const char* type, double x, double y, double z)
 {
     if (std::optional<int> existing = LookUpProperty(name, true))

@@ -53,6 +53,7 @@ const internal::PropertyList& MaterialProperties()
                  FbxSurfaceMaterial::sTransparencyFactor, FbxSurfaceMaterial::sReflectionFactor,
                  FbxSurfaceMaterial::sDisplacementFactor, FbxSurfaceMaterial::sVectorDisplacementFactor })
             add(factor, "Number");
+        list.IndexNames();
         return list;
     }();
     return properties;
@@ -62,7 +63,7 @@ const internal::PropertyList& MaterialProperties()
 FbxSurfaceMaterial::FbxSurfaceMaterial(FbxManager* manager, const char* name)
     : FbxObject(manager, name, &MaterialProperties())
 {
-    ShadingModel = FbxPropertyT<FbxString>(FindProperty(sShadingModel));
+    ShadingModel = FbxPropertyT<FbxString>(ClassProperty(sShadingModel));
 }
 
 FbxDocument::FbxDocument(FbxManager* manager, const char* name)

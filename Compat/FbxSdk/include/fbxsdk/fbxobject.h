@@ -46,6 +46,9 @@ public:
     std::optional<int> Find(std::string_view name, bool caseSensitive = true) const;
     // Appends a property whose name the list does not hold yet; returns its position.
     int Add(PropertyRecord record);
+    // Finds names through an index from now on, however short the list: for a class's list, which
+    // every object of the class searches as it is made.
+    void IndexNames() { Reindex(); }
     int Count() const { return static_cast<int>(mRecords.size()); }
     PropertyRecord& operator[](int index) { return mRecords[std::size_t(index)]; }
     const PropertyRecord& operator[](int index) const { return mRecords[std::size_t(index)]; }
@@ -254,6 +257,9 @@ protected:
     // Adds a property of the object's own (or returns the existing one of that name, own or
     // inherited) with a type and default.
     FbxProperty AddProperty(const char* name, const char* type, double x = 0, double y = 0, double z = 0);
+    // The class's property of that name, for a constructor's handles: what FindProperty finds in a
+    // new object, found without looking at the object's own.
+    FbxProperty ClassProperty(std::string_view name) const;
 
 private:
     friend class FbxProperty;
