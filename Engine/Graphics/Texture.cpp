@@ -5,11 +5,13 @@
 #include <glad/gl.h>
 #include <stb_image.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 
@@ -21,6 +23,9 @@ namespace {
 // bit depth and colour type.
 constexpr unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
 constexpr std::size_t kPngHeaderBytes = 26;
+// Each chunk is its data's length and its type, the data, and a checksum.
+constexpr std::size_t kPngChunkHeadBytes = 8;
+constexpr std::size_t kPngChunkChecksumBytes = 4;
 // What is read of a file before anything is decoded: enough for any format's size.
 constexpr std::size_t kHeaderBytes = 64;
 
@@ -33,6 +38,11 @@ struct ImageSize {
     std::uint64_t Bytes() const { return width * height * channels * bytesPerComponent; }
 };
 
+bool StartsAsPng(const std::uint8_t* header, std::size_t size)
+{
+    return size >= sizeof kPngSignature && std::memcmp(header, kPngSignature, sizeof kPngSignature) == 0;
+}
+
 std::uint64_t BigEndian32(const std::uint8_t* bytes)
 {
     return std::uint64_t(bytes[0]) << 24 | std::uint64_t(bytes[1]) << 16 | std::uint64_t(bytes[2]) << 8 | bytes[3];
@@ -42,8 +52,7 @@ std::uint64_t BigEndian32(const std::uint8_t* bytes)
 // type" before saying its size. A palette counts four components, as it may carry transparency.
 std::optional<ImageSize> PngHeaderSize(const std::uint8_t* header, std::size_t size)
 {
-    if (size < kPngHeaderBytes || std::memcmp(header, kPngSignature, sizeof kPngSignature) != 0
-        || std::memcmp(header + 12, "IHDR", 4) != 0)
+    if (size < kPngHeaderBytes || !StartsAsPng(header, size) || std::memcmp(header + 12, "IHDR", 4) != 0)
         return std::nullopt;
     ImageSize image;
     image.width = BigEndian32(header + 16);
@@ -70,28 +79,67 @@ std::optional<std::string> SizeProblem(const ImageSize& image)
         + std::to_string(kMaxTextureBytes) + " bytes)";
 }
 
-// stb_image's reason, made fit for one line of the console: it may quote bytes of the file ("XXXX PNG
-// chunk not known" with the chunk's type), which may be line breaks or anything else.
-std::string Undecodable()
+// Text quoted from the file (a chunk's type), made fit for one line of the console: its bytes may be
+// line breaks or anything else.
+std::string Printable(std::string_view quoted)
 {
-    const char* reason = stbi_failure_reason();
-    std::string text = "is not an image that can be decoded (";
-    for (const char* c = reason != nullptr ? reason : "no reason given"; *c != '\0'; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
+    std::string text;
+    for (const char c : quoted) {
+        const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte < 0x7F) {
-            text += *c;
+            text += c;
         } else {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
             text += escaped;
         }
     }
-    return text + ")";
+    return text;
 }
 
+// stb_image's reason, which may quote bytes of the file ("XXXX PNG chunk not known" with the chunk's
+// type).
+std::string Undecodable()
+{
+    const char* reason = stbi_failure_reason();
+    return "is not an image that can be decoded (" + Printable(reason != nullptr ? reason : "no reason given") + ")";
+}
+
+// stb_image makes room for a PNG chunk's data as its length declares before reading any of it: a file
+// of a hundred bytes whose IDAT chunk declares 1.3 GB would have it ask for 1.3 GB. A chunk whose data
+// runs past the end of the file cannot be decoded anyway, so the file is refused before stb_image
+// reads it. `read(offset, bytes, count)` reads up to `count` bytes of the file at `offset` and returns
+// how many it read; `size` is the file's. Chunks after IEND are never read, by stb_image or here.
+template <class Read>
+std::optional<std::string> PngChunkProblem(Read read, std::uint64_t size)
+{
+    std::uint8_t head[kPngChunkHeadBytes];
+    for (std::uint64_t offset = sizeof kPngSignature; read(offset, head, sizeof head) == sizeof head;) {
+        const std::string_view type(reinterpret_cast<const char*>(head + 4), 4);
+        const std::uint64_t length = BigEndian32(head);
+        const std::uint64_t dataEnd = offset + kPngChunkHeadBytes + length;
+        if (dataEnd > size)
+            return "is not an image that can be decoded (its PNG chunk \"" + Printable(type) + "\" of "
+                + std::to_string(length) + " bytes runs past the end of the file)";
+        if (type == "IEND")
+            break;
+        offset = dataEnd + kPngChunkChecksumBytes;
+    }
+    return std::nullopt;
+}
+
+// What a component takes while stb_image decodes it, before it is made 8 bits: a float in a Radiance
+// HDR image (a header of fifty bytes may declare 8192 x 8192 pixels, a gigabyte of floats), two bytes
+// in a 16-bit PNG, PSD or PNM image, else one.
+struct ComponentKind {
+    bool sixteenBits = false;
+    bool floats = false;
+
+    std::uint64_t Bytes() const { return floats ? sizeof(float) : sixteenBits ? 2 : 1; }
+};
+
 // Why the image cannot be used, or nothing: from the first bytes of its source, then from what
-// stb_image reads of the source's header (`info` fills width, height and components and says whether
-// the components have 16 bits).
+// stb_image reads of the source's header (`info` fills width, height, components and their kind).
 template <class Info>
 std::optional<std::string> HeaderProblem(const std::uint8_t* header, std::size_t headerSize, Info info)
 {
@@ -99,14 +147,14 @@ std::optional<std::string> HeaderProblem(const std::uint8_t* header, std::size_t
         if (std::optional<std::string> problem = SizeProblem(*png))
             return problem;
     int width = 0, height = 0, channels = 0;
-    bool sixteenBits = false;
-    if (!info(width, height, channels, sixteenBits))
+    ComponentKind kind;
+    if (!info(width, height, channels, kind))
         return Undecodable();
     ImageSize image;
     image.width = std::uint64_t(width);
     image.height = std::uint64_t(height);
     image.channels = std::uint64_t(channels);
-    image.bytesPerComponent = sixteenBits ? 2 : 1;
+    image.bytesPerComponent = kind.Bytes();
     return SizeProblem(image);
 }
 
@@ -127,13 +175,27 @@ DecodedImage DecodeOpenFile(std::FILE* file)
     std::uint8_t header[kHeaderBytes] = {};
     const long start = std::ftell(file);
     const std::size_t headerSize = std::fread(header, 1, sizeof header, file);
-    if (start < 0 || std::fseek(file, start, SEEK_SET) != 0)
+    const long end = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    if (start < 0 || end < start || std::fseek(file, start, SEEK_SET) != 0)
         return Refused("cannot be read");
-    if (auto problem = HeaderProblem(header, headerSize, [file](int& w, int& h, int& c, bool& sixteen) {
-            sixteen = stbi_is_16_bit_from_file(file) != 0;
+    if (auto problem = HeaderProblem(header, headerSize, [file](int& w, int& h, int& c, ComponentKind& kind) {
+            kind.sixteenBits = stbi_is_16_bit_from_file(file) != 0;
+            kind.floats = stbi_is_hdr_from_file(file) != 0;
             return stbi_info_from_file(file, &w, &h, &c) != 0;
         }))
         return Refused(std::move(*problem));
+    if (StartsAsPng(header, headerSize)) {
+        auto read = [file, start](std::uint64_t offset, std::uint8_t* bytes, std::size_t count) -> std::size_t {
+            return std::fseek(file, start + static_cast<long>(offset), SEEK_SET) == 0
+                ? std::fread(bytes, 1, count, file)
+                : 0;
+        };
+        std::optional<std::string> problem = PngChunkProblem(read, std::uint64_t(end - start));
+        if (std::fseek(file, start, SEEK_SET) != 0)
+            return Refused("cannot be read");
+        if (problem)
+            return Refused(std::move(*problem));
+    }
     DecodedImage image;
     image.pixels.reset(stbi_load_from_file(file, &image.width, &image.height, &image.channels, 0));
     if (image.pixels == nullptr)
@@ -265,11 +327,21 @@ DecodedImage DecodeImage(const std::uint8_t* bytes, std::size_t size)
     if (size > std::size_t(INT_MAX))
         return Refused("is " + std::to_string(size) + " bytes, more than an image may be");
     const int length = static_cast<int>(size);
-    if (auto problem = HeaderProblem(bytes, size, [bytes, length](int& w, int& h, int& c, bool& sixteen) {
-            sixteen = stbi_is_16_bit_from_memory(bytes, length) != 0;
+    if (auto problem = HeaderProblem(bytes, size, [bytes, length](int& w, int& h, int& c, ComponentKind& kind) {
+            kind.sixteenBits = stbi_is_16_bit_from_memory(bytes, length) != 0;
+            kind.floats = stbi_is_hdr_from_memory(bytes, length) != 0;
             return stbi_info_from_memory(bytes, length, &w, &h, &c) != 0;
         }))
         return Refused(std::move(*problem));
+    if (StartsAsPng(bytes, size)) {
+        auto read = [bytes, size](std::uint64_t offset, std::uint8_t* into, std::size_t count) -> std::size_t {
+            const std::size_t available = offset < size ? std::min<std::size_t>(count, size - offset) : 0;
+            std::memcpy(into, bytes + std::min<std::uint64_t>(offset, size), available);
+            return available;
+        };
+        if (std::optional<std::string> problem = PngChunkProblem(read, size))
+            return Refused(std::move(*problem));
+    }
     DecodedImage image;
     image.pixels.reset(stbi_load_from_memory(bytes, length, &image.width, &image.height, &image.channels, 0));
     if (image.pixels == nullptr)

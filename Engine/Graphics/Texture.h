@@ -26,7 +26,8 @@ struct Texture {
 };
 
 // What a decoded texture may be: beyond this a small compressed file could ask for gigabytes. The
-// bytes count what the decoder really holds: two per component for a 16-bit image.
+// bytes count what the decoder really holds: two per component for a 16-bit image, four (a float) for
+// a Radiance HDR image.
 constexpr int kMaxTextureSide = 16384;
 constexpr std::uint64_t kMaxTextureBytes = std::uint64_t(256) << 20;
 
@@ -45,7 +46,8 @@ struct DecodedImage {
 };
 
 // Decodes an image held in memory (PNG, JPEG, TGA, BMP and the other formats stb_image reads). Its
-// size is checked from its header, before anything is decoded.
+// size is checked from its header, and a PNG's chunks against the file's length, before anything is
+// decoded.
 DecodedImage DecodeImage(const std::uint8_t* bytes, std::size_t size);
 
 // Loads the image at `path` into `texture` and returns whether it had an image to upload. A file that

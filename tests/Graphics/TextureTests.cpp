@@ -287,6 +287,11 @@ TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnc
 {
     // Missing, a directory, a FIFO, not an image: a name with no image, and the file named once.
     std::ofstream(folder.path / "garbage.png") << "not a png";
+    // A PNG cut short: its image data declares a megabyte, and the file ends after a few bytes of it.
+    std::string cut = "\x89PNG\r\n\x1a\n";
+    AppendChunk(cut, "IHDR", std::string("\0\0\0\x02\0\0\0\x02\x08\x02\0\0\0", 13));
+    AppendBigEndian(cut, 1'000'000);
+    std::ofstream(folder.path / "cut.png", std::ios::binary) << cut << "IDAT\x78\x01";
     std::filesystem::create_directory(folder.path / "folder.png");
     ASSERT_EQ(mkfifo((folder.path / "fifo.png").c_str(), 0600), 0);
     const std::pair<std::string, std::string> failures[] = {
@@ -294,6 +299,9 @@ TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnc
         { "folder.png", "cannot be read: it is not a regular file" },
         { "fifo.png", "cannot be read: it is not a regular file" },
         { "garbage.png", "is not an image that can be decoded (" },
+        { "cut.png",
+            "is not an image that can be decoded (its PNG chunk \"IDAT\" of 1000000 bytes runs past the end of the "
+            "file)" },
     };
     Texture first;
     Texture second;
@@ -327,12 +335,17 @@ TEST_F(LoadTextureTest, AnImageLargerThanATextureMayBeIsRefusedBeforeItIsDecoded
     const std::filesystem::path deep = WriteBlankPng(folder.path, "deep.png", 8192, 8192, 3, 16);
     // So large that stb_image itself refuses to say its size.
     const std::filesystem::path vast = WriteHeaderOnlyPng(folder.path, "vast.png", 60000, 60000);
+    // A Radiance HDR header of 51 bytes and no pixels: 201 MB at 8 bits, but decoded as floats first
+    // (once a gigabyte of them, all black, and the image taken), whatever the file's name says.
+    const std::filesystem::path radiance = folder.path / "radiance.png";
+    std::ofstream(radiance, std::ios::binary) << "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8192 +X 8192\n";
     EXPECT_LT(std::filesystem::file_size(huge), 2u << 20);
     const long peakBefore = PeakKilobytes();
     for (const auto& [path, size] : { std::pair { huge, "is 18000 x 18000 pixels (972000000 bytes decoded)" },
              std::pair { wide, "is 16385 x 1 pixels (16385 bytes decoded)" },
              std::pair { deep, "is 8192 x 8192 pixels (402653184 bytes decoded)" },
-             std::pair { vast, "is 60000 x 60000 pixels (14400000000 bytes decoded)" } }) {
+             std::pair { vast, "is 60000 x 60000 pixels (14400000000 bytes decoded)" },
+             std::pair { radiance, "is 8192 x 8192 pixels (805306368 bytes decoded)" } }) {
         Texture texture;
         testing::internal::CaptureStderr();
         EXPECT_FALSE(LoadTexture(path.c_str(), texture));
@@ -401,20 +414,30 @@ TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
         0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x29,
         0x93, 0x09, 0x26, 0x00, 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x00, 0x14, 0x49, 0x44, 0x41, 0x54, 0x0a,
         0x00 };
+    // Its second: 77 bytes whose IDAT chunk declares 1,291,845,652, which stb_image reserved before
+    // finding them missing (under AddressSanitizer, seconds for each such file).
+    const std::uint8_t overlong[] = { 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49,
+        0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x02, 0x00, 0x00, 0x00, 0x26, 0x00,
+        0x00, 0x00, 0x4d, 0x00, 0x00, 0x14, 0x49, 0x44, 0x41, 0x54, 0x78, 0x5e, 0x63, 0xfc, 0xff, 0xff, 0x3f, 0x03,
+        0x0c, 0x30, 0x31, 0x20, 0x01, 0xdc, 0x1c, 0x00, 0x96, 0x6e, 0x03, 0x05, 0x51, 0x88, 0x8c, 0x70, 0x00, 0x00,
+        0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82 };
     Texture texture;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadTextureFromMemory("model.fbx", "embedded image \"vast.png\"", header.data(), header.size(), texture));
     EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"garbage\"", garbage, sizeof garbage, texture));
     EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"chunk\"", chunkType, sizeof chunkType, texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"overlong\"", overlong, sizeof overlong, texture));
     EXPECT_FALSE(texture.hasImage);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
         "model.fbx: embedded image \"vast.png\" is 60000 x 60000 pixels (14400000000 bytes decoded), more than a "
         "texture may be (16384 x 16384, 268435456 bytes); the default texture is drawn instead\n"
         "model.fbx: embedded image \"garbage\" is not an image that can be decoded (unknown image type); the "
         "default texture is drawn instead\n"
-        "model.fbx: embedded image \"chunk\" is not an image that can be decoded (NG\\x0D\\x0A PNG chunk not "
-        "known); the default texture is drawn instead\n");
+        "model.fbx: embedded image \"chunk\" is not an image that can be decoded (its PNG chunk \"NG\\x0D\\x0A\" of "
+        "637569360 bytes runs past the end of the file); the default texture is drawn instead\n"
+        "model.fbx: embedded image \"overlong\" is not an image that can be decoded (its PNG chunk \"IDAT\" of "
+        "1291845652 bytes runs past the end of the file); the default texture is drawn instead\n");
 }
 
 TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)
