@@ -71,6 +71,11 @@ std::optional<ImageSize> PngHeaderSize(const std::uint8_t* header, std::size_t s
 
 std::optional<std::string> SizeProblem(const ImageSize& image)
 {
+    // stb_image decodes a Radiance or PNM header of no width into an image of nothing, which could
+    // only be drawn as the default texture without a word.
+    if (image.width == 0 || image.height == 0)
+        return "is " + std::to_string(image.width) + " x " + std::to_string(image.height)
+            + " pixels, an image with nothing to draw";
     if (image.width <= kMaxTextureSide && image.height <= kMaxTextureSide && image.Bytes() <= kMaxTextureBytes)
         return std::nullopt;
     return "is " + std::to_string(image.width) + " x " + std::to_string(image.height) + " pixels ("

@@ -292,6 +292,8 @@ TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnc
     AppendChunk(cut, "IHDR", std::string("\0\0\0\x02\0\0\0\x02\x08\x02\0\0\0", 13));
     AppendBigEndian(cut, 1'000'000);
     std::ofstream(folder.path / "cut.png", std::ios::binary) << cut << "IDAT\x78\x01";
+    // A grey image of no width, which stb_image decodes into nothing.
+    std::ofstream(folder.path / "empty.png") << "P5\n0 7\n255\n";
     std::filesystem::create_directory(folder.path / "folder.png");
     ASSERT_EQ(mkfifo((folder.path / "fifo.png").c_str(), 0600), 0);
     const std::pair<std::string, std::string> failures[] = {
@@ -299,6 +301,7 @@ TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnc
         { "folder.png", "cannot be read: it is not a regular file" },
         { "fifo.png", "cannot be read: it is not a regular file" },
         { "garbage.png", "is not an image that can be decoded (" },
+        { "empty.png", "is 0 x 7 pixels, an image with nothing to draw" },
         { "cut.png",
             "is not an image that can be decoded (its PNG chunk \"IDAT\" of 1000000 bytes runs past the end of the "
             "file)" },
@@ -421,6 +424,8 @@ TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
         0x00, 0x00, 0x4d, 0x00, 0x00, 0x14, 0x49, 0x44, 0x41, 0x54, 0x78, 0x5e, 0x63, 0xfc, 0xff, 0xff, 0x3f, 0x03,
         0x0c, 0x30, 0x31, 0x20, 0x01, 0xdc, 0x1c, 0x00, 0x96, 0x6e, 0x03, 0x05, 0x51, 0x88, 0x8c, 0x70, 0x00, 0x00,
         0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82 };
+    // Its third: a Radiance image of no width (the header's width left out).
+    const std::string noWidth = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 7 +X \n";
     Texture texture;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(
@@ -428,6 +433,8 @@ TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
     EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"garbage\"", garbage, sizeof garbage, texture));
     EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"chunk\"", chunkType, sizeof chunkType, texture));
     EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"overlong\"", overlong, sizeof overlong, texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"no width\"",
+        reinterpret_cast<const std::uint8_t*>(noWidth.data()), noWidth.size(), texture));
     EXPECT_FALSE(texture.hasImage);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
         "model.fbx: embedded image \"vast.png\" is 60000 x 60000 pixels (14400000000 bytes decoded), more than a "
@@ -437,7 +444,9 @@ TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
         "model.fbx: embedded image \"chunk\" is not an image that can be decoded (its PNG chunk \"NG\\x0D\\x0A\" of "
         "637569360 bytes runs past the end of the file); the default texture is drawn instead\n"
         "model.fbx: embedded image \"overlong\" is not an image that can be decoded (its PNG chunk \"IDAT\" of "
-        "1291845652 bytes runs past the end of the file); the default texture is drawn instead\n");
+        "1291845652 bytes runs past the end of the file); the default texture is drawn instead\n"
+        "model.fbx: embedded image \"no width\" is 0 x 7 pixels, an image with nothing to draw; the default texture "
+        "is drawn instead\n");
 }
 
 TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)
