@@ -2,6 +2,7 @@
 
 #include "Assets/Model.h"
 #include "Assets/ModelCache.h"
+#include "Core/Problems.h"
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/Material.h"
@@ -11,7 +12,9 @@
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
 
+#include <cmath>
 #include <numbers>
+#include <sstream>
 
 namespace {
 
@@ -96,6 +99,14 @@ void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
     case ObjectLayout::Shape::Floor: AddComponent<BoxCollider>(object, kFloorHalfExtents); break;
     case ObjectLayout::Shape::Wall:
     case ObjectLayout::Shape::Roof: {
+        // A box the physics library refuses would be reported without the file it came from.
+        if (!(e.x > 0.0f && e.y > 0.0f && e.z > 0.0f && std::isfinite(e.x + e.y + e.z))) {
+            std::ostringstream size;
+            size << "is " << e.x << " x " << e.y << " x " << e.z
+                 << " units, not a box that can collide; the walls and roof slabs have no collider";
+            ReportFileProblem(kWallModel, size.str());
+            break;
+        }
         CabinBox layoutBox = CabinBoxCollider(e, scale);
         auto* box = AddComponent<BoxCollider>(object, layoutBox.halfExtents);
         box->SetLocalPosition(layoutBox.centre);

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 
 using namespace fbxsdk;
 
@@ -235,11 +236,42 @@ bool ReadScene(FbxImporter* importer, FbxScene* scene, const std::filesystem::pa
     return true;
 }
 
+// What the embedded-file callback keeps for one import: a copy of each image the file embeds, for
+// whoever draws the model's materials (the SDK extracts nothing to disk), the first of each name.
+struct EmbeddedImageSink {
+    ImportedModel& model;
+    std::unordered_set<std::string> names;
+};
+
+FbxCallback::State KeepEmbeddedImage(
+    void* userData, FbxClassId dataHint, const char* fileName, const void* fileBuffer, size_t sizeInBytes)
+{
+    if (dataHint != FbxVideo::ClassId)
+        return FbxCallback::eNotHandled;
+    auto& sink = *static_cast<EmbeddedImageSink*>(userData);
+    std::string name = fileName != nullptr ? fileName : "";
+    if (sink.names.insert(name).second) {
+        const auto* bytes = static_cast<const std::uint8_t*>(fileBuffer);
+        sink.model.embeddedImages.push_back({ std::move(name), std::vector<std::uint8_t>(bytes, bytes + sizeInBytes) });
+    }
+    return FbxCallback::eHandled;
+}
+
+// The context's one callback, pointed at `sink` for the next import. Main thread only, as imports
+// are; the sink must outlive the import.
+FbxEmbeddedFileCallback* EmbeddedImagesInto(EmbeddedImageSink& sink)
+{
+    static FbxEmbeddedFileCallback* callback = FbxEmbeddedFileCallback::Create(GetFbxContext().manager, "Embedded");
+    callback->RegisterReadFunction(KeepEmbeddedImage, &sink);
+    return callback;
+}
+
 // The end of an import that could not read its file: nothing of it is kept.
 ImportResult ReadFailed(FbxScene* scene, FbxImporter* importer, ImportedModel& model, ImportResult& result)
 {
     model.meshes.clear();
     model.lodGroups.clear();
+    model.embeddedImages.clear();
     if (scene != nullptr)
         scene->Destroy(false);
     importer->Destroy(false);
@@ -290,6 +322,8 @@ ImportResult ImportFbx(const std::filesystem::path& path, ImportedModel& model, 
     }
 
     FbxScene* scene = FbxScene::Create(context.manager, "The Scene");
+    EmbeddedImageSink embedded { model, {} };
+    importer->SetEmbeddedFileReadCallback(EmbeddedImagesInto(embedded));
     try {
         if (!ReadScene(importer, scene, path, model, forceTangents, deduplicate, result))
             return ReadFailed(scene, importer, model, result);

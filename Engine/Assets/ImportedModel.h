@@ -118,6 +118,13 @@ struct LodLevel {
     std::vector<Mesh> meshes;
 };
 
+// An image the FBX file carries inside it (a video's content), with the name of the file it was
+// embedded from, as the file gives it.
+struct EmbeddedImage {
+    std::string fileName;
+    std::vector<std::uint8_t> bytes;
+};
+
 struct ImportedModel {
     std::string infoA;
     std::string infoB;
@@ -133,6 +140,8 @@ struct ImportedModel {
     std::string sourcePath;
     Extents bounds;
     BoundingBox box;
+    // The images the file embeds, in file order; a name embedded twice is kept once.
+    std::vector<EmbeddedImage> embeddedImages;
 };
 
 // Grows `bounds` to contain `extents`: both taken as centre +- half size, the result spans the smaller

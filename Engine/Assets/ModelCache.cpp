@@ -100,6 +100,14 @@ Model* GetModel(const std::string& path)
     return registry.emplace(path, std::move(model)).first->second.get();
 }
 
+std::string ModelPath(const Model* model)
+{
+    for (const auto& [path, cached] : Registry())
+        if (cached.get() == model)
+            return path;
+    return {};
+}
+
 std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem)
 {
     std::string unused;

@@ -18,6 +18,10 @@
 // file costs nothing, and a file that changed (or appeared) is imported again.
 Model* GetModel(const std::string& path);
 
+// The path GetModel gave `model` for, to name its file in messages; empty for a model that did not
+// come from the cache.
+std::string ModelPath(const Model* model);
+
 // Imports and uploads a new model that the caller owns, or returns null as GetModel does, with the
 // reason in `problem` when it is given ("not found", "cannot be read: ..."). Its GL objects are not
 // freed with it: they last as long as the context. An exception from the import (memory exhausted)

@@ -9,23 +9,11 @@
 // scene-wide uniforms (camera, light) reach its program only through it.
 // Main thread only, with the GL context current.
 
+#include "Graphics/Texture.h"
 #include "Math/Vector.h"
 
 #include <cstdint>
 #include <string>
-
-struct Texture {
-    // Marks a slot with no texture loaded yet.
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
-
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    // Components per pixel as stored in the image file.
-    std::int32_t channels = 0;
-    std::uint32_t id = kEmpty;
-    // Whether an image was uploaded: false for a slot whose file was missing or could not be used.
-    bool hasImage = false;
-};
 
 // One stage of a material's program: its GLSL file and the GL shader object.
 struct ShaderStage {
@@ -62,11 +50,3 @@ public:
 private:
     bool registered = false;
 };
-
-// Loads the image at `path` into `texture` as a new mipmapped 2D texture, top row first, and returns
-// whether it had an image to upload. A file that is missing, not a regular file, undecodable or
-// larger than a texture may be (16384 pixels a side, 256 MiB decoded; checked before decoding) still
-// gives the slot a new texture name, with no image and hasImage false, and is named once on the
-// console; a mesh renderer draws that slot with its default texture. Every call creates a new
-// texture, even for a file loaded before.
-bool LoadTexture(const char* path, Texture& texture);

@@ -100,6 +100,29 @@ bool CompileShader(const char* path, GLuint& id, GLenum type)
     return false;
 }
 
+bool LinkProgram(GLuint program, const char* fragmentPath, const char* vertexPath, bool stagesCompiled)
+{
+    glLinkProgram(program);
+    if (ProgramLinked(program))
+        return true;
+    // Every material links the same files: the failure is said, with its log, once.
+    if (stagesCompiled
+        && ReportFileProblem(std::string(fragmentPath) + " and " + vertexPath,
+            "do not link into a program, so nothing drawn with them is seen; the linker's log follows")) {
+        char log[kInfoLogCapacity] = {};
+        glGetProgramInfoLog(program, kInfoLogCapacity, nullptr, log);
+        std::cerr << "ERROR::SHADER::PROGRAM::LINKING_FAILED\n" << log << std::endl;
+    }
+    return false;
+}
+
+bool ProgramLinked(GLuint program)
+{
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    return linked != 0;
+}
+
 void SetGlobalMatrix(const char* name, const float* matrix)
 {
     Broadcast(name, [matrix](GLint location) { glUniformMatrix4fv(location, 1, GL_FALSE, matrix); });

@@ -20,6 +20,15 @@ class Material;
 // and the info log to standard output. Either is named on the console once per file (and stage).
 bool CompileShader(const char* path, GLuint& id, GLenum type);
 
+// Links `program` from the shaders attached to it and returns whether it linked. When the stages
+// compiled (`stagesCompiled`) and still do not link, the two files are named once on the console with
+// the linker's log ("ERROR::SHADER::PROGRAM::LINKING_FAILED" and the log, on standard error): nothing
+// drawn with such a program is seen. A failed compile has been said already and is not said again.
+bool LinkProgram(GLuint program, const char* fragmentPath, const char* vertexPath, bool stagesCompiled);
+
+// Whether `program` linked.
+bool ProgramLinked(GLuint program);
+
 // Every live material built by the Material constructor, in construction order. A material leaves
 // it when destroyed.
 extern std::vector<Material*> MaterialRegistry;

@@ -14,7 +14,9 @@ public:
     ~MeshCollider() override = default;
 
     // Cooks the shape from `model` (replacing any set earlier), attaches it when an actor exists
-    // already, then Collider::Start. Without a model, or when cooking fails, the collider has no shape.
+    // already, then Collider::Start. Without a model, or when cooking fails, the collider has no shape;
+    // a model with a vertex that is not a finite number is not cooked. Either failure names the
+    // model's file once on the console.
     void Start() override;
 
     // Not owned: models belong to the model cache.

@@ -236,9 +236,13 @@ TEST_F(RenderingTest, StartFillsOnlyTheEmptySlotsWithTheDefaultImages)
         EXPECT_EQ(renderer->material.textures[slot].width, 4);
         filled.push_back(renderer->material.textures[slot].id);
     }
-    // One load, and one texture, per slot.
-    EXPECT_NE(filled[0], filled[1]);
-    EXPECT_NE(filled[1], filled[2]);
+    // The mask image is decoded and uploaded once: its three slots, and every later renderer's, show
+    // the one texture.
+    EXPECT_EQ(filled[0], filled[1]);
+    EXPECT_EQ(filled[1], filled[2]);
+    auto* another = AddComponent<MeshRenderer>(*scene.AddObject("another wall"), MakeWallModel(), walls);
+    another->Start();
+    EXPECT_EQ(another->material.textures[4].id, filled[0]);
     // The original material's slots stay as they were.
     EXPECT_EQ(walls.textures[2].id, Texture::kEmpty);
 }

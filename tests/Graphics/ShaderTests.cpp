@@ -175,6 +175,50 @@ TEST(CompileShader, ACompileErrorPrintsTheStageMessageAndTheLog)
         path + ": does not compile as a fragment shader; its compiler log follows\n");
 }
 
+TEST(LinkProgram, StagesThatCompileButDoNotLinkAreNamedOnceWithTheLinkersLog)
+{
+    ScratchFolder folder;
+    const std::string vertex = (folder.path / "vertex.glsl").string();
+    const std::string fragment = (folder.path / "fragment.glsl").string();
+    WriteFile(vertex, "#version 460 core\nvoid main() { gl_Position = vec4(0.0); }\n");
+    // No main: it compiles, and the program cannot link.
+    WriteFile(fragment, "#version 460 core\nout vec4 colour;\n");
+    GLuint vertexShader = 0, fragmentShader = 0;
+    ASSERT_TRUE(CompileShader(vertex.c_str(), vertexShader, GL_VERTEX_SHADER));
+    ASSERT_TRUE(CompileShader(fragment.c_str(), fragmentShader, GL_FRAGMENT_SHADER));
+    auto program = [&] {
+        const GLuint p = glCreateProgram();
+        glAttachShader(p, fragmentShader);
+        glAttachShader(p, vertexShader);
+        return p;
+    };
+
+    const GLuint first = program();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LinkProgram(first, fragment.c_str(), vertex.c_str(), true));
+    EXPECT_FALSE(ProgramLinked(first));
+    const std::string log = ProgramLog(first);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        fragment + " and " + vertex
+            + ": do not link into a program, so nothing drawn with them is seen; the linker's log follows\n"
+              "ERROR::SHADER::PROGRAM::LINKING_FAILED\n"
+            + log.substr(0, 511) + "\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    // Every material links the same files: said once. A stage that did not compile has been said
+    // already.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LinkProgram(program(), fragment.c_str(), vertex.c_str(), true));
+    EXPECT_FALSE(LinkProgram(program(), "other.glsl", vertex.c_str(), false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    WriteFile(fragment, "#version 460 core\nout vec4 colour;\nvoid main() { colour = vec4(1.0); }\n");
+    ASSERT_TRUE(CompileShader(fragment.c_str(), fragmentShader, GL_FRAGMENT_SHADER));
+    EXPECT_TRUE(LinkProgram(program(), fragment.c_str(), vertex.c_str(), true));
+}
+
 TEST(Shaders, TheDefaultShadersCompileAndLinkWithoutWarnings)
 {
     testing::internal::CaptureStdout();

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,10 +90,11 @@ std::filesystem::path WriteSixteenBitPng(const std::filesystem::path& folder, in
 
 // A valid PNG of zero bytes, compressed row by row so that a picture of gigabytes never is in memory:
 // the file is about a kilobyte per megabyte of pixels.
-std::filesystem::path WriteBlankPng(
-    const std::filesystem::path& folder, const char* name, std::uint32_t width, std::uint32_t height, int channels)
+std::filesystem::path WriteBlankPng(const std::filesystem::path& folder, const char* name, std::uint32_t width,
+    std::uint32_t height, int channels, int depth = 8)
 {
-    const std::string row(1 + std::size_t(width) * std::size_t(channels), '\0'); // filter byte, then samples
+    // The filter byte, then the samples.
+    const std::string row(1 + std::size_t(width) * std::size_t(channels) * std::size_t(depth / 8), '\0');
     z_stream stream {};
     // Runs only: zeros pack a thousand to one, quickly.
     deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15, 8, Z_RLE);
@@ -117,10 +120,28 @@ std::filesystem::path WriteBlankPng(
     AppendBigEndian(header, width);
     AppendBigEndian(header, height);
     const char colourType = channels == 1 ? 0 : channels == 2 ? 4 : channels == 3 ? 2 : 6;
-    header += std::string { 8, colourType, 0, 0, 0 }; // depth 8
+    header += std::string { static_cast<char>(depth), colourType, 0, 0, 0 };
     std::string file = "\x89PNG\r\n\x1a\n";
     AppendChunk(file, "IHDR", header);
     AppendChunk(file, "IDAT", packed);
+    AppendChunk(file, "IEND", "");
+    std::filesystem::path path = folder / name;
+    std::ofstream(path, std::ios::binary) << file;
+    return path;
+}
+
+// A PNG whose header declares width x height RGBA pixels and whose data is one empty block: what a
+// reader that checks the header first never gets to.
+std::filesystem::path WriteHeaderOnlyPng(
+    const std::filesystem::path& folder, const char* name, std::uint32_t width, std::uint32_t height)
+{
+    std::string header;
+    AppendBigEndian(header, width);
+    AppendBigEndian(header, height);
+    header += std::string { 8, 6, 0, 0, 0 }; // depth 8, RGBA
+    std::string file = "\x89PNG\r\n\x1a\n";
+    AppendChunk(file, "IHDR", header);
+    AppendChunk(file, "IDAT", std::string("\x78\x01\x03\x00\x00\x00\x00\x01", 8));
     AppendChunk(file, "IEND", "");
     std::filesystem::path path = folder / name;
     std::ofstream(path, std::ios::binary) << file;
@@ -227,32 +248,74 @@ TEST_F(LoadTextureTest, GreyImagesReadAsGreyAndGreyPlusAlpha)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(LoadTextureTest, EveryLoadMakesANewTextureEvenForAFileWithoutAnImage)
+TEST_F(LoadTextureTest, AFileIsLoadedOnceWhileItIsUnchangedAndAnewWhenItChanges)
 {
     std::filesystem::path path = WritePng(folder.path, "twice.png", 2, 2, 3);
     Texture first;
     Texture second;
     EXPECT_TRUE(LoadTexture(path.c_str(), first));
-    LoadTexture(path.c_str(), second);
-    EXPECT_NE(first.id, second.id);
+    EXPECT_TRUE(LoadTexture(path.c_str(), second));
+    EXPECT_EQ(first.id, second.id);
     EXPECT_TRUE(glIsTexture(first.id));
-    EXPECT_TRUE(first.hasImage);
+    EXPECT_EQ(second.width, 2);
+    EXPECT_EQ(second.channels, 3);
 
-    // Missing, a directory, not an image: a new name with no image, and the file named once.
+    // Another picture in its place: a new texture with the new image; the old one stays with the
+    // slots that hold it.
+    std::filesystem::remove(path);
+    path = WritePng(folder.path, "twice.png", 3, 1, 4);
+    Texture third;
+    EXPECT_TRUE(LoadTexture(path.c_str(), third));
+    EXPECT_NE(third.id, first.id);
+    EXPECT_EQ(third.width, 3);
+    EXPECT_EQ(ReadBack(third.id, GL_RGBA, 3, 1, 4), Pattern(3, 1, 4));
+    EXPECT_TRUE(glIsTexture(first.id));
+    EXPECT_EQ(ReadBack(first.id, GL_RGB, 2, 2, 3), Pattern(2, 2, 3));
+
+    // A thousand slots of one 512 x 512 image hold it once.
+    const std::filesystem::path large = WritePng(folder.path, "large.png", 512, 512, 4);
+    Texture slots[1000];
+    const long peakBefore = PeakKilobytes();
+    for (Texture& slot : slots)
+        EXPECT_TRUE(LoadTexture(large.c_str(), slot));
+    EXPECT_EQ(slots[999].id, slots[0].id);
+    // One decode and one upload with its mipmaps take about 2 MB; a thousand would take gigabytes.
+    EXPECT_LT(PeakKilobytes() - peakBefore, 64 * 1024) << "kilobytes more at the peak";
+}
+
+TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnce)
+{
+    // Missing, a directory, a FIFO, not an image: a name with no image, and the file named once.
     std::ofstream(folder.path / "garbage.png") << "not a png";
+    // A PNG cut short: its image data declares a megabyte, and the file ends after a few bytes of it.
+    std::string cut = "\x89PNG\r\n\x1a\n";
+    AppendChunk(cut, "IHDR", std::string("\0\0\0\x02\0\0\0\x02\x08\x02\0\0\0", 13));
+    AppendBigEndian(cut, 1'000'000);
+    std::ofstream(folder.path / "cut.png", std::ios::binary) << cut << "IDAT\x78\x01";
+    // A grey image of no width, which stb_image decodes into nothing.
+    std::ofstream(folder.path / "empty.png") << "P5\n0 7\n255\n";
     std::filesystem::create_directory(folder.path / "folder.png");
+    ASSERT_EQ(mkfifo((folder.path / "fifo.png").c_str(), 0600), 0);
     const std::pair<std::string, std::string> failures[] = {
         { "absent.png", "not found" },
         { "folder.png", "cannot be read: it is not a regular file" },
+        { "fifo.png", "cannot be read: it is not a regular file" },
         { "garbage.png", "is not an image that can be decoded (" },
+        { "empty.png", "is 0 x 7 pixels, an image with nothing to draw" },
+        { "cut.png",
+            "is not an image that can be decoded (its PNG chunk \"IDAT\" of 1000000 bytes runs past the end of the "
+            "file)" },
     };
+    Texture first;
+    Texture second;
+    EXPECT_TRUE(LoadTexture(WritePng(folder.path, "image.png", 2, 2, 3).c_str(), first));
     for (const auto& [name, problem] : failures) {
         SCOPED_TRACE(name);
         const std::string file = (folder.path / name).string();
         const GLuint before = first.id;
         testing::internal::CaptureStderr();
         EXPECT_FALSE(LoadTexture(file.c_str(), first));
-        LoadTexture(file.c_str(), second);
+        EXPECT_FALSE(LoadTexture(file.c_str(), second));
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(said.rfind(file + ": " + problem, 0), 0u) << said;
         EXPECT_NE(said.find("; the default texture is drawn instead\n"), std::string::npos) << said;
@@ -261,6 +324,7 @@ TEST_F(LoadTextureTest, EveryLoadMakesANewTextureEvenForAFileWithoutAnImage)
         EXPECT_NE(first.id, before);
         EXPECT_TRUE(glIsTexture(first.id));
         EXPECT_FALSE(first.hasImage);
+        EXPECT_FALSE(second.hasImage);
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -270,10 +334,21 @@ TEST_F(LoadTextureTest, AnImageLargerThanATextureMayBeIsRefusedBeforeItIsDecoded
     // 18000 x 18000 RGB: under a megabyte on disk, 972 MB decoded. And a row one pixel too wide.
     const std::filesystem::path huge = WriteBlankPng(folder.path, "huge.png", 18000, 18000, 3);
     const std::filesystem::path wide = WriteBlankPng(folder.path, "wide.png", 16385, 1, 1);
+    // 16 bits a component: 201 MB at 8 bits, but decoded at 16 first.
+    const std::filesystem::path deep = WriteBlankPng(folder.path, "deep.png", 8192, 8192, 3, 16);
+    // So large that stb_image itself refuses to say its size.
+    const std::filesystem::path vast = WriteHeaderOnlyPng(folder.path, "vast.png", 60000, 60000);
+    // A Radiance HDR header of 51 bytes and no pixels: 201 MB at 8 bits, but decoded as floats first
+    // (once a gigabyte of them, all black, and the image taken), whatever the file's name says.
+    const std::filesystem::path radiance = folder.path / "radiance.png";
+    std::ofstream(radiance, std::ios::binary) << "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8192 +X 8192\n";
     EXPECT_LT(std::filesystem::file_size(huge), 2u << 20);
     const long peakBefore = PeakKilobytes();
     for (const auto& [path, size] : { std::pair { huge, "is 18000 x 18000 pixels (972000000 bytes decoded)" },
-             std::pair { wide, "is 16385 x 1 pixels (16385 bytes decoded)" } }) {
+             std::pair { wide, "is 16385 x 1 pixels (16385 bytes decoded)" },
+             std::pair { deep, "is 8192 x 8192 pixels (402653184 bytes decoded)" },
+             std::pair { vast, "is 60000 x 60000 pixels (14400000000 bytes decoded)" },
+             std::pair { radiance, "is 8192 x 8192 pixels (805306368 bytes decoded)" } }) {
         Texture texture;
         testing::internal::CaptureStderr();
         EXPECT_FALSE(LoadTexture(path.c_str(), texture));
@@ -291,6 +366,87 @@ TEST_F(LoadTextureTest, AnImageLargerThanATextureMayBeIsRefusedBeforeItIsDecoded
     Texture largest;
     EXPECT_TRUE(LoadTexture(WriteBlankPng(folder.path, "largest.png", 16384, 1, 1).c_str(), largest));
     EXPECT_EQ(largest.width, 16384);
+}
+
+TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
+{
+    // What an FBX file may embed: PNG, JPEG, TGA and BMP, as stb_image_write makes them.
+    const std::vector<unsigned char> pixels = Pattern(6, 4, 3);
+    using Writer = int (*)(stbi_write_func*, void*, int, int, int, const void*);
+    const std::pair<const char*, Writer> formats[] = {
+        { "png",
+            [](stbi_write_func* f, void* c, int w, int h, int n, const void* d) {
+                return stbi_write_png_to_func(f, c, w, h, n, d, w * n);
+            } },
+        { "jpg",
+            [](stbi_write_func* f, void* c, int w, int h, int n, const void* d) {
+                return stbi_write_jpg_to_func(f, c, w, h, n, d, 100);
+            } },
+        { "tga", stbi_write_tga_to_func },
+        { "bmp", stbi_write_bmp_to_func },
+    };
+    for (const auto& [name, write] : formats) {
+        SCOPED_TRACE(name);
+        std::vector<std::uint8_t> bytes;
+        ASSERT_NE(write(
+                      [](void* context, void* data, int size) {
+                          auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+                          out->insert(
+                              out->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+                      },
+                      &bytes, 6, 4, 3, pixels.data()),
+            0);
+        Texture texture;
+        EXPECT_TRUE(LoadTextureFromMemory("model.fbx", "embedded image", bytes.data(), bytes.size(), texture));
+        EXPECT_EQ(texture.width, 6);
+        EXPECT_EQ(texture.height, 4);
+        EXPECT_EQ(texture.channels, 3);
+        if (std::string(name) != "jpg") { // lossy
+            EXPECT_EQ(ReadBack(texture.id, GL_RGB, 6, 4, 3), pixels);
+        }
+    }
+
+    // Too large by its header, and not an image: named with the file it is in.
+    const std::filesystem::path vast = WriteHeaderOnlyPng(folder.path, "vast.png", 60000, 60000);
+    std::ifstream in(vast, std::ios::binary);
+    const std::vector<std::uint8_t> header((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::uint8_t garbage[] = { 'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e' };
+    // The texture fuzzer's first finding: a chunk whose type is "NG\r\n", which stb_image quotes in its
+    // reason. The console still gets one line.
+    const std::uint8_t chunkType[] = { 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49,
+        0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x29,
+        0x93, 0x09, 0x26, 0x00, 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x00, 0x14, 0x49, 0x44, 0x41, 0x54, 0x0a,
+        0x00 };
+    // Its second: 77 bytes whose IDAT chunk declares 1,291,845,652, which stb_image reserved before
+    // finding them missing (under AddressSanitizer, seconds for each such file).
+    const std::uint8_t overlong[] = { 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49,
+        0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x02, 0x00, 0x00, 0x00, 0x26, 0x00,
+        0x00, 0x00, 0x4d, 0x00, 0x00, 0x14, 0x49, 0x44, 0x41, 0x54, 0x78, 0x5e, 0x63, 0xfc, 0xff, 0xff, 0x3f, 0x03,
+        0x0c, 0x30, 0x31, 0x20, 0x01, 0xdc, 0x1c, 0x00, 0x96, 0x6e, 0x03, 0x05, 0x51, 0x88, 0x8c, 0x70, 0x00, 0x00,
+        0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82 };
+    // Its third: a Radiance image of no width (the header's width left out).
+    const std::string noWidth = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 7 +X \n";
+    Texture texture;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(
+        LoadTextureFromMemory("model.fbx", "embedded image \"vast.png\"", header.data(), header.size(), texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"garbage\"", garbage, sizeof garbage, texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"chunk\"", chunkType, sizeof chunkType, texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"overlong\"", overlong, sizeof overlong, texture));
+    EXPECT_FALSE(LoadTextureFromMemory("model.fbx", "embedded image \"no width\"",
+        reinterpret_cast<const std::uint8_t*>(noWidth.data()), noWidth.size(), texture));
+    EXPECT_FALSE(texture.hasImage);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        "model.fbx: embedded image \"vast.png\" is 60000 x 60000 pixels (14400000000 bytes decoded), more than a "
+        "texture may be (16384 x 16384, 268435456 bytes); the default texture is drawn instead\n"
+        "model.fbx: embedded image \"garbage\" is not an image that can be decoded (unknown image type); the "
+        "default texture is drawn instead\n"
+        "model.fbx: embedded image \"chunk\" is not an image that can be decoded (its PNG chunk \"NG\\x0D\\x0A\" of "
+        "637569360 bytes runs past the end of the file); the default texture is drawn instead\n"
+        "model.fbx: embedded image \"overlong\" is not an image that can be decoded (its PNG chunk \"IDAT\" of "
+        "1291845652 bytes runs past the end of the file); the default texture is drawn instead\n"
+        "model.fbx: embedded image \"no width\" is 0 x 7 pixels, an image with nothing to draw; the default texture "
+        "is drawn instead\n");
 }
 
 TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)

@@ -378,9 +378,33 @@ TEST_F(Colliders, AModelThatCannotBeCookedLeavesTheMeshColliderWithoutAShape)
     testing::internal::CaptureStderr();
     Start(object);
     const std::string out = testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
+    const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(out, "you failed\n");
     EXPECT_EQ(mesh->shape, nullptr);
+    // The physics library's own error names no file; the collider names its model.
+    EXPECT_NE(said.find("a mesh collider's model: cannot be cooked into a collision mesh; its mesh colliders have "
+                        "no shape\n"),
+        std::string::npos)
+        << said;
+    Step();
+
+    // A vertex that is not a number is named before the physics library sees it, once however many
+    // colliders use the model.
+    std::unique_ptr<Model> cube = CubeModel(1.0f);
+    cube->meshes[1].vertices[3].position.y = std::nanf("");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (const char* name : { "first", "second" }) {
+        GameObject& user = Object(name);
+        auto* collider = AddComponent<MeshCollider>(user);
+        collider->model = cube.get();
+        Start(user);
+        EXPECT_EQ(collider->shape, nullptr);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        "a mesh collider's model: has a vertex whose position is not a finite number; its mesh colliders have no "
+        "shape\n");
     Step();
 }
 

@@ -107,6 +107,9 @@ TEST_F(CollisionLayersFile, AFileThatCannotBeReadLeavesEveryMaskZeroAndSaysSoOnc
     // Said once: asking again prints nothing more.
     LoadPath(missing);
     EXPECT_EQ(printed, "");
+    // A name with a line break in it is still said on one line, the break written out.
+    EXPECT_EQ(LoadPath(folder / "two\nlines.json"), kZero);
+    EXPECT_EQ(printed, (folder / "two").string() + "\\x0Alines.json: not found" + consequence);
 
     // A directory where the file should be.
     const std::filesystem::path directory = folder / "Collisionlayers.json";
@@ -194,6 +197,22 @@ TEST_F(CollisionLayersFile, TheKeyIsMatchedWithItsExactCase)
     ExpectMasks(R"({"Layers":[17,0,0,0,1]})", kZero, { noLayer });
     // Other members are ignored, wherever they stand.
     ExpectMasks(R"({"layer":[9],"Other":{"Layer":[8]},"Layer":[6,7]})", Masks { 6, 7, 0, 0, 0 });
+    // A second "Layer" is not silently dropped.
+    ExpectMasks(R"({"Layer":[6,7],"Other":1,"Layer":[8],"Layer":[]})", Masks { 6, 7, 0, 0, 0 },
+        { "\"Layer\" is given 3 times; the first is read" });
+}
+
+TEST_F(CollisionLayersFile, TextThatIsNotUtf8IsNamedWhereItStandsAndTheRestIsRead)
+{
+    ExpectMasks("{\"Caf\xE9\":1,\"Layer\":[3]}", Masks { 3, 0, 0, 0, 0 },
+        { "a member name is not valid UTF-8 (byte 0xE9 at offset 5); it is read byte for byte" });
+    ExpectMasks("{\"Layer\":[3],\"Note\":\"a \\\"quoted\\\" \xC0\xAF\"}", Masks { 3, 0, 0, 0, 0 },
+        { "a string is not valid UTF-8 (byte 0xC0 at offset 34)" });
+    // The key looked for, misspelt by its encoding: both are said.
+    ExpectMasks("{\"La\xFFyer\":[3]}", kZero,
+        { "a member name is not valid UTF-8 (byte 0xFF at offset 4)", "there is no \"Layer\" member" });
+    // Valid UTF-8 of two to four bytes says nothing.
+    ExpectMasks("{\"Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x8C\xB2\":0,\"Layer\":[3]}", Masks { 3, 0, 0, 0, 0 });
 }
 
 TEST_F(CollisionLayersFile, ElementsThatAreNotIntegersLeaveTheirMasksZeroAndAreNamed)
@@ -219,10 +238,13 @@ TEST_F(CollisionLayersFile, ARootThatIsNotAnObjectLeavesEveryMaskZero)
 
 TEST_F(CollisionLayersFile, AnIntegerIsTakenAsA32BitWord)
 {
-    // 2^31 and 2^32 - 1 keep their bits; beyond 32 bits only the low word counts; negatives stay.
+    // 2^31 and 2^32 - 1 keep their bits; beyond 32 bits only the low word counts; negatives keep
+    // their bits and are said.
     ExpectMasks(R"({"Layer":[2147483648,4294967295,4294967301,-1,-2147483648]})",
         Masks { INT32_MIN, -1, 5, -1, INT32_MIN },
-        { "\"Layer\" element 2 does not fit in 32 bits; mask 2 is its low 32 bits, 5" });
+        { "\"Layer\" element 2 does not fit in 32 bits; mask 2 is its low 32 bits, 5",
+            "\"Layer\" element 3 is negative, -1; mask 3 is its 32-bit two's complement, 4294967295",
+            "\"Layer\" element 4 is negative, -2147483648; mask 4 is its 32-bit two's complement, 2147483648" });
     ExpectMasks(R"({"Layer":[-2147483649]})", Masks { INT32_MAX, 0, 0, 0, 0 }, { "element 0 does not fit in 32 bits" });
 }
 

@@ -3,7 +3,10 @@
 //  - IndexBomb: three control points and a zlib-compressed PolygonVertexIndex of millions of corners
 //    over them (0, 1, -3 over and over, or 0, 1, 2 as one polygon), which inflates up to a thousand
 //    times over;
-//  - NodeChain: nulls each the child of the one before, as deep as asked.
+//  - NodeChain: nulls each the child of the one before, as deep as asked;
+//  - TemplateBomb, ManyProperties, ManyPropertyConnections, ManyEmbeddedVideos, ManyModels: a quad
+//    and thousands of property lines, connections, embedded files or objects that each cost the
+//    reader something, once or (in a reader that copies templates or searches lists) once per object.
 #pragma once
 
 #include "fbxio/FbxDocumentWriter.h"
@@ -143,6 +146,105 @@ inline std::vector<std::uint8_t> NodeChain(int depth)
             "C", { fbxio::Value::String("OO"), fbxio::Value::Int(kFirstId + k, 'L'), fbxio::Value::Int(parent, 'L') });
     }
     return fbxio::WriteBinary(document);
+}
+
+namespace detail {
+
+inline fbxio::Value P(const std::string& text)
+{
+    return fbxio::Value::String(text);
+}
+
+// A number property line named `name`.
+inline void AddNumberProperty(fbxio::Element& properties70, const std::string& name, double value)
+{
+    properties70.Add("P", { P(name), P("double"), P("Number"), P("A"), fbxio::Value::Double(value) });
+}
+
+// The document of a scene holding one quad, to be made hostile.
+inline fbxio::Element QuadDocument()
+{
+    fbxio::MeshData quad;
+    quad.points = { 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0 };
+    quad.polygons = { { 0, 1, 2, 3 } };
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Quad", quad);
+    return writer.BuildDocument();
+}
+
+} // namespace detail
+
+// A quad, and `objects` nulls named Extra0, Extra1, ... whose type's template lists
+// `templateProperties` numbers: a reader that copies the template into each object holds
+// objects x templateProperties of them.
+inline fbxio::Element TemplateBomb(int templateProperties, int objects)
+{
+    fbxio::Element document = detail::QuadDocument();
+    fbxio::Element* definitions = detail::Child(document, "Definitions");
+    for (fbxio::Element& type : definitions->children)
+        if (type.name == "ObjectType" && type.values[0].AsString() == "Model")
+            for (int k = 0; k < templateProperties; ++k)
+                detail::AddNumberProperty(*detail::Child(*detail::Child(type, "PropertyTemplate"), "Properties70"),
+                    "Shared" + std::to_string(k), k);
+    fbxio::Element* list = detail::Child(document, "Objects");
+    for (int k = 0; k < objects; ++k)
+        list->Add("Model",
+            { fbxio::Value::Int(1'000'000 + k, 'L'), detail::P("Model::Extra" + std::to_string(k)),
+                detail::P("Null") });
+    return document;
+}
+
+// A quad whose node has `count` more properties, each of its own name.
+inline fbxio::Element ManyProperties(int count)
+{
+    fbxio::Element document = detail::QuadDocument();
+    for (fbxio::Element& object : detail::Child(document, "Objects")->children)
+        if (object.name == "Model")
+            for (int k = 0; k < count; ++k)
+                detail::AddNumberProperty(*detail::Child(object, "Properties70"), "Own" + std::to_string(k), k);
+    return document;
+}
+
+// A quad whose geometry is connected `count` times to properties of its node, each of another name.
+inline fbxio::Element ManyPropertyConnections(int count)
+{
+    fbxio::Element document = detail::QuadDocument();
+    fbxio::Value geometry, model;
+    for (fbxio::Element& object : detail::Child(document, "Objects")->children) {
+        if (object.name == "Model")
+            model = object.values[0];
+        else if (object.name == "Geometry")
+            geometry = object.values[0];
+    }
+    fbxio::Element* connections = detail::Child(document, "Connections");
+    for (int k = 0; k < count; ++k)
+        connections->Add("C", { detail::P("OP"), geometry, model, detail::P("Link" + std::to_string(k)) });
+    return document;
+}
+
+// A quad and `count` videos, each embedding a few bytes under a name of its own.
+inline fbxio::Element ManyEmbeddedVideos(int count)
+{
+    fbxio::Element document = detail::QuadDocument();
+    fbxio::Element* list = detail::Child(document, "Objects");
+    const std::uint8_t content[] = { 0x89, 'P', 'N', 'G' };
+    for (int k = 0; k < count; ++k) {
+        fbxio::Element& video = list->Add("Video",
+            { fbxio::Value::Int(2'000'000 + k, 'L'), detail::P("Video::V" + std::to_string(k)), detail::P("Clip") });
+        video.Add("FileName", { detail::P("image" + std::to_string(k) + ".png") });
+        video.Add("Content", { fbxio::Value::Raw(content, sizeof content) });
+    }
+    return document;
+}
+
+// A quad and `count` nulls that nothing connects.
+inline fbxio::Element ManyModels(int count)
+{
+    fbxio::Element document = detail::QuadDocument();
+    fbxio::Element* list = detail::Child(document, "Objects");
+    for (int k = 0; k < count; ++k)
+        list->Add("Model", { fbxio::Value::Int(1'000'000 + k, 'L'), detail::P("Model::N"), detail::P("Null") });
+    return document;
 }
 
 } // namespace hostilefbx

@@ -1,13 +1,17 @@
-"""The program with three of its files broken at once, as a user's edits or a bad copy leave them:
-collision settings that are not valid JSON, a folder where the ball's model should be, and a wall
-texture that is not an image. It starts, draws frames, throws balls, says one line on the console
-for each problem (however often the file is asked for), and Escape ends it with 0.
+"""The program with four of its files broken at once, as a user's edits or a bad copy leave them:
+collision settings that are not valid JSON, a folder where the ball's model should be, a wall
+texture that is not an image, and a gable collider model with a vertex that is not a number. It
+starts, draws frames, throws balls, says one line on the console for each problem (however often
+the file is asked for, and naming the file: not the physics library's anonymous errors), and Escape
+ends it with 0.
 
 It also stays within a memory and time bound on the hostile settings file of old: nested 200,000
 levels deep, which once overflowed the parser's stack at start."""
 
+import math
 import os
 import shutil
+import struct
 import sys
 import time
 
@@ -20,6 +24,7 @@ from tarnwick_e2e import Program, VirtualDisplay, check, run_test
 SETTINGS = "Settings/Collisionlayers.json"
 BALL_MODEL = "Assets/Models/UVSphere.fbx"
 WALL_TEXTURE = "Assets/Textures/CabinWallTexture.png"
+GABLE_COLLIDER = "Assets/Models/TriangleCollider.fbx"
 # The settings file cut off before its closing brace: offset 21, its end, is where it should be.
 TRUNCATED_SETTINGS = '{"Layer":[17,0,0,0,1]'
 DEEP_LEVELS = 200_000
@@ -27,6 +32,55 @@ START_LIMIT = 20.0
 # What the nested settings file may add to the program's peak memory: a few megabytes of parsed
 # arrays, where parsing once took the whole stack.
 NESTING_ALLOWANCE_KB = 128 * 1024
+
+
+def fbx_node(name: str, values: list, children: list | None, offset: int) -> bytes:
+    """One record of a binary FBX 7.4 file starting at `offset`: scalars as L (int) or D (float),
+    strings as S, lists of floats or ints as uncompressed d or i arrays."""
+    props = b""
+    for v in values:
+        if isinstance(v, str):
+            props += b"S" + struct.pack("<I", len(v)) + v.encode()
+        elif isinstance(v, int):
+            props += b"L" + struct.pack("<q", v)
+        elif isinstance(v, float):
+            props += b"D" + struct.pack("<d", v)
+        elif all(isinstance(x, int) for x in v):
+            props += b"i" + struct.pack("<III", len(v), 0, 4 * len(v)) + struct.pack(f"<{len(v)}i", *v)
+        else:
+            props += b"d" + struct.pack("<III", len(v), 0, 8 * len(v)) + struct.pack(f"<{len(v)}d", *v)
+    head = 13 + len(name) + len(props)
+    body = b""
+    if children is not None:
+        for child in children:
+            body += child(offset + head + len(body))
+        body += bytes(13)
+    end = offset + head + len(body)
+    return struct.pack("<IIIB", end, len(values), len(props), len(name)) + name.encode() + props + body
+
+
+def node(name: str, *values, children: list | None = None):
+    return lambda offset: fbx_node(name, list(values), children, offset)
+
+
+def triangle_with_a_nan() -> bytes:
+    """A binary FBX file of one mesh, two triangles with normals and UVs, one of whose corners has a
+    y that is not a number."""
+    layer = lambda kind, data_name, data: node(kind, 0, children=[
+        node("MappingInformationType", "ByPolygonVertex"), node("ReferenceInformationType", "Direct"),
+        node(data_name, data)])
+    objects = node("Objects", children=[
+        node("Geometry", 1002, "Geometry::Prism", "Mesh", children=[
+            node("Vertices", [0.0, 0.0, 0.0, 100.0, 0.0, 0.0, 0.0, 100.0, 0.0, 0.0, math.nan, 100.0]),
+            node("PolygonVertexIndex", [0, 1, -3, 0, 2, -4]),
+            layer("LayerElementNormal", "Normals", [0.0, 0.0, 1.0] * 6),
+            layer("LayerElementUV", "UV", [0.0, 0.0, 1.0, 0.0, 0.0, 1.0] * 2)]),
+        node("Model", 1001, "Model::Prism", "Mesh", children=[])])
+    connections = node("Connections", children=[node("C", "OO", 1002, 1001), node("C", "OO", 1001, 0)])
+    out = b"Kaydara FBX Binary  \x00\x1a\x00" + struct.pack("<I", 7400)
+    for top in (node("FBXHeaderExtension", children=[node("FBXVersion", 7400)]), objects, connections):
+        out += top(len(out))
+    return out + bytes(13)
 
 
 def data_copy(ctx, name: str) -> str:
@@ -58,6 +112,7 @@ def three_broken_files(ctx, display):
     os.remove(os.path.join(folder, BALL_MODEL))
     os.mkdir(os.path.join(folder, BALL_MODEL))
     write(folder, WALL_TEXTURE, b"\x89PNG\r\n\x1a\n but not an image after all")
+    write(folder, GABLE_COLLIDER, triangle_with_a_nan())
 
     # The ball report, once per game second, shows that frames go on.
     program = ctx.enter(Program(ctx.program_path, display, cwd=folder, env=REPORT_ENV))
@@ -77,6 +132,8 @@ def three_broken_files(ctx, display):
         SETTINGS: f"{SETTINGS}: invalid JSON at offset 21: ",
         BALL_MODEL: f"{BALL_MODEL}: cannot be read: ",
         WALL_TEXTURE: f"{WALL_TEXTURE}: is not an image that can be decoded (",
+        GABLE_COLLIDER: f"{GABLE_COLLIDER}: has a vertex whose position is not a finite number; "
+                        "its mesh colliders have no shape",
     }
     check(len(lines) == len(expected),
           f"{len(lines)} lines on stderr, not one per problem ({len(expected)}): {lines!r}")

@@ -4,6 +4,7 @@
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
+#include "Graphics/Shader.h"
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
 
@@ -155,6 +156,7 @@ double Picture::Coverage() const
 std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const std::filesystem::path& modelFile)
 {
     const std::filesystem::path folder = modelFile.parent_path();
+    std::filesystem::path unusable;
     for (const std::string* named :
         { &material.diffuse.fileName, &material.diffuse.relativePath, &material.diffuse.filePath }) {
         const std::string name = LastComponent(*named);
@@ -162,11 +164,29 @@ std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const
             continue;
         for (const std::filesystem::path& candidate : { folder / name, folder / kTextureFolder / name }) {
             std::error_code error;
-            if (std::filesystem::is_regular_file(candidate, error))
+            const auto status = std::filesystem::status(candidate, error);
+            if (std::filesystem::is_regular_file(status))
                 return candidate;
+            // A folder or a device by that name: named as what it is, unless a file is found.
+            if (std::filesystem::exists(status) && unusable.empty())
+                unusable = candidate;
         }
     }
-    return {};
+    return unusable;
+}
+
+const EmbeddedImage* FindEmbeddedImage(const ImportedMaterial& material, const std::vector<EmbeddedImage>& images)
+{
+    for (const std::string* named :
+        { &material.diffuse.fileName, &material.diffuse.relativePath, &material.diffuse.filePath }) {
+        const std::string name = LastComponent(*named);
+        if (name.empty())
+            continue;
+        for (const EmbeddedImage& image : images)
+            if (LastComponent(image.fileName) == name)
+                return &image;
+    }
+    return nullptr;
 }
 
 ModelStage::ModelStage()
@@ -187,6 +207,11 @@ ModelStage::ModelStage()
     sceneLight = light;
     light->Start();
     DrawFirstTriangle();
+}
+
+bool ModelStage::Drawable() const
+{
+    return ProgramLinked(material.program);
 }
 
 ModelStage::~ModelStage()
@@ -232,24 +257,33 @@ void ModelStage::AddRenderer(Model* model, const Material& meshMaterial)
     GraphicsEngine::GetInstance().RegisterRenderer(renderer);
 }
 
-std::vector<Texture> ModelStage::DiffuseTextures(
-    const std::vector<ImportedMaterial>& materials, const std::filesystem::path& modelFile)
+std::vector<Texture> ModelStage::DiffuseTextures(const ImportedModel& model, const std::filesystem::path& modelFile)
 {
+    const std::vector<ImportedMaterial>& materials = model.materials;
     std::vector<Texture> diffuse(materials.size(), material.textures[0]);
-    // One texture per image file, however many materials name it.
+    // One texture per image, however many materials name it.
     std::map<std::filesystem::path, Texture> loaded;
+    std::map<const EmbeddedImage*, Texture> embeddedTextures;
     for (std::size_t k = 0; k < materials.size(); ++k) {
         const ImportedMaterial& imported = materials[k];
         const std::filesystem::path texture = FindDiffuseTexture(imported, modelFile);
+        const EmbeddedImage* embedded = texture.empty() ? FindEmbeddedImage(imported, model.embeddedImages) : nullptr;
         if (!texture.empty()) {
             auto [slot, isNew] = loaded.try_emplace(texture);
             if (isNew && !LoadTexture(texture.string().c_str(), slot->second))
                 slot->second = material.textures[0];
             diffuse[k] = slot->second;
+        } else if (embedded != nullptr) {
+            auto [slot, isNew] = embeddedTextures.try_emplace(embedded);
+            if (isNew
+                && !LoadTextureFromMemory(modelFile.string(), "embedded image \"" + imported.diffuse.fileName + "\"",
+                    embedded->bytes.data(), embedded->bytes.size(), slot->second))
+                slot->second = material.textures[0];
+            diffuse[k] = slot->second;
         } else if (!imported.diffuse.fileName.empty()) {
             ReportFileProblem(modelFile.string(),
                 "texture \"" + imported.diffuse.fileName + "\" is neither beside the file nor in its " + kTextureFolder
-                    + "/ folder; the default texture is drawn instead");
+                    + "/ folder, nor embedded in it; the default texture is drawn instead");
         }
     }
     return diffuse;
@@ -258,7 +292,7 @@ std::vector<Texture> ModelStage::DiffuseTextures(
 void ModelStage::Show(ImportedModel model, const std::filesystem::path& modelFile)
 {
     box = model.box.valid ? model.box : MeshBounds(model.meshes);
-    const std::vector<Texture> diffuse = DiffuseTextures(model.materials, modelFile);
+    const std::vector<Texture> diffuse = DiffuseTextures(model, modelFile);
     const auto textureOf = [&](const Mesh& mesh) {
         const auto index = static_cast<std::size_t>(mesh.materialIndex);
         return mesh.materialIndex >= 0 && index < diffuse.size() ? diffuse[index] : material.textures[0];

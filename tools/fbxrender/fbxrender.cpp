@@ -1,9 +1,9 @@
 // fbxrender FILE OUT.png [--size N] [--view VIEW]... [--no-shadows] [--json]: a picture of an FBX file
 // as the engine imports, lights and draws it, made with or without a display (ModelPicture.h). The
 // exit status is the import status: 0 or 1 with the pictures written, 2, 3, 4 or 7 with nothing
-// written; 5 when no OpenGL 4.6 context could be made, 64 for a command line it cannot follow, 70 when
-// something unforeseen stopped it, 72 when its data folder is nowhere to be found, 73 when a picture
-// cannot be written.
+// written; 5 when no OpenGL 4.6 context could be made, 6 when the shaders make no program to draw
+// with, 64 for a command line it cannot follow, 70 when something unforeseen stopped it, 72 when its
+// data folder is nowhere to be found, 73 when a picture cannot be written.
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
 #include "BuildInfo.h"
@@ -43,6 +43,7 @@ namespace {
 constexpr int kUsageStatus = 64;
 constexpr int kNoGlStatus = 5;
 constexpr int kInternalErrorStatus = 70;
+constexpr int kNoProgramStatus = 6;
 constexpr int kCannotWriteStatus = 73;
 // sysexits.h's EX_OSFILE: a file the tool itself needs (its shaders and textures) is missing.
 constexpr int kNoDataStatus = 72;
@@ -59,18 +60,19 @@ constexpr const char* kUsage
       "       fbxrender --help | --version\n"
       "\n"
       "Draws FILE as the program would: imported as the model cache imports it, every mesh with the\n"
-      "default material (its diffuse texture where it is found beside FILE or in a textures/ folder\n"
-      "next to it), lit and shadowed by the scene's light. Orthographic, framing the whole file's box\n"
+      "default material (its diffuse texture where it is found beside FILE, in a textures/ folder next\n"
+      "to it or embedded in FILE), lit and shadowed by the scene's light. Orthographic, framing the whole file's box\n"
       "with a 5 % margin, N x N pixels (default 512), transparent where there is no model.\n"
       "front looks along +z (+x right, +y up), back along -z, left along +x, right along -x, top down\n"
       "-y (+z up), bottom up +y, iso from the (1, 1, -1) side. With --view all, or --view given more\n"
       "than once, the file is imported once and each view written to OUT with -VIEW before .png.\n"
       "Needs no display. Exit status: the import status (0 Ok, 1 OkWithWarnings: pictures written;\n"
       "2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes: nothing written), 5 when no OpenGL 4.6\n"
-      "context could be made, 64 for a wrong command line, 70 when something unforeseen stopped it,\n"
-      "72 when its data folder (Assets/, Settings/) is found neither in the working directory nor\n"
-      "installed with it, 73 when a picture cannot be written. --json prints one line on standard output (and nothing\n"
-      "else goes there): status, width, height, coverage, box and each view's coverage.\n";
+      "context could be made, 6 when the shaders do not link into a program (nothing written), 64 for\n"
+      "a wrong command line, 70 when something unforeseen stopped it, 72 when its data folder (Assets/,\n"
+      "Settings/) is found neither in the working directory nor installed with it, 73 when a picture\n"
+      "cannot be written. --json prints one line on standard output (and nothing else goes there):\n"
+      "status, width, height, coverage, box and each view's coverage.\n";
 
 // A copy run from the build tree it was built in also finds the data in the source tree, so that a
 // developer's fresh build draws from any folder. An installed copy never looks there.
@@ -379,6 +381,11 @@ int Run(Options options, std::FILE* json)
         return kNoGlStatus;
     }
 
+    if (!stage->Drawable()) {
+        std::cerr << "fbxrender: the shaders in " << std::filesystem::current_path(error).string()
+                  << "/Assets/Shaders make no program to draw with; nothing is written" << std::endl;
+        return kNoProgramStatus;
+    }
     stage->Show(std::move(model), options.input);
     std::vector<double> coverage;
     for (std::size_t k = 0; k < options.views.size(); ++k) {

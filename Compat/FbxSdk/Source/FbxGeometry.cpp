@@ -22,10 +22,25 @@ FbxNode* FbxNodeAttribute::GetNode(int index) const
     return index >= 0 && index < GetNodeCount() ? mNodes[std::size_t(index)] : nullptr;
 }
 
-FbxLODGroup::FbxLODGroup(FbxManager* manager, const char* name)
-    : FbxNodeAttribute(manager, name, eLODGroup)
+namespace {
+const internal::PropertyList& LodGroupProperties()
 {
-    ThresholdsUsedAsPercentage = FbxPropertyT<bool>(AddProperty("ThresholdsUsedAsPercentage", "bool"));
+    static const internal::PropertyList properties = [] {
+        internal::PropertyList list;
+        internal::PropertyRecord percentages;
+        percentages.name = "ThresholdsUsedAsPercentage";
+        percentages.type = "bool";
+        list.Add(std::move(percentages));
+        return list;
+    }();
+    return properties;
+}
+} // namespace
+
+FbxLODGroup::FbxLODGroup(FbxManager* manager, const char* name)
+    : FbxNodeAttribute(manager, name, eLODGroup, &LodGroupProperties())
+{
+    ThresholdsUsedAsPercentage = FbxPropertyT<bool>(ClassProperty("ThresholdsUsedAsPercentage"));
 }
 
 int FbxLODGroup::GetNumThresholds() const

@@ -128,6 +128,7 @@ bool FbxImporter::Initialize(const char* fileName, int fileFormat, FbxIOSettings
     mFileFormat = -1;
     mVersion = 0;
     mParsed.reset();
+    mEmbeddedFileRead = nullptr;
     mFileName = fileName ? fileName : "";
     auto parsed = std::make_unique<Parsed>();
     std::string fileError;
@@ -174,7 +175,7 @@ bool FbxImporter::Import(FbxDocument* document, bool)
     }
     scene->Clear();
     std::string error;
-    bool ok = internal::SceneBuilder::Build(mParsed->document, mParsed->bytes.size(), *scene, error);
+    bool ok = internal::SceneBuilder::Build(mParsed->document, mParsed->bytes.size(), *scene, error, mEmbeddedFileRead);
     // The parsed file is only needed once; dropping it keeps peak memory near the scene's size.
     mParsed.reset();
     if (!ok) {
@@ -183,6 +184,31 @@ bool FbxImporter::Import(FbxDocument* document, bool)
         return false;
     }
     return true;
+}
+
+FbxEmbeddedFileCallback* FbxEmbeddedFileCallback::Create(FbxManager* manager, const char* name)
+{
+    if (!manager)
+        return nullptr;
+    auto* callback = new FbxEmbeddedFileCallback(manager, name);
+    manager->Register(callback);
+    return callback;
+}
+
+int FbxEmbeddedFileCallback::RegisterReadFunction(ReadCBFunction function, void* userData)
+{
+    if (!function)
+        return -1;
+    mRead = function;
+    mUserData = userData;
+    return 0;
+}
+
+FbxCallback::State FbxEmbeddedFileCallback::Trigger(const char* fileName, const void* fileBuffer, size_t sizeInBytes)
+{
+    if (!mRead)
+        return eFailure;
+    return mRead(mUserData, mDataHint, fileName, fileBuffer, sizeInBytes);
 }
 
 void FbxImporter::GetFileVersion(int& major, int& minor, int& revision) const

@@ -35,27 +35,61 @@ FbxAMatrix Scaling(const FbxVector4& s)
 }
 } // namespace
 
-FbxNode::FbxNode(FbxManager* manager, const char* name)
-    : FbxObject(manager, name)
+namespace {
+// What every node has, with the defaults a file's template or the node's own values replace.
+const internal::PropertyList& NodeProperties()
 {
-    auto vector3 = [this](const char* n, const char* type, double d) {
-        return FbxPropertyT<FbxDouble3>(AddProperty(n, type, d, d, d));
-    };
-    LclTranslation = vector3("Lcl Translation", "Lcl Translation", 0);
-    LclRotation = vector3("Lcl Rotation", "Lcl Rotation", 0);
-    LclScaling = vector3("Lcl Scaling", "Lcl Scaling", 1);
-    RotationOffset = vector3("RotationOffset", "Vector3D", 0);
-    RotationPivot = vector3("RotationPivot", "Vector3D", 0);
-    ScalingOffset = vector3("ScalingOffset", "Vector3D", 0);
-    ScalingPivot = vector3("ScalingPivot", "Vector3D", 0);
-    PreRotation = vector3("PreRotation", "Vector3D", 0);
-    PostRotation = vector3("PostRotation", "Vector3D", 0);
-    RotationActive = FbxPropertyT<FbxBool>(AddProperty("RotationActive", "bool"));
-    RotationOrder = FbxPropertyT<EFbxRotationOrder>(AddProperty("RotationOrder", "enum"));
-    InheritType = FbxPropertyT<EFbxInheritType>(AddProperty("InheritType", "enum"));
-    GeometricTranslation = vector3("GeometricTranslation", "Vector3D", 0);
-    GeometricRotation = vector3("GeometricRotation", "Vector3D", 0);
-    GeometricScaling = vector3("GeometricScaling", "Vector3D", 1);
+    static const internal::PropertyList properties = [] {
+        internal::PropertyList list;
+        auto add = [&list](const char* name, const char* type, double value, int count) {
+            internal::PropertyRecord record;
+            record.name = name;
+            record.type = type;
+            for (int k = 0; k < count; ++k)
+                record.values[k] = value;
+            list.Add(std::move(record));
+        };
+        add("Lcl Translation", "Lcl Translation", 0, 3);
+        add("Lcl Rotation", "Lcl Rotation", 0, 3);
+        add("Lcl Scaling", "Lcl Scaling", 1, 3);
+        add("RotationOffset", "Vector3D", 0, 3);
+        add("RotationPivot", "Vector3D", 0, 3);
+        add("ScalingOffset", "Vector3D", 0, 3);
+        add("ScalingPivot", "Vector3D", 0, 3);
+        add("PreRotation", "Vector3D", 0, 3);
+        add("PostRotation", "Vector3D", 0, 3);
+        add("RotationActive", "bool", 0, 1);
+        add("RotationOrder", "enum", 0, 1);
+        add("InheritType", "enum", 0, 1);
+        add("GeometricTranslation", "Vector3D", 0, 3);
+        add("GeometricRotation", "Vector3D", 0, 3);
+        add("GeometricScaling", "Vector3D", 1, 3);
+        list.IndexNames();
+        return list;
+    }();
+    return properties;
+}
+} // namespace
+
+FbxNode::FbxNode(FbxManager* manager, const char* name)
+    : FbxObject(manager, name, &NodeProperties())
+{
+    auto vector3 = [this](const char* n) { return FbxPropertyT<FbxDouble3>(ClassProperty(n)); };
+    LclTranslation = vector3("Lcl Translation");
+    LclRotation = vector3("Lcl Rotation");
+    LclScaling = vector3("Lcl Scaling");
+    RotationOffset = vector3("RotationOffset");
+    RotationPivot = vector3("RotationPivot");
+    ScalingOffset = vector3("ScalingOffset");
+    ScalingPivot = vector3("ScalingPivot");
+    PreRotation = vector3("PreRotation");
+    PostRotation = vector3("PostRotation");
+    RotationActive = FbxPropertyT<FbxBool>(ClassProperty("RotationActive"));
+    RotationOrder = FbxPropertyT<EFbxRotationOrder>(ClassProperty("RotationOrder"));
+    InheritType = FbxPropertyT<EFbxInheritType>(ClassProperty("InheritType"));
+    GeometricTranslation = vector3("GeometricTranslation");
+    GeometricRotation = vector3("GeometricRotation");
+    GeometricScaling = vector3("GeometricScaling");
 }
 
 int FbxNode::GetChildCount(bool recursive) const

@@ -27,6 +27,9 @@ constexpr FbxClassIdInfo kTexture { "FbxTexture", &kObject };
 constexpr FbxClassIdInfo kFileTexture { "FbxFileTexture", &kTexture };
 constexpr FbxClassIdInfo kProceduralTexture { "FbxProceduralTexture", &kTexture };
 constexpr FbxClassIdInfo kLayeredTexture { "FbxLayeredTexture", &kTexture };
+constexpr FbxClassIdInfo kVideo { "FbxVideo", &kObject };
+constexpr FbxClassIdInfo kCallback { "FbxCallback", &kObject };
+constexpr FbxClassIdInfo kEmbeddedFileCallback { "FbxEmbeddedFileCallback", &kCallback };
 constexpr FbxClassIdInfo kNode { "FbxNode", &kObject };
 constexpr FbxClassIdInfo kGlobalSettings { "FbxGlobalSettings", &kObject };
 constexpr FbxClassIdInfo kDocument { "FbxDocument", &kObject };
@@ -52,6 +55,9 @@ FbxClassId FbxTexture::ClassId { &kTexture };
 FbxClassId FbxFileTexture::ClassId { &kFileTexture };
 FbxClassId FbxProceduralTexture::ClassId { &kProceduralTexture };
 FbxClassId FbxLayeredTexture::ClassId { &kLayeredTexture };
+FbxClassId FbxVideo::ClassId { &kVideo };
+FbxClassId FbxCallback::ClassId { &kCallback };
+FbxClassId FbxEmbeddedFileCallback::ClassId { &kEmbeddedFileCallback };
 FbxClassId FbxNode::ClassId { &kNode };
 FbxClassId FbxGlobalSettings::ClassId { &kGlobalSettings };
 FbxClassId FbxDocument::ClassId { &kDocument };
@@ -115,50 +121,140 @@ FbxObject* NthMatching(const std::vector<FbxObject*>& list, const FbxCriteria& c
     return nullptr;
 }
 
+// Exactly the same numbers, -0 apart from 0: what a write that changes nothing writes.
+bool SameBits(const double* a, const double* b, std::size_t count)
+{
+    return std::memcmp(a, b, count * sizeof(double)) == 0;
+}
+
 } // namespace
+
+// ---- PropertyList
+
+namespace internal {
+
+PropertyList::PropertyList(const PropertyList& other)
+    : mRecords(other.mRecords)
+{
+    if (other.mIndex)
+        Reindex();
+}
+
+PropertyList& PropertyList::operator=(const PropertyList& other)
+{
+    if (this != &other) {
+        mRecords = other.mRecords;
+        mIndex.reset();
+        if (other.mIndex)
+            Reindex();
+    }
+    return *this;
+}
+
+std::optional<int> PropertyList::Find(std::string_view name, bool caseSensitive) const
+{
+    if (mIndex && caseSensitive) {
+        auto found = mIndex->find(name);
+        return found == mIndex->end() ? std::nullopt : std::optional<int>(found->second);
+    }
+    for (std::size_t k = 0; k < mRecords.size(); ++k)
+        if (NamesEqual(mRecords[k].name, name, caseSensitive))
+            return static_cast<int>(k);
+    return std::nullopt;
+}
+
+int PropertyList::Add(PropertyRecord record)
+{
+    const int index = Count();
+    mRecords.push_back(std::move(record));
+    if (mIndex)
+        mIndex->emplace(mRecords.back().name, index);
+    else if (mRecords.size() > kIndexedFrom)
+        Reindex();
+    return index;
+}
+
+void PropertyList::Reindex()
+{
+    mIndex = std::make_unique<Index>();
+    mIndex->reserve(mRecords.size());
+    // The first of a name wins, as a search would find it.
+    for (std::size_t k = 0; k < mRecords.size(); ++k)
+        mIndex->emplace(mRecords[k].name, static_cast<int>(k));
+}
+
+} // namespace internal
 
 // ---- FbxProperty
 
+const internal::PropertyRecord* FbxProperty::Record() const
+{
+    if (!mOwner || mIndex == -1)
+        return nullptr;
+    if (mIndex >= 0)
+        return &mOwner->mProperties[mIndex];
+    const internal::PropertyRecord& inherited = (*mOwner->mTemplate)[-2 - mIndex];
+    // Set through another handle since: the object's own value is the one to read.
+    if (std::optional<int> own = mOwner->mProperties.Find(inherited.name))
+        return &mOwner->mProperties[*own];
+    return &inherited;
+}
+
+bool FbxProperty::Inherits() const
+{
+    return mOwner && mIndex < -1 && !mOwner->mProperties.Find((*mOwner->mTemplate)[-2 - mIndex].name);
+}
+
+internal::PropertyRecord* FbxProperty::WritableRecord()
+{
+    if (!mOwner || mIndex == -1)
+        return nullptr;
+    if (mIndex < 0) {
+        const internal::PropertyRecord& inherited = (*mOwner->mTemplate)[-2 - mIndex];
+        std::optional<int> own = mOwner->mProperties.Find(inherited.name);
+        if (!own) {
+            internal::PropertyRecord copy = inherited;
+            copy.sources.clear();
+            own = mOwner->mProperties.Add(std::move(copy));
+        }
+        mIndex = *own;
+    }
+    return &mOwner->mProperties[mIndex];
+}
+
 FbxString FbxProperty::GetName() const
 {
-    if (!mOwner || mIndex < 0)
-        return FbxString();
-    return FbxString(mOwner->mProperties[std::size_t(mIndex)].name);
+    const internal::PropertyRecord* record = Record();
+    return record ? FbxString(record->name) : FbxString();
 }
 
 FbxString FbxProperty::GetPropertyDataTypeName() const
 {
-    if (!mOwner || mIndex < 0)
-        return FbxString();
-    return FbxString(mOwner->mProperties[std::size_t(mIndex)].type);
+    const internal::PropertyRecord* record = Record();
+    return record ? FbxString(record->type) : FbxString();
 }
 
 FbxProperty FbxProperty::Find(const char* name, bool caseSensitive) const
 {
     if (!mOwner || !name)
         return FbxProperty();
-    std::string full = mIndex < 0 ? std::string(name) : std::string(GetName().Str()) + "|" + name;
-    const auto& list = mOwner->mProperties;
-    for (std::size_t k = 0; k < list.size(); ++k)
-        if (NamesEqual(list[k].name, full, caseSensitive))
-            return FbxProperty(mOwner, int(k));
-    return FbxProperty();
+    const std::string full = mIndex == -1 ? std::string(name) : std::string(GetName().Str()) + "|" + name;
+    std::optional<int> index = mOwner->LookUpProperty(full, caseSensitive);
+    return index ? FbxProperty(mOwner, *index) : FbxProperty();
 }
 
 template <>
 FbxString FbxProperty::Get<FbxString>() const
 {
-    if (!mOwner || mIndex < 0)
-        return FbxString();
-    return FbxString(mOwner->mProperties[std::size_t(mIndex)].text);
+    const internal::PropertyRecord* record = Record();
+    return record ? FbxString(record->text) : FbxString();
 }
 
 template <>
 double FbxProperty::Get<double>() const
 {
-    if (!mOwner || mIndex < 0)
-        return 0.0;
-    return mOwner->mProperties[std::size_t(mIndex)].values[0];
+    const internal::PropertyRecord* record = Record();
+    return record ? record->values[0] : 0.0;
 }
 
 template <>
@@ -185,38 +281,40 @@ bool FbxProperty::Get<bool>() const
 template <>
 FbxDouble3 FbxProperty::Get<FbxDouble3>() const
 {
-    if (!mOwner || mIndex < 0)
-        return FbxDouble3();
-    const double* v = mOwner->mProperties[std::size_t(mIndex)].values;
-    return FbxDouble3(v[0], v[1], v[2]);
+    const internal::PropertyRecord* record = Record();
+    return record ? FbxDouble3(record->values[0], record->values[1], record->values[2]) : FbxDouble3();
 }
 
 template <>
 FbxDouble4 FbxProperty::Get<FbxDouble4>() const
 {
-    if (!mOwner || mIndex < 0)
-        return FbxDouble4();
-    const double* v = mOwner->mProperties[std::size_t(mIndex)].values;
-    return FbxDouble4(v[0], v[1], v[2], v[3]);
+    const internal::PropertyRecord* record = Record();
+    return record ? FbxDouble4(record->values[0], record->values[1], record->values[2], record->values[3])
+                  : FbxDouble4();
 }
 
 template <>
 bool FbxProperty::Set<FbxString>(const FbxString& value)
 {
-    if (!mOwner || mIndex < 0)
+    if (Inherits() && Record()->text == value.Str())
+        return true;
+    internal::PropertyRecord* record = WritableRecord();
+    if (!record)
         return false;
-    mOwner->mProperties[std::size_t(mIndex)].text = value.Str();
+    record->text = value.Str();
     return true;
 }
 
 template <>
 bool FbxProperty::Set<double>(const double& value)
 {
-    if (!mOwner || mIndex < 0)
+    if (Inherits() && SameBits(Record()->values, &value, 1))
+        return true;
+    internal::PropertyRecord* record = WritableRecord();
+    if (!record)
         return false;
-    auto& record = mOwner->mProperties[std::size_t(mIndex)];
-    record.values[0] = value;
-    record.valueCount = std::max(record.valueCount, 1);
+    record->values[0] = value;
+    record->valueCount = std::max(record->valueCount, 1);
     return true;
 }
 
@@ -235,12 +333,14 @@ bool FbxProperty::Set<bool>(const bool& value)
 template <>
 bool FbxProperty::Set<FbxDouble3>(const FbxDouble3& value)
 {
-    if (!mOwner || mIndex < 0)
+    if (Inherits() && SameBits(Record()->values, value.mData, 3))
+        return true;
+    internal::PropertyRecord* record = WritableRecord();
+    if (!record)
         return false;
-    auto& record = mOwner->mProperties[std::size_t(mIndex)];
     for (int k = 0; k < 3; ++k)
-        record.values[k] = value[k];
-    record.valueCount = std::max(record.valueCount, 3);
+        record->values[k] = value[k];
+    record->valueCount = std::max(record->valueCount, 3);
     return true;
 }
 
@@ -248,27 +348,29 @@ int FbxProperty::GetSrcObjectCount(const FbxCriteria& criteria) const
 {
     if (!mOwner)
         return 0;
-    if (mIndex < 0)
+    if (mIndex == -1)
         return mOwner->GetSrcObjectCount(criteria);
-    return CountMatching(mOwner->mProperties[std::size_t(mIndex)].sources, criteria);
+    const internal::PropertyRecord* record = Record();
+    return record ? CountMatching(record->sources, criteria) : 0;
 }
 
 FbxObject* FbxProperty::GetSrcObject(const FbxCriteria& criteria, int index) const
 {
     if (!mOwner)
         return nullptr;
-    if (mIndex < 0)
+    if (mIndex == -1)
         return mOwner->GetSrcObject(criteria, index);
-    return NthMatching(mOwner->mProperties[std::size_t(mIndex)].sources, criteria, index);
+    const internal::PropertyRecord* record = Record();
+    return record ? NthMatching(record->sources, criteria, index) : nullptr;
 }
 
 bool FbxProperty::ConnectSrcObject(FbxObject* object)
 {
     if (!mOwner || !object)
         return false;
-    if (mIndex < 0)
+    if (mIndex == -1)
         return mOwner->ConnectSrcObject(object);
-    auto& sources = mOwner->mProperties[std::size_t(mIndex)].sources;
+    auto& sources = WritableRecord()->sources;
     if (std::find(sources.begin(), sources.end(), object) != sources.end())
         return false;
     sources.push_back(object);
@@ -277,10 +379,11 @@ bool FbxProperty::ConnectSrcObject(FbxObject* object)
 
 // ---- FbxObject
 
-FbxObject::FbxObject(FbxManager* manager, const char* name)
+FbxObject::FbxObject(FbxManager* manager, const char* name, const internal::PropertyList* classProperties)
     : RootProperty(this, -1)
     , mName(name ? name : "")
     , mManager(manager)
+    , mTemplate(classProperties)
 {
     if (manager)
         mUniqueId = manager->NextUniqueId();
@@ -299,8 +402,11 @@ void FbxObject::Destroy(bool)
         for (FbxObject* destination : mDestinations) {
             auto& s = destination->mSources;
             s.erase(std::remove(s.begin(), s.end(), this), s.end());
+            if (destination->mSourceSet)
+                destination->mSourceSet->erase(this);
         }
         mSources.clear();
+        mSourceSet.reset();
         mDestinations.clear();
         return;
     }
@@ -309,35 +415,38 @@ void FbxObject::Destroy(bool)
     delete this;
 }
 
+std::optional<int> FbxObject::LookUpProperty(std::string_view name, bool caseSensitive) const
+{
+    if (std::optional<int> own = mProperties.Find(name, caseSensitive))
+        return own;
+    if (mTemplate)
+        if (std::optional<int> inherited = mTemplate->Find(name, caseSensitive))
+            return -2 - *inherited;
+    return std::nullopt;
+}
+
 FbxProperty FbxObject::FindProperty(const char* name, bool caseSensitive) const
 {
     return RootProperty.Find(name, caseSensitive);
 }
 
-int FbxObject::GetPropertyCount() const
+FbxProperty FbxObject::ClassProperty(std::string_view name) const
 {
-    return static_cast<int>(mProperties.size());
-}
-
-FbxProperty FbxObject::GetPropertyAt(int index) const
-{
-    if (index < 0 || index >= GetPropertyCount())
-        return FbxProperty();
-    return FbxProperty(const_cast<FbxObject*>(this), index);
+    std::optional<int> place = mTemplate ? mTemplate->Find(name) : std::nullopt;
+    return place ? FbxProperty(const_cast<FbxObject*>(this), -2 - *place) : FbxProperty();
 }
 
 FbxProperty FbxObject::AddProperty(const char* name, const char* type, double x, double y, double z)
 {
-    FbxProperty existing = FindProperty(name);
-    if (existing.IsValid())
-        return existing;
-    PropertyRecord& record = mProperties.emplace_back();
+    if (std::optional<int> existing = LookUpProperty(name, true))
+        return FbxProperty(this, *existing);
+    internal::PropertyRecord record;
     record.name = name;
     record.type = type;
     record.values[0] = x;
     record.values[1] = y;
     record.values[2] = z;
-    return FbxProperty(this, static_cast<int>(mProperties.size()) - 1);
+    return FbxProperty(this, mProperties.Add(std::move(record)));
 }
 
 int FbxObject::GetSrcObjectCount(const FbxCriteria& criteria) const
@@ -360,13 +469,32 @@ FbxObject* FbxObject::GetDstObject(const FbxCriteria& criteria, int index) const
     return NthMatching(mDestinations, criteria, index);
 }
 
+namespace {
+// Up to this many sources a walk finds a repeated one sooner than a set would.
+constexpr std::size_t kSourceSetFrom = 32;
+} // namespace
+
+bool FbxObject::HasSource(FbxObject* object) const
+{
+    if (mSourceSet)
+        return mSourceSet->count(object) != 0;
+    return std::find(mSources.begin(), mSources.end(), object) != mSources.end();
+}
+
+void FbxObject::AddSource(FbxObject* object)
+{
+    mSources.push_back(object);
+    if (mSourceSet)
+        mSourceSet->insert(object);
+    else if (mSources.size() > kSourceSetFrom)
+        mSourceSet = std::make_unique<std::unordered_set<FbxObject*>>(mSources.begin(), mSources.end());
+}
+
 bool FbxObject::ConnectSrcObject(FbxObject* object)
 {
-    if (!object || object == this)
+    if (!object || object == this || HasSource(object))
         return false;
-    if (std::find(mSources.begin(), mSources.end(), object) != mSources.end())
-        return false;
-    mSources.push_back(object);
+    AddSource(object);
     object->mDestinations.push_back(this);
     return true;
 }

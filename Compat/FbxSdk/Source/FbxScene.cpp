@@ -27,19 +27,43 @@ const char* FbxSurfaceMaterial::sDisplacementFactor = "DisplacementFactor";
 const char* FbxSurfaceMaterial::sVectorDisplacementColor = "VectorDisplacementColor";
 const char* FbxSurfaceMaterial::sVectorDisplacementFactor = "VectorDisplacementFactor";
 
-FbxSurfaceMaterial::FbxSurfaceMaterial(FbxManager* manager, const char* name)
-    : FbxObject(manager, name)
+namespace {
+// Every channel exists even when the file leaves it at its default, so a texture can be connected to
+// it and Find always answers.
+const internal::PropertyList& MaterialProperties()
 {
-    ShadingModel = FbxPropertyT<FbxString>(AddProperty(sShadingModel, "KString"));
-    ShadingModel.Set(FbxString("Phong"));
-    // Every channel exists even when the file leaves it at its default, so a texture can be
-    // connected to it and Find always answers.
-    for (const char* colour : { sEmissive, sAmbient, sDiffuse, sSpecular, sTransparentColor, sReflection,
-             sDisplacementColor, sVectorDisplacementColor, sNormalMap, sBump })
-        AddProperty(colour, "Color");
-    for (const char* factor : { sEmissiveFactor, sAmbientFactor, sDiffuseFactor, sSpecularFactor, sShininess,
-             sBumpFactor, sTransparencyFactor, sReflectionFactor, sDisplacementFactor, sVectorDisplacementFactor })
-        AddProperty(factor, "Number");
+    static const internal::PropertyList properties = [] {
+        internal::PropertyList list;
+        auto add = [&list](const char* name, const char* type) {
+            internal::PropertyRecord record;
+            record.name = name;
+            record.type = type;
+            return list.Add(std::move(record));
+        };
+        list[add(FbxSurfaceMaterial::sShadingModel, "KString")].text = "Phong";
+        for (const char* colour :
+            { FbxSurfaceMaterial::sEmissive, FbxSurfaceMaterial::sAmbient, FbxSurfaceMaterial::sDiffuse,
+                FbxSurfaceMaterial::sSpecular, FbxSurfaceMaterial::sTransparentColor, FbxSurfaceMaterial::sReflection,
+                FbxSurfaceMaterial::sDisplacementColor, FbxSurfaceMaterial::sVectorDisplacementColor,
+                FbxSurfaceMaterial::sNormalMap, FbxSurfaceMaterial::sBump })
+            add(colour, "Color");
+        for (const char* factor : { FbxSurfaceMaterial::sEmissiveFactor, FbxSurfaceMaterial::sAmbientFactor,
+                 FbxSurfaceMaterial::sDiffuseFactor, FbxSurfaceMaterial::sSpecularFactor,
+                 FbxSurfaceMaterial::sShininess, FbxSurfaceMaterial::sBumpFactor,
+                 FbxSurfaceMaterial::sTransparencyFactor, FbxSurfaceMaterial::sReflectionFactor,
+                 FbxSurfaceMaterial::sDisplacementFactor, FbxSurfaceMaterial::sVectorDisplacementFactor })
+            add(factor, "Number");
+        list.IndexNames();
+        return list;
+    }();
+    return properties;
+}
+} // namespace
+
+FbxSurfaceMaterial::FbxSurfaceMaterial(FbxManager* manager, const char* name)
+    : FbxObject(manager, name, &MaterialProperties())
+{
+    ShadingModel = FbxPropertyT<FbxString>(ClassProperty(sShadingModel));
 }
 
 FbxDocument::FbxDocument(FbxManager* manager, const char* name)
@@ -79,6 +103,7 @@ void FbxScene::Clear()
     for (FbxObject* object : mOwned)
         delete object;
     mOwned.clear();
+    mTemplates.clear(); // after the objects that read them
     mMaterialList.clear();
     mNodeList.clear();
     mMeshList.clear();

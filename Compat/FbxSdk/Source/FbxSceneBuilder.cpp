@@ -9,9 +9,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace fbxsdk::internal {
 
@@ -73,6 +76,13 @@ struct PropertyLine {
     std::string_view text;
     bool hasText = false;
 };
+
+// A property is named as a C string: a name that holds a NUL byte ends there, as the SDK's calls
+// read it.
+std::string PropertyName(const PropertyLine& line)
+{
+    return std::string(line.name.substr(0, line.name.find('\0')));
+}
 
 bool ParseP(const Element& p, PropertyLine& line)
 {
@@ -196,6 +206,14 @@ constexpr std::size_t kBytesPerPolygonVertex = 2 * sizeof(int);
 // their index arrays and sorting tables (five ints).
 constexpr std::size_t kBytesPerTriangulatedCorner = 2 * sizeof(FbxVector4) + 9 * sizeof(double) + 9 * sizeof(int);
 constexpr std::size_t kCornersPerTriangle = 3;
+// An object's entries in the builder's and the scene's tables (by id, owned, by kind), beyond the
+// object itself and its name.
+constexpr std::size_t kBytesPerObjectEntry = 96;
+// A property of an object's own, or of a template: its record and its entry in a name index, beyond
+// its name and text.
+constexpr std::size_t kBytesPerProperty = sizeof(PropertyRecord) + 64;
+// A connection: the entries it adds to its two ends' lists, and to a set of them on a busy object.
+constexpr std::size_t kBytesPerConnection = 64;
 
 // The corners the mesh has once every polygon is fanned into triangles: the most triangulation
 // can make of it.
@@ -219,6 +237,36 @@ std::size_t RemappedBytes(const E& element, std::size_t corners, std::size_t ite
     default: return 0;
     }
 }
+
+// ---- objects
+
+// What a model record's kind makes of it when the file gives it no attribute object.
+enum class ImplicitAttribute { Null, Skeleton, LodGroup };
+
+// A node attribute the stand-in has no class for (camera, light, anything else).
+class OtherAttribute : public FbxNodeAttribute {
+public:
+    OtherAttribute(FbxManager* manager, const char* name, EType type)
+        : FbxNodeAttribute(manager, name, type)
+    {
+    }
+};
+
+// An OP or PP connection: the source, and the destination object's property by name.
+struct PropertyConnection {
+    const FbxObject* source;
+    const FbxObject* destination;
+    std::string property;
+    bool operator==(const PropertyConnection&) const = default;
+};
+
+struct PropertyConnectionHash {
+    std::size_t operator()(const PropertyConnection& c) const
+    {
+        const std::size_t h = std::hash<const void*>()(c.source) * 31 + std::hash<const void*>()(c.destination);
+        return h * 31 + std::hash<std::string>()(c.property);
+    }
+};
 
 // ---- hierarchy
 
@@ -268,15 +316,37 @@ private:
 } // namespace
 
 struct SceneBuilder::Run {
+    Run(const fbxio::Document& document, FbxScene& into, std::string& message, std::size_t fileSize,
+        FbxEmbeddedFileCallback* embedded)
+        : doc(document)
+        , scene(into)
+        , error(message)
+        , manager(into.GetFbxManager())
+        , embeddedFiles(embedded)
+        , budget(fbxio::MemoryBudget::ForFileSize(fileSize))
+    {
+    }
+
     const fbxio::Document& doc;
     FbxScene& scene;
     std::string& error;
     FbxManager* manager;
+    FbxEmbeddedFileCallback* embeddedFiles;
     std::unordered_map<std::int64_t, FbxObject*> objects;
+    // The Properties70 of each object type's template, by the type's element name ("Model").
     std::unordered_map<std::string, const Element*> templates;
-    std::unordered_map<FbxNode*, std::string> modelKinds;
+    // Each type's template laid over each class's properties, made once for all its objects.
+    std::map<std::pair<const Element*, const PropertyList*>, const PropertyList*> mergedTemplates;
+    // The positions of each template's LOD thresholds, found once for all its LOD groups.
+    std::unordered_map<const PropertyList*, std::vector<int>> templateThresholds;
+    // Models whose kind makes an attribute of its own when the file gives none.
+    std::vector<std::pair<FbxNode*, ImplicitAttribute>> implicitAttributes;
+    // The OP and PP connections made, so that a repeated one is found without walking a list.
+    std::unordered_set<PropertyConnection, PropertyConnectionHash> propertyConnections;
     fbxio::MemoryBudget budget;
     NodeTrees trees;
+    // What the scene has taken so far, for the message when it would take more than it may.
+    std::size_t objectCount = 0, propertyCount = 0, connectionCount = 0;
 
     bool Fail(const Element& where, const std::string& what)
     {
@@ -298,12 +368,51 @@ struct SceneBuilder::Run {
         return AffordBytes(where, count * itemBytes, std::to_string(count) + " " + items);
     }
 
+    // Takes the memory of the scene's many small things (objects, properties, connections) one at a
+    // time; when the budget runs out, the message counts all of them so far.
+    bool AffordSmall(const Element& where, std::size_t bytes)
+    {
+        if (budget.Take(bytes))
+            return true;
+        return Fail(where,
+            "the " + std::to_string(objectCount) + " objects, " + std::to_string(propertyCount) + " properties and "
+                + std::to_string(connectionCount)
+                + " connections read so far need more memory than the file's size allows");
+    }
+
+    bool AffordObject(const Element& where, std::size_t objectBytes, const std::string& name)
+    {
+        ++objectCount;
+        return AffordSmall(where, objectBytes + name.size() + kBytesPerObjectEntry);
+    }
+
+    bool AffordProperty(const Element& where, const PropertyRecord& record)
+    {
+        ++propertyCount;
+        return AffordSmall(where, kBytesPerProperty + record.name.size() + record.text.size());
+    }
+
+    bool AffordConnection(const Element& where)
+    {
+        ++connectionCount;
+        return AffordSmall(where, kBytesPerConnection);
+    }
+
     template <class T>
     T* Own(T* object)
     {
         object->mScene = &scene;
         scene.mOwned.push_back(object);
         return object;
+    }
+
+    // A new object of the scene, paid for first; null when the scene cannot afford it.
+    template <class T, class... Arguments>
+    T* Make(const Element& where, const std::string& name, Arguments... arguments)
+    {
+        if (!AffordObject(where, sizeof(T), name))
+            return nullptr;
+        return Own(new T(manager, name.c_str(), arguments...));
     }
 
     bool Execute()
@@ -317,10 +426,9 @@ struct SceneBuilder::Run {
                     return false;
         if (const Element* list = doc.root.Find("Connections"))
             for (const Element& c : list->children)
-                if (c.name == "C")
-                    Connect(c);
-        AddImplicitAttributes();
-        return CheckHierarchyDepth();
+                if (c.name == "C" && !Connect(c))
+                    return false;
+        return AddImplicitAttributes() && CheckHierarchyDepth();
     }
 
     // ---- settings and templates
@@ -381,33 +489,117 @@ struct SceneBuilder::Run {
         }
     }
 
+    // Writes what a P line says over a record: the values it gives (the rest stay), and its text.
+    static void Overlay(PropertyRecord& record, const PropertyLine& line)
+    {
+        for (int k = 0; k < line.count; ++k)
+            record.values[k] = line.values[k];
+        record.valueCount = std::max(record.valueCount, line.count);
+        if (line.hasText)
+            record.text.assign(line.text);
+    }
+
+    // Sets the property a P line names on the object: its own record, made from the inherited one or
+    // from the line's type when it has none. Returns the record when it was made now, else null.
+    static PropertyRecord* ApplyLine(FbxObject& object, const PropertyLine& line)
+    {
+        const std::string name = PropertyName(line);
+        FbxProperty property = object.FindProperty(name.c_str());
+        const bool made = !property.IsValid() || property.mIndex < 0;
+        if (!property.IsValid())
+            property = object.AddProperty(name.c_str(), std::string(line.type).c_str());
+        PropertyRecord* record = property.WritableRecord();
+        Overlay(*record, line);
+        return made ? record : nullptr;
+    }
+
+    // The object's own properties, as its Properties70 block gives them (the file's document
+    // information is read this way too, before any scene exists).
     static void ApplyProperties(FbxObject& object, const Element& props)
+    {
+        for (const Element& p : props.children) {
+            PropertyLine line;
+            if (ParseP(p, line) && !line.name.empty())
+                ApplyLine(object, line);
+        }
+    }
+
+    bool ApplyOwnProperties(FbxObject& object, const Element& props)
     {
         for (const Element& p : props.children) {
             PropertyLine line;
             if (!ParseP(p, line) || line.name.empty())
                 continue;
-            std::string name(line.name);
-            FbxProperty existing = object.FindProperty(name.c_str());
-            FbxProperty property = existing.IsValid()
-                ? existing
-                : object.AddProperty(name.c_str(), std::string(line.type).c_str());
-            auto& record = object.mProperties[std::size_t(property.mIndex)];
-            for (int k = 0; k < line.count; ++k)
-                record.values[k] = line.values[k];
-            record.valueCount = std::max(record.valueCount, line.count);
-            if (line.hasText)
-                record.text.assign(line.text);
+            if (const PropertyRecord* made = ApplyLine(object, line); made && !AffordProperty(p, *made))
+                return false;
         }
+        return true;
     }
 
-    void ApplyAll(FbxObject& object, const Element& e)
+    // The type's template laid over the class's properties: the class's keep their places (the
+    // class's handles refer to them by place), the file's values written over theirs, then the
+    // template's other properties. Made, and paid for, once per type and class.
+    const PropertyList* MergedTemplate(const Element& props, const PropertyList* classProperties)
+    {
+        auto [entry, isNew] = mergedTemplates.try_emplace({ &props, classProperties }, nullptr);
+        if (!isNew)
+            return entry->second;
+        auto merged = std::make_unique<PropertyList>();
+        if (classProperties)
+            *merged = *classProperties;
+        for (const Element& p : props.children) {
+            PropertyLine line;
+            if (!ParseP(p, line) || line.name.empty())
+                continue;
+            std::optional<int> index = merged->Find(PropertyName(line));
+            if (!index) {
+                PropertyRecord record;
+                record.name = PropertyName(line);
+                record.type.assign(line.type);
+                index = merged->Add(std::move(record));
+            }
+            Overlay((*merged)[*index], line);
+        }
+        for (int k = 0; k < merged->Count(); ++k)
+            if (!AffordProperty(props, (*merged)[k]))
+                return nullptr;
+        entry->second = merged.get();
+        scene.mTemplates.push_back(std::move(merged));
+        return entry->second;
+    }
+
+    // The type's template, shared: the object reads from it whatever it has not set itself.
+    // Properties the object made its own when it was constructed take the template's values, as
+    // inherited ones do.
+    bool ApplyTemplate(FbxObject& object, const Element& e)
     {
         auto t = templates.find(e.name);
-        if (t != templates.end())
-            ApplyProperties(object, *t->second);
+        if (t == templates.end())
+            return true;
+        const PropertyList* merged = MergedTemplate(*t->second, object.mTemplate);
+        if (!merged)
+            return false;
+        object.mTemplate = merged;
+        for (int k = 0; k < object.mProperties.Count(); ++k) {
+            PropertyRecord& own = object.mProperties[k];
+            if (std::optional<int> inherited = merged->Find(own.name)) {
+                const PropertyRecord& shared = (*merged)[*inherited];
+                std::copy(std::begin(shared.values), std::begin(shared.values) + shared.valueCount, own.values);
+                own.valueCount = std::max(own.valueCount, shared.valueCount);
+                if (!shared.text.empty())
+                    own.text = shared.text;
+            }
+        }
+        return true;
+    }
+
+    bool ApplyAll(FbxObject& object, const Element& e)
+    {
+        if (!ApplyTemplate(object, e))
+            return false;
         if (const Element* props = e.Find("Properties70"))
-            ApplyProperties(object, *props);
+            return ApplyOwnProperties(object, *props);
+        return true;
     }
 
     // ---- objects
@@ -421,92 +613,143 @@ struct SceneBuilder::Run {
         std::string_view kind = StringAt(e, 2);
         FbxObject* object = nullptr;
         if (e.name == "Model") {
-            auto* node = Own(new FbxNode(manager, name.c_str()));
+            auto* node = Make<FbxNode>(e, name);
+            if (!node)
+                return false;
             scene.mNodeList.push_back(node);
-            modelKinds[node] = std::string(kind);
+            if (auto implicit = ImplicitAttributeOf(kind))
+                implicitAttributes.emplace_back(node, *implicit);
             object = node;
         } else if (e.name == "Geometry" && kind == "Mesh") {
-            auto* mesh = Own(new FbxMesh(manager, name.c_str()));
-            if (!ReadMesh(e, *mesh))
+            auto* mesh = Make<FbxMesh>(e, name);
+            if (!mesh || !ReadMesh(e, *mesh))
                 return false;
             scene.mMeshList.push_back(mesh);
             object = mesh;
         } else if (e.name == "NodeAttribute") {
-            object = CreateAttribute(kind, name);
+            object = CreateAttribute(e, kind, name);
         } else if (e.name == "Material") {
-            auto* material = Own(new FbxSurfaceMaterial(manager, name.c_str()));
+            auto* material = Make<FbxSurfaceMaterial>(e, name);
+            if (!material)
+                return false;
             if (const Element* model = e.Find("ShadingModel"))
                 material->ShadingModel.Set(FbxString(std::string(StringAt(*model, 0))));
             scene.mMaterialList.push_back(material);
             object = material;
         } else if (e.name == "Texture") {
-            auto* texture = Own(new FbxFileTexture(manager, name.c_str()));
+            auto* texture = Make<FbxFileTexture>(e, name);
+            if (!texture)
+                return false;
             if (const Element* f = e.Find("FileName"))
                 texture->mFileName.assign(StringAt(*f, 0));
             if (const Element* f = e.Find("RelativeFilename"))
                 texture->mRelativeFileName.assign(StringAt(*f, 0));
             scene.mTextureList.push_back(texture);
             object = texture;
+        } else if (e.name == "Video") {
+            auto* video = Make<FbxVideo>(e, name);
+            if (!video)
+                return false;
+            ReadVideo(e, *video);
+            object = video;
         } else if (e.name == "LayeredTexture") {
-            auto* texture = Own(new FbxLayeredTexture(manager, name.c_str()));
-            scene.mTextureList.push_back(texture);
+            auto* texture = Make<FbxLayeredTexture>(e, name);
+            if (texture)
+                scene.mTextureList.push_back(texture);
             object = texture;
         } else if (e.name == "ProceduralTexture") {
-            auto* texture = Own(new FbxProceduralTexture(manager, name.c_str()));
-            scene.mTextureList.push_back(texture);
+            auto* texture = Make<FbxProceduralTexture>(e, name);
+            if (texture)
+                scene.mTextureList.push_back(texture);
             object = texture;
         } else if (e.name == "Deformer" && kind == "Skin") {
-            object = Own(new FbxSkin(manager, name.c_str()));
+            object = Make<FbxSkin>(e, name);
         } else if (e.name == "Deformer" && kind == "Cluster") {
-            auto* cluster = Own(new FbxCluster(manager, name.c_str()));
-            if (!ReadCluster(e, *cluster))
+            auto* cluster = Make<FbxCluster>(e, name);
+            if (!cluster || !ReadCluster(e, *cluster))
                 return false;
             object = cluster;
         } else {
-            object = Own(new GenericObject(manager, name.c_str()));
+            object = Make<GenericObject>(e, name);
         }
-        ApplyAll(*object, e);
+        if (!object || !ApplyAll(*object, e))
+            return false;
         if (auto* lod = dynamic_cast<FbxLODGroup*>(object))
             ReadThresholds(*lod);
         objects[id] = object; // a repeated id: the later object wins, as connections name it
         return true;
     }
 
-    FbxObject* CreateAttribute(std::string_view kind, const std::string& name)
+    // The video's file names, and its embedded content handed to the embedded-file callback under
+    // the name the file was embedded from. Exporters spell the element "Filename" or "FileName".
+    void ReadVideo(const Element& e, FbxVideo& video)
+    {
+        for (const char* name : { "FileName", "Filename" })
+            if (const Element* f = e.Find(name); f && video.mFileName.empty())
+                video.mFileName.assign(StringAt(*f, 0));
+        if (const Element* f = e.Find("RelativeFilename"))
+            video.mRelativeFileName.assign(StringAt(*f, 0));
+        const Element* content = e.Find("Content");
+        if (!embeddedFiles || !content || content->values.empty() || !content->values[0].IsString())
+            return;
+        const Value& bytes = content->values[0];
+        if (bytes.ByteSize() == 0)
+            return;
+        embeddedFiles->SetDataHint(FbxVideo::ClassId);
+        embeddedFiles->Trigger(video.mFileName.empty() ? video.mRelativeFileName.c_str() : video.mFileName.c_str(),
+            bytes.Bytes(), bytes.ByteSize());
+    }
+
+    static std::optional<ImplicitAttribute> ImplicitAttributeOf(std::string_view kind)
     {
         if (kind == "Null")
-            return Own(new FbxNull(manager, name.c_str()));
+            return ImplicitAttribute::Null;
         if (kind == "LimbNode" || kind == "Limb" || kind == "Root")
-            return Own(new FbxSkeleton(manager, name.c_str()));
+            return ImplicitAttribute::Skeleton;
         if (kind == "LodGroup")
-            return Own(new FbxLODGroup(manager, name.c_str()));
-        struct Attribute : FbxNodeAttribute {
-            Attribute(FbxManager* m, const char* n, EType t)
-                : FbxNodeAttribute(m, n, t)
-            {
-            }
-        };
+            return ImplicitAttribute::LodGroup;
+        return std::nullopt;
+    }
+
+    FbxObject* CreateAttribute(const Element& e, std::string_view kind, const std::string& name)
+    {
+        if (kind == "Null")
+            return Make<FbxNull>(e, name);
+        if (kind == "LimbNode" || kind == "Limb" || kind == "Root")
+            return Make<FbxSkeleton>(e, name);
+        if (kind == "LodGroup")
+            return Make<FbxLODGroup>(e, name);
         FbxNodeAttribute::EType type = kind == "Camera" ? FbxNodeAttribute::eCamera
             : kind == "Light"                           ? FbxNodeAttribute::eLight
                                                         : FbxNodeAttribute::eUnknown;
-        return Own(new Attribute(manager, name.c_str(), type));
+        return Make<OtherAttribute>(e, name, type);
     }
 
-    static void ReadThresholds(FbxLODGroup& lod)
+    // The group's "Thresholds|LevelN" properties in the order of N: its own, and those of its
+    // template it has not set itself.
+    void ReadThresholds(FbxLODGroup& lod)
     {
-        std::vector<std::pair<int, std::size_t>> levels;
-        const std::string prefix = "Thresholds|Level";
-        for (std::size_t k = 0; k < lod.mProperties.size(); ++k) {
-            const std::string& n = lod.mProperties[k].name;
-            if (n.compare(0, prefix.size(), prefix) == 0)
-                levels.emplace_back(std::atoi(n.c_str() + prefix.size()), k);
+        static constexpr std::string_view kPrefix = "Thresholds|Level";
+        auto levelOf = [](const std::string& name) { return std::atoi(name.c_str() + kPrefix.size()); };
+        std::vector<std::pair<int, const PropertyRecord*>> levels;
+        for (int k = 0; k < lod.mProperties.Count(); ++k)
+            if (lod.mProperties[k].name.starts_with(kPrefix))
+                levels.emplace_back(levelOf(lod.mProperties[k].name), &lod.mProperties[k]);
+        if (const PropertyList* shared = lod.mTemplate) {
+            auto [entry, isNew] = templateThresholds.try_emplace(shared);
+            if (isNew)
+                for (int k = 0; k < shared->Count(); ++k)
+                    if ((*shared)[k].name.starts_with(kPrefix))
+                        entry->second.push_back(k);
+            for (int k : entry->second)
+                if (!lod.mProperties.Find((*shared)[k].name))
+                    levels.emplace_back(levelOf((*shared)[k].name), &(*shared)[k]);
         }
-        std::sort(levels.begin(), levels.end());
-        for (auto [level, index] : levels) {
-            const auto& record = lod.mProperties[index];
+        std::stable_sort(levels.begin(), levels.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [level, record] : levels) {
             lod.mThresholds.emplace_back(
-                static_cast<float>(record.values[0]), FbxString(record.text.empty() ? "cm" : record.text));
-            lod.mPercentages.push_back(record.values[0]);
+                static_cast<float>(record->values[0]), FbxString(record->text.empty() ? "cm" : record->text));
+            lod.mPercentages.push_back(record->values[0]);
         }
     }
 
@@ -743,32 +986,27 @@ struct SceneBuilder::Run {
 
     // ---- connections
 
-    void Connect(const Element& c)
+    // False only when the scene cannot afford the connection.
+    bool Connect(const Element& c)
     {
         if (c.values.size() < 3)
-            return;
+            return true;
         std::string_view type = c.values[0].AsString();
         auto src = objects.find(c.values[1].AsInt());
         auto dst = objects.find(c.values[2].AsInt());
         if (src == objects.end() || dst == objects.end() || src->second == dst->second)
-            return;
+            return true;
+        if (!AffordConnection(c))
+            return false;
         FbxObject* s = src->second;
         FbxObject* d = dst->second;
-        if (type == "OP" || type == "PP") {
-            std::string property(StringAt(c, 3));
-            if (property.empty())
-                return;
-            FbxProperty p = d->FindProperty(property.c_str());
-            if (!p.IsValid())
-                p = d->AddProperty(property.c_str(), "Object");
-            p.ConnectSrcObject(s);
-            return;
-        }
+        if (type == "OP" || type == "PP")
+            return ConnectToProperty(c, *s, *d, std::string(StringAt(c, 3)));
         auto* dstNode = dynamic_cast<FbxNode*>(d);
         if (auto* node = dynamic_cast<FbxNode*>(s); node && dstNode) {
             // A node has one parent and no node may become its own ancestor.
             if (node->mParent || node == scene.GetRootNode() || trees.SameTree(node, dstNode))
-                return;
+                return true;
             node->mParent = dstNode;
             dstNode->mChildren.push_back(node);
             trees.Join(node, dstNode);
@@ -780,34 +1018,55 @@ struct SceneBuilder::Run {
             dstNode->mMaterials.push_back(material);
         } else if (auto* skin = dynamic_cast<FbxSkin*>(s); skin && dynamic_cast<FbxGeometry*>(d)) {
             static_cast<FbxGeometry*>(d)->AddDeformer(skin);
-            return;
+            return true;
         } else if (auto* cluster = dynamic_cast<FbxCluster*>(s); cluster && dynamic_cast<FbxSkin*>(d)) {
             static_cast<FbxSkin*>(d)->AddCluster(cluster);
-            return;
+            return true;
         } else if (auto* link = dynamic_cast<FbxNode*>(s); link && dynamic_cast<FbxCluster*>(d)) {
             static_cast<FbxCluster*>(d)->SetLink(link);
         }
         d->ConnectSrcObject(s);
+        return true;
+    }
+
+    // The source is connected to the destination's property of that name, made as an object
+    // property when the destination has none, and made its own when it was inherited. A repeated
+    // connection is found in a set, not by walking the property's sources.
+    bool ConnectToProperty(const Element& c, FbxObject& source, FbxObject& destination, const std::string& name)
+    {
+        if (name.empty() || !propertyConnections.insert({ &source, &destination, name }).second)
+            return true;
+        FbxProperty p = destination.FindProperty(name.c_str());
+        if (!p.IsValid() || p.mIndex < 0) {
+            if (!p.IsValid())
+                p = destination.AddProperty(name.c_str(), "Object");
+            PropertyRecord* record = p.WritableRecord();
+            if (!AffordProperty(c, *record))
+                return false;
+        }
+        p.WritableRecord()->sources.push_back(&source);
+        return true;
     }
 
     // Models whose attribute object is missing still say what they are.
-    void AddImplicitAttributes()
+    bool AddImplicitAttributes()
     {
-        for (auto& [node, kind] : modelKinds) {
+        for (auto [node, kind] : implicitAttributes) {
             if (node->mAttribute)
                 continue;
+            const std::string name = node->GetName();
             FbxNodeAttribute* attribute = nullptr;
-            if (kind == "Null")
-                attribute = Own(new FbxNull(manager, node->GetName()));
-            else if (kind == "LimbNode" || kind == "Limb" || kind == "Root")
-                attribute = Own(new FbxSkeleton(manager, node->GetName()));
-            else if (kind == "LodGroup")
-                attribute = Own(new FbxLODGroup(manager, node->GetName()));
+            switch (kind) {
+            case ImplicitAttribute::Null: attribute = Make<FbxNull>(doc.root, name); break;
+            case ImplicitAttribute::Skeleton: attribute = Make<FbxSkeleton>(doc.root, name); break;
+            case ImplicitAttribute::LodGroup: attribute = Make<FbxLODGroup>(doc.root, name); break;
+            }
             if (!attribute)
-                continue;
+                return false;
             node->mAttribute = attribute;
             attribute->mNodes.push_back(node);
         }
+        return true;
     }
 
     // Each node's depth is found once, from its parent's, so a chain of any length is walked once.
@@ -838,9 +1097,10 @@ struct SceneBuilder::Run {
     }
 };
 
-bool SceneBuilder::Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error)
+bool SceneBuilder::Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error,
+    FbxEmbeddedFileCallback* embeddedFiles)
 {
-    Run run { doc, scene, error, scene.GetFbxManager(), {}, {}, {}, fbxio::MemoryBudget::ForFileSize(fileSize), {} };
+    Run run(doc, scene, error, fileSize, embeddedFiles);
     ReadInfo(doc, *scene.GetSceneInfo());
     return run.Execute();
 }

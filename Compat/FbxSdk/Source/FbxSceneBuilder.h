@@ -11,8 +11,10 @@ class SceneBuilder {
 public:
     // Fills an empty scene and its document information from the parsed document of a file of
     // `fileSize` bytes. False with `error` set when the document is not a usable FBX 7 scene, or
-    // when its meshes need more memory than a file of that size may claim.
-    static bool Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error);
+    // when its objects need more memory than a file of that size may claim. Each video's embedded
+    // content is handed to `embeddedFiles`, when given, as it is read.
+    static bool Build(const fbxio::Document& doc, std::size_t fileSize, FbxScene& scene, std::string& error,
+        FbxEmbeddedFileCallback* embeddedFiles = nullptr);
     // Reads the file's SceneInfo block (title, author, creating application).
     static void ReadInfo(const fbxio::Document& doc, FbxDocumentInfo& info);
 

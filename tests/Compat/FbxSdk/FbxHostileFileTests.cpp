@@ -2,6 +2,7 @@
 // quickly, and before the memory it declares is taken.
 #include "FbxTestSupport.h"
 #include "HostileFbxFiles.h"
+#include "Source/FbxSceneBuilder.h"
 #include "fbxio/FbxReader.h"
 
 #include <chrono>
@@ -167,5 +168,30 @@ TEST(FbxHostileFile, APathThatIsNotARegularFileOrIsOver2GiBFailsInitializeWithAM
     std::remove(huge.c_str());
     EXPECT_EQ(importer->GetStatus().GetErrorString(),
         "cannot read '" + huge + "': its 3221225472 bytes are more than the 2147483648 a file may have");
+    manager->Destroy();
+}
+
+TEST(FbxHostileFile, ObjectsPropertiesAndConnectionsArePaidForFromTheFilesBudget)
+{
+    // 100,000 nulls cost the scene about 100 MB: well within what their file of 3 MB may claim, more
+    // than the fixed allowance a file of no size would have.
+    constexpr int kObjects = 100'000;
+    const fbxio::Element root = hostilefbx::ManyModels(kObjects);
+    fbxio::Document document;
+    document.root = root;
+    document.version = 7400;
+    const std::size_t fileSize = fbxio::WriteBinary(root).size();
+
+    FbxManager* manager = FbxManager::Create();
+    FbxScene* scene = FbxScene::Create(manager, "The Scene");
+    std::string error;
+    EXPECT_TRUE(fbxsdk::internal::SceneBuilder::Build(document, fileSize, *scene, error)) << error;
+    EXPECT_EQ(scene->GetNodeCount(), kObjects + 2); // with the root and the quad's node
+
+    FbxScene* refused = FbxScene::Create(manager, "Refused");
+    EXPECT_FALSE(fbxsdk::internal::SceneBuilder::Build(document, 0, *refused, error));
+    EXPECT_NE(error.find("connections read so far need more memory than the file's size allows (element 'Model'"),
+        std::string::npos)
+        << error;
     manager->Destroy();
 }

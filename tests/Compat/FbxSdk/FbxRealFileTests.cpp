@@ -110,6 +110,9 @@ TEST(FbxRealFiles, EveryInputAFuzzerCrashedOnNowReadsOrFailsWithAMessage)
         { "record-ends-inside-its-header.fbx", "inside its own header" },
         { "record-ends-inside-its-header-2.fbx", "inside its own header" },
         { "axis-setting-not-a-number.fbx", nullptr },
+        // A property named by a NUL byte: made under its C-string name, then looked for under the
+        // whole one, and not found.
+        { "property-name-with-a-nul-byte.fbx", nullptr },
     };
     FbxManager* manager = FbxManager::Create();
     for (const auto& finding : findings) {
@@ -166,4 +169,70 @@ TEST(FbxRealFiles, EveryFixtureAndCorpusFileSurvivesTruncationAndBytePatches)
         }
     }
     manager->Destroy();
+}
+
+namespace {
+
+struct EmbeddedFile {
+    FbxClassId hint;
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+};
+
+FbxCallback::State Keep(void* files, FbxClassId hint, const char* name, const void* buffer, size_t size)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    static_cast<std::vector<EmbeddedFile>*>(files)->push_back({ hint, name, { bytes, bytes + size } });
+    return FbxCallback::eHandled;
+}
+
+// The files a file embeds, as the importer hands them to its callback.
+std::vector<EmbeddedFile> EmbeddedFiles(const std::string& path)
+{
+    std::vector<EmbeddedFile> files;
+    FbxManager* manager = FbxManager::Create();
+    FbxImporter* importer = FbxImporter::Create(manager, "");
+    FbxEmbeddedFileCallback* callback = FbxEmbeddedFileCallback::Create(manager, "Embedded");
+    EXPECT_EQ(callback->RegisterReadFunction(Keep, &files), 0);
+    EXPECT_TRUE(importer->Initialize(path.c_str(), -1, nullptr)) << importer->GetStatus().GetErrorString();
+    importer->SetEmbeddedFileReadCallback(callback);
+    EXPECT_TRUE(importer->Import(FbxScene::Create(manager, "The Scene"), false));
+    // Initialize forgets the callback, as the SDK's does.
+    EXPECT_TRUE(importer->Initialize(path.c_str(), -1, nullptr));
+    EXPECT_EQ(importer->GetEmbeddedFileReadCallback(), nullptr);
+    manager->Destroy();
+    return files;
+}
+
+bool StartsWithPngSignature(const std::vector<std::uint8_t>& bytes)
+{
+    return bytes.size() > 8 && std::memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8) == 0;
+}
+
+} // namespace
+
+TEST(FbxRealFiles, EmbeddedImagesReachTheImportersCallbackWhole)
+{
+    // Blender's binary export: the PNG as it was written, IEND chunk and all.
+    std::vector<EmbeddedFile> blender = EmbeddedFiles(EMBEDDED_TEXTURE_FILES "/cube-embedded-checker.fbx");
+    ASSERT_EQ(blender.size(), 1u);
+    EXPECT_EQ(blender[0].hint, FbxVideo::ClassId);
+    EXPECT_NE(blender[0].name.find("checker.png"), std::string::npos) << blender[0].name;
+    EXPECT_TRUE(StartsWithPngSignature(blender[0].bytes));
+    EXPECT_EQ(std::string(blender[0].bytes.end() - 8, blender[0].bytes.end() - 4), "IEND");
+
+    // ASCII files carry base64, one string or many: the fragments join into one image.
+    for (const char* name : { "embedded_ascii/box.FBX", "embedded_ascii/box_embedded_texture_fragmented.fbx" }) {
+        SCOPED_TRACE(name);
+        std::vector<EmbeddedFile> files = EmbeddedFiles(ModelPath(name));
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(StartsWithPngSignature(files[0].bytes));
+        EXPECT_EQ(std::string(files[0].bytes.end() - 8, files[0].bytes.end() - 4), "IEND");
+    }
+
+    // Two videos of one name, one of them with content (a TGA): only the content is handed over.
+    std::vector<EmbeddedFile> orphan = EmbeddedFiles(ModelPath("box_orphant_embedded_texture.fbx"));
+    ASSERT_EQ(orphan.size(), 1u);
+    EXPECT_EQ(orphan[0].name, "U:/Some/Absolute/Primitives/GridGrey.tga");
+    EXPECT_GT(orphan[0].bytes.size(), 18u); // more than a TGA header
 }

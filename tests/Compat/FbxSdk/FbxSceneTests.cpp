@@ -426,33 +426,119 @@ TEST(FbxScene, ImporterRefusesMissingAndForeignFiles)
     manager->Destroy(); // destroys the settings it still owns
 }
 
-TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
+namespace {
+
+fbxio::Value Text(const std::string& text)
 {
-    fbxio::SceneWriter writer;
-    auto a = writer.AddNull("Defaulted");
-    auto b = writer.AddNull("Own");
-    writer.TransformOf(b).translation = { 1, 2, 3 };
-    (void)a;
-    fbxio::Element doc = writer.BuildDocument();
+    return fbxio::Value::String(text);
+}
+
+// Adds a P line to the property template of the type `typeName` ("Model", "Material", ...), making
+// the template when the file has none for that type.
+void AddToTemplate(fbxio::Element& doc, const std::string& typeName, std::vector<fbxio::Value> line)
+{
     for (auto& top : doc.children) {
         if (top.name != "Definitions")
             continue;
-        for (auto& type : top.children)
-            for (auto& t : type.children)
-                if (t.name == "PropertyTemplate")
-                    t.children[0].Add("P",
-                        { fbxio::Value::String("Lcl Translation"), fbxio::Value::String("Lcl Translation"),
-                            fbxio::Value::String(""), fbxio::Value::String("A"), fbxio::Value::Double(7),
-                            fbxio::Value::Double(8), fbxio::Value::Double(9) });
+        fbxio::Element* type = nullptr;
+        for (auto& candidate : top.children)
+            if (candidate.name == "ObjectType" && candidate.values[0].AsString() == typeName)
+                type = &candidate;
+        if (!type) {
+            type = &top.Add("ObjectType", { Text(typeName) });
+            type->Add("PropertyTemplate", { Text("Fbx" + typeName) }).Add("Properties70");
+        }
+        for (auto& t : type->children)
+            if (t.name == "PropertyTemplate")
+                t.children[0].Add("P", std::move(line));
+        return;
     }
+}
+
+} // namespace
+
+TEST(FbxScene, DefinitionTemplatesSupplyDefaultsThatObjectsOverride)
+{
+    fbxio::SceneWriter writer;
+    writer.AddNull("Defaulted");
+    auto own = writer.AddNull("Own");
+    writer.TransformOf(own).translation = { 1, 2, 3 };
+    writer.AddNull("Other");
+    auto material = writer.AddMaterial("Wood");
+    auto texture = writer.AddFileTexture("Grain", "grain.png", "grain.png");
+    writer.ConnectTexture(texture, material, "Custom");
+    fbxio::Element doc = writer.BuildDocument();
+    AddToTemplate(doc, "Model",
+        { Text("Lcl Translation"), Text("Lcl Translation"), Text(""), Text("A"), fbxio::Value::Double(7),
+            fbxio::Value::Double(8), fbxio::Value::Double(9) });
+    // One number of three: the class's other two stay.
+    AddToTemplate(
+        doc, "Model", { Text("Lcl Scaling"), Text("Lcl Scaling"), Text(""), Text("A"), fbxio::Value::Double(2) });
+    AddToTemplate(doc, "Model", { Text("Weight"), Text("double"), Text("Number"), Text("A"), fbxio::Value::Double(5) });
+    AddToTemplate(doc, "Material", { Text("Custom"), Text("KString"), Text(""), Text(""), Text("from the template") });
     Loaded file(fbxio::WriteBinary(doc));
     ASSERT_TRUE(file.ok) << file.error;
+
     FbxDouble3 t = file.Node("Defaulted")->LclTranslation.Get();
     EXPECT_EQ(t[0], 7);
     EXPECT_EQ(t[2], 9);
     t = file.Node("Own")->LclTranslation.Get();
     EXPECT_EQ(t[0], 1);
     EXPECT_EQ(t[2], 3);
+    const FbxDouble3 s = file.Node("Defaulted")->LclScaling.Get();
+    EXPECT_EQ(s[0], 2);
+    EXPECT_EQ(s[1], 1);
+    EXPECT_EQ(s[2], 1);
+    // A property only the template has is every object's of that type, found by name, and no other
+    // type's.
+    for (const char* name : { "Defaulted", "Own", "Other" })
+        EXPECT_EQ(file.Node(name)->FindProperty("Weight").Get<double>(), 5.0) << name;
+    EXPECT_FALSE(file.scene->GetMaterial(0)->FindProperty("Weight").IsValid());
+
+    // Setting a shared property changes only the object it is set on, through every handle on it.
+    FbxNode* other = file.Node("Other");
+    FbxProperty weight = other->FindProperty("Weight");
+    EXPECT_EQ(weight.GetPropertyDataTypeName(), FbxString("double"));
+    EXPECT_TRUE(weight.Set(6.0));
+    EXPECT_EQ(other->FindProperty("Weight").Get<double>(), 6.0);
+    EXPECT_EQ(file.Node("Defaulted")->FindProperty("Weight").Get<double>(), 5.0);
+    FbxPropertyT<FbxDouble3> translation = other->LclTranslation;
+    EXPECT_TRUE(other->FindProperty("Lcl Translation").Set(FbxDouble3(4, 5, 6)));
+    EXPECT_EQ(translation.Get()[1], 5);
+    EXPECT_EQ(file.Node("Defaulted")->LclTranslation.Get()[1], 8);
+
+    // A texture connected to a property the material inherits is that material's alone, and the
+    // property keeps the template's value.
+    FbxProperty custom = file.scene->GetMaterial(0)->FindProperty("Custom");
+    EXPECT_EQ(custom.Get<FbxString>(), FbxString("from the template"));
+    ASSERT_EQ(custom.GetSrcObjectCount(FbxCriteria::ObjectType(FbxFileTexture::ClassId)), 1);
+    EXPECT_STREQ(custom.GetSrcObject<FbxFileTexture>()->GetFileName(), "grain.png");
+}
+
+TEST(FbxScene, LodThresholdsMayComeFromTheTemplate)
+{
+    fbxio::SceneWriter writer;
+    writer.AddLodGroup("Near", { 250.0 });
+    writer.AddLodGroup("Far", {});
+    fbxio::Element doc = writer.BuildDocument();
+    AddToTemplate(doc, "NodeAttribute",
+        { Text("Thresholds|Level0"), Text("Distance"), Text(""), Text(""), fbxio::Value::Double(600), Text("cm") });
+    AddToTemplate(doc, "NodeAttribute",
+        { Text("Thresholds|Level1"), Text("Distance"), Text(""), Text(""), fbxio::Value::Double(900), Text("cm") });
+    Loaded file(fbxio::WriteBinary(doc));
+    ASSERT_TRUE(file.ok) << file.error;
+    FbxDistance d;
+    // Its own first level, the template's second.
+    FbxLODGroup* near = file.Node("Near")->GetLodGroup();
+    ASSERT_EQ(near->GetNumThresholds(), 2);
+    ASSERT_TRUE(near->GetThreshold(0, d));
+    EXPECT_FLOAT_EQ(d.value(), 250.0f);
+    ASSERT_TRUE(near->GetThreshold(1, d));
+    EXPECT_FLOAT_EQ(d.value(), 900.0f);
+    FbxLODGroup* far = file.Node("Far")->GetLodGroup();
+    ASSERT_EQ(far->GetNumThresholds(), 2);
+    ASSERT_TRUE(far->GetThreshold(0, d));
+    EXPECT_FLOAT_EQ(d.value(), 600.0f);
 }
 
 namespace {

@@ -22,6 +22,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -527,6 +528,21 @@ double WhiteShare(const Image& image)
     return opaque == 0 ? 0.0 : double(white) / opaque;
 }
 
+// How many opaque pixels are clearly red, and how many clearly blue.
+std::pair<int, int> RedAndBluePixels(const Image& image)
+{
+    int red = 0, blue = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            if (!image.Opaque(x, y))
+                continue;
+            const unsigned char* pixel = image.At(x, y);
+            red += pixel[0] > 2 * pixel[2] + 20 ? 1 : 0;
+            blue += pixel[2] > 2 * pixel[0] + 20 ? 1 : 0;
+        }
+    return { red, blue };
+}
+
 } // namespace
 
 TEST(FbxRenderTool, ABlenderHeadLooksAtTheFrontViewWithItsNoseOnItsRight)
@@ -792,13 +808,10 @@ TEST(FbxRenderTool, StandardOutputHoldsTheJsonAloneWithNullForWhatIsNotANumber)
     ExpectWithinBounds(broken, "a broken shader");
     EXPECT_NE(broken.errors.find("undeclared"), std::string::npos) << broken.Said();
     EXPECT_EQ(broken.output.find("undeclared"), std::string::npos) << broken.Said();
-    // Whether a picture drawn without a working program is written is the status's to say; what is
-    // on standard output is JSON either way.
-    if (!broken.output.empty()) {
-        json.Parse(broken.output.c_str());
-        EXPECT_TRUE(json.IsObject()) << broken.Said();
-        EXPECT_EQ(std::count(broken.output.begin(), broken.output.end(), '\n'), 1) << broken.Said();
-    }
+    // Without a program to draw with nothing is drawn: a failure, with no picture and no JSON line.
+    EXPECT_EQ(broken.status, 6) << broken.Said();
+    EXPECT_EQ(broken.output, "") << broken.Said();
+    EXPECT_FALSE(fs::exists(folder.path / "broken.png"));
 }
 
 TEST(FbxRenderTool, AnswersHelpAndVersionOnStandardOutputAndRefusesUnknownOptionsWith64)
@@ -849,4 +862,80 @@ TEST(FbxRenderTool, ACopyAwayFromItsBuildAndItsDataSaysWhereItLookedAndEndsWith7
         "cd '" + (folder / "work") + "' && " + kEnvironment + "../bin/fbxrender cube.fbx cube.png");
     EXPECT_EQ(installed.status, 1) << installed.errors;
     EXPECT_GT(ReadPng(folder / "work/cube.png").Coverage(), 0.3);
+}
+
+TEST(FbxRenderTool, AnImageEmbeddedInTheFileIsDrawnWhenNoFileHasIt)
+{
+    // Blender's cube with a red and blue checker that exists only inside the file, whatever way up
+    // the cube arrives.
+    Folder folder;
+    const std::string cube = folder / "cube.fbx";
+    fs::copy_file(EMBEDDED_TEXTURE_FILES "/cube-embedded-checker.fbx", cube);
+    ToolRun run = RunFbxRender(cube, folder / "embedded.png", "--size 128 --view iso");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    const auto [red, blue] = RedAndBluePixels(ReadPng(folder / "embedded.png"));
+    EXPECT_GT(red, 100);
+    EXPECT_GT(blue, 100);
+
+    // A file of that name beside the model is drawn instead; something by that name that is not a
+    // file is said to be so, and the embedded image is not what the message is about.
+    WriteChecker(folder / "checker.png");
+    run = RunFbxRender(cube, folder / "beside.png", "--size 128 --view iso");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(RedAndBluePixels(ReadPng(folder / "beside.png")), std::make_pair(0, 0));
+    fs::remove(folder / "checker.png");
+    ASSERT_EQ(mkfifo((folder / "checker.png").c_str(), 0600), 0);
+    run = RunFbxRender(cube, folder / "fifo.png", "--size 128 --view iso");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output,
+        folder / "checker.png" + ": cannot be read: it is not a regular file; the default texture is drawn instead\n");
+}
+
+TEST(FbxRenderTool, AnEmbeddedImageThatCannotBeUsedIsNamedWithItsFile)
+{
+    // The same cube with the embedded PNG's header saying 60000 x 60000 RGB pixels: refused from its
+    // header, as a file would be.
+    std::ifstream in(EMBEDDED_TEXTURE_FILES "/cube-embedded-checker.fbx", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t ihdr = bytes.find("IHDR");
+    ASSERT_NE(ihdr, std::string::npos);
+    const std::string side = { '\0', '\0', '\xEA', '\x60' }; // 60000, big-endian
+    bytes.replace(ihdr + 4, 4, side);
+    bytes.replace(ihdr + 8, 4, side);
+    Folder folder;
+    const std::string cube = folder / "cube.fbx";
+    std::ofstream(cube, std::ios::binary) << bytes;
+    const ToolRun run = RunFbxRender(cube, folder / "out.png", "--size 64");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output,
+        cube
+            + ": embedded image \"cube-embedded-checker.fbm/checker.png\" is 60000 x 60000 pixels (10800000000 bytes "
+              "decoded), more than a texture may be (16384 x 16384, 268435456 bytes); the default texture is drawn "
+              "instead\n");
+}
+
+TEST(FbxRenderTool, ShadersThatDoNotLinkEndItWithStatusSixAndWriteNothing)
+{
+    // The program's shaders, the fragment one without its main function: each compiles, the two do
+    // not link.
+    Folder folder;
+    fs::create_directories(folder.path / "Assets" / "Shaders");
+    fs::copy_file("Assets/Shaders/DefaultVS.glsl", folder.path / "Assets/Shaders/DefaultVS.glsl");
+    std::ofstream(folder.path / "Assets/Shaders/DefaultFS.glsl") << "#version 460 core\nout vec4 colour;\n";
+    fs::copy("Assets/Textures", folder.path / "Assets/Textures");
+    fbxio::SceneWriter writer;
+    writer.AddMesh("Cube", toolmeshes::Box(1, 1, 1));
+    Save(writer, folder / "cube.fbx");
+    const CommandRun run = RunCommand(
+        "cd '" + folder.path.string() + "' && " + kEnvironment + FBXRENDER_PATH + " cube.fbx cube.png 2>&1");
+    EXPECT_EQ(run.status, 6) << run.output;
+    EXPECT_EQ(run.output.rfind("Assets/Shaders/DefaultFS.glsl and Assets/Shaders/DefaultVS.glsl: do not link into a "
+                               "program, so nothing drawn with them is seen; the linker's log follows\n"
+                               "ERROR::SHADER::PROGRAM::LINKING_FAILED\n",
+                  0),
+        0u)
+        << run.output;
+    EXPECT_NE(run.output.find("make no program to draw with; nothing is written\n"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(folder.path / "cube.png"));
 }

@@ -207,8 +207,9 @@ class FbxNodeAttribute : public FbxObject {
     int GetNodeCount() const { return static_cast<int>(mNodes.size()); }
 
 protected:
-    FbxNodeAttribute(FbxManager* manager, const char* name, EType type)
-        : FbxObject(manager, name)
+    FbxNodeAttribute(
+        FbxManager* manager, const char* name, EType type, const internal::PropertyList* classProperties = nullptr)
+        : FbxObject(manager, name, classProperties)
         , mType(type)
     {
     }

@@ -5,7 +5,12 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <type_traits>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace fbxsdk {
@@ -16,6 +21,51 @@ class FbxScene;
 class FbxIOSettings;
 namespace internal {
 class SceneBuilder;
+
+// One property's name, type and value, and the objects connected to it.
+struct PropertyRecord {
+    std::string name;
+    std::string type;
+    double values[4] = { 0, 0, 0, 0 };
+    int valueCount = 0;
+    std::string text;
+    std::vector<FbxObject*> sources;
+};
+
+// Properties found by name in constant time however many there are: a short list is searched
+// through (most objects have a few dozen), a long one through an index made when it grows long.
+class PropertyList {
+public:
+    PropertyList() = default;
+    PropertyList(const PropertyList& other);
+    PropertyList& operator=(const PropertyList& other);
+    PropertyList(PropertyList&&) noexcept = default;
+    PropertyList& operator=(PropertyList&&) noexcept = default;
+
+    // The position of the property named `name`, if there is one.
+    std::optional<int> Find(std::string_view name, bool caseSensitive = true) const;
+    // Appends a property whose name the list does not hold yet; returns its position.
+    int Add(PropertyRecord record);
+    // Finds names through an index from now on, however short the list: for a class's list, which
+    // every object of the class searches as it is made.
+    void IndexNames() { Reindex(); }
+    int Count() const { return static_cast<int>(mRecords.size()); }
+    PropertyRecord& operator[](int index) { return mRecords[std::size_t(index)]; }
+    const PropertyRecord& operator[](int index) const { return mRecords[std::size_t(index)]; }
+
+private:
+    // Up to this many properties a search is faster than a hash and needs no memory of its own.
+    static constexpr std::size_t kIndexedFrom = 24;
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+    using Index = std::unordered_map<std::string, int, NameHash, std::equal_to<>>;
+    void Reindex();
+
+    std::vector<PropertyRecord> mRecords;
+    std::unique_ptr<Index> mIndex;
+};
 } // namespace internal
 
 #define FBXSDK_OBJECT_DECLARE(Class, Parent)                                                                           \
@@ -81,8 +131,21 @@ public:
 
 protected:
     friend class internal::SceneBuilder;
+    friend class FbxObject;
+    // The record read through this handle: the owner's own, or the one it inherits (null for the
+    // root property or an invalid handle).
+    const internal::PropertyRecord* Record() const;
+    // The owner's own record, copied from the inherited one the first time the property is written.
+    // Writing the value it inherits changes nothing, and copies nothing: a scene's conversions write
+    // every node's transform, most of them the defaults.
+    internal::PropertyRecord* WritableRecord();
+    // Whether the property is read from the owner's template, not from a record of its own.
+    bool Inherits() const;
+
     FbxObject* mOwner = nullptr;
-    int mIndex = -1; // -1 is the object's root property
+    // -1 is the object's root property; 0 and up the object's own properties; -2 and down the ones
+    // it inherits from its template (-2 - position in the template).
+    int mIndex = -1;
 };
 
 template <>
@@ -161,9 +224,11 @@ public:
     virtual void Destroy(bool recursive = false);
 
     FbxProperty RootProperty;
+    // The object's own property of that name or, when it has none, its template's: the class's
+    // property with its default value, or the file's template for the object's type (its
+    // Definitions) laid over those. An inherited property becomes the object's own when it is set or
+    // connected to, as the FBX SDK's do.
     FbxProperty FindProperty(const char* name, bool caseSensitive = true) const;
-    int GetPropertyCount() const;
-    FbxProperty GetPropertyAt(int index) const;
 
     int GetSrcObjectCount(const FbxCriteria& criteria = FbxCriteria()) const;
     FbxObject* GetSrcObject(const FbxCriteria& criteria = FbxCriteria(), int index = 0) const;
@@ -185,10 +250,16 @@ public:
     FbxObject& operator=(const FbxObject&) = delete;
 
 protected:
-    FbxObject(FbxManager* manager, const char* name);
+    // `classProperties`, when given, are the properties every object of the class has, with their
+    // defaults; they must outlive the object (a class keeps them in a static).
+    FbxObject(FbxManager* manager, const char* name, const internal::PropertyList* classProperties = nullptr);
     virtual ~FbxObject();
-    // Adds a property (or returns the existing one of that name) with a type and default.
+    // Adds a property of the object's own (or returns the existing one of that name, own or
+    // inherited) with a type and default.
     FbxProperty AddProperty(const char* name, const char* type, double x = 0, double y = 0, double z = 0);
+    // The class's property of that name, for a constructor's handles: what FindProperty finds in a
+    // new object, found without looking at the object's own.
+    FbxProperty ClassProperty(std::string_view name) const;
 
 private:
     friend class FbxProperty;
@@ -197,22 +268,24 @@ private:
     friend class FbxDocument;
     friend class internal::SceneBuilder;
 
-    struct PropertyRecord {
-        std::string name;
-        std::string type;
-        double values[4] = { 0, 0, 0, 0 };
-        int valueCount = 0;
-        std::string text;
-        std::vector<FbxObject*> sources;
-    };
+    // The handle's index for the property named `name`, own or inherited.
+    std::optional<int> LookUpProperty(std::string_view name, bool caseSensitive) const;
+    // Whether `object` is among the sources; a set answers once there are many.
+    bool HasSource(FbxObject* object) const;
+    void AddSource(FbxObject* object);
 
     std::string mName;
     FbxUInt64 mUniqueId = 0;
     FbxManager* mManager = nullptr;
     FbxScene* mScene = nullptr;
-    std::vector<PropertyRecord> mProperties;
+    internal::PropertyList mProperties;
+    // Shared with every object of the same class (and, once imported, of the same file type); owned
+    // by the class or by the scene, never by the object.
+    const internal::PropertyList* mTemplate = nullptr;
     std::vector<FbxObject*> mSources;
     std::vector<FbxObject*> mDestinations;
+    // Made once an object has many sources, so that adding each is not a walk over all before it.
+    std::unique_ptr<std::unordered_set<FbxObject*>> mSourceSet;
 };
 
 class FbxManager {
@@ -229,6 +302,7 @@ private:
     friend class FbxObject;
     friend class FbxIOSettings;
     friend class FbxImporter;
+    friend class FbxEmbeddedFileCallback;
     friend class FbxScene;
     FbxManager() = default;
     ~FbxManager();

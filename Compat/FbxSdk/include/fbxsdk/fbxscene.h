@@ -67,6 +67,24 @@ private:
     std::string mRelativeFileName;
 };
 
+// An image or clip a texture shows: a file's name and, when the file embeds it, its bytes (handed to
+// the importer's embedded-file callback, never kept here).
+class FbxVideo : public FbxObject {
+    FBXSDK_OBJECT_DECLARE(FbxVideo, FbxObject)
+    const char* GetFileName() const { return mFileName.c_str(); }
+    const char* GetRelativeFileName() const { return mRelativeFileName.c_str(); }
+
+protected:
+    FbxVideo(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
+
+private:
+    std::string mFileName;
+    std::string mRelativeFileName;
+};
+
 class FbxProceduralTexture : public FbxTexture {
     FBXSDK_OBJECT_DECLARE(FbxProceduralTexture, FbxTexture)
 protected:
@@ -301,6 +319,9 @@ private:
     friend class FbxImporter;
     void Clear();
     std::vector<FbxObject*> mOwned;
+    // The file's property templates, each laid over the properties of a class, shared by every
+    // object of that type and class.
+    std::vector<std::unique_ptr<internal::PropertyList>> mTemplates;
     FbxNode* mRoot = nullptr;
     FbxGlobalSettings* mGlobalSettings = nullptr;
     std::vector<FbxSurfaceMaterial*> mMaterialList;
@@ -326,6 +347,44 @@ private:
     [[maybe_unused]] FbxManager* mManager;
 };
 
+// Callbacks the SDK calls while it works, by the data they are given.
+class FbxCallback : public FbxObject {
+    FBXSDK_OBJECT_DECLARE(FbxCallback, FbxObject)
+    enum State { eFailure = 0, eNotHandled = 1, eHandled = 2 };
+    void SetDataHint(FbxClassId hint) { mDataHint = hint; }
+
+protected:
+    FbxCallback(FbxManager* manager, const char* name)
+        : FbxObject(manager, name)
+    {
+    }
+    FbxClassId mDataHint;
+};
+
+// Receives the files an FBX file embeds (its videos' content) while the importer reads it, instead
+// of the SDK extracting them to a folder beside the file. The buffer is the importer's: the function
+// copies what it keeps.
+class FbxEmbeddedFileCallback : public FbxCallback {
+    FBXSDK_OBJECT_DECLARE(FbxEmbeddedFileCallback, FbxCallback)
+    using ReadCBFunction = FbxCallback::State (*)(
+        void* userData, FbxClassId dataHint, const char* fileName, const void* fileBuffer, size_t sizeInBytes);
+    static FbxEmbeddedFileCallback* Create(FbxManager* manager, const char* name);
+    // One function: a second registration takes the place of the first. -1 for a null function.
+    int RegisterReadFunction(ReadCBFunction function, void* userData = nullptr);
+    // Calls the function with the current data hint; eFailure when none is registered.
+    FbxCallback::State Trigger(const char* fileName, const void* fileBuffer, size_t sizeInBytes);
+
+protected:
+    FbxEmbeddedFileCallback(FbxManager* manager, const char* name)
+        : FbxCallback(manager, name)
+    {
+    }
+
+private:
+    ReadCBFunction mRead = nullptr;
+    void* mUserData = nullptr;
+};
+
 class FbxImporter : public FbxObject {
     FBXSDK_OBJECT_DECLARE(FbxImporter, FbxObject)
     static FbxImporter* Create(FbxManager* manager, const char* name);
@@ -333,8 +392,12 @@ class FbxImporter : public FbxObject {
     // Opens and parses the file. fileFormat -1 detects binary or ASCII.
     virtual bool Initialize(const char* fileName, int fileFormat = -1, FbxIOSettings* settings = nullptr);
     bool IsFBX() const { return mIsFbx; }
-    // Builds the scene from the parsed file.
+    // Builds the scene from the parsed file. Each embedded file is handed to the embedded-file
+    // callback, when one is set; without one, embedded files are not extracted.
     bool Import(FbxDocument* document, bool nonBlocking = false);
+    // Set after Initialize, which clears it. The importer does not own it.
+    void SetEmbeddedFileReadCallback(FbxEmbeddedFileCallback* callback) { mEmbeddedFileRead = callback; }
+    FbxEmbeddedFileCallback* GetEmbeddedFileReadCallback() const { return mEmbeddedFileRead; }
     FbxStatus& GetStatus() { return mStatus; }
     FbxDocumentInfo* GetSceneInfo() const { return mSceneInfo; }
     void GetFileVersion(int& major, int& minor, int& revision) const;
@@ -355,6 +418,7 @@ private:
     std::string mFileName;
     std::unique_ptr<Parsed> mParsed;
     FbxDocumentInfo* mSceneInfo = nullptr;
+    FbxEmbeddedFileCallback* mEmbeddedFileRead = nullptr;
 };
 
 } // namespace fbxsdk
