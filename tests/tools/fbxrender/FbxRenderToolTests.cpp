@@ -872,8 +872,8 @@ TEST(FbxRenderTool, AnImageEmbeddedInTheFileIsDrawnWhenNoFileHasIt)
     const std::string cube = folder / "cube.fbx";
     fs::copy_file(EMBEDDED_TEXTURE_FILES "/cube-embedded-checker.fbx", cube);
     ToolRun run = RunFbxRender(cube, folder / "embedded.png", "--size 128 --view iso");
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.status, 0) << run.Said();
+    EXPECT_EQ(run.errors, "");
     const auto [red, blue] = RedAndBluePixels(ReadPng(folder / "embedded.png"));
     EXPECT_GT(red, 100);
     EXPECT_GT(blue, 100);
@@ -882,13 +882,13 @@ TEST(FbxRenderTool, AnImageEmbeddedInTheFileIsDrawnWhenNoFileHasIt)
     // file is said to be so, and the embedded image is not what the message is about.
     WriteChecker(folder / "checker.png");
     run = RunFbxRender(cube, folder / "beside.png", "--size 128 --view iso");
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 0) << run.Said();
     EXPECT_EQ(RedAndBluePixels(ReadPng(folder / "beside.png")), std::make_pair(0, 0));
     fs::remove(folder / "checker.png");
     ASSERT_EQ(mkfifo((folder / "checker.png").c_str(), 0600), 0);
     run = RunFbxRender(cube, folder / "fifo.png", "--size 128 --view iso");
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output,
+    EXPECT_EQ(run.status, 0) << run.Said();
+    EXPECT_EQ(run.errors,
         folder / "checker.png" + ": cannot be read: it is not a regular file; the default texture is drawn instead\n");
 }
 
@@ -907,8 +907,8 @@ TEST(FbxRenderTool, AnEmbeddedImageThatCannotBeUsedIsNamedWithItsFile)
     const std::string cube = folder / "cube.fbx";
     std::ofstream(cube, std::ios::binary) << bytes;
     const ToolRun run = RunFbxRender(cube, folder / "out.png", "--size 64");
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output,
+    EXPECT_EQ(run.status, 0) << run.Said();
+    EXPECT_EQ(run.errors,
         cube
             + ": embedded image \"cube-embedded-checker.fbm/checker.png\" is 60000 x 60000 pixels (10800000000 bytes "
               "decoded), more than a texture may be (16384 x 16384, 268435456 bytes); the default texture is drawn "
@@ -921,6 +921,7 @@ TEST(FbxRenderTool, ShadersThatDoNotLinkEndItWithStatusSixAndWriteNothing)
     // not link.
     Folder folder;
     fs::create_directories(folder.path / "Assets" / "Shaders");
+    fs::create_directories(folder.path / "Settings");
     fs::copy_file("Assets/Shaders/DefaultVS.glsl", folder.path / "Assets/Shaders/DefaultVS.glsl");
     std::ofstream(folder.path / "Assets/Shaders/DefaultFS.glsl") << "#version 460 core\nout vec4 colour;\n";
     fs::copy("Assets/Textures", folder.path / "Assets/Textures");
