@@ -44,17 +44,8 @@ std::string Describe(const Footprint& footprint)
 BoundingBox BoxOfMeshes(const std::vector<Mesh>& meshes)
 {
     BoundingBox box;
-    for (const Mesh& mesh : meshes) {
-        if (!mesh.box.valid)
-            continue;
-        box.min = box.valid ? Float3 { std::min(box.min.x, mesh.box.min.x), std::min(box.min.y, mesh.box.min.y),
-            std::min(box.min.z, mesh.box.min.z) }
-                            : mesh.box.min;
-        box.max = box.valid ? Float3 { std::max(box.max.x, mesh.box.max.x), std::max(box.max.y, mesh.box.max.y),
-            std::max(box.max.z, mesh.box.max.z) }
-                            : mesh.box.max;
-        box.valid = true;
-    }
+    for (const Mesh& mesh : meshes)
+        Include(box, mesh.box);
     return box;
 }
 
@@ -143,15 +134,10 @@ void AimTheLight(std::span<const ModelPlacement> placed)
 {
     if (sceneLight == nullptr || placed.empty())
         return;
-    Float3 low { -kCabinReachX, kFloorTop, -kCabinReachZ };
-    Float3 high { kCabinReachX, kCabinTop, kCabinReachZ };
-    for (const ModelPlacement& placement : placed) {
-        low = { std::min(low.x, placement.bounds.min.x), std::min(low.y, placement.bounds.min.y),
-            std::min(low.z, placement.bounds.min.z) };
-        high = { std::max(high.x, placement.bounds.max.x), std::max(high.y, placement.bounds.max.y),
-            std::max(high.z, placement.bounds.max.z) };
-    }
-    sceneLight->CoverBox(low, high);
+    BoundingBox scene { { -kCabinReachX, kFloorTop, -kCabinReachZ }, { kCabinReachX, kCabinTop, kCabinReachZ }, true };
+    for (const ModelPlacement& placement : placed)
+        Include(scene, placement.bounds);
+    sceneLight->CoverBox(scene.min, scene.max);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "Assets/Model.h"
 
+#include <algorithm>
+
 #include <glad/gl.h>
 
 namespace {
@@ -55,4 +57,23 @@ void Model::CreateGpuBuffers()
         glEnableVertexAttribArray(attribute.location);
     }
     glBindVertexArray(0);
+}
+
+void Include(BoundingBox& box, const Float3& point)
+{
+    box.min = box.valid
+        ? Float3 { std::min(box.min.x, point.x), std::min(box.min.y, point.y), std::min(box.min.z, point.z) }
+        : point;
+    box.max = box.valid
+        ? Float3 { std::max(box.max.x, point.x), std::max(box.max.y, point.y), std::max(box.max.z, point.z) }
+        : point;
+    box.valid = true;
+}
+
+void Include(BoundingBox& box, const BoundingBox& other)
+{
+    if (!other.valid)
+        return;
+    Include(box, other.min);
+    Include(box, other.max);
 }

@@ -53,6 +53,11 @@ struct BoundingBox {
     bool valid = false;
 };
 
+// Grows `box` to hold `point`; an empty box becomes the point.
+void Include(BoundingBox& box, const Float3& point);
+// Grows `box` to hold `other`, when that is not empty.
+void Include(BoundingBox& box, const BoundingBox& other);
+
 struct Extents {
     Float3 halfSize;
     Float3 centre;

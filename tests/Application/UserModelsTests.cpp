@@ -71,14 +71,7 @@ BoundingBox DrawnBox(const std::vector<GameObject*>& objects)
     for (GameObject* object : objects) {
         const MeshRenderer* renderer = object->GetComponent<MeshRenderer>();
         for (const Vertex& vertex : renderer->model->meshes[0].vertices) {
-            const Float3 p = TransformPoint(XYZ(vertex.position), object->transform->worldMatrix);
-            box.min = box.valid
-                ? Float3 { std::min(box.min.x, p.x), std::min(box.min.y, p.y), std::min(box.min.z, p.z) }
-                : p;
-            box.max = box.valid
-                ? Float3 { std::max(box.max.x, p.x), std::max(box.max.y, p.y), std::max(box.max.z, p.z) }
-                : p;
-            box.valid = true;
+            Include(box, TransformPoint(XYZ(vertex.position), object->transform->worldMatrix));
         }
     }
     return box;

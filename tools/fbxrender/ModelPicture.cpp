@@ -67,16 +67,8 @@ BoundingBox MeshBounds(const std::vector<Mesh>& meshes)
 {
     BoundingBox box;
     for (const Mesh& mesh : meshes)
-        for (const Vertex& vertex : mesh.vertices) {
-            const Float3 p { vertex.position.x, vertex.position.y, vertex.position.z };
-            box.min = box.valid
-                ? Float3 { std::min(box.min.x, p.x), std::min(box.min.y, p.y), std::min(box.min.z, p.z) }
-                : p;
-            box.max = box.valid
-                ? Float3 { std::max(box.max.x, p.x), std::max(box.max.y, p.y), std::max(box.max.z, p.z) }
-                : p;
-            box.valid = true;
-        }
+        for (const Vertex& vertex : mesh.vertices)
+            Include(box, XYZ(vertex.position));
     return box;
 }
 
