@@ -34,9 +34,9 @@ void SpawnBall()
         return;
 
     GameObject* ball = MakeBall(*camera, XYZ(camera->position));
-    auto* body = ball->GetComponent<RigidBody>();
-    body->pendingVelocity = camera->forward * kThrowSpeed;
-    PhysicsEngine::GetInstance().pendingVelocityBodies.push_back(body);
+    auto* thrown = ball->GetComponent<Ball>();
+    thrown->Launch(camera->forward * kThrowSpeed);
+    thrown->MeetSurfaceAtStart();
 }
 
 GameObject* MakeBall(const InspectorCamera& camera, const Float3& position)

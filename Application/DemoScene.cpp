@@ -34,8 +34,6 @@ constexpr float kFloorShininess = 1.0f;
 constexpr std::int32_t kCabinLayer = 16;
 // The floor's box: 5 units thick, as wide as the floor.
 constexpr Float3 kFloorHalfExtents { 10000.0f, 2.5f, 10000.0f };
-// The roof slabs' boxes sit further up the slope and further in than the walls'.
-constexpr Float3 kRoofColliderShift { 0.0f, 7.0f, 4.0f };
 constexpr Float3 kGableColliderOffset { 0.0f, -9.0f, 0.0f };
 
 // The angles are the literal single-precision values the cabin was laid out with: 1.57079 is not
@@ -93,7 +91,7 @@ Model* ModelFor(ObjectLayout::Shape shape, Model* wall, Model* gable)
 }
 
 // Walls and roof slabs get a box as large as the scaled wall mesh, centred half the unscaled mesh
-// height above the object (the roof slabs' further up the slope and in); gables a cooked prism.
+// height above the object; gables a cooked prism.
 void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
 {
     const Float4& scale = object.transform->scale;
@@ -109,7 +107,7 @@ void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
             ReportFileProblem(kWallModel, size.str());
             break;
         }
-        CabinBox layoutBox = CabinBoxCollider(e, scale, layout.shape == ObjectLayout::Shape::Roof);
+        CabinBox layoutBox = CabinBoxCollider(e, scale);
         auto* box = AddComponent<BoxCollider>(object, layoutBox.halfExtents);
         box->SetLocalPosition(layoutBox.centre);
         box->SetLayer(kCabinLayer);
@@ -127,14 +125,12 @@ void AddCollider(GameObject& object, const ObjectLayout& layout, Float3 e)
 
 } // namespace
 
-CabinBox CabinBoxCollider(Float3 e, Float4 scale, bool roof)
+CabinBox CabinBoxCollider(Float3 e, Float4 scale)
 {
     CabinBox box;
     box.halfExtents = { scale.x * 0.5f * e.x, scale.y * 0.5f * e.y, scale.z * 0.5f * e.z };
     // The offset is in the actor's frame, which carries no scale: e is used as it is.
     box.centre = { 0.0f, 0.5f * e.y, 0.0f };
-    if (roof)
-        box.centre = box.centre + kRoofColliderShift;
     return box;
 }
 

@@ -7,10 +7,11 @@ void BuildDemoScene();
 #include "Math/Vector.h"
 
 // Where a wall's or roof slab's box collider goes: as large as the wall mesh (of size `meshSize` in
-// model units) scaled by `scale`, centred half the unscaled mesh height above the object's origin,
-// and for a roof slab 7 further up its slope and 4 further in.
+// model units) scaled by `scale`, centred half the unscaled mesh height above the object's origin.
+// The wall model is made to be exactly this box, so a roof slab's box lies where the slab is drawn
+// too: no further up the slope or further in than a wall's.
 struct CabinBox {
     Float3 halfExtents;
     Float3 centre;
 };
-CabinBox CabinBoxCollider(Float3 meshSize, Float4 scale, bool roof);
+CabinBox CabinBoxCollider(Float3 meshSize, Float4 scale);

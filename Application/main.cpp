@@ -1,13 +1,23 @@
-// The program's entry point: a console for diagnostic text, then the Application with the game's
-// scene and ball throwing hooked in.
+// The program's entry point: a console for diagnostic text, the command line, the data folder, then
+// the Application with the game's scene and ball throwing hooked in.
+#include "App/Application.h"
 #include "Application/BallThrower.h"
+#include "Application/CommandLine.h"
 #include "Application/DemoScene.h"
-#include "Core/Application.h"
+#include "BuildInfo.h"
+#include "Core/DataFolder.h"
 #include "Win32/Win32.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
 
 namespace {
 
@@ -20,12 +30,67 @@ constexpr std::size_t kConsoleBufferSize = 1024;
 constexpr int kExitInitFailed = 1;
 constexpr int kExitStandardException = -1;
 constexpr int kExitUnknownException = -2;
+// The UI library's file of window settings, kept in the folder the program was started in.
+constexpr const char* kUiSettingsFile = "imgui.ini";
 
 void RedirectToConsole(std::FILE* stream)
 {
     std::FILE* file = nullptr;
     if (freopen_s(&file, "CONOUT$", "w", stream) == 0 && file != nullptr)
         std::setvbuf(file, nullptr, _IONBF, kConsoleBufferSize);
+}
+
+#ifdef _WIN32
+// The arguments after the program's name, in UTF-8: the C runtime splits a wide entry point's command
+// line into __wargv.
+std::vector<std::string> ProgramArguments()
+{
+    std::vector<std::string> arguments;
+    for (int k = 1; k < __argc; ++k) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, __wargv[k], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(size > 1 ? size - 1 : 0, '\0');
+        if (size > 1)
+            WideCharToMultiByte(CP_UTF8, 0, __wargv[k], -1, argument.data(), size, nullptr, nullptr);
+        arguments.push_back(std::move(argument));
+    }
+    return arguments;
+}
+#else
+// Handed over by main, which calls wWinMain as the C runtime does on Windows.
+std::vector<std::string> programArguments;
+
+std::vector<std::string> ProgramArguments()
+{
+    return programArguments;
+}
+#endif
+
+// Acts on a command line that asks for text instead of the program: returns the exit status then, and
+// nothing when the program is to run.
+std::optional<int> AnswerCommandLine(const std::variant<CommandLine, UsageError>& parsed)
+{
+    if (const auto* error = std::get_if<UsageError>(&parsed)) {
+        std::cerr << "Tarnwick: " << error->problem << "\n\n" << kTarnwickUsage << std::flush;
+        return kUsageExitStatus;
+    }
+    switch (std::get<CommandLine>(parsed).request) {
+    case CommandLine::Request::ShowHelp: std::cout << kTarnwickUsage << std::flush; return EXIT_SUCCESS;
+    case CommandLine::Request::ShowVersion:
+        std::cout << buildinfo::kProduct << " " << buildinfo::kVersion << std::endl;
+        return EXIT_SUCCESS;
+    case CommandLine::Request::Run: break;
+    }
+    return std::nullopt;
+}
+
+// The data folder becomes the working directory; without one the program goes on where it was started,
+// and every file it cannot find is named as it is asked for.
+void EnterTheDataFolder()
+{
+    std::string problem;
+    if (!EnterDataFolder(StandardDataPlaces(buildinfo::kDataFolderFromPrograms), problem))
+        std::cerr << "Tarnwick: " << problem << "; every model, texture, shader and setting will be missing"
+                  << std::endl;
 }
 
 } // namespace
@@ -38,6 +103,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     SetConsoleOutputCP(kUtf8CodePage);
 
     try {
+        if (const std::optional<int> status = AnswerCommandLine(ParseCommandLine(ProgramArguments())))
+            return *status;
+
         std::cout << "Tarnwick starting..." << std::endl;
 
         HWND console = GetConsoleWindow();
@@ -46,6 +114,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         MoveWindow(console, rect.left, rect.top, kConsoleWidth, kConsoleHeight, TRUE);
 
         Application application;
+        std::error_code error;
+        const std::filesystem::path startFolder = std::filesystem::current_path(error);
+        if (!error) {
+            // The UI library takes file names in UTF-8 on every system.
+            const std::u8string settings = (startFolder / kUiSettingsFile).u8string();
+            application.uiSettingsFile.assign(settings.begin(), settings.end());
+        }
+        EnterTheDataFolder();
+
         application.game = { BuildDemoScene, SpawnBall };
         if (!application.Init())
             return kExitInitFailed;
@@ -61,8 +138,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 }
 
 #ifndef _WIN32
-int main()
+int main(int argc, char** argv)
 {
+    programArguments.assign(argv + std::min(argc, 1), argv + argc);
     return wWinMain(nullptr, nullptr, nullptr, 0);
 }
 #endif

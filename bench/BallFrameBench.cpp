@@ -1,13 +1,13 @@
 // Frame cost as balls pile up: the demo scene with 0, 100 and 300 balls at rest on the floor, one
 // whole frame each iteration (physics step, the two component passes, recording and executing both
-// passes), as the frame loop runs it. Drawn into a small window, so the figure tracks the engine's
+// passes), as the frame loop runs it. Drawn into a small picture, so the figure tracks the engine's
 // work per ball more than the software rasteriser's fill rate.
+#include "App/WorldStep.h"
 #include "Application/BallThrower.h"
 #include "Application/DemoScene.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
 #include "Core/Time.h"
-#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
 #include "Scene/InspectorCamera.h"
@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr int kWindowWidth = 640;
-constexpr int kWindowHeight = 360;
+constexpr int kTargetWidth = 640;
+constexpr int kTargetHeight = 360;
 constexpr float kFrame = 1.0f / 60.0f;
 // Balls rest in rows on the floor in front of the cabin, far enough apart not to touch.
 constexpr int kBallsPerRow = 20;
@@ -68,11 +68,8 @@ BENCHMARK(FrameWithBalls)->Arg(0)->Arg(100)->Arg(300)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    GLFWwindow* window = CreateBenchmarkWindow(kWindowWidth, kWindowHeight, "Ball frame benchmark");
-    if (window == nullptr)
+    if (!StartBenchmarkGl(kTargetWidth, kTargetHeight, "BallFrameBench"))
         return 1;
-    GraphicsEngine::GetInstance().width = kWindowWidth;
-    GraphicsEngine::GetInstance().height = kWindowHeight;
 
     // Start-up as Application::Init and Run do it, looking at the cabin and the balls from outside.
     InitializeFbx();

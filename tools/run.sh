@@ -8,7 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash tools/setup.sh
-bash tools/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The program alone (its data is in the source tree): not the tests, tools or benchmarks.
+bash tools/build.sh build --target Tarnwick -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 source tools/display.sh
 program_pid=""

@@ -17,6 +17,9 @@ packages=(
   clang-14 libclang-rt-14-dev
   # real FBX files no one here wrote, and a reference importer for the benchmarks
   assimp-testmodels libassimp-dev assimp-utils
+  # the Debian package (cpack -G DEB): its dependencies worked out from the programs (dpkg-shlibdeps,
+  # which CPack finds the programs for with file)
+  dpkg-dev file
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "Assets/FbxMaterials.h"
 #include "Assets/MeshExtraction.h"
+#include "Assets/NormalGeneration.h"
 #include "Assets/SkeletonImport.h"
 
 #include <algorithm>
@@ -73,7 +74,7 @@ void PrepareMeshes(const std::vector<FbxNode*>& meshNodes, bool forceTangents, I
         if (mesh->GetElementNormalCount() == 0) {
             AddWarning(result, ImportWarning::MissingNormals);
             // Still in the file's own axes: its polygons are counter-clockwise seen from outside.
-            mesh->GenerateNormals(false, true, false);
+            GenerateCreasedNormals(*mesh);
         }
         if (mesh->GetUVLayerCount() == 0) {
             AddWarning(result, ImportWarning::MissingUVs);
@@ -118,7 +119,9 @@ struct Gathered {
     std::vector<std::vector<LodLevel>> lodGroups;
     Skeleton skeleton;
     std::vector<ImportedMaterial> materials;
+    // The box of every mesh extracted so far; none before the first.
     Extents bounds;
+    bool hasBounds = false;
 };
 
 void ExtractInto(
@@ -127,7 +130,11 @@ void ExtractInto(
     std::vector<Mesh> meshes;
     ExtractMeshes(scene, node, gathered.skeleton, result, meshes, deduplicate);
     for (Mesh& mesh : meshes) {
-        MergeExtents(gathered.bounds, mesh.extents);
+        if (gathered.hasBounds)
+            MergeExtents(gathered.bounds, mesh.extents);
+        else
+            gathered.bounds = mesh.extents;
+        gathered.hasBounds = true;
         out.push_back(std::move(mesh));
     }
 }

@@ -7,6 +7,12 @@ void AddWarning(ImportResult& result, ImportWarning kind)
     ++result.warnings[kind];
 }
 
+std::int32_t WarningCount(const ImportResult& result, ImportWarning kind)
+{
+    const auto found = result.warnings.find(kind);
+    return found == result.warnings.end() ? 0 : found->second;
+}
+
 void MergeExtents(Extents& bounds, const Extents& extents)
 {
     auto merge = [](float& centre, float& half, float otherCentre, float otherHalf) {

@@ -42,6 +42,22 @@ struct ImportResult {
 // Counts one more warning of `kind`.
 void AddWarning(ImportResult& result, ImportWarning kind);
 
+// How many warnings of `kind` the import counted.
+std::int32_t WarningCount(const ImportResult& result, ImportWarning kind);
+
+// Every warning kind with the name the tools print for it, in the order they list them.
+struct ImportWarningName {
+    ImportWarning kind;
+    const char* name;
+};
+inline constexpr ImportWarningName kImportWarningNames[] = {
+    { ImportWarning::TooManyInfluences, "TooManyInfluences" },
+    { ImportWarning::MissingUVs, "MissingUVs" },
+    { ImportWarning::TangentsFailed, "TangentsFailed" },
+    { ImportWarning::DuplicateBoneName, "DuplicateBoneName" },
+    { ImportWarning::MissingNormals, "MissingNormals" },
+};
+
 // The file texture connected to one material property; all empty when there is none.
 struct TextureSlot {
     // The last "\"-separated component of relativePath.

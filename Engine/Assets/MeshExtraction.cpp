@@ -1,6 +1,8 @@
 #include "Assets/MeshExtraction.h"
 
 #include "Assets/CornerBatch.h"
+#include "Assets/MeshPlacement.h"
+#include "Assets/RunningBox.h"
 #include "Assets/SkeletonImport.h"
 #include "Assets/VertexDeduplicator.h"
 
@@ -138,18 +140,6 @@ inline void ReadUv(const UvReader& set, int controlPoint, int polygonVertex, Flo
     // Images are uploaded top row first, so v is turned over here.
     out = { static_cast<float>(uv[0]), static_cast<float>(1.0 - uv[1]) };
 }
-
-// The running bounds of one node, from zero.
-struct RunningBox {
-    Float3 min;
-    Float3 max;
-
-    void Add(const Float4& p)
-    {
-        min = { std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z) };
-        max = { std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z) };
-    }
-};
 
 Float4 ColorAt(const FbxLayerElementVertexColor& element, int controlPoint, int polygonVertex)
 {
@@ -328,8 +318,8 @@ struct SlotPolygons {
     }
 };
 
-// Reads the corners of one slot's polygons in order, a batch at a time, and grows the node's running
-// box by each. FBX SDK calls: the extracting thread only.
+// Reads the corners of one slot's polygons in order, a batch at a time, and grows the slot's box by
+// each. FBX SDK calls: the extracting thread only.
 //
 // Given a table of each control point's previous corner, a corner whose varying elements read the
 // same as that corner's is marked as a repeat and not read at all: most corners of a smooth mesh
@@ -452,8 +442,12 @@ std::size_t PreviousCornerBytes(FbxMesh* mesh)
     return static_cast<std::size_t>(std::max(mesh->GetControlPointsCount(), 0)) * sizeof(int);
 }
 
-void FinishBounds(Mesh& mesh, const RunningBox& box)
+// The mesh's extents and box from the box of its vertices. Vertices that are none of them numbers
+// (a broken file's) give the point at the origin rather than a box of infinities.
+void FinishBounds(Mesh& mesh, RunningBox box)
 {
+    if (!box.HasPoints())
+        box.min = box.max = {};
     Extents& e = mesh.extents;
     e.halfSize = { (box.max.x - box.min.x) * 0.5f, (box.max.y - box.min.y) * 0.5f, (box.max.z - box.min.z) * 0.5f };
     e.centre = { (box.max.x + box.min.x) * 0.5f, (box.max.y + box.min.y) * 0.5f, (box.max.z + box.min.z) * 0.5f };
@@ -493,13 +487,13 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
     if (mesh == nullptr)
         return true;
 
+    const MeshPlacement placement(*node);
     InfluenceTable influences;
     const bool skinned = !skeleton.bones.empty();
     if (skinned)
-        ProcessSkins(node, skeleton, influences);
+        ProcessSkins(node, placement, skeleton, influences);
 
     const CornerSources sources(mesh, skinned ? &influences : nullptr);
-    RunningBox box;
 
     const std::vector<std::size_t> slotCorners = CornersBySlot(scene, node, mesh);
     std::vector<int> previousCornerOf;
@@ -520,6 +514,7 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
             previousCornerOf.assign(static_cast<std::size_t>(sources.controlPointCount), -1);
             previous = previousCornerOf.data();
         }
+        RunningBox box;
         SlotCorners corners(sources, slotPolygons, box, previous);
         // Reading and entering take turns on this thread: a corner's record is hashed and copied
         // while it is still in this core's cache. Entered on a second core instead, every record
@@ -533,6 +528,11 @@ bool ExtractMeshes(FbxScene* scene, FbxNode* node, Skeleton& skeleton, ImportRes
         for (int i = 0; i < deduplicator.FoldedVertices(); ++i)
             AddWarning(result, ImportWarning::TooManyInfluences);
         if (!sub.vertices.empty()) {
+            if (!placement.IsIdentity()) {
+                // The box read with the corners is the mesh's own; the placed vertices give the scene's.
+                box = RunningBox();
+                placement.Place(sub, box);
+            }
             FinishBounds(sub, box);
             meshes.push_back(std::move(sub));
         }

@@ -19,9 +19,10 @@ public:
     }
 };
 
-// Appends the node's meshes to `meshes`. With the skeleton's bones, the node's skins give each vertex
-// its bone influences. The running bounds of the node start at zero and are shared by all of the
-// node's meshes. Throws InvalidReferenceMode; returns true otherwise.
+// Appends the node's meshes to `meshes`, one per material slot, each placed in the scene by the
+// node's transform (MeshPlacement) and bounded by the box of its own vertices. With the skeleton's
+// bones, the node's skins give each vertex its bone influences. Throws InvalidReferenceMode; returns
+// true otherwise.
 //
 // On the thread that owns the FBX SDK, and on it alone: it reads the corners and enters them itself.
 bool ExtractMeshes(fbxsdk::FbxScene* scene, fbxsdk::FbxNode* node, Skeleton& skeleton, ImportResult& result,

@@ -88,13 +88,17 @@ std::string SkeletonName(const Skeleton& skeleton, const std::string& path)
     return file.size() >= 4 ? file.substr(0, file.size() - 4) : file;
 }
 
-void ProcessSkins(FbxNode* node, Skeleton& skeleton, InfluenceTable& influences)
+void ProcessSkins(FbxNode* node, const MeshPlacement& placement, Skeleton& skeleton, InfluenceTable& influences)
 {
     FbxMesh* mesh = node->GetMesh();
     if (mesh == nullptr)
         return;
     FbxAMatrix geometric(node->GetGeometricTranslation(FbxNode::eSourcePivot),
         node->GetGeometricRotation(FbxNode::eSourcePivot), node->GetGeometricScaling(FbxNode::eSourcePivot));
+    // The placed vertices are taken back to the mesh's own space first; nothing to undo for an
+    // identity node, whose offsets then stay exactly what the clusters give.
+    if (!placement.IsIdentity())
+        geometric = geometric * placement.MeshToScene().Inverse();
     for (int d = 0; d < mesh->GetDeformerCount(); ++d) {
         auto* skin = static_cast<FbxSkin*>(mesh->GetDeformer(d, FbxDeformer::eSkin, nullptr));
         if (skin == nullptr)

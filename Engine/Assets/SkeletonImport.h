@@ -4,6 +4,7 @@
 // per vertex.
 
 #include "Assets/ImportedModel.h"
+#include "Assets/MeshPlacement.h"
 
 #include <fbxsdk.h>
 
@@ -37,9 +38,12 @@ std::string SkeletonName(const Skeleton& skeleton, const std::string& path);
 // The part of a node name after its last ":".
 std::string ShortName(const std::string& name);
 
-// Reads the mesh node's skin clusters: writes the named bones' offset matrices (transposed
-// inverse(link) x transform x geometric) and fills `influences`.
-void ProcessSkins(fbxsdk::FbxNode* node, Skeleton& skeleton, InfluenceTable& influences);
+// Reads the mesh node's skin clusters: writes the named bones' offset matrices and fills `influences`.
+// An offset takes a vertex as the import places it into its bone's space at bind time: transposed
+// inverse(link) x transform x geometric, times the inverse of `placement` where the mesh is moved into
+// the scene, so a placed vertex lands where the mesh's own one did.
+void ProcessSkins(
+    fbxsdk::FbxNode* node, const MeshPlacement& placement, Skeleton& skeleton, InfluenceTable& influences);
 
 // The influences of control point `controlPoint`, largest weight first, folded into the vertex's four
 // slots. Returns true when weight beyond the fourth was folded in (s x 0.25 added to each of the four).

@@ -39,6 +39,7 @@ void Time::Tick()
     currentTime = clock();
     std::int64_t elapsedNanoseconds = currentTime - lastTime;
     float elapsedSeconds = static_cast<float>(elapsedNanoseconds) / kNanosecondsPerSecond;
+    frameTime = elapsedSeconds;
     deltaTime = std::min(kMaxDeltaTime, timeScale * elapsedSeconds);
     lastTime = currentTime;
 }

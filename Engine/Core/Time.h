@@ -29,8 +29,12 @@ public:
 
     std::int64_t lastTime;
     std::int64_t currentTime;
+    // What everything that moves advances by: the interval scaled and capped, in seconds.
     float deltaTime;
     float timeScale;
+    // The real interval between the last two ticks in seconds, neither scaled nor capped: what the
+    // "FPS" read-out shows the rate of. Nothing that moves reads it.
+    float frameTime = 0.0f;
 
 private:
     NanosecondClock clock;

@@ -1,6 +1,8 @@
 #pragma once
 // The component that lights the scene and casts its shadows: an orthographic camera looking from the
-// light's side, a square depth texture (the shadow map) and the framebuffer that renders into it.
+// light's side, a square depth texture (the shadow map, with a stencil beside the depth: the holes'
+// masks cut their surfaces out of it as they cut them out of the picture) and the framebuffer that
+// renders into it.
 //
 // The demo scene creates one and stores it in `sceneLight`; the graphics engine always uses that
 // one. Its uniforms are sent once, by Start, to the materials registered at that moment. The shadow

@@ -10,6 +10,7 @@
 #include <glad/gl.h>
 
 #include <algorithm>
+#include <type_traits>
 
 DirectionalLight* sceneLight = nullptr;
 bool firstFrame = true;
@@ -25,6 +26,11 @@ constexpr GLenum kShadowMapUnit = GL_TEXTURE5;
 // colour writes off, it makes the renderer fail the depth test wherever the mask lies in front of it.
 constexpr GLint kMaskWriteReference = 2;
 constexpr GLint kMaskTestReference = 1;
+// In the shadow pass the masks cut by the stencil alone: they write no depth (so a hole casts no
+// shadow of its own) and mark the stencil, and their renderer is drawn only where it is not marked (so
+// the light passes through the hole). Each masked renderer of the pass marks with a value of its own,
+// 1 to this, so the marks of one never cut another; past it the stencil is cleared and they start again.
+constexpr GLint kLastShadowMark = 0xFF;
 
 float SquaredDistance(const Float4& a, const Float4& b)
 {
@@ -35,8 +41,9 @@ float SquaredDistance(const Float4& a, const Float4& b)
     return dx * dx + dy * dy + dz * dz + dw * dw;
 }
 
-// The lambdas below capture nothing: they fit std::function's own storage, so recording them
-// allocates nothing, and they read the program-wide camera and light when they run.
+// The lambdas below capture nothing (the shadow pass's mask states, only their stencil mark): they fit
+// std::function's own storage, so recording them allocates nothing, and they read the program-wide
+// camera and light when they run.
 void BeginShadowPass()
 {
     if (sceneLight == nullptr)
@@ -46,12 +53,15 @@ void BeginShadowPass()
     const auto size = static_cast<GLsizei>(light.shadowMapSize);
     glViewport(0, 0, size, size);
     glBindFramebuffer(GL_FRAMEBUFFER, light.shadowFramebuffer);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     glCullFace(GL_BACK);
+    // Only the masked renderers' draws need the stencil here; the others go without the test.
+    glDisable(GL_STENCIL_TEST);
 }
 
 void BeginMainPass()
 {
+    glEnable(GL_STENCIL_TEST);
     glCullFace(GL_FRONT);
     UploadCameraUniforms(*activeCamera);
     if (sceneLight != nullptr) {
@@ -81,9 +91,43 @@ void BeginMaskTest()
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
+// The shadow pass's mask states, for the masks of the masked renderer whose mark is `mark`.
+void BeginShadowMaskWrite(GLint mark)
+{
+    glEnable(GL_STENCIL_TEST);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    glStencilFunc(GL_ALWAYS, mark, 0xFF);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+}
+
+void BeginShadowMaskTest(GLint mark)
+{
+    glDepthMask(GL_TRUE);
+    glStencilFunc(GL_NOTEQUAL, mark, 0xFF);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+}
+
+void ClearShadowMarks()
+{
+    glClear(GL_STENCIL_BUFFER_BIT);
+}
+
+// The passes record at most this many lambda commands between two draws (a mask test state right after
+// a mask write state), with room to spare.
+constexpr std::size_t kLambdasBetweenDraws = 4;
+
+// A frame with more draws than one arena holds runs in as many lists as it needs: when a draw would
+// leave no room for the state commands that may follow it, what is recorded runs and the list starts
+// again empty. GL state carries from one list to the next, so the frame draws as from one list.
 template <class T>
 void EnqueueDraw(GraphicsCommandList& list, MeshRenderer& renderer)
 {
+    constexpr std::uint64_t kRoomNeeded = sizeof(T) + kLambdasBetweenDraws * sizeof(LambdaGraphicsCommand);
+    if (list.capacity - list.used < kRoomNeeded) {
+        list.Execute();
+        list.Reset();
+    }
     list.Enqueue<T>(renderer.gameObject, &renderer.model, &renderer.material);
 }
 
@@ -154,14 +198,28 @@ void GraphicsEngine::Render()
             EnqueueDraw<T>(commandList, *renderer);
 
     // Masked renderers and their masks draw with the full material in both passes.
+    constexpr bool kShadowPass = std::is_same_v<T, RenderShadowCommand>;
+    GLint mark = 0;
     for (MeshRenderer* renderer : renderers) {
         if (renderer->maskGroup == 0)
             continue;
-        commandList.Enqueue<LambdaGraphicsCommand>(BeginMaskWrite);
+        if constexpr (kShadowPass) {
+            if (mark == kLastShadowMark) {
+                commandList.Enqueue<LambdaGraphicsCommand>(ClearShadowMarks);
+                mark = 0;
+            }
+            ++mark;
+            commandList.Enqueue<LambdaGraphicsCommand>([mark] { BeginShadowMaskWrite(mark); });
+        } else {
+            commandList.Enqueue<LambdaGraphicsCommand>(BeginMaskWrite);
+        }
         if (auto masks = maskRenderers.find(renderer->maskGroup); masks != maskRenderers.end())
             for (MeshRenderer* mask : masks->second)
                 EnqueueDraw<RenderMeshCommand>(commandList, *mask);
-        commandList.Enqueue<LambdaGraphicsCommand>(BeginMaskTest);
+        if constexpr (kShadowPass)
+            commandList.Enqueue<LambdaGraphicsCommand>([mark] { BeginShadowMaskTest(mark); });
+        else
+            commandList.Enqueue<LambdaGraphicsCommand>(BeginMaskTest);
         EnqueueDraw<RenderMeshCommand>(commandList, *renderer);
     }
 }

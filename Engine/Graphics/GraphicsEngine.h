@@ -28,7 +28,9 @@ public:
     void RegisterRenderer(MeshRenderer* renderer);
 
     // The frame step: reset the list, sort the renderers farthest first from the active camera,
-    // record the shadow pass and the main pass, execute. Needs activeCamera and sceneLight.
+    // record the shadow pass and the main pass, execute. Needs activeCamera and sceneLight. A frame
+    // with more draws than the list's arena holds runs what it recorded whenever the arena is full and
+    // records the rest afresh, so any number of renderers is drawn.
     void RecordFrame();
 
     // Sorts `renderers` farthest first by the squared four-component distance between each
@@ -40,7 +42,10 @@ public:
     void RenderShadows();
 
     // Records the draws of one pass: the unmasked renderers as T, then each masked renderer after its
-    // group's masks, both as RenderMeshCommand.
+    // group's masks, both as RenderMeshCommand. In the main pass a mask hides its renderer behind its
+    // depth; in the shadow pass (T = RenderShadowCommand) it writes no depth and cuts its renderer out
+    // of the shadow map through the stencil, so a hole casts no shadow and lets the light through. A full
+    // list is run and emptied before the next draw.
     template <class T>
     void Render();
 

@@ -9,6 +9,8 @@
 #include "Scene/Scene.h"
 #include "Scene/Transform.h"
 
+#include <cmath>
+
 using namespace physx;
 
 namespace {
@@ -125,4 +127,32 @@ bool Collider::PointDistance(const Float3& point, float& distance) const
     else
         distance = PxGeometryQuery::pointDistance(ToPx(point), shape->getGeometry(), actorPose);
     return distance <= kTouching;
+}
+
+float Collider::Distance(const Float3& point, Float3* nearest) const
+{
+    if (shape == nullptr || actor == nullptr)
+        return -1.0f;
+    PxVec3 closest;
+    const float squared = PxGeometryQuery::pointDistance(
+        ToPx(point), shape->getGeometry(), actor->getGlobalPose() * shape->getLocalPose(), &closest);
+    if (squared < 0.0f)
+        return -1.0f;
+    if (nearest != nullptr)
+        *nearest = squared > 0.0f ? ToFloat3(closest) : point;
+    return std::sqrt(squared);
+}
+
+bool Collider::Contains(const Float3& point, float margin) const
+{
+    if (shape == nullptr || actor == nullptr)
+        return false;
+    // Most points asked about are nowhere near: the bounds answer for them.
+    PxBounds3 bounds;
+    PxGeometryQuery::computeGeomBounds(
+        bounds, shape->getGeometry(), actor->getGlobalPose() * shape->getLocalPose(), margin, kBoundsInflation);
+    if (!bounds.contains(ToPx(point)))
+        return false;
+    const float distance = Distance(point);
+    return distance >= 0.0f && distance <= margin;
 }

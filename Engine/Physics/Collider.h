@@ -56,6 +56,15 @@ public:
     // kTouching.
     bool PointDistance(const Float3& point, float& distance) const;
 
+    // Distance from a world point to the shape where it is (at the actor's pose moved by the shape's
+    // own offset): 0 inside a solid. `nearest`, when given, receives the shape's point nearest to it (the
+    // point itself inside). Negative without a shape or an actor.
+    float Distance(const Float3& point, Float3* nearest = nullptr) const;
+
+    // Whether a world point lies inside the shape or within `margin` of it, the shape taken where it
+    // is, as for Distance. False without a shape or an actor.
+    bool Contains(const Float3& point, float margin = 0.0f) const;
+
     // The collision layer: one bit set.
     std::int32_t layer;
     physx::PxShape* shape = nullptr;

@@ -50,3 +50,8 @@ Float3 RigidBody::LinearVelocity() const
 {
     return actor != nullptr ? ToFloat3(actor->getLinearVelocity()) : Float3 {};
 }
+
+Float3 RigidBody::Position() const
+{
+    return actor != nullptr ? ToFloat3(actor->getGlobalPose().p) : Float3 {};
+}

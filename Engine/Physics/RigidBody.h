@@ -27,6 +27,10 @@ public:
     // hook it is the velocity the step ended with.
     Float3 LinearVelocity() const;
 
+    // The actor's position now; the origin before Start. Inside a collision hook it is where the step
+    // left the body, while the Transform still holds where the frame before left it.
+    Float3 Position() const;
+
     // The linear velocity the next physics step sets when the body is in the velocity queue.
     Float3 pendingVelocity;
     physx::PxRigidDynamic* actor = nullptr;

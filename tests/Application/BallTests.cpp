@@ -1,6 +1,9 @@
 #include "Application/Ball.h"
 #include "Application/BallThrower.h"
+#include "Assets/Model.h"
 #include "DemoWorld.h"
+#include "GlTestContext.h"
+#include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
 #include "Math/Rotation.h"
@@ -17,7 +20,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Balls thrown into the demo scene with the real physics, frame by frame as the frame loop runs it
@@ -54,6 +60,17 @@ protected:
     // A ball made by hand at `position`, as a throw makes one but at rest, that has touched nothing.
     GameObject* PlaceBall(Float3 position) { return MakeBall(world.Camera(), position); }
 
+    // Puts the program's camera at `position`, turned by yaw and pitch (degrees) from the start view.
+    InspectorCamera& Look(Float3 position, float yaw, float pitch)
+    {
+        InspectorCamera& camera = world.Camera();
+        camera.position = { position.x, position.y, position.z, 1.0f };
+        camera.yaw = yaw;
+        camera.pitch = pitch;
+        camera.GameCamera::Update(0.0f);
+        return camera;
+    }
+
     DemoWorld world;
 };
 
@@ -63,6 +80,70 @@ void ExpectNear(const Float3& actual, const Float3& expected, float tolerance)
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
+
+// What a frame draws, as the frame loop draws it, into a framebuffer of the test's own with the aspect
+// of the program's camera. Restores the engine's viewport and target afterwards.
+class Picture {
+public:
+    static constexpr int kWidth = 480;
+    static constexpr int kHeight = 270;
+
+    Picture()
+    {
+        GLint bound = 0;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+        GraphicsEngine& engine = GraphicsEngine::GetInstance();
+        engine.width = kWidth;
+        engine.height = kHeight;
+        engine.mainFramebuffer = static_cast<std::uint32_t>(bound);
+        SetFixedGlState();
+        glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        engine.RecordFrame();
+    }
+
+    ~Picture()
+    {
+        GraphicsEngine& engine = GraphicsEngine::GetInstance();
+        engine.width = engine.height = 0;
+        engine.mainFramebuffer = 0;
+        glStencilFunc(GL_ALWAYS, 0, 0xFF);
+        glDisable(GL_STENCIL_TEST);
+        glDisable(GL_CULL_FACE);
+    }
+
+    // The pixel (from the bottom left) where a world point is drawn, or (-1, -1) off the picture.
+    static std::pair<int, int> PixelOf(const GameCamera& camera, Float3 world)
+    {
+        const Float4 clip = MultiplyRowVector(
+            { world.x, world.y, world.z, 1.0f }, camera.invViewMatrix * camera.projection);
+        if (clip.w <= 0.0f)
+            return { -1, -1 };
+        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kWidth);
+        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kHeight);
+        if (x < 1 || y < 1 || x >= kWidth - 1 || y >= kHeight - 1)
+            return { -1, -1 };
+        return { x, y };
+    }
+
+    // The summed red, green and blue of the 3 x 3 pixels around a world point, or -1 off the picture.
+    int Brightness(const GameCamera& camera, Float3 world) const
+    {
+        const auto [x, y] = PixelOf(camera, world);
+        if (x < 0)
+            return -1;
+        int sum = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy) {
+                const std::vector<std::uint8_t> rgba = target.Pixel(x + dx, y + dy);
+                sum += rgba[0] + rgba[1] + rgba[2];
+            }
+        return sum / 9;
+    }
+
+private:
+    TestFramebuffer target { kWidth, kHeight };
+};
 
 // Records the names of the objects that start touching its owner, in order.
 struct TouchLog : Component {
@@ -221,24 +302,33 @@ TEST_F(BallTest, BallsThatLandOnTheFloorFirstHoleTheWallTheyRollIntoAndGoThrough
             }
 }
 
-TEST_F(BallTest, RoofHolesGoEightUnitsInFromBelowAndFourUnitsOutFromAbove)
+TEST_F(BallTest, RoofHolesGoFiveUnitsInFromBelowAndSitOnTheSurfaceFromAboveAsWallHolesDo)
 {
     GameObject* roof = world.ObjectAt("CabinRoof", { 31.1f, 44, 0 });
     ASSERT_NE(roof, nullptr);
+    constexpr float kSlabThickness = 5.0f;
+    // The drawn hole must reach through both faces of the slab, or one of them would not show it.
+    auto expectThroughBothFaces = [](const GameObject& hole, const RaycastHit& hit) {
+        const float halfLength = hole.GetComponent<MeshRenderer>()->model->meshes[0].box.max.z
+            * hole.transform->scale.z;
+        const float toNearFace = Dot(hit.position - XYZ(hole.transform->position), hit.normal);
+        EXPECT_LT(toNearFace, halfLength);
+        EXPECT_GT(toNearFace - kSlabThickness, -halfLength);
+    };
     // From inside, straight up at the slab: the hit normal points down at the ball.
     GameObject* below = PlaceBall({ 20, 30, 0 });
     Ray up { { 20, 30, 0 }, { 0, 1, 0 } };
-    RaycastResult expected;
-    ASSERT_TRUE(up.Cast(expected, Ball::kRayLength));
-    ASSERT_GT(expected.hits[0].localNormal.z, 0.0f);
+    RaycastResult inside;
+    ASSERT_TRUE(up.Cast(inside, Ball::kRayLength));
+    ASSERT_GT(inside.hits[0].localNormal.z, 0.0f);
     below->GetComponent<Ball>()->OnCollisionEnter(roof, { 20, 40, 0 });
     std::vector<GameObject*> holes = world.Holes();
     ASSERT_EQ(holes.size(), 1u);
-    Float3 hit = expected.hits[0].position;
-    Float3 n = expected.hits[0].normal;
-    ExpectNear(XYZ(holes[0]->transform->position), hit - n * 8.0f, 1e-3f);
+    ExpectNear(XYZ(holes[0]->transform->position), inside.hits[0].position - inside.hits[0].normal * 5.0f, 1e-3f);
+    expectThroughBothFaces(*holes[0], inside.hits[0]);
 
-    // From outside, straight down onto the slab: the local normal's z is not positive.
+    // From outside, straight down onto the slab: the local normal's z is not positive, and the hole's
+    // centre is on the surface.
     GameObject* above = PlaceBall({ 20, 100, 0 });
     Ray down { { 20, 100, 0 }, { 0, -1, 0 } };
     RaycastResult outside;
@@ -247,7 +337,91 @@ TEST_F(BallTest, RoofHolesGoEightUnitsInFromBelowAndFourUnitsOutFromAbove)
     above->GetComponent<Ball>()->OnCollisionEnter(roof, { 20, 60, 0 });
     holes = world.Holes();
     ASSERT_EQ(holes.size(), 2u);
-    ExpectNear(XYZ(holes[1]->transform->position), outside.hits[0].position + outside.hits[0].normal * 4.0f, 1e-3f);
+    ExpectNear(XYZ(holes[1]->transform->position), outside.hits[0].position, 1e-3f);
+    expectThroughBothFaces(*holes[1], outside.hits[0]);
+}
+
+TEST_F(BallTest, ABallThrownFromAgainstOrInsideAWallHolesItAndLeavesAtFullSpeed)
+{
+    // The front wall's inner face is at z = 32.5 and its outer face at 37.5. From a camera touching it,
+    // with its centre on the face, and inside the wall; head on and slanted; at a long and a short frame.
+    GameObject* wall = FrontWall();
+    for (const float z : { 28.0f, 32.5f, 34.5f })
+        for (const float yaw : { 0.0f, 40.0f })
+            for (const float step : { 0.005f, kFrame }) {
+                SCOPED_TRACE("from z " + std::to_string(z) + ", yaw " + std::to_string(yaw) + ", frames of "
+                    + std::to_string(step) + " s");
+                world.RemoveThrows();
+                GameObject* ball = Throw({ 0, 15, z }, yaw, 0.0f, step);
+                ASSERT_NE(ball, nullptr);
+                // Holed where the ball is, before the first step could turn it back or slide it along.
+                std::vector<GameObject*> holes = world.Holes();
+                ASSERT_EQ(holes.size(), 1u);
+                EXPECT_EQ(wall->GetComponent<Collider>()->ignoredColliders.size(), 1u);
+                EXPECT_NEAR(holes[0]->transform->position.x, 0.0f, 0.5f);
+                EXPECT_NEAR(holes[0]->transform->position.y, 15.0f, 0.5f);
+                EXPECT_NEAR(holes[0]->transform->position.z, 37.5f, 0.5f);
+                EXPECT_NEAR(Length(ball->GetComponent<RigidBody>()->LinearVelocity()), kThrowSpeed, 50.0f);
+                RunFrames(static_cast<int>(0.5f / step), step);
+                EXPECT_GT(ball->transform->position.z, kBeyondFrontWall);
+                EXPECT_EQ(world.Holes().size(), 1u);
+            }
+}
+
+TEST_F(BallTest, ABallThrownAwayFromAWallItStartsAgainstHolesTheWallAheadInstead)
+{
+    GameObject* behind = FrontWall();
+    GameObject* ahead = world.ObjectAt("CabinwallZ", { 0, 0, -35 });
+    GameObject* ball = Throw({ 0, 15, 30 }, 180.0f, 0.0f);
+    RunFrames(30);
+    EXPECT_TRUE(behind->GetComponent<Collider>()->ignoredColliders.empty());
+    ASSERT_EQ(ahead->GetComponent<Collider>()->ignoredColliders.size(), 1u);
+    EXPECT_LT(ball->transform->position.z, -kBeyondFrontWall);
+}
+
+TEST_F(BallTest, AHoleAtASeamCutsEverySurfaceItReachesAndOnlyThose)
+{
+    GameObject* front = FrontWall();
+    GameObject* side = world.ObjectAt("CabinwallZ", { 35, 0, 0 });
+    GameObject* gable = world.ObjectAt("CabinRoofFace", { -0.4f, 44, 35 });
+    GameObject* roof = world.ObjectAt("CabinRoof", { 31.1f, 44, 0 });
+    auto ignored = [](GameObject* object) { return object->GetComponent<Collider>()->ignoredColliders.size(); };
+    auto groups = [](GameObject* hole) {
+        std::vector<std::uint32_t> masks;
+        for (Component* component : hole->components)
+            if (auto* mask = dynamic_cast<MeshRenderer*>(component))
+                masks.push_back(mask->maskOf);
+        return masks;
+    };
+    const std::uint32_t frontGroup = front->GetComponent<MeshRenderer>()->maskGroup;
+    const std::uint32_t sideGroup = side->GetComponent<MeshRenderer>()->maskGroup;
+    // In the open middle of the front wall: that wall alone.
+    Throw({ 0, 15, 0 }, 0.0f, 0.0f);
+    RunFrames(10);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    EXPECT_EQ(groups(world.Holes()[0]), std::vector<std::uint32_t> { frontGroup });
+    EXPECT_EQ(ignored(front) + ignored(side) + ignored(gable) + ignored(roof), 1u);
+    // Three units from the inner corner with the side wall: both walls, a mask for each, and the ball
+    // goes out through the corner.
+    world.RemoveThrows();
+    GameObject* ball = Throw({ 29.5f, 15, 0 }, 0.0f, 0.0f);
+    RunFrames(30);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    EXPECT_EQ(groups(world.Holes()[0]), (std::vector<std::uint32_t> { frontGroup, sideGroup }));
+    EXPECT_EQ(ignored(front), 1u);
+    EXPECT_EQ(ignored(side), 1u);
+    EXPECT_EQ(ignored(roof), 0u);
+    EXPECT_GT(ball->transform->position.z, kBeyondFrontWall);
+    // Just above the front wall's top, through the gable: the gable and the wall below it (one group),
+    // and the ball passes over the wall's top into the cabin.
+    world.RemoveThrows();
+    ball = Throw({ 0, 43, 80 }, 180.0f, 0.0f);
+    RunFrames(30);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    EXPECT_EQ(groups(world.Holes()[0]), std::vector<std::uint32_t> { frontGroup });
+    EXPECT_EQ(ignored(gable), 1u);
+    EXPECT_EQ(ignored(front), 1u);
+    EXPECT_LT(std::abs(ball->transform->position.z), 30.0f);
 }
 
 TEST_F(BallTest, AHoleSendsTheBallStraightInAtTheSpeedItCameWith)
@@ -264,6 +438,14 @@ TEST_F(BallTest, AHoleSendsTheBallStraightInAtTheSpeedItCameWith)
     GameObject* slow = PlaceBall({ -15, 10, 20 });
     slow->GetComponent<Ball>()->OnCollisionEnter(wall, { -15, 10, 32.5f });
     ExpectNear(slow->GetComponent<RigidBody>()->pendingVelocity, { 0.0f, 0.0f, Ball::kSpeedIntoHole }, 1e-3f);
+    // One that came at full speed but was already turned back by the step that reported the touch
+    // goes in at the speed it came with.
+    GameObject* turned = PlaceBall({ 15, 10, 20 });
+    auto* thrown = turned->GetComponent<Ball>();
+    thrown->Launch({ 0.0f, 0.0f, kThrowSpeed });
+    turned->GetComponent<RigidBody>()->actor->setLinearVelocity({ 0.0f, 0.0f, -0.1f * kThrowSpeed });
+    thrown->OnCollisionEnter(wall, { 15, 10, 32.5f });
+    ExpectNear(turned->GetComponent<RigidBody>()->pendingVelocity, { 0.0f, 0.0f, kThrowSpeed }, 1e-3f);
 }
 
 TEST_F(BallTest, AMissedRaySpendsTheBallAndDegenerateTouchesMakeNoHole)
@@ -303,4 +485,104 @@ TEST_F(BallTest, AHoleableObjectWithoutARendererGetsNoHole)
     ball->GetComponent<Ball>()->OnCollisionEnter(post, { 495, 0, 0 });
     EXPECT_TRUE(ball->GetComponent<Ball>()->hasHit);
     EXPECT_TRUE(world.Holes().empty());
+}
+
+TEST_F(BallTest, AHoleInASunlitWallLetsTheSunOntoTheFloorInsideAndCastsNoShadowOfItsOwn)
+{
+    // The sun shines onto the outer face of the wall at z = -35 and, through a hole in it, onto the
+    // floor inside, which the walls and roof otherwise keep in shadow. The ball that made the hole is
+    // moved away, so that only the hole is drawn.
+    GameObject* ball = Throw({ 0, 20, -120 }, 0.0f, 0.0f);
+    ASSERT_NE(ball, nullptr);
+    RunFrames(2);
+    ASSERT_EQ(world.Holes().size(), 1u);
+    const Float3 hole = XYZ(world.Holes()[0]->transform->position);
+    ASSERT_NEAR(hole.z, -37.5f, 0.5f);
+    // Out of sight and out of the light's reach, at rest. (Deleting it would leave the hole's copy of
+    // its material without the camera's uniforms, which reach the program through the original.)
+    ball->GetComponent<RigidBody>()->actor->setGlobalPose(physx::PxTransform(physx::PxVec3(5000.0f, 2.5f, 5000.0f)));
+    ball->GetComponent<RigidBody>()->actor->setLinearVelocity(physx::PxVec3(0.0f, 0.0f, 0.0f));
+    // Its drawn matrix follows a frame behind: the first frame's component pass rebuilds it before the
+    // body has copied its new place in.
+    RunFrames(2);
+    const Float3 sun = Normalize(sceneLight->shadowCamera.forward);
+    ASSERT_GT(sun.z, 0.0f);
+
+    // The hole as drawn: a cylinder of radius 6 along the wall's normal, 7.5 units either side of its
+    // centre. The floor is lit where the way to the sun goes through it, as the light sees it.
+    constexpr float kHoleRadius = 6.0f;
+    constexpr float kHoleHalfLength = 7.5f;
+    constexpr float kFloorTop = -2.5f;
+    auto throughHole = [&](Float3 floor, float margin) {
+        for (float t = 0.0f; t < 100.0f; t += 0.25f) {
+            const Float3 q = floor - sun * t;
+            const float across = std::hypot(q.x - hole.x, q.y - hole.y);
+            if (std::abs(q.z - hole.z) <= kHoleHalfLength + margin && across <= kHoleRadius + margin)
+                return true;
+        }
+        return false;
+    };
+    // Looking down at the floor inside, where the sunlight through the hole falls.
+    const GameCamera& down = Look({ hole.x + 15.0f, 40.0f, hole.z + 25.0f }, 180.0f, -89.0f);
+    {
+        Picture picture;
+        const int shadowed = picture.Brightness(down, { hole.x + 2.0f, kFloorTop, hole.z + 36.0f });
+        const int lit = picture.Brightness(down, hole + sun * ((kFloorTop - hole.y) / sun.y));
+        ASSERT_GT(shadowed, 0);
+        EXPECT_GT(lit * 10, shadowed * 17)
+            << "the floor where the sun comes through the hole: " << lit << ", in the shadow: " << shadowed;
+        int litPoints = 0, darkPoints = 0, wrong = 0;
+        for (float x = hole.x; x <= hole.x + 32.0f; x += 1.0f)
+            for (float z = hole.z + 6.0f; z <= hole.z + 40.0f; z += 1.0f) {
+                const Float3 floor { x, kFloorTop, z };
+                const int brightness = picture.Brightness(down, floor);
+                if (brightness < 0 || std::abs(x) > 30.0f || std::abs(z) > 30.0f)
+                    continue;
+                const bool inside = throughHole(floor, -1.5f);
+                const bool outside = !throughHole(floor, 1.5f);
+                if (inside) {
+                    ++litPoints;
+                    wrong += brightness * 10 < lit * 8 ? 1 : 0;
+                } else if (outside) {
+                    ++darkPoints;
+                    wrong += brightness * 10 > shadowed * 12 ? 1 : 0;
+                }
+            }
+        EXPECT_GT(litPoints, 40);
+        EXPECT_GT(darkPoints, 200);
+        EXPECT_LE(wrong * 100, (litPoints + darkPoints) * 2)
+            << wrong << " of " << litPoints << " points in the sunlight through the hole and " << darkPoints
+            << " in the shadow are the other way round";
+    }
+
+    // Looking at the wall's sunlit outer face from outside: around the hole, beyond its own disc, the
+    // face is as bright as it is away from it. A hole that cast a shadow would darken it down and to
+    // the +x side, away from the sun.
+    const GameCamera& front = Look({ hole.x, hole.y, hole.z - 70.0f }, 0.0f, 0.0f);
+    Picture picture;
+    // The wood's grain and grooves make single points differ: each part of the face is the mean of
+    // many points spread over a few grooves, and is compared with the same part of a ring as large
+    // about a point of the face well away from the hole.
+    auto meanOver = [&](Float3 middle, float fromAngle, float toAngle) {
+        int sum = 0, count = 0;
+        for (float radius = 8.0f; radius <= 14.0f; radius += 1.0f)
+            for (float angle = fromAngle; angle < toAngle; angle += 0.1f) {
+                const int value = picture.Brightness(front,
+                    { middle.x + radius * std::cos(angle), middle.y + radius * std::sin(angle), middle.z - 0.01f });
+                EXPECT_GT(value, 0);
+                sum += value;
+                ++count;
+            }
+        return static_cast<float>(sum) / static_cast<float>(std::max(count, 1));
+    };
+    constexpr float kTurn = 2.0f * std::numbers::pi_v<float>;
+    const Float3 elsewhere { hole.x - 20.0f, hole.y + 4.0f, hole.z };
+    for (int sector = 0; sector < 8; ++sector) {
+        const float from = kTurn * static_cast<float>(sector) / 8.0f;
+        const float to = kTurn * static_cast<float>(sector + 1) / 8.0f;
+        const float around = meanOver(hole, from, to);
+        const float away = meanOver(elsewhere, from, to);
+        EXPECT_GT(around, 0.85f * away) << "the face 8 to 14 units from the hole, in the eighth of its ring " << sector
+                                        << " turns from +x: " << around << ", away from it: " << away;
+    }
 }

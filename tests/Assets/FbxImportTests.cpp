@@ -222,14 +222,14 @@ TEST_F(FbxImportTest, CornersThatDifferFromTheirControlPointsOthersOnlyInSeamsOr
         for (std::size_t slot = 0; slot < 2; ++slot) {
             SCOPED_TRACE(slot);
             ExpectMergedByHash(merged.meshes[slot], every.meshes[slot]);
-            // Each slot keeps its own vertices, but shares the node's box.
+            // Each slot keeps its own vertices, and the box of them.
             EXPECT_LT(merged.meshes[slot].vertices.size(), every.meshes[slot].vertices.size());
             EXPECT_EQ(merged.meshes[slot].box.max.x, float(size - 1));
         }
     }
 }
 
-TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)
+TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndEveryBoxIsThatOfItsOwnVertices)
 {
     SceneWriter scene;
     scene.AddMesh("Triangles", TwoTriangles());
@@ -239,17 +239,37 @@ TEST_F(FbxImportTest, UvsAreStoredWithVTurnedOverAndTheBoxStartsAtTheOrigin)
     const Mesh& mesh = model.meshes[0];
     EXPECT_FLOAT_EQ(mesh.vertices[0].uv0.x, 0.5f);
     EXPECT_FLOAT_EQ(mesh.vertices[0].uv0.y, 0.75f);
-    // Every vertex lies at x from 1 to 4, but the running box grows from zero.
+    // Every vertex lies at x from 1 to 4 and y from 0 to 1: the box is theirs, not grown from the origin.
     EXPECT_TRUE(mesh.box.valid);
-    EXPECT_FLOAT_EQ(mesh.box.min.x, 0.0f);
+    EXPECT_FLOAT_EQ(mesh.box.min.x, 1.0f);
     EXPECT_FLOAT_EQ(mesh.box.max.x, 4.0f);
-    EXPECT_FLOAT_EQ(mesh.extents.halfSize.x, 2.0f);
-    EXPECT_FLOAT_EQ(mesh.extents.radius, 2.0f);
-    // The whole-file box contains the origin too.
-    EXPECT_FLOAT_EQ(model.box.min.x, 0.0f);
+    EXPECT_FLOAT_EQ(mesh.box.min.y, 0.0f);
+    EXPECT_FLOAT_EQ(mesh.box.max.y, 1.0f);
+    EXPECT_FLOAT_EQ(mesh.extents.halfSize.x, 1.5f);
+    EXPECT_FLOAT_EQ(mesh.extents.centre.x, 2.5f);
+    EXPECT_FLOAT_EQ(mesh.extents.radius, 1.5f);
+    // So is the whole file's.
+    EXPECT_FLOAT_EQ(model.box.min.x, 1.0f);
     EXPECT_FLOAT_EQ(model.box.max.x, 4.0f);
     EXPECT_EQ(model.fileUpAxis, 1);
     EXPECT_EQ(model.fileUnit, 2);
+
+    // A triangle a million units from the origin keeps a box around itself, and so does the file.
+    MeshData far = TwoTriangles();
+    for (std::size_t k = 0; k < far.points.size(); ++k)
+        far.points[k] += 1e6;
+    SceneWriter distant;
+    distant.AddMesh("Far", far);
+    ImportedModel away;
+    Import(distant, away, true, "far.fbx");
+    ASSERT_EQ(away.meshes.size(), 1u);
+    for (const BoundingBox& box : { away.meshes[0].box, away.box }) {
+        EXPECT_FLOAT_EQ(box.min.x, 1e6f + 1.0f);
+        EXPECT_FLOAT_EQ(box.max.x, 1e6f + 4.0f);
+        EXPECT_FLOAT_EQ(box.min.y, 1e6f);
+        // The engine's z is the file's turned round.
+        EXPECT_FLOAT_EQ(box.max.z, -1e6f);
+    }
 }
 
 TEST_F(FbxImportTest, LayerIndicesOutsideTheirArraysReadZeroAndMissingIndicesReadTheFirstEntry)
@@ -287,7 +307,7 @@ TEST_F(FbxImportTest, LayerIndicesOutsideTheirArraysReadZeroAndMissingIndicesRea
     }
 }
 
-TEST_F(FbxImportTest, EachMaterialSlotGetsItsOwnPolygonsAndTheSharedRunningBox)
+TEST_F(FbxImportTest, EachMaterialSlotGetsItsOwnPolygonsAndTheBoxOfItsOwnVertices)
 {
     SceneWriter scene;
     MeshData mesh = TwoTriangles();
@@ -305,10 +325,13 @@ TEST_F(FbxImportTest, EachMaterialSlotGetsItsOwnPolygonsAndTheSharedRunningBox)
     EXPECT_EQ(model.meshes[1].indices.size(), 3u);
     EXPECT_LE(model.meshes[0].vertices[0].position.x, 2.0f);
     EXPECT_GE(model.meshes[1].vertices[0].position.x, 3.0f);
+    EXPECT_FLOAT_EQ(model.meshes[0].box.min.x, 1.0f);
     EXPECT_FLOAT_EQ(model.meshes[0].box.max.x, 2.0f);
-    // The second slot's box also covers the first slot's vertices.
+    // The second slot's box holds its own triangle only; the file's holds both.
+    EXPECT_FLOAT_EQ(model.meshes[1].box.min.x, 3.0f);
     EXPECT_FLOAT_EQ(model.meshes[1].box.max.x, 4.0f);
-    EXPECT_FLOAT_EQ(model.meshes[1].box.min.x, 0.0f);
+    EXPECT_FLOAT_EQ(model.box.min.x, 1.0f);
+    EXPECT_FLOAT_EQ(model.box.max.x, 4.0f);
 
     // Materials without a material element: every polygon goes into every slot's mesh.
     SceneWriter unassigned;

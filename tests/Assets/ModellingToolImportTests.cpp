@@ -45,14 +45,6 @@ void ExpectNear(Float3 actual, Float3 expected, float tolerance, const std::stri
     EXPECT_NEAR(actual.z, expected.z, tolerance) << what;
 }
 
-// p' = M p, for an offset matrix stored for column vectors (translation in the last column).
-Float3 ApplyColumnMatrix(const Matrix4x4& m, Float3 p)
-{
-    return { m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.m[0][3],
-        m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.m[1][3],
-        m.m[2][0] * p.x + m.m[2][1] * p.y + m.m[2][2] * p.z + m.m[2][3] };
-}
-
 } // namespace
 
 TEST_F(FbxImportTest, ACubeAndASphereFromAModellingToolFaceTheirNormalsAndPointOutwards)
@@ -138,7 +130,8 @@ TEST_F(FbxImportTest, ASkinnedMeshInMetresKeepsItsBindPoseInCentimetres)
     for (const Vertex& v : model.meshes[0].vertices) {
         const Float3 p = XYZ(v.position);
         // The offset takes a point into the bone's space: the same distance from the bone as before.
-        ExpectNear(ApplyColumnMatrix(bone.offset, p), p - bonePosition, kCentimetreTolerance, "offset of a vertex");
+        ExpectNear(
+            meshchecks::ThroughOffset(bone.offset, p), p - bonePosition, kCentimetreTolerance, "offset of a vertex");
         EXPECT_EQ(v.boneIndices[0], 0);
         EXPECT_FLOAT_EQ(v.boneWeights[0], 1.0f);
     }
@@ -258,16 +251,23 @@ TEST_F(FbxImportTest, AnAllSameMaterialOnTheSecondSlotTakesEveryPolygon)
     EXPECT_EQ(model.meshes[0].indices.size(), 6u);
 }
 
-TEST_F(FbxImportTest, AMeshWithoutNormalsGetsSmoothOutwardUnitNormalsAndAWarning)
+TEST_F(FbxImportTest, AMeshWithoutNormalsGetsOutwardUnitNormalsCreasedAtSharpEdgesAndAWarning)
 {
-    for (bool box : { true, false }) {
-        SCOPED_TRACE(box ? "box" : "sphere");
-        MeshData mesh = box ? toolmeshes::Box(20, 20, 20) : toolmeshes::Sphere(10);
-        mesh.layers.clear();
-        const Float3 centre = box ? Float3 { 10, 10, -10 } : Float3 { 0, 0, 0 };
+    struct Case {
+        const char* name;
+        MeshData mesh;
+        std::size_t vertices; // how many distinct vertices the creases leave
+    };
+    // A box's faces meet at 90 degrees: each keeps its own normal. The sphere's neighbouring faces
+    // differ by 30 degrees at most, the cylinder's sides by 22.5: smooth, but for the caps' rims.
+    Case cases[] = { { "box", toolmeshes::Box(20, 20, 20), 24 }, { "sphere", toolmeshes::Sphere(10), 2 + 7 * 12 },
+        { "cylinder", toolmeshes::Cylinder(10, 30, 16), 4 * 16 } };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.mesh.layers.clear();
         SceneWriter scene;
-        scene.AddMesh("Bare", mesh);
-        scene.AddMesh("AlsoBare", mesh);
+        scene.AddMesh("Bare", c.mesh);
+        scene.AddMesh("AlsoBare", c.mesh);
         ImportedModel model;
         ImportResult result = Import(scene, model);
         EXPECT_EQ(result.status, ImportStatus::OkWithWarnings);
@@ -275,20 +275,26 @@ TEST_F(FbxImportTest, AMeshWithoutNormalsGetsSmoothOutwardUnitNormalsAndAWarning
         EXPECT_EQ(result.warnings.at(ImportWarning::MissingNormals), 2);
         ASSERT_EQ(model.meshes.size(), 2u);
         const Mesh& imported = model.meshes[0];
+        EXPECT_EQ(imported.vertices.size(), c.vertices);
         for (const Vertex& v : imported.vertices) {
+            const Float3 p = XYZ(v.position);
             EXPECT_NEAR(Length(v.normal), 1.0f, 1e-5f);
-            const Float3 out = Normalize(XYZ(v.position) - centre);
-            // Smooth: the box's corners point out along (near) the diagonal, the sphere's points along
-            // their own direction.
-            EXPECT_GT(Dot(v.normal, out), box ? 0.9f : 0.97f);
             // Tangents are built around the generated normal, not around nothing.
             EXPECT_NEAR(Length(v.tangent), 1.0f, 1e-4f);
             EXPECT_NEAR(Dot(v.tangent, v.normal), 0.0f, 1e-4f);
+            if (c.name == std::string("sphere")) {
+                EXPECT_GT(Dot(v.normal, Normalize(p)), 0.97f);
+            } else if (c.name == std::string("cylinder") && std::fabs(v.normal.y) < 0.5f) {
+                // The side: straight out from the axis, the same whichever way its quads were cut.
+                EXPECT_GT(Dot(v.normal, Normalize(Float3 { p.x, 0, p.z })), 0.9999f);
+            } else {
+                // A flat face (the box's, a cap): the normal is an axis out of the solid.
+                const float largest = std::max({ std::fabs(v.normal.x), std::fabs(v.normal.y), std::fabs(v.normal.z) });
+                EXPECT_FLOAT_EQ(largest, 1.0f);
+            }
         }
-        // One normal per control point: the box's 8 corners are 8 vertices.
-        if (box) {
-            EXPECT_EQ(imported.vertices.size(), 8u);
-        }
+        // Every triangle faces its normals, and a flat face's corners all share its normal.
         EXPECT_EQ(CountWindings(imported).disagreeing, 0u);
+        EXPECT_EQ(CountWindings(imported).degenerate, 0u);
     }
 }

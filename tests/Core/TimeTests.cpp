@@ -81,6 +81,22 @@ TEST(Time, TimeScaleAppliesBeforeTheCap)
     EXPECT_EQ(time.deltaTime, 0.0333f);
 }
 
+TEST(Time, TheFrameTimeIsTheRealIntervalNeitherScaledNorCapped)
+{
+    Time time = MakeTime();
+    EXPECT_EQ(time.frameTime, 0.0f);
+    fakeNow += 122 * kMillisecond;
+    time.Tick();
+    EXPECT_FLOAT_EQ(time.frameTime, 0.122f);
+    EXPECT_EQ(time.deltaTime, 0.0333f);
+
+    time.timeScale = 0.5f;
+    fakeNow += 50 * kMillisecond;
+    time.Tick();
+    EXPECT_FLOAT_EQ(time.frameTime, 0.05f);
+    EXPECT_FLOAT_EQ(time.deltaTime, 0.025f);
+}
+
 TEST(Time, TheSteadyClockNeverRunsBackwards)
 {
     std::int64_t previous = SteadyClockNanoseconds();

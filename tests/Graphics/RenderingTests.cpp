@@ -64,6 +64,7 @@ protected:
         shared.renderers.clear();
         shared.maskRenderers.clear();
         shared.commandList.Reset();
+        shared.mainFramebuffer = 0;
     }
 
     // Records both passes into `engine`'s list, as RecordFrame does before executing.
@@ -117,6 +118,33 @@ TEST_F(RenderingTest, MasksAreDrawnOnceForEachRendererOfTheirGroupInEachPass)
     EXPECT_EQ(RecordPasses(), Concat({ { "lambda" }, pass, { "lambda" }, pass }));
 }
 
+TEST_F(RenderingTest, TheShadowPassClearsItsMaskMarksBeforeAMaskedRendererWouldReuseOne)
+{
+    // Each masked renderer of the shadow pass marks the stencil with a value of its own, 1 to 255: the
+    // 256th finds them all used, and the marks are cleared (one more state command) first.
+    Model* wall = MakeWallModel();
+    constexpr int kMasked = 256;
+    for (int i = 0; i < kMasked; ++i) {
+        MeshRenderer* r = scene.AddRenderer("wall", wall, material, { 0, 0, 10.0f + static_cast<float>(i) });
+        r->maskGroup = 1;
+        engine.RegisterRenderer(r);
+    }
+    engine.commandList.Reset();
+    engine.SortRenderers();
+    engine.RenderShadows();
+    const std::vector<std::string> shadowPass = Describe(engine.commandList);
+    // Begin, then write state, test state and the renderer for each, the clear, and the main pass's begin.
+    ASSERT_EQ(shadowPass.size(), static_cast<std::size_t>(1 + 3 * kMasked + 1 + 1));
+    EXPECT_EQ(shadowPass[1 + 3 * 255], "lambda");
+    EXPECT_EQ(shadowPass[1 + 3 * 255 + 1], "lambda");
+    EXPECT_EQ(shadowPass[1 + 3 * 255 + 2], "lambda");
+    EXPECT_EQ(shadowPass[1 + 3 * 255 + 3], "mesh wall");
+    // The main pass needs no marks of its own: each renderer's masks hide it by their depth.
+    engine.commandList.Reset();
+    engine.Render<RenderMeshCommand>();
+    EXPECT_EQ(engine.commandList.count, static_cast<std::size_t>(3 * kMasked));
+}
+
 TEST_F(RenderingTest, UnmaskedRenderersComeFirstAndEachKindIsDrawnFarthestFirst)
 {
     Model* box = MakeBoxModel();
@@ -153,6 +181,41 @@ TEST_F(RenderingTest, ARendererRegisteredTwiceIsDrawnTwiceAndSelfRegistrationSto
     firstFrame = false;
     twice->Update(0.0f);
     EXPECT_EQ(shared.renderers.size(), 1u);
+}
+
+TEST_F(RenderingTest, AFrameOfMoreDrawsThanOneListHoldsRunsInSeveralListsAndDrawsEveryRenderer)
+{
+    // More renderers than the arena has room for, with a draw in each pass.
+    const std::size_t count = GraphicsCommandList::kCommandArenaBytes / (2 * sizeof(RenderMeshCommand)) + 100;
+    Model* box = MakeBoxModel();
+    Material textured = material;
+    for (int slot = 0; slot < Material::kTextureSlots; ++slot)
+        LoadTexture(MeshRenderer::kDefaultTextures[slot], textured.textures[slot]);
+    for (std::size_t k = 0; k < count; ++k)
+        engine.RegisterRenderer(AddComponent<MeshRenderer>(*scene.AddObject("box"), box, textured));
+    // The last renderer is masked: its state commands follow the last unmasked draw of each pass.
+    engine.renderers.back()->maskGroup = 1;
+
+    // Drawn somewhere real: a context made without a window has no framebuffer of its own. The
+    // passes bind the program's engine's target; with no light, the shadow pass draws into the bound one.
+    TestFramebuffer target(64, 64);
+    GraphicsEngine::GetInstance().mainFramebuffer = target.Name();
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    std::vector<std::string> last;
+    ASSERT_NO_THROW(last = RecordPasses());
+    engine.commandList.Execute();
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    GLuint primitives = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+    glDeleteQueries(1, &query);
+
+    EXPECT_EQ(primitives, 2 * count * (box->indexCount / 3));
+    // Part of the frame ran before the end of the recording, and the main pass ends as it always does.
+    EXPECT_LT(last.size(), 2 * count + 2);
+    ASSERT_GE(last.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(last.end() - 3, last.end()), Masked("box"));
 }
 
 TEST_F(RenderingTest, StartFillsOnlyTheEmptySlotsWithTheDefaultImages)
@@ -248,7 +311,7 @@ TEST_F(RenderingTest, TheLightPlacesItsShadowCameraAndBroadcastsOnlyToMaterialsT
     EXPECT_EQ(lightSpace, light->shadowCamera.invViewMatrix * light->shadowCamera.projection);
 }
 
-TEST_F(RenderingTest, TheShadowMapIsASquareDepthTextureWithAWhiteBorderAndNoColourBuffer)
+TEST_F(RenderingTest, TheShadowMapIsASquareDepthTextureWithAStencilAWhiteBorderAndNoColourBuffer)
 {
     GameObject* object = scene.AddObject("Directional light");
     auto* light = AddComponent<DirectionalLight>(*object);
@@ -260,7 +323,10 @@ TEST_F(RenderingTest, TheShadowMapIsASquareDepthTextureWithAWhiteBorderAndNoColo
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &value);
     EXPECT_EQ(value, 2048);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_DEPTH_SIZE, &value);
-    EXPECT_GT(value, 0);
+    EXPECT_EQ(value, 24);
+    // A stencil beside the depth, for the holes' masks to cut their surfaces out of the map.
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_STENCIL_SIZE, &value);
+    EXPECT_EQ(value, 8);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
     EXPECT_EQ(value, GL_NEAREST);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);

@@ -5,11 +5,17 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 
 struct CommandRun {
     // Standard output, and standard error too when the command redirects it there.
     std::string output;
+    // Standard error, when the command was run by RunCommandWithErrors.
+    std::string errors;
     // The exit status, or -1 when the command did not exit normally.
     int status = -1;
 };
@@ -26,5 +32,21 @@ inline CommandRun RunCommand(const std::string& command)
         if (WIFEXITED(status))
             run.status = WEXITSTATUS(status);
     }
+    return run;
+}
+
+// As RunCommand, with standard error kept apart in `errors` (through a file of its own in the system's
+// temporary folder, removed afterwards): for the tests that say which stream a text goes to.
+inline CommandRun RunCommandWithErrors(const std::string& command)
+{
+    std::string errorFile = (std::filesystem::temp_directory_path() / "tarnwick-stderr-XXXXXX").string();
+    const int descriptor = mkstemp(errorFile.data());
+    if (descriptor < 0)
+        return {};
+    close(descriptor);
+    CommandRun run = RunCommand("{ " + command + " ; } 2>'" + errorFile + "'");
+    std::ifstream errors(errorFile, std::ios::binary);
+    run.errors.assign(std::istreambuf_iterator<char>(errors), std::istreambuf_iterator<char>());
+    std::remove(errorFile.c_str());
     return run;
 }

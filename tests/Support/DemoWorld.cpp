@@ -1,11 +1,11 @@
 #include "DemoWorld.h"
 
+#include "App/WorldStep.h"
 #include "Application/Ball.h"
 #include "Application/BallThrower.h"
 #include "Application/DemoScene.h"
 #include "Assets/FbxImport.h"
 #include "Core/Time.h"
-#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
 #include "Math/Rotation.h"

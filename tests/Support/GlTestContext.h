@@ -1,7 +1,9 @@
 #pragma once
-// Every test of this executable runs with one hidden window's OpenGL 4.6 core context current,
-// created before the first test (a GoogleTest environment). The working directory is the project
-// root, so the shaders and default textures are found as the program finds them.
+// Every test of this executable runs with one OpenGL 4.6 core context current, made before the first
+// test (a GoogleTest environment) through EGL with no window and no display at all, as fbxrender makes
+// its own: there is no default framebuffer, so whatever a test reads back it draws into a
+// TestFramebuffer. The working directory is the project root, so the shaders and default textures are
+// found as the program finds them.
 
 #include <glad/gl.h>
 
@@ -17,8 +19,12 @@ public:
     TestFramebuffer(const TestFramebuffer&) = delete;
     TestFramebuffer& operator=(const TestFramebuffer&) = delete;
 
-    // RGBA bytes of the pixel at (x, y), y counted from the bottom as GL does.
+    // RGBA bytes of the pixel at (x, y), y counted from the bottom as GL does. Reads the framebuffer
+    // bound for reading: this one, unless the test has bound another since.
     std::vector<std::uint8_t> Pixel(int x, int y) const;
+
+    // The GL name, for the graphics engine's mainFramebuffer.
+    GLuint Name() const { return framebuffer; }
 
     int width;
     int height;

@@ -2,6 +2,7 @@
 // Questions about imported meshes that several tests ask.
 
 #include "Assets/Model.h"
+#include "Math/Matrix4x4.h"
 
 #include <cstddef>
 
@@ -42,6 +43,14 @@ inline WindingCount CountWindings(const Mesh& mesh)
             ++count.disagreeing;
     }
     return count;
+}
+
+// p' = M p for a bone offset, which is stored for column vectors (the translation in the last column).
+inline Float3 ThroughOffset(const Matrix4x4& m, Float3 p)
+{
+    return { m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.m[0][3],
+        m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.m[1][3],
+        m.m[2][0] * p.x + m.m[2][1] * p.y + m.m[2][2] * p.z + m.m[2][3] };
 }
 
 } // namespace meshchecks

@@ -130,4 +130,29 @@ inline fbxio::MeshData Sphere(double radius, int rings = 8, int segments = 12, c
     return mesh;
 }
 
+// A cylinder of `radius` about the y axis from y = 0 to `height` centimetres, as Blender makes one:
+// quads around the side and one polygon of `segments` corners for each cap, no normals.
+inline fbxio::MeshData Cylinder(double radius, double height, int segments)
+{
+    const double pi = std::numbers::pi;
+    fbxio::MeshData mesh;
+    // Point 2s is on the bottom ring, 2s + 1 above it; longitude turns from +z towards +x, which is
+    // counter-clockwise seen from above.
+    for (int segment = 0; segment < segments; ++segment) {
+        const double longitude = 2 * pi * segment / segments;
+        for (double y : { 0.0, height })
+            mesh.points.insert(mesh.points.end(), { radius * std::sin(longitude), y, radius * std::cos(longitude) });
+    }
+    std::vector<int> top, bottom;
+    for (int segment = 0; segment < segments; ++segment) {
+        const int next = (segment + 1) % segments;
+        mesh.polygons.push_back({ 2 * segment, 2 * next, 2 * next + 1, 2 * segment + 1 });
+        top.push_back(2 * segment + 1);
+        bottom.insert(bottom.begin(), 2 * segment);
+    }
+    mesh.polygons.push_back(top);
+    mesh.polygons.push_back(bottom);
+    return mesh;
+}
+
 } // namespace toolmeshes

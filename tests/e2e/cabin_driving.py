@@ -9,8 +9,8 @@ however slow the frames are.
 
 - read_reports(program): every complete report block so far, as Report(balls, holes, positions).
 - Pilot(program, display): turn(yaw_degrees, pitch_degrees) with the right button held and the
-  mouse dragged (0.1 degree per pixel), fly(key, game_seconds, boost) along the camera's axes,
-  throw() one left click.
+  mouse dragged (0.1 degree per pixel), fly(key, game_seconds, boost, slow) along the camera's axes,
+  throw() one left click, throw_until_seen(balls) one held until the ball report shows the ball.
 - Session(ctx, display, label): one run of the program with the ball report on, at the start
   position, with a Pilot; shot(name) and quit() (Escape, and exit status 0).
 - Colour classes of the scene: is_wood, is_sky, is_lit_floor, is_grey.
@@ -26,9 +26,11 @@ from tarnwick_e2e import CLEAR_COLOUR, Program, VirtualDisplay, check, near, wai
 
 REPORT_ENV = {"TARNWICK_REPORT_BALLS": "1"}
 DEGREES_PER_PIXEL = 0.1
-# Unboosted camera speed in units per game second; Shift multiplies it.
+# Unboosted camera speed in units per game second; Shift multiplies it (Ctrl divides it by 10).
 CAMERA_SPEED = 25.0
 BOOST = 5.0
+# Real seconds a throw may take to reach the ball report: a few game seconds of slow frames.
+THROW_TIMEOUT = 30.0
 
 _HEADER = re.compile(r"^balls (\d+) holes (\d+)$")
 _BALL = re.compile(r"^ball (\d+) at (\S+) (\S+) (\S+)$")
@@ -152,16 +154,18 @@ class Pilot:
             dy -= step_y
         self._settle()
 
-    def fly(self, key: str, game_seconds: int, boost: bool = False) -> None:
-        """Hold ``key`` (w, s, a, d, space, c) with the right button for whole game seconds.
+    def fly(self, key: str, game_seconds: int, boost: bool = False, slow: bool = False) -> None:
+        """Hold ``key`` (w, s, a, d, space, c) with the right button for whole game seconds, with
+        Shift (``boost``, five times faster) or Ctrl (``slow``, ten times slower) held as well.
 
         The key goes down just after one report and up when the ``game_seconds``-th next report
         appears, so the camera moves about ``game_seconds`` times its speed whatever the frame rate.
         """
+        modifier = "shift" if boost else "ctrl" if slow else None
         self.display.xdotool("mousedown", "3")
         try:
-            if boost:
-                self.display.xdotool("keydown", "shift")
+            if modifier:
+                self.display.xdotool("keydown", modifier)
             try:
                 wait_for_reports(self.program, 1)
                 self.display.xdotool("keydown", key)
@@ -170,16 +174,36 @@ class Pilot:
                 finally:
                     self.display.xdotool("keyup", key)
             finally:
-                if boost:
-                    self.display.xdotool("keyup", "shift")
+                if modifier:
+                    self.display.xdotool("keyup", modifier)
             self._settle()
         finally:
             self.display.xdotool("mouseup", "3")
         self._settle()
 
-    def throw(self, hold: float = 0.15) -> None:
-        """One left click, long enough for a frame to see it."""
-        self.program.click(1, hold)
+    def throw(self) -> None:
+        """One left click, the button held until the ball report shows the ball, as a person holds
+        it until the ball flies: however slow the frames, one of them sees the button down."""
+        reports = read_reports(self.program)
+        thrown = reports[-1].balls if reports else 0
+        self.display.xdotool("mousedown", "1")
+        try:
+            wait_for_report(self.program, lambda r: r.balls > thrown, THROW_TIMEOUT, "the thrown ball")
+        finally:
+            self.display.xdotool("mouseup", "1")
+        self._settle()
+
+    def throw_until_seen(self, balls: int) -> None:
+        """A left click held until the ball report counts ``balls`` balls, as a person holds the
+        button until the ball flies: however slow the frames are (a close view of the wood on a
+        software renderer can take a quarter of a second each), one of them sees it down. Holding
+        it longer throws no more balls."""
+        self.display.xdotool("mousedown", "1")
+        try:
+            wait_for_report(self.program, lambda report: report.balls >= balls, 60.0,
+                            f"ball {balls - 1} thrown")
+        finally:
+            self.display.xdotool("mouseup", "1")
 
 
 class Session:
@@ -198,8 +222,7 @@ class Session:
         return self.display.screenshot(f"{self.label}-{name}")
 
     def quit(self) -> None:
-        self.program.press("Escape")
-        code = self.program.wait_exit(15)
+        code = self.program.quit(15)
         check(code == 0, f"{self.label}: after Escape the program ended with "
                          f"{self.program.describe_exit()}, not 0")
 

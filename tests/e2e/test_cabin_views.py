@@ -164,8 +164,7 @@ def cabin_views(ctx):
     check_outside(outside)
     save_for_docs(outside, "cabin-outside.png")
 
-    program.press("Escape")
-    code = program.wait_exit(10)
+    code = program.quit(10)
     check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
 
 

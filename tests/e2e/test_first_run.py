@@ -1,9 +1,11 @@
 """A first run on a 1920x1080 screen: greeting, full-screen-sized window, clear colour, the
 two UI windows, a close request that is ignored, and Escape that ends the program cleanly.
 
-The program runs in a folder without its data files: no model, texture or shader loads, so no scene
-is drawn and the clear colour shows everywhere but under the UI. The shell does not depend on them."""
+The program runs in a folder without its data files, and none is installed beside it: it says so
+once, no model, texture or shader loads, so no scene is drawn and the clear colour shows everywhere
+but under the UI. The shell does not depend on them."""
 
+import os
 import sys
 import time
 
@@ -119,7 +121,8 @@ def check_fps_readout(shot, origin, label):
 
 def first_run(ctx):
     display = ctx.enter(VirtualDisplay(*SCREEN))
-    program = ctx.enter(Program(ctx.program_path, display, cwd=empty_folder(ctx)))
+    started_in = empty_folder(ctx)
+    program = ctx.enter(Program(ctx.program_path, display, cwd=started_in))
 
     out = program.wait_for_output(GREETING)
     check(out.splitlines()[0] == GREETING,
@@ -170,8 +173,15 @@ def first_run(ctx):
         check(sum(line.startswith(f"{path}: not found") for line in lines) == 1,
               f"{path} is not named once as not found; stderr: {lines!r}")
 
-    program.press("Escape")
-    code = program.wait_exit(5)
+    # The missing data folder is said once, with both places looked in: the working directory and
+    # the data folder installed beside the program.
+    installed = os.path.normpath(os.path.join(os.path.dirname(ctx.program_path), "..", "share", "tarnwick"))
+    said = [line for line in program.stderr().splitlines() if "no data folder" in line]
+    check(said == [f"Tarnwick: no data folder (Assets/ and Settings/) in {started_in} (the working directory) "
+                   f"or {installed} (installed with the program); every model, texture, shader and setting "
+                   f"will be missing"], f"the missing data folder is not said once as expected: {said!r}")
+
+    code = program.quit(5)
     check(code is not None, "the program was still running 5 s after Escape")
     check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
     check(not display.windows_named("Vorlane"), "a 'Vorlane' window is left after the exit")

@@ -38,8 +38,7 @@ def large_screen(ctx):
     check(drawn(shot), "not the clear colour at " + ", ".join(
         f"{p}: {shot.pixel(ox + p[0], oy + p[1])}" for p in points) + f" ({shot.path})")
 
-    program.press("Escape")
-    code = program.wait_exit(5)
+    code = program.quit(5)
     check(code is not None, "the program was still running 5 s after Escape")
     check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
 

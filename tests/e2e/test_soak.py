@@ -143,9 +143,7 @@ def soak(ctx):
               f"the screen did not change between {earlier.path} and {last.path}")
     end_rss = resident_bytes(program)
 
-    # Held for a few of the now slower frames, so that one of them sees it.
-    program.press("Escape", hold=max(0.2, 3 * frame))
-    code = program.wait_exit(30)
+    code = program.quit(30)
     check(code == 0, f"after Escape with {BALLS} balls the program ended with "
                      f"{program.describe_exit()}, not 0")
     findings = [marker for marker in SANITIZER_MARKERS if marker in program.stderr()]

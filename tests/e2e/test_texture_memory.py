@@ -69,8 +69,7 @@ def started(ctx, display, folder: str) -> Program:
 
 
 def quit_program(program: Program) -> None:
-    program.press("Escape", hold=0.3)
-    code = program.wait_exit(30)
+    code = program.quit(30)
     check(code == 0, f"after Escape the program ended with {program.describe_exit()}, not 0")
 
 

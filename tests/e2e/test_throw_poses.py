@@ -1,8 +1,9 @@
 """Throws from many camera poses in the real program, at its own frame rate, as a user makes them:
-turned right and left, raised, at a roof slab, from outside. Every ball makes its hole and ends
-beyond the surface it met: outside the cabin when thrown from inside, inside it when thrown from
-outside. Turning, flying and clicking go through the mouse and keyboard, each held for longer than
-a frame.
+turned right and left, raised, at a roof slab, from outside; and where the cabin's surfaces meet or
+end: at an eave from above, from right against a wall, at a gable just under its apex, at a corner
+from far away. Every ball makes its hole and ends beyond the surface it met: outside the cabin when
+thrown from inside, inside it when thrown from outside. Turning, flying and clicking go through the
+mouse and keyboard, each held for longer than a frame.
 
 The ball positions come from the program's ball report (TARNWICK_REPORT_BALLS), once per game
 second.
@@ -30,8 +31,8 @@ SETTLE_TIMEOUT = 40.0
 STAYS_FOR = 3
 
 
-# The roof slabs' outer faces: 51.5 units up 19.5 units from the middle, falling 0.818 per unit out.
-ROOF_POINT = (19.5, 51.5)
+# The roof slabs' outer faces: 56.7 units up 19.5 units from the middle, falling 0.818 per unit out.
+ROOF_POINT = (19.5, 56.7)
 ROOF_FALL = 0.818
 
 
@@ -56,8 +57,8 @@ class ThrowingSession(Session):
 
     def throw_and_expect(self, what, side, name):
         """Throws one ball and waits for it, and one more hole, to be on ``side``, and to stay."""
-        self.pilot.throw()
         self.throws += 1
+        self.pilot.throw_until_seen(self.throws)
         index = self.throws - 1
 
         def settled(report):
@@ -107,9 +108,57 @@ def from_outside(ctx, display):
     s.quit()
 
 
+def eave_from_above(ctx, display):
+    s = ThrowingSession(ctx, display, "eave")
+    # Facing +x, straight up through the roof to 75 units, above the ridge, and out over the eave on
+    # that side to x = 50.
+    s.pilot.turn(90)
+    s.pilot.fly("space", 3)
+    s.pilot.fly("w", 2)
+    # Turned back and looking steeply down: the roof slab just inside the wall's line, where the eave
+    # begins.
+    s.pilot.turn(180, -60)
+    s.throw_and_expect("from above, at the eave", inside, "inside the cabin")
+    s.quit()
+
+
+def gable_apex_then_corner_from_afar(ctx, display):
+    s = ThrowingSession(ctx, display, "apex and corner")
+    # Backwards out through the wall behind to z = -125, up to 50 units, and aimed up, for the ball's
+    # fall on the way: at the gable 5 units under its apex, where the hole reaches into both roof
+    # slabs.
+    s.pilot.fly("s", 1, boost=True)
+    s.pilot.fly("space", 2)
+    s.pilot.turn(0, 11)
+    s.throw_and_expect("from outside, at the gable just under the ridge", inside, "inside the cabin")
+    # Level again, further back to z = -375 and down to 25 units; then turned towards the wall at
+    # z = -35 a few units in from its corner with the wall at x = 35, 340 units away, and aimed up
+    # for the ball's fall of about 25 units on the way.
+    s.pilot.turn(0, -11)
+    s.pilot.fly("s", 2, boost=True)
+    s.pilot.fly("c", 1)
+    s.pilot.turn(5.2, 3.4)
+    s.throw_and_expect("from 340 units out, at the corner", inside, "inside the cabin")
+    s.quit()
+
+
+def close_to_a_wall(ctx, display):
+    s = ThrowingSession(ctx, display, "close")
+    # Up to 25 units, forward a game second at speed and two slowly: 2.5 units from the wall's inner
+    # face, so the ball starts pressed into it.
+    s.pilot.fly("space", 1)
+    s.pilot.fly("w", 1)
+    s.pilot.fly("w", 2, slow=True)
+    s.throw_and_expect("from right against the wall ahead", outside, "outside the cabin")
+    s.pilot.turn(-25)
+    s.throw_and_expect("from against the wall, turned 25 degrees left", outside, "outside the cabin")
+    s.quit()
+
+
 def throw_poses(ctx):
     display = ctx.enter(VirtualDisplay(*SCREEN))
-    for case in (from_inside, raised, from_outside):
+    for case in (from_inside, raised, from_outside, eave_from_above, close_to_a_wall,
+                 gable_apex_then_corner_from_afar):
         started = time.monotonic()
         case(ctx, display)
         print(f"{case.__name__}: passed in {time.monotonic() - started:.1f} s")

@@ -34,6 +34,9 @@ void PrintHeader(const char* path, const FileContents& contents)
     if (contents.format >= 0)
         std::printf(
             "format: %s, version %d\n", contents.format == kBinaryFormat ? "binary" : "ascii", contents.version);
+    // A file that was not read has no axes or unit of its own: the defaults would read as its own.
+    if (!contents.read)
+        return;
     std::printf("axes: up %s, front %d, %s-handed; original up axis %d\n", contents.upAxis.c_str(), contents.frontAxis,
         contents.rightHanded ? "right" : "left", contents.originalUpAxis);
     std::printf("unit: %g cm (original %g cm)\n", contents.unitScaleFactor, contents.originalUnitScaleFactor);

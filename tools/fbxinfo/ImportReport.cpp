@@ -32,21 +32,6 @@ const char* StatusName(ImportStatus status)
     return "Unknown";
 }
 
-// Every warning kind, so that the report lists the ones that did not occur as zero.
-constexpr std::pair<ImportWarning, const char*> kWarnings[] = {
-    { ImportWarning::TooManyInfluences, "TooManyInfluences" },
-    { ImportWarning::MissingUVs, "MissingUVs" },
-    { ImportWarning::TangentsFailed, "TangentsFailed" },
-    { ImportWarning::DuplicateBoneName, "DuplicateBoneName" },
-    { ImportWarning::MissingNormals, "MissingNormals" },
-};
-
-int WarningCount(const ImportResult& result, ImportWarning kind)
-{
-    auto found = result.warnings.find(kind);
-    return found == result.warnings.end() ? 0 : found->second;
-}
-
 const char* UpAxisName(int axis)
 {
     static const char* const names[] = { "X", "Y", "Z" };
@@ -218,7 +203,7 @@ void WriteJson(JsonWriter& writer, std::string_view path, const ImportResult& re
     WriteString(writer, GetFbxContext().lastError);
     writer.Key("warnings");
     writer.StartObject();
-    for (const auto& [kind, name] : kWarnings) {
+    for (const auto& [kind, name] : kImportWarningNames) {
         writer.Key(name);
         writer.Int(WarningCount(result, kind));
     }
@@ -268,7 +253,7 @@ void PrintReport(const std::string& path, const ImportResult& result, const Impo
         "file: %s\nstatus: %d (%s)\n", path.c_str(), static_cast<int>(result.status), StatusName(result.status));
     if (!GetFbxContext().lastError.empty())
         std::printf("error: %s\n", GetFbxContext().lastError.c_str());
-    for (const auto& [kind, name] : kWarnings)
+    for (const auto& [kind, name] : kImportWarningNames)
         if (int count = WarningCount(result, kind))
             std::printf("warning %s: %d\n", name, count);
     std::printf("file up axis: %s, file unit: %s\n", UpAxisName(model.fileUpAxis), UnitName(model.fileUnit));

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <utility>
@@ -23,6 +25,12 @@ constexpr const char* kTextureFolder = "textures";
 // Room left between the model and the shadow camera, in world units, for a model larger than the
 // distance the light keeps its camera back.
 constexpr float kShadowCameraClearance = 10.0f;
+// The picture of the first triangle, drawn only to have the driver compile what the passes run.
+constexpr int kFirstDrawSize = 8;
+// Meshes drawn as one are copied into one buffer before the upload: a few batches of this size keep
+// that copy small beside the meshes and the GL buffers, and cost a few draws more than one would.
+constexpr std::uint64_t kMaxBatchVertices = (std::uint64_t(16) << 20) / sizeof(Vertex);
+static_assert(kMaxBatchVertices <= std::numeric_limits<std::uint32_t>::max(), "indices are 32-bit");
 
 // An RGBA8 colour target with depth and stencil, bound while it lives.
 class RenderTarget {
@@ -83,6 +91,46 @@ BoundingBox MeshBounds(const std::vector<Mesh>& meshes)
     return box;
 }
 
+// Where the batch of `group`'s meshes that starts at `first` ends: as many meshes as hold
+// kMaxBatchVertices in all, and at least one.
+std::size_t BatchEnd(const std::vector<Mesh>& meshes, const std::vector<std::size_t>& group, std::size_t first)
+{
+    std::uint64_t vertices = meshes[group[first]].vertices.size();
+    std::size_t end = first + 1;
+    for (; end < group.size(); ++end) {
+        vertices += meshes[group[end]].vertices.size();
+        if (vertices > kMaxBatchVertices)
+            break;
+    }
+    return end;
+}
+
+// The meshes group[first] to group[end - 1] as one mesh, each one's indices moved past the vertices
+// before it. Each mesh's memory is freed as it is taken, so the meshes and the batch are not held
+// twice; a batch of one mesh is that mesh, moved.
+Mesh Concatenate(std::vector<Mesh>& meshes, const std::vector<std::size_t>& group, std::size_t first, std::size_t end)
+{
+    if (end - first == 1)
+        return std::move(meshes[group[first]]);
+    Mesh batch;
+    std::size_t vertices = 0, indices = 0;
+    for (std::size_t k = first; k < end; ++k) {
+        vertices += meshes[group[k]].vertices.size();
+        indices += meshes[group[k]].indices.size();
+    }
+    batch.vertices.reserve(vertices);
+    batch.indices.reserve(indices);
+    for (std::size_t k = first; k < end; ++k) {
+        Mesh& mesh = meshes[group[k]];
+        const auto offset = static_cast<std::uint32_t>(batch.vertices.size());
+        batch.vertices.insert(batch.vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
+        for (const std::uint32_t index : mesh.indices)
+            batch.indices.push_back(index + offset);
+        mesh = Mesh();
+    }
+    return batch;
+}
+
 // Rows come from GL bottom first; pictures are written top first.
 void FlipRows(std::vector<std::uint8_t>& rgba, int width, int height)
 {
@@ -141,46 +189,24 @@ const EmbeddedImage* FindEmbeddedImage(const ImportedMaterial& material, const s
     return nullptr;
 }
 
-ModelStage::ModelStage(ImportedModel model, const std::filesystem::path& modelFile)
-    : box(model.box.valid ? model.box : MeshBounds(model.meshes))
+ModelStage::ModelStage()
 {
     SetFixedGlState();
-    modelObject = new GameObject(modelFile.filename().string());
-
-    // One texture per embedded image, however many meshes use it (LoadTexture shares a file's).
-    std::map<const EmbeddedImage*, Texture> embeddedTextures;
-    for (Mesh& mesh : model.meshes) {
-        Material meshMaterial = material;
-        const auto index = static_cast<std::size_t>(mesh.materialIndex);
-        if (mesh.materialIndex >= 0 && index < model.materials.size()) {
-            const ImportedMaterial& imported = model.materials[index];
-            const std::filesystem::path texture = FindDiffuseTexture(imported, modelFile);
-            const EmbeddedImage* embedded = texture.empty() ? FindEmbeddedImage(imported, model.embeddedImages)
-                                                            : nullptr;
-            if (!texture.empty()) {
-                LoadTexture(texture.string().c_str(), meshMaterial.textures[0]);
-            } else if (embedded != nullptr) {
-                auto [slot, isNew] = embeddedTextures.try_emplace(embedded);
-                if (isNew)
-                    LoadTextureFromMemory(modelFile.string(), "embedded image \"" + imported.diffuse.fileName + "\"",
-                        embedded->bytes.data(), embedded->bytes.size(), slot->second);
-                meshMaterial.textures[0] = slot->second;
-            } else if (!imported.diffuse.fileName.empty()) {
-                ReportFileProblem(modelFile.string(),
-                    "texture \"" + imported.diffuse.fileName + "\" is neither beside the file nor in its "
-                        + kTextureFolder + "/ folder, nor embedded in it; the default texture is drawn instead");
-            }
-        }
-        // The upload takes a model's first mesh: one model per mesh draws them all.
-        auto uploaded = std::make_unique<Model>();
-        uploaded->meshes.push_back(std::move(mesh));
-        uploaded->CreateGpuBuffers();
-        auto* renderer = AddComponent<MeshRenderer>(*modelObject, uploaded.get(), meshMaterial);
-        renderer->Start();
-        GraphicsEngine::GetInstance().RegisterRenderer(renderer);
-        models.push_back(std::move(uploaded));
+    // Each default image once, however many slots and renderers show it: renderers find their slots
+    // filled and load nothing themselves.
+    std::map<std::string, Texture> defaults;
+    for (int slot = 0; slot < Material::kTextureSlots; ++slot) {
+        auto [loaded, isNew] = defaults.try_emplace(MeshRenderer::kDefaultTextures[slot]);
+        if (isNew)
+            LoadTexture(loaded->first.c_str(), loaded->second);
+        material.textures[slot] = loaded->second;
     }
-    PlaceLight();
+    modelObject = new GameObject("Model");
+    lightObject = new GameObject("Directional light");
+    light = AddComponent<DirectionalLight>(*lightObject);
+    sceneLight = light;
+    light->Start();
+    DrawFirstTriangle();
 }
 
 bool ModelStage::Drawable() const
@@ -198,30 +224,137 @@ ModelStage::~ModelStage()
         sceneLight = nullptr;
 }
 
-void ModelStage::PlaceLight()
+void ModelStage::DrawFirstTriangle()
 {
-    const Float3 centre = (box.min + box.max) * 0.5f;
-    const Float3 size = box.max - box.min;
-    const float diagonal = std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
+    // Both windings, so that each pass, culling one of them, still draws a triangle.
+    Mesh triangle;
+    for (const Float3 corner : { Float3 { 0, 0, 0 }, Float3 { 1, 0, 0 }, Float3 { 0, 1, 0 } }) {
+        Vertex vertex;
+        vertex.position = { corner.x, corner.y, corner.z, 1.0f };
+        vertex.normal = { 0.0f, 0.0f, -1.0f };
+        triangle.vertices.push_back(vertex);
+    }
+    triangle.indices = { 0, 1, 2, 0, 2, 1 };
+    triangle.box = { { 0, 0, 0 }, { 1, 1, 0 }, true };
+    box = triangle.box;
+    auto model = std::make_unique<Model>();
+    model->meshes.push_back(std::move(triangle));
+    model->CreateGpuBuffers();
+    AddRenderer(model.get(), material);
+    AimLight(box);
+    Draw(View::Front, kFirstDrawSize, true);
 
-    lightObject = new GameObject("Directional light");
+    GraphicsEngine& engine = GraphicsEngine::GetInstance();
+    std::erase(engine.renderers, modelObject->components.back());
+    models.push_back(std::move(model));
+    box = {};
+}
+
+void ModelStage::AddRenderer(Model* model, const Material& meshMaterial)
+{
+    auto* renderer = AddComponent<MeshRenderer>(*modelObject, model, meshMaterial);
+    renderer->Start();
+    GraphicsEngine::GetInstance().RegisterRenderer(renderer);
+}
+
+std::vector<Texture> ModelStage::DiffuseTextures(const ImportedModel& model, const std::filesystem::path& modelFile)
+{
+    std::vector<Texture> diffuse(model.materials.size(), material.textures[0]);
+    // One texture per image file and per embedded image, however many materials name it.
+    std::map<std::filesystem::path, Texture> loaded;
+    std::map<const EmbeddedImage*, Texture> embeddedLoaded;
+    for (std::size_t k = 0; k < model.materials.size(); ++k) {
+        const ImportedMaterial& imported = model.materials[k];
+        const std::filesystem::path texture = FindDiffuseTexture(imported, modelFile);
+        const EmbeddedImage* embedded = texture.empty() ? FindEmbeddedImage(imported, model.embeddedImages) : nullptr;
+        if (!texture.empty()) {
+            auto [slot, isNew] = loaded.try_emplace(texture);
+            if (isNew && !LoadTexture(texture.string().c_str(), slot->second))
+                slot->second = material.textures[0];
+            diffuse[k] = slot->second;
+        } else if (embedded != nullptr) {
+            auto [slot, isNew] = embeddedLoaded.try_emplace(embedded);
+            if (isNew
+                && !LoadTextureFromMemory(modelFile.string(), "embedded image \"" + imported.diffuse.fileName + "\"",
+                    embedded->bytes.data(), embedded->bytes.size(), slot->second))
+                slot->second = material.textures[0];
+            diffuse[k] = slot->second;
+        } else if (!imported.diffuse.fileName.empty()) {
+            ReportFileProblem(modelFile.string(),
+                "texture \"" + imported.diffuse.fileName + "\" is neither beside the file nor in its " + kTextureFolder
+                    + "/ folder, nor embedded in it; the default texture is drawn instead");
+        }
+    }
+    return diffuse;
+}
+
+void ModelStage::Show(ImportedModel model, const std::filesystem::path& modelFile)
+{
+    box = model.box.valid ? model.box : MeshBounds(model.meshes);
+    const std::vector<Texture> diffuse = DiffuseTextures(model, modelFile);
+    const auto textureOf = [&](const Mesh& mesh) {
+        const auto index = static_cast<std::size_t>(mesh.materialIndex);
+        return mesh.materialIndex >= 0 && index < diffuse.size() ? diffuse[index] : material.textures[0];
+    };
+
+    // Meshes drawn with the same texture are drawn as one: the same material and the same (identity)
+    // transform draw the same pixels from one buffer as from many, and a file of thousands of small
+    // meshes then costs a few uploads and draws instead of thousands of each.
+    std::vector<std::vector<std::size_t>> groups;
+    std::map<std::uint32_t, std::size_t> groupOfTexture;
+    for (std::size_t k = 0; k < model.meshes.size(); ++k) {
+        const auto [group, isNew] = groupOfTexture.try_emplace(textureOf(model.meshes[k]).id, groups.size());
+        if (isNew)
+            groups.emplace_back();
+        groups[group->second].push_back(k);
+    }
+    for (const std::vector<std::size_t>& group : groups) {
+        Material groupMaterial = material;
+        groupMaterial.textures[0] = textureOf(model.meshes[group.front()]);
+        for (std::size_t first = 0; first < group.size();) {
+            const std::size_t end = BatchEnd(model.meshes, group, first);
+            Upload(Concatenate(model.meshes, group, first, end), groupMaterial);
+            first = end;
+        }
+    }
+    AimLight(box);
+}
+
+void ModelStage::Upload(Mesh mesh, const Material& meshMaterial)
+{
+    // The upload takes a model's first mesh. Only the GL buffers are drawn, so the mesh's own copy of
+    // its vertices goes once they hold it.
+    auto uploaded = std::make_unique<Model>();
+    uploaded->meshes.push_back(std::move(mesh));
+    uploaded->CreateGpuBuffers();
+    uploaded->meshes.clear();
+    uploaded->meshes.shrink_to_fit();
+    AddRenderer(uploaded.get(), meshMaterial);
+    models.push_back(std::move(uploaded));
+}
+
+void ModelStage::AimLight(const BoundingBox& target)
+{
+    const Float3 centre = (target.min + target.max) * 0.5f;
+    const Float3 size = target.max - target.min;
+    const float diagonal = std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
     lightObject->transform->position = { centre.x, centre.y, centre.z, 1.0f };
     lightObject->transform->dirty = true;
-    light = AddComponent<DirectionalLight>(*lightObject);
+
     // The light's own view covers a cabin; a larger model widens it so that all of it casts shadows.
-    if (diagonal > DirectionalLight::kShadowViewSize)
-        light->shadowCamera = GameCamera(false, { diagonal, diagonal });
-    sceneLight = light;
-    light->Start();
-    // A model reaching further than the light keeps its camera back moves the camera further out.
+    const float view = std::max(DirectionalLight::kShadowViewSize, diagonal);
+    GameCamera& camera = light->shadowCamera;
+    camera = GameCamera(false, { view, view });
+    camera.pitch = DirectionalLight::kPitchDegrees;
+    camera.yaw = DirectionalLight::kYawDegrees;
+    camera.Update(0.0f);
+    // Back along the light direction as DirectionalLight::Start places it, and further for a model
+    // reaching further than that distance, with the w Start leaves.
     const float reach = diagonal * 0.5f + kShadowCameraClearance - DirectionalLight::kShadowCameraDistance;
-    if (reach > 0.0f) {
-        const Float3 forward = light->shadowCamera.forward;
-        light->shadowCamera.position.x -= reach * forward.x;
-        light->shadowCamera.position.y -= reach * forward.y;
-        light->shadowCamera.position.z -= reach * forward.z;
-    }
-    // The program's first frame rebuilds the light's view from where Start put the camera.
+    const float distance = DirectionalLight::kShadowCameraDistance + std::max(reach, 0.0f);
+    camera.position = { centre.x - distance * camera.forward.x, centre.y - distance * camera.forward.y,
+        centre.z - distance * camera.forward.z, 0.0f };
+    // The program's first frame rebuilds the light's view from where the camera now stands.
     light->EarlyUpdate(0.0f);
 }
 

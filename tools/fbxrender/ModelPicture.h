@@ -5,10 +5,10 @@
 // DirectionalLight, through the graphics engine's shadow and main passes, into a framebuffer object
 // with a transparent background.
 //
-// Main thread, with an OpenGL 4.6 core context current and loaded, and the working directory at the
-// project root (the shaders and default textures are read from Assets/). A ModelStage registers its
-// renderers with the program's graphics engine and sets the program's scene light: one stage per
-// process, kept alive while anything draws.
+// One thread only, the one whose OpenGL 4.6 core context is current and loaded, with the working
+// directory at the project root (the shaders and default textures are read from Assets/). A
+// ModelStage registers its renderers with the program's graphics engine and sets the program's scene
+// light: one stage per process, kept alive while anything draws.
 
 #include "Assets/ImportedModel.h"
 #include "Assets/Model.h"
@@ -35,12 +35,22 @@ struct Picture {
 
 class ModelStage {
 public:
-    // Takes the meshes of `model`, imported from `modelFile` (its folder is where diffuse textures are
-    // looked for: beside it, then in its textures/ folder), uploads them and places the light on them.
-    ModelStage(ImportedModel model, const std::filesystem::path& modelFile);
+    // Makes what every picture needs before the model is known, so that it can be made while the
+    // model is still being imported: the GL state, the material with its default textures, the light
+    // with its shadow map. It then draws a triangle through both passes: the driver compiles the
+    // shaders it runs at the first draw that needs them (llvmpipe spends a large part of a small
+    // model's picture doing so), and that draw no longer waits for the model.
+    ModelStage();
     ~ModelStage();
     ModelStage(const ModelStage&) = delete;
     ModelStage& operator=(const ModelStage&) = delete;
+
+    // Takes the meshes of `model`, imported from `modelFile` (its folder is where diffuse textures are
+    // looked for: beside it, then in its textures/ folder, then among the images the file embeds),
+    // uploads them and aims the light at them.
+    // Once per stage. The meshes drawn with one texture are uploaded together as one, and freed once
+    // uploaded: only the GL buffers draw.
+    void Show(ImportedModel model, const std::filesystem::path& modelFile);
 
     // Whether the stage's shaders made a program to draw with (a picture drawn without one is empty).
     bool Drawable() const;
@@ -53,14 +63,23 @@ public:
     const BoundingBox& Box() const { return box; }
 
 private:
-    void PlaceLight();
+    // Centres the light's shadow camera on `box`, widened and moved back for one larger than the
+    // cabin, so that all of it lies in the shadow map.
+    void AimLight(const BoundingBox& box);
+    void DrawFirstTriangle();
+    // Each material's diffuse texture: the file's where it is found and loads, else the image the
+    // model embeds under its name where that loads, else the default.
+    std::vector<Texture> DiffuseTextures(const ImportedModel& model, const std::filesystem::path& modelFile);
+    // Uploads `mesh` as a model of its own, drawn with `meshMaterial`.
+    void Upload(Mesh mesh, const Material& meshMaterial);
+    void AddRenderer(Model* model, const Material& meshMaterial);
 
     BoundingBox box;
     // Constructed, so registered: the light's and the cameras' uniforms reach the renderers' copies
-    // through it.
+    // through it. Its texture slots hold the default textures, loaded once for every renderer.
     Material material;
     std::vector<std::unique_ptr<Model>> models;
-    // Both are the scene's: the objects are never deleted, the components belong to the Scene.
+    // All three are the scene's: the objects are never deleted, the components belong to the Scene.
     GameObject* modelObject = nullptr;
     GameObject* lightObject = nullptr;
     DirectionalLight* light = nullptr;

@@ -25,8 +25,11 @@ struct ViewAngles {
     float yaw;
 };
 
-// Pitch is positive upwards and yaw turns from +z towards +x (Camera.h). iso looks down by the angle
-// between (1, -1, 1) and the ground: atan(1 / sqrt(2)).
+// Pitch is positive upwards and yaw turns from +z towards +x (Camera.h). iso looks along (-1, -1, 1),
+// down by the angle between that and the ground: atan(1 / sqrt(2)). It sees the sides the front, right
+// and top views see, which the light (coming down from the (-1, 1, -1) side) lights each differently:
+// from the light's own side every face would be lit head-on and a round model's highlight would wash
+// out half of it.
 constexpr std::array kViews {
     ViewAngles { "front", View::Front, 0.0f, 0.0f },
     ViewAngles { "back", View::Back, 0.0f, 180.0f },
@@ -34,7 +37,7 @@ constexpr std::array kViews {
     ViewAngles { "right", View::Right, 0.0f, -90.0f },
     ViewAngles { "top", View::Top, -90.0f, 0.0f },
     ViewAngles { "bottom", View::Bottom, 90.0f, 0.0f },
-    ViewAngles { "iso", View::Iso, -35.264389f, 45.0f },
+    ViewAngles { "iso", View::Iso, -35.264389f, -45.0f },
 };
 
 const ViewAngles& AnglesOf(View view)
@@ -50,6 +53,11 @@ std::optional<View> ViewNamed(std::string_view name)
         if (angles.name == name)
             return angles.view;
     return std::nullopt;
+}
+
+std::string_view NameOf(View view)
+{
+    return AnglesOf(view).name;
 }
 
 GameCamera FramingCamera(const BoundingBox& box, View view)

@@ -12,35 +12,37 @@ namespace {
 // The scene scales the walls, roof slabs and gables by this much.
 constexpr double kSceneScale = 5.0;
 
-// The wall slab, in model units. It reaches past the side walls' outer faces (x = +-35.5 in the
-// world) by all but a sliver, so the corners close without coplanar faces. Its height puts the origin
-// at 40% of it: the scene centres each wall's box collider half the slab's height above the origin
-// without the scale, which then spans exactly the slab. The top meets the roof slabs' undersides.
-constexpr double kWallHalfWidth = 35.45 / kSceneScale;
+// The wall slab, in model units. The scene sizes each wall's and roof slab's box collider to this
+// slab and centres it on the object's origin across the slab and half the slab's unscaled height above
+// it, so the slab is made to be exactly that box: its height puts the origin at 40% of it, and it is
+// centred across its thickness. Scaled by the scene's 5 it is 5 units thick, the walls' outer faces at
+// +-37.5 from the middle and their inner faces at +-32.5. It reaches past the side walls' outer faces
+// (x = +-37.5 in the world) by all but a sliver, so the corners close without coplanar faces. The top
+// lies inside the roof slabs above it.
+constexpr double kWallHalfWidth = 37.45 / kSceneScale;
 constexpr double kWallHeight = 13.5;
 constexpr double kWallBottom = -0.4 * kWallHeight;
 constexpr double kWallTop = 0.6 * kWallHeight;
-// One unit thick (5 in the world), shifted 0.4 units (2 in the world) towards the inside: the roof
-// slabs' colliders sit 4 units further in than the walls', so the drawn slab lies 2 units from the
-// collider surface on either kind of object.
-constexpr double kWallBack = -0.1;
-constexpr double kWallFront = 0.9;
+constexpr double kWallBack = -0.5;
+constexpr double kWallFront = 0.5;
 
 // World units of wall per texture repeat (the planks texture is square).
 constexpr double kTextureWorldSize = 25.0;
 
 // The gable's outline in the world: a bottom edge hidden inside the wall tops, sides at the roof
-// slabs' pitch hidden inside the slabs, the apex under the ridge. The scene places gables at
-// (-0.4, 44, +-35), the second turned half round.
+// slabs' pitch running along the middle of the slabs, the apex inside the ridge. The scene places
+// gables at (-0.4, 44, +-35), the second turned half round, so the outline is symmetric about its
+// origin and reaches no further than the walls (+-37.45) either way from it.
 constexpr double kGableOriginX = -0.4;
 constexpr double kGableOriginY = 44.0;
-constexpr double kGableHalfWidth = 35.5;
+constexpr double kGableHalfWidth = kWallHalfWidth * kSceneScale + kGableOriginX;
 constexpr double kGableBottom = 36.0;
-constexpr double kGableApex = 66.7;
+constexpr double kGableApex = 69.3;
 constexpr double kRoofPitch = 0.8135;
 
-// The collision prism of a gable, in the world: from just below the wall tops to the apex, between the
-// gable's inner and outer faces. The scene lowers it 9 units and scales it by 5.
+// The collision prism of a gable, in the world: the gable itself from just below the wall tops (whose
+// boxes cover the rest) to the apex, between the gable's inner and outer faces. The scene lowers it 9
+// units and scales it by 5.
 constexpr double kColliderOffsetY = -9.0;
 constexpr double kColliderBottom = 39.5;
 

@@ -455,8 +455,8 @@ void FbxAxisSystem::DeepConvertScene(FbxScene* scene) const
         FbxNode* node = scene->GetNode(n);
         if (node == scene->GetRootNode())
             continue;
-        EFbxRotationOrder order;
-        node->GetRotationOrder(FbxNode::eSourcePivot, order);
+        // The order the node is evaluated with: XYZ where its rotation is not active.
+        const EFbxRotationOrder order = internal::EffectiveRotation(*node, FbxNode::eSourcePivot).order;
         for (auto* p : { &node->LclTranslation, &node->RotationOffset, &node->RotationPivot, &node->ScalingOffset,
                  &node->ScalingPivot, &node->GeometricTranslation })
             ConvertVector(*p, c);

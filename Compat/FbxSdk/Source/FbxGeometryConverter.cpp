@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace fbxsdk {
 
@@ -136,6 +137,53 @@ void Remap(E* element, const std::vector<int>& cornerSource, const std::vector<i
         remapArray(element->GetIndexArray());
 }
 
+// A direct per-corner element whose corners repeat the value of the corner before them (a flat
+// face's normal on each of its corners, as Blender writes every mesh) is laid out again as its
+// distinct runs of values and an index per new corner, when that takes less memory than a value per
+// new corner: the values each corner reads are the same either way. True when it was.
+template <class E>
+bool RemapAsRuns(E* element, const std::vector<int>& cornerSource)
+{
+    if (!element || element->GetMappingMode() != FbxLayerElement::eByPolygonVertex
+        || element->GetReferenceMode() != FbxLayerElement::eDirect)
+        return false;
+    auto& values = element->GetDirectArray().Items();
+    using Value = typename std::decay_t<decltype(values)>::value_type;
+    std::size_t runs = values.empty() ? 0 : 1;
+    for (std::size_t k = 1; k < values.size(); ++k)
+        runs += std::memcmp(&values[k], &values[k - 1], sizeof(Value)) != 0 ? 1 : 0;
+    // One more value for corners that read outside the array: the zero value, as Remap gives them.
+    if ((runs + 1) * sizeof(Value) + cornerSource.size() * sizeof(int) >= cornerSource.size() * sizeof(Value))
+        return false;
+    std::vector<int> runOf(values.size());
+    auto old = std::move(values);
+    values.clear();
+    values.reserve(runs + 1);
+    for (std::size_t k = 0; k < old.size(); ++k) {
+        if (k == 0 || std::memcmp(&old[k], &old[k - 1], sizeof(Value)) != 0)
+            values.push_back(old[k]);
+        runOf[k] = static_cast<int>(values.size()) - 1;
+    }
+    const int outside = static_cast<int>(values.size());
+    values.push_back(Value());
+    std::vector<int>& indices = element->GetIndexArray().Items();
+    indices.resize(cornerSource.size());
+    for (std::size_t k = 0; k < cornerSource.size(); ++k) {
+        const int source = cornerSource[k];
+        indices[k] = source >= 0 && std::size_t(source) < runOf.size() ? runOf[std::size_t(source)] : outside;
+    }
+    element->SetReferenceMode(FbxLayerElement::eIndexToDirect);
+    return true;
+}
+
+// Remap, keeping a direct per-corner element's runs of repeated values once each where that is smaller.
+template <class E>
+void RemapDirections(E* element, const std::vector<int>& cornerSource, const std::vector<int>& polygonSource)
+{
+    if (!RemapAsRuns(element, cornerSource))
+        Remap(element, cornerSource, polygonSource);
+}
+
 } // namespace
 
 bool FbxGeometryConverter::Triangulate(FbxScene* scene, bool replace, bool legacy)
@@ -223,15 +271,15 @@ FbxNodeAttribute* FbxGeometryConverter::Triangulate(FbxNodeAttribute* attribute,
     mesh->mPolygonVertices = std::move(newVertices);
     mesh->mPolygonStarts = std::move(newStarts);
     for (int e = 0; e < mesh->GetElementNormalCount(); ++e)
-        Remap(mesh->GetElementNormal(e), triangles, polygonSource);
+        RemapDirections(mesh->GetElementNormal(e), triangles, polygonSource);
     for (int e = 0; e < mesh->GetElementTangentCount(); ++e)
-        Remap(mesh->GetElementTangent(e), triangles, polygonSource);
+        RemapDirections(mesh->GetElementTangent(e), triangles, polygonSource);
     for (int e = 0; e < mesh->GetElementBinormalCount(); ++e)
-        Remap(mesh->GetElementBinormal(e), triangles, polygonSource);
+        RemapDirections(mesh->GetElementBinormal(e), triangles, polygonSource);
     for (int e = 0; e < mesh->GetElementUVCount(); ++e)
-        Remap(mesh->GetElementUV(e), triangles, polygonSource);
+        RemapDirections(mesh->GetElementUV(e), triangles, polygonSource);
     for (int e = 0; e < mesh->GetElementVertexColorCount(); ++e)
-        Remap(mesh->GetElementVertexColor(e), triangles, polygonSource);
+        RemapDirections(mesh->GetElementVertexColor(e), triangles, polygonSource);
     for (int e = 0; e < mesh->GetElementMaterialCount(); ++e)
         Remap(mesh->GetElementMaterial(e), triangles, polygonSource);
     return mesh;

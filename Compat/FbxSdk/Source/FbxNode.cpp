@@ -58,6 +58,7 @@ const internal::PropertyList& NodeProperties()
         add("ScalingPivot", "Vector3D", 0, 3);
         add("PreRotation", "Vector3D", 0, 3);
         add("PostRotation", "Vector3D", 0, 3);
+        add("RotationActive", "bool", 0, 1);
         add("RotationOrder", "enum", 0, 1);
         add("InheritType", "enum", 0, 1);
         add("GeometricTranslation", "Vector3D", 0, 3);
@@ -83,6 +84,7 @@ FbxNode::FbxNode(FbxManager* manager, const char* name)
     ScalingPivot = vector3("ScalingPivot");
     PreRotation = vector3("PreRotation");
     PostRotation = vector3("PostRotation");
+    RotationActive = FbxPropertyT<FbxBool>(ClassProperty("RotationActive"));
     RotationOrder = FbxPropertyT<EFbxRotationOrder>(ClassProperty("RotationOrder"));
     InheritType = FbxPropertyT<EFbxInheritType>(ClassProperty("InheritType"));
     GeometricTranslation = vector3("GeometricTranslation");
@@ -186,17 +188,19 @@ void FbxNode::GetTransformationInheritType(EFbxInheritType& type) const
 
 FbxAMatrix& FbxNode::EvaluateLocalTransform(FbxTime, EPivotSet set, bool, bool)
 {
-    EFbxRotationOrder order;
-    GetRotationOrder(set, order);
-    FbxVector4 pivot = GetRotationPivot(set), scalingPivot = GetScalingPivot(set);
-    FbxAMatrix inversePost = Rotation(GetPostRotation(set), eEulerXYZ).Inverse();
+    const internal::NodeRotation rotation = internal::EffectiveRotation(*this, set);
+    const FbxVector4 pivot = GetRotationPivot(set), scalingPivot = GetScalingPivot(set);
     mLocalCache = Translation(Vec(LclTranslation)) * Translation(GetRotationOffset(set)) * Translation(pivot)
-        * Rotation(GetPreRotation(set), eEulerXYZ) * Rotation(Vec(LclRotation), order) * inversePost
-        * Translation(pivot * -1.0) * Translation(GetScalingOffset(set)) * Translation(scalingPivot)
-        * Scaling(Vec(LclScaling)) * Translation(scalingPivot * -1.0);
+        * Rotation(rotation.pre, eEulerXYZ) * Rotation(Vec(LclRotation), rotation.order)
+        * Rotation(rotation.post, eEulerXYZ).Inverse() * Translation(pivot * -1.0) * Translation(GetScalingOffset(set))
+        * Translation(scalingPivot) * Scaling(Vec(LclScaling)) * Translation(scalingPivot * -1.0);
     return mLocalCache;
 }
 
+// The SDK's global transform: the translation is the parent's global transform applied to the local
+// translation (pivots and offsets included), while rotation and scaling combine by the node's inherit
+// type. With RSrs that is the plain product of parent and local; RrSs puts the parent's scaling after
+// the child's rotation, so no shear arises; Rrs leaves the parent's own scaling out.
 FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool applyTarget, bool forceEval)
 {
     // Walk down from the topmost ancestor without recursion; the reader bounds the depth.
@@ -218,14 +222,14 @@ FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool a
         internal::Matrix3 parentRotation = internal::RotationPart(global);
         internal::Matrix3 parentLinear = internal::LinearPart(global);
         internal::Matrix3 parentScale = internal::Inverse(parentRotation) * parentLinear;
-        EFbxRotationOrder order;
-        node->GetRotationOrder(set, order);
-        const FbxVector4 pre = node->GetPreRotation(set), post = node->GetPostRotation(set);
-        const FbxVector4 rotation = Vec(node->LclRotation), scaling = Vec(node->LclScaling);
-        const double preAngles[3] = { pre[0], pre[1], pre[2] }, postAngles[3] = { post[0], post[1], post[2] };
-        const double angles[3] = { rotation[0], rotation[1], rotation[2] };
+        const internal::NodeRotation rotation = internal::EffectiveRotation(*node, set);
+        const FbxVector4 angles = Vec(node->LclRotation), scaling = Vec(node->LclScaling);
+        const double preAngles[3] = { rotation.pre[0], rotation.pre[1], rotation.pre[2] };
+        const double postAngles[3] = { rotation.post[0], rotation.post[1], rotation.post[2] };
+        const double lclAngles[3] = { angles[0], angles[1], angles[2] };
         internal::Matrix3 localRotation = internal::EulerToMatrix(preAngles, eEulerXYZ)
-            * internal::EulerToMatrix(angles, order) * internal::EulerToMatrix(postAngles, eEulerXYZ).Transposed();
+            * internal::EulerToMatrix(lclAngles, rotation.order)
+            * internal::EulerToMatrix(postAngles, eEulerXYZ).Transposed();
         internal::Matrix3 localScale = internal::Matrix3::Identity();
         for (int k = 0; k < 3; ++k)
             localScale.m[k][k] = scaling[k];
@@ -250,5 +254,20 @@ FbxAMatrix& FbxNode::EvaluateGlobalTransform(FbxTime time, EPivotSet set, bool a
     mGlobalCache = global;
     return mGlobalCache;
 }
+
+namespace internal {
+
+NodeRotation EffectiveRotation(const FbxNode& node, FbxNode::EPivotSet set)
+{
+    NodeRotation rotation;
+    if (!node.RotationActive.Get())
+        return rotation;
+    node.GetRotationOrder(set, rotation.order);
+    rotation.pre = node.GetPreRotation(set);
+    rotation.post = node.GetPostRotation(set);
+    return rotation;
+}
+
+} // namespace internal
 
 } // namespace fbxsdk

@@ -774,8 +774,9 @@ struct SceneBuilder::Run {
         std::size_t n = std::min(indices.size(), weights.size());
         cluster.mIndices.assign(indices.begin(), indices.begin() + std::ptrdiff_t(n));
         cluster.mWeights.assign(weights.begin(), weights.begin() + std::ptrdiff_t(n));
-        cluster.mTransform = MatrixFrom(transform);
         cluster.mTransformLink = MatrixFrom(link);
+        // The file holds the mesh's bind matrix relative to the bone's; the SDK gives it in the scene.
+        cluster.mTransform = cluster.mTransformLink * MatrixFrom(transform);
         return true;
     }
 

@@ -2,7 +2,7 @@
 // convention: m[row][column], a vector is multiplied on the right.
 #pragma once
 
-#include "fbxsdk/fbxcore.h"
+#include "fbxsdk/fbxscene.h"
 
 namespace fbxsdk::internal {
 
@@ -21,5 +21,14 @@ Matrix3 RotationPart(const FbxAMatrix& m); // orthonormal, scale removed
 Matrix3 LinearPart(const FbxAMatrix& m); // rotation, scale and shear
 FbxAMatrix Compose(const Matrix3& linear, const FbxVector4& translation);
 Matrix3 Inverse(const Matrix3& m);
+
+// The rotation a node is evaluated and converted with. Without RotationActive the node turns in XYZ
+// order and has no pre- or post-rotation, whatever those properties hold.
+struct NodeRotation {
+    EFbxRotationOrder order = eEulerXYZ;
+    FbxVector4 pre { 0, 0, 0, 0 };
+    FbxVector4 post { 0, 0, 0, 0 };
+};
+NodeRotation EffectiveRotation(const FbxNode& node, FbxNode::EPivotSet set);
 
 } // namespace fbxsdk::internal

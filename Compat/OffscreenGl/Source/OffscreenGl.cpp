@@ -2,6 +2,7 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <glad/gl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@ namespace {
 
 constexpr EGLint kMajorVersion = 4;
 constexpr EGLint kMinorVersion = 6;
+constexpr const char* kMesaOverrideHint
+    = "on Mesa's llvmpipe set MESA_GL_VERSION_OVERRIDE=4.6 and MESA_GLSL_VERSION_OVERRIDE=460";
 
 // Whether the space-separated extension list `extensions` names `name` exactly.
 bool HasExtension(const char* extensions, const char* name)
@@ -87,8 +90,8 @@ EGLContext CreateCoreContext(EGLDisplay display, std::string& problem)
     };
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT)
-        problem = EglError("no OpenGL 4.6 core context could be made (on Mesa's llvmpipe set "
-                           "MESA_GL_VERSION_OVERRIDE=4.6 and MESA_GLSL_VERSION_OVERRIDE=460)");
+        problem = EglError(
+            (std::string("no OpenGL 4.6 core context could be made (") + kMesaOverrideHint + ")").c_str());
     return context;
 }
 
@@ -119,6 +122,24 @@ std::unique_ptr<Context> Context::Create(std::string& problem)
     made->display = display;
     made->context = context;
     return made;
+}
+
+std::unique_ptr<Context> CreateGl46Context(std::string& problem)
+{
+    std::unique_ptr<Context> context = Context::Create(problem);
+    if (context == nullptr)
+        return nullptr;
+    const int version = gladLoadGL(GetFunction);
+    if (version == 0) {
+        problem = "the OpenGL entry points could not be loaded through EGL";
+        return nullptr;
+    }
+    if (GLAD_VERSION_MAJOR(version) < kMajorVersion
+        || (GLAD_VERSION_MAJOR(version) == kMajorVersion && GLAD_VERSION_MINOR(version) < kMinorVersion)) {
+        problem = std::string("the OpenGL context is not 4.6 core (") + kMesaOverrideHint + ")";
+        return nullptr;
+    }
+    return context;
 }
 
 Context::~Context()

@@ -100,6 +100,11 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     auto rrs = writer.AddNull("NoParentScale", parent);
     writer.TransformOf(rrs).translation = { 1, 0, 0 };
     writer.TransformOf(rrs).inheritType = eInheritRrs;
+    // A post-rotation is undone after the rotation: turning by 90 degrees and then back by the same.
+    auto post = writer.AddNull("Post");
+    writer.TransformOf(post).rotation = { 0, 0, 90 };
+    writer.TransformOf(post).postRotation = { 0, 0, 90 };
+    writer.TransformOf(writer.AddNull("Pre")).preRotation = { 0, 0, 90 };
     Loaded file(writer.ToBinary());
     ASSERT_TRUE(file.ok) << file.error;
 
@@ -132,6 +137,15 @@ TEST(FbxTransform, GlobalTransformFollowsTheWholeChain)
     FbxAMatrix g = file.Node("NoParentScale")->EvaluateGlobalTransform();
     ExpectVector(g.GetT(), pg.MultT(FbxVector4(1, 0, 0))[0], pg.MultT(FbxVector4(1, 0, 0))[1], 0);
     ExpectVector(g.GetS(), 1, 1, 1);
+
+    ExpectVector(file.Node("Post")->EvaluateGlobalTransform().MultT(FbxVector4(1, 0, 0)), 1, 0, 0);
+    // A pre-rotation turns the node while its rotation is active; once it is not, the pre-rotation (as
+    // the order and the post-rotation) is ignored.
+    FbxNode* turned = file.Node("Pre");
+    ExpectVector(turned->EvaluateGlobalTransform().MultT(FbxVector4(1, 0, 0)), 0, 1, 0);
+    turned->RotationActive.Set(false);
+    ExpectVector(turned->EvaluateGlobalTransform().MultT(FbxVector4(1, 0, 0)), 1, 0, 0);
+    ExpectVector(turned->EvaluateLocalTransform().MultT(FbxVector4(1, 0, 0)), 1, 0, 0);
 }
 
 TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
@@ -165,6 +179,13 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
         for (int cp : polygon)
             normals.values.insert(normals.values.end(), { double(cp), 0, 1 });
     mesh.layers.push_back(normals);
+    LayerElement flat; // direct per corner, one value for all of a polygon's corners, as a flat face has
+    flat.kind = LayerKind::Tangent;
+    flat.mapping = Mapping::ByPolygonVertex;
+    for (std::size_t p = 0; p < mesh.polygons.size(); ++p)
+        for (std::size_t c = 0; c < mesh.polygons[p].size(); ++c)
+            flat.values.insert(flat.values.end(), { double(p), 1, 0 });
+    mesh.layers.push_back(flat);
     fbxio::SceneWriter writer;
     writer.AddMesh("Shapes", mesh);
     Loaded file(writer.ToBinary());
@@ -196,18 +217,34 @@ TEST(FbxTriangulate, ConcaveQuadAndRepeatedCornerPolygonsBecomeProperTriangles)
     const FbxLayerElementUV* uvElement = m->GetElementUV(0);
     const FbxLayerElementNormal* normalElement = m->GetElementNormal(0);
     ASSERT_EQ(uvElement->GetIndexArray().GetCount(), 24);
-    ASSERT_EQ(normalElement->GetDirectArray().GetCount(), 24);
+    // Direct, or through an index where that holds fewer values.
+    auto normalOf = [normalElement](int corner) {
+        return normalElement->GetReferenceMode() == FbxLayerElement::eDirect
+            ? normalElement->GetDirectArray().GetAt(corner)
+            : normalElement->GetDirectArray().GetAt(normalElement->GetIndexArray().GetAt(corner));
+    };
     for (int p = 0; p < m->GetPolygonCount(); ++p)
         for (int c = 0; c < 3; ++c) {
             int cp = m->GetPolygonVertex(p, c);
             FbxVector2 t = uvElement->GetDirectArray().GetAt(m->GetTextureUVIndex(p, c));
             EXPECT_DOUBLE_EQ(t[0], m->GetControlPointAt(cp)[0] / 10);
-            EXPECT_DOUBLE_EQ(normalElement->GetDirectArray().GetAt(p * 3 + c)[0], cp);
+            EXPECT_DOUBLE_EQ(normalOf(p * 3 + c)[0], cp);
         }
     const FbxLayerElementMaterial* materials = m->GetElementMaterial(0);
     const int expected[] = { 0, 0, 0, 0, 1, 1, 2, 2 };
     for (int p = 0; p < 8; ++p)
         EXPECT_EQ(materials->GetIndexArray().GetAt(p), expected[p]);
+    // A per-corner element whose corners repeat their polygon's value keeps each value once, read
+    // through an index: every corner still reads its own polygon's.
+    const FbxLayerElementTangent* flatElement = m->GetElementTangent(0);
+    ASSERT_EQ(flatElement->GetReferenceMode(), FbxLayerElement::eIndexToDirect);
+    EXPECT_LE(flatElement->GetDirectArray().GetCount(), 5);
+    ASSERT_EQ(flatElement->GetIndexArray().GetCount(), 24);
+    for (int corner = 0; corner < 24; ++corner) {
+        const FbxVector4 value = flatElement->GetDirectArray().GetAt(flatElement->GetIndexArray().GetAt(corner));
+        EXPECT_EQ(value[0], expected[corner / 3]) << "corner " << corner;
+        EXPECT_EQ(value[1], 1.0) << "corner " << corner;
+    }
 
     // Triangulating again changes nothing.
     converter.Triangulate(file.scene, true, false);

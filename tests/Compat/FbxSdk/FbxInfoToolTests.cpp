@@ -184,9 +184,9 @@ TEST(FbxInfoImport, ReportsStatusWarningsMeshesBoxesAndTheFileSettings)
     EXPECT_EQ(meshes[0]["vertices"].GetInt(), 3);
     EXPECT_EQ(meshes[0]["indices"].GetInt(), 3);
     EXPECT_EQ(meshes[1]["indices"].GetInt(), 3);
-    // The first slot's box reaches its own triangle only; the second also covers the first's.
-    ExpectBox(meshes[0]["box"], { 0, 0, 0 }, { 2, 1, 0 });
-    ExpectBox(meshes[1]["box"], { 0, 0, 0 }, { 4, 1, 0 });
+    // Each slot's box is the box of its own triangle.
+    ExpectBox(meshes[0]["box"], { 1, 0, 0 }, { 2, 1, 0 });
+    ExpectBox(meshes[1]["box"], { 3, 0, 0 }, { 4, 1, 0 });
     EXPECT_TRUE(meshes[1]["box"]["valid"].GetBool());
     // Merged as the model cache merges: 6 vertices, not one per corner.
     EXPECT_STREQ(meshes[2]["name"].GetString(), "Octahedron");
@@ -564,8 +564,8 @@ TEST(FbxInfoImport, TheCabinWallImportsAsOneBoxOfTwelveTriangles)
     EXPECT_STREQ(wall["name"].GetString(), "CabinWall");
     EXPECT_EQ(wall["vertices"].GetInt(), 24);
     EXPECT_EQ(wall["indices"].GetInt(), 36);
-    ExpectBox(wall["box"], { -7.09f, -5.4f, -0.1f }, { 7.09f, 8.1f, 0.9f });
-    ExpectBox(json["box"], { -7.09f, -5.4f, -0.1f }, { 7.09f, 8.1f, 0.9f });
+    ExpectBox(wall["box"], { -7.49f, -5.4f, -0.5f }, { 7.49f, 8.1f, 0.5f });
+    ExpectBox(json["box"], { -7.49f, -5.4f, -0.5f }, { 7.49f, 8.1f, 0.5f });
     EXPECT_EQ(json["fileUpAxis"].GetInt(), 1);
     EXPECT_EQ(json["fileUnit"].GetInt(), 2);
 
@@ -693,18 +693,42 @@ lod group 0: 2 levels
     mesh Quad: 4 vertices, 6 indices, material 0, box (-2.54, 0, 0) to (0, 0, 2.54)
     mesh Quad: 3 vertices, 3 indices, material 1, box (-2.54, 0, 0) to (0, 0, 2.54)
   level 1 from distance 100
-    mesh Coarse: 6 vertices, 6 indices, material 0, box (-10.16, 0, 0) to (0, 0, 2.54)
+    mesh Coarse: 6 vertices, 6 indices, material 0, box (-10.16, 0, 0) to (-2.54, 0, 2.54)
 )");
 
     std::string garbage = fbxtest::WriteTempFile(fbxtest::Bytes("Kaydara FBX Binary  \x01 not really"));
     ToolRun failed = RunTool(garbage, "");
     std::remove(garbage.c_str());
     EXPECT_EQ(failed.status, 2);
+    // A file that was not read has no axes or unit to report: none are made up.
     EXPECT_EQ(failed.output,
         "file: " + garbage + "\nstatus: 2\nerror: " + garbage
-            + ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n"
-              "axes: up Y, front 2, right-handed; original up axis -1\n"
-              "unit: 1 cm (original 1 cm)\n");
+            + ": the binary FBX header is damaged (bytes 20-22 are not 00 1A 00) (at offset 0x14)\n");
+}
+
+TEST(FbxInfoTool, AnswersHelpAndVersionOnStandardOutputAndRefusesUnknownOptionsWith64)
+{
+    const CommandRun help = RunCommandWithErrors(std::string(FBXINFO_PATH) + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output.rfind("usage: fbxinfo FILE [--json]\n", 0), 0u) << help.output;
+    EXPECT_EQ(help.errors, "");
+    // Asked for its usage, it opens no file of that name.
+    EXPECT_EQ(help.output.find("file: "), std::string::npos) << help.output;
+
+    const CommandRun version = RunCommandWithErrors(std::string(FBXINFO_PATH) + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "fbxinfo (Tarnwick) " + std::string(TARNWICK_VERSION) + "\n");
+    EXPECT_EQ(version.errors, "");
+
+    const CommandRun unknown = RunCommandWithErrors(std::string(FBXINFO_PATH) + " model.fbx --verbose");
+    EXPECT_EQ(unknown.status, 64);
+    EXPECT_EQ(unknown.output, "");
+    EXPECT_EQ(unknown.errors, "fbxinfo: unknown option \"--verbose\"\n\n" + help.output);
+
+    // After "--" a name that begins with "-" is a file's.
+    const CommandRun dashed = RunCommandWithErrors(std::string(FBXINFO_PATH) + " -- --verbose");
+    EXPECT_EQ(dashed.status, 2);
+    EXPECT_EQ(dashed.output.rfind("file: --verbose\nstatus: 2\n", 0), 0u) << dashed.output;
 }
 
 TEST(FbxInfoTool, JsonTurnsAnyBytesIntoAsciiEscapesOfTheirCodePoints)

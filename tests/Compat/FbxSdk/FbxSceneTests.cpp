@@ -215,10 +215,25 @@ TEST(FbxScene, SkinsClustersAndSixInfluencesRoundTrip)
     auto mesh = writer.AddMesh("Body", fbxtest::Quad());
     auto skin = writer.AddSkin(mesh);
     const double weights[6] = { 0.4, 0.2, 0.15, 0.1, 0.1, 0.05 };
-    fbxio::Matrix link = fbxio::kIdentity;
+    fbxio::Matrix link = fbxio::kIdentity, transform = fbxio::kIdentity;
     link[12] = 5; // bone bound at x = 5
+    transform[13] = 2; // the mesh at y = 2
     for (int k = 0; k < 6; ++k)
-        writer.AddCluster(skin, bones[std::size_t(k)], { 0, 2 }, { weights[k], 1.0 }, fbxio::kIdentity, link);
+        writer.AddCluster(skin, bones[std::size_t(k)], { 0, 2 }, { weights[k], 1.0 }, transform, link);
+    // The file holds the mesh's bind matrix relative to the bone's, as the SDK and Blender write it:
+    // the mesh is 5 to the bone's -x and 2 above it.
+    const fbxio::Element document = writer.BuildDocument(7500);
+    const fbxio::Element* stored = nullptr;
+    for (const fbxio::Element& object : document.Find("Objects")->children)
+        if (object.name == "Deformer" && object.Find("Transform") != nullptr)
+            stored = object.Find("Transform");
+    ASSERT_NE(stored, nullptr);
+    std::vector<double> relative;
+    std::string error;
+    ASSERT_TRUE(fbxio::DecodeArray(stored->values[0], relative, error)) << error;
+    ASSERT_EQ(relative.size(), 16u);
+    EXPECT_DOUBLE_EQ(relative[12], -5.0);
+    EXPECT_DOUBLE_EQ(relative[13], 2.0);
     Loaded file(writer.ToBinary(7500));
     ASSERT_TRUE(file.ok) << file.error;
     FbxMesh* body = file.Mesh("Body");
@@ -238,7 +253,10 @@ TEST(FbxScene, SkinsClustersAndSixInfluencesRoundTrip)
         EXPECT_DOUBLE_EQ(c->GetControlPointWeights()[0], weights[k]);
         FbxAMatrix m;
         EXPECT_DOUBLE_EQ(c->GetTransformLinkMatrix(m).GetT()[0], 5.0);
-        EXPECT_EQ(c->GetTransformMatrix(m), FbxAMatrix());
+        // The SDK gives it in the scene, as it was written.
+        FbxAMatrix mesh;
+        mesh.SetT(FbxVector4(0, 2, 0));
+        EXPECT_EQ(c->GetTransformMatrix(m), mesh);
     }
     FbxNode* rootNode = file.Node("Rig:Root");
     EXPECT_EQ(rootNode->GetNodeAttribute()->GetAttributeType(), FbxNodeAttribute::eSkeleton);

@@ -25,6 +25,41 @@ Value D(double v)
     return Value::Double(v);
 }
 
+// Matrices in the SDK's storage: element 4c + r is row r of column c, the translation in 12, 13, 14;
+// points are multiplied on the right, so Multiply(a, b) applies b first.
+Matrix Multiply(const Matrix& a, const Matrix& b)
+{
+    Matrix product {};
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k)
+                product[std::size_t(4 * c + r)] += a[std::size_t(4 * k + r)] * b[std::size_t(4 * c + k)];
+    return product;
+}
+
+// The inverse of an affine matrix: the inverse of its linear part, and the translation taken back
+// through it. A singular matrix gives the identity.
+Matrix AffineInverse(const Matrix& m)
+{
+    auto at = [&m](int r, int c) { return m[std::size_t(4 * c + r)]; };
+    const double det = at(0, 0) * (at(1, 1) * at(2, 2) - at(1, 2) * at(2, 1))
+        - at(0, 1) * (at(1, 0) * at(2, 2) - at(1, 2) * at(2, 0))
+        + at(0, 2) * (at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0));
+    if (det == 0.0)
+        return kIdentity;
+    Matrix inverse = kIdentity;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            // The cofactor of (c, r), over the determinant.
+            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            inverse[std::size_t(4 * c + r)] = (at(r1, c1) * at(r2, c2) - at(r1, c2) * at(r2, c1)) / det;
+        }
+    for (int r = 0; r < 3; ++r)
+        inverse[std::size_t(12 + r)] = -(inverse[std::size_t(r)] * m[12] + inverse[std::size_t(4 + r)] * m[13]
+            + inverse[std::size_t(8 + r)] * m[14]);
+    return inverse;
+}
+
 void P(Element& props, const std::string& name, const std::string& type, const std::string& label,
     std::vector<Value> values)
 {
@@ -324,7 +359,8 @@ Element SceneWriter::BuildDocument(int version) const
             P(mp, "RotationOrder", "enum", "", { I(t.rotationOrder) });
         if (t.inheritType)
             P(mp, "InheritType", "enum", "", { I(t.inheritType) });
-        if (t.preRotation != zero || t.postRotation != zero)
+        // Readers take the order, pre- and post-rotation into account only where the rotation is active.
+        if (t.rotationOrder || t.preRotation != zero || t.postRotation != zero)
             P(mp, "RotationActive", "bool", "", { I(1) });
         P3(mp, "RotationOffset", "Vector3D", t.rotationOffset, zero);
         P3(mp, "RotationPivot", "Vector3D", t.rotationPivot, zero);
@@ -354,7 +390,10 @@ Element SceneWriter::BuildDocument(int version) const
             e.Add("Version", { I(100) });
             e.Add("Indexes", { Value::Ints(o.indices) });
             e.Add("Weights", { Value::Doubles(o.weights) });
-            e.Add("Transform", { Value::Doubles(std::vector<double>(o.transform.begin(), o.transform.end())) });
+            // Files hold the mesh's bind matrix relative to the bone's, as the SDK writes it and every
+            // reader takes it; the SDK's Transform is that product taken back to the scene.
+            const Matrix stored = Multiply(AffineInverse(o.transformLink), o.transform);
+            e.Add("Transform", { Value::Doubles(std::vector<double>(stored.begin(), stored.end())) });
             e.Add("TransformLink",
                 { Value::Doubles(std::vector<double>(o.transformLink.begin(), o.transformLink.end())) });
         }

@@ -134,6 +134,8 @@ class FbxNode : public FbxObject {
     FbxPropertyT<FbxDouble3> ScalingPivot;
     FbxPropertyT<FbxDouble3> PreRotation;
     FbxPropertyT<FbxDouble3> PostRotation;
+    // Without it the rotation order, pre- and post-rotation are ignored: the node turns in XYZ order.
+    FbxPropertyT<FbxBool> RotationActive;
     FbxPropertyT<EFbxRotationOrder> RotationOrder;
     FbxPropertyT<EFbxInheritType> InheritType;
     FbxPropertyT<FbxDouble3> GeometricTranslation;
@@ -202,9 +204,9 @@ public:
     bool operator==(const FbxSystemUnit& other) const;
     bool operator!=(const FbxSystemUnit& other) const { return !(*this == other); }
 
-    // Rescales the scene to this unit: the nodes under the root get their translations,
-    // pivots, offsets and scaling multiplied by the conversion factor, so every descendant
-    // follows; control points stay as they are. Cluster matrices follow the nodes.
+    // Rescales the scene to this unit: every distance (node translations, pivots and offsets,
+    // geometric translations, control points, cluster matrices' translations) is multiplied by the
+    // conversion factor, so a point placed by its node's global transform lands where it did, scaled.
     void ConvertScene(FbxScene* scene, const ConversionOptions& options = DefaultConversionOptions) const;
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // An OpenGL 4.6 core context that needs no display: made through EGL on Mesa's surfaceless platform,
-// with no default framebuffer, so everything is drawn into framebuffer objects.
+// with no default framebuffer, so everything is drawn into framebuffer objects. fbxrender, the GL
+// tests and the benchmarks all make theirs with CreateGl46Context, display or not.
 //
 // The context is current on the thread that made it, from Create until it is destroyed; it is never
 // made current elsewhere. One per process is what the callers need; nothing here stops a second.
@@ -31,5 +32,9 @@ private:
     void* display = nullptr;
     void* context = nullptr;
 };
+
+// A new context as Context::Create makes it, with glad's OpenGL entry points loaded through it and the
+// version checked: null with the reason in `problem` when there is no context or it is not 4.6 core.
+std::unique_ptr<Context> CreateGl46Context(std::string& problem);
 
 } // namespace offscreengl

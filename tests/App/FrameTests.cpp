@@ -1,6 +1,6 @@
+#include "App/WorldStep.h"
 #include "Assets/FbxImport.h"
 #include "Assets/ModelCache.h"
-#include "Core/WorldStep.h"
 #include "GlTestContext.h"
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
-// Whole frames through the graphics engine into the test window's own framebuffer (64 x 64), with the
-// GL state Application::Run sets for the whole run.
+// Whole frames through the graphics engine into a 64 x 64 framebuffer of the test's own, which the main
+// pass draws into as the program's draws into the window's, with the GL state Application::Run sets for
+// the whole run.
 
 namespace {
 
@@ -48,6 +49,7 @@ protected:
         GraphicsEngine& engine = GraphicsEngine::GetInstance();
         engine.width = kSize;
         engine.height = kSize;
+        engine.mainFramebuffer = target.Name();
         activeCamera = &camera;
         SetFixedGlState();
         glDepthMask(GL_TRUE);
@@ -61,6 +63,7 @@ protected:
         engine.renderers.clear();
         engine.maskRenderers.clear();
         engine.commandList.Reset();
+        engine.mainFramebuffer = 0;
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glStencilFunc(GL_ALWAYS, 0, 0xFF);
         glDisable(GL_STENCIL_TEST);
@@ -82,7 +85,7 @@ protected:
 
     void RunFrame()
     {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, target.Name());
         glViewport(0, 0, kSize, kSize);
         glClearColor(kClear[0], kClear[1], kClear[2], 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -94,13 +97,12 @@ protected:
 
     Rgb Pixel(int x, int y)
     {
-        std::uint8_t rgba[4] = {};
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        glBindFramebuffer(GL_FRAMEBUFFER, target.Name());
+        const std::vector<std::uint8_t> rgba = target.Pixel(x, y);
         return { rgba[0], rgba[1], rgba[2] };
     }
 
+    TestFramebuffer target { kSize, kSize };
     Material material;
     ProgramGlobalsGuard globals;
     SceneBuilder scene;
@@ -177,6 +179,7 @@ TEST_F(FrameTest, DrawsReadTheMaterialAndTransformWhenTheListRunsNotWhenItWasRec
     engine.RegisterRenderer(wall);
     firstFrame = false;
 
+    glBindFramebuffer(GL_FRAMEBUFFER, target.Name());
     glClearColor(kClear[0], kClear[1], kClear[2], 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     camera.Update(0.0f);

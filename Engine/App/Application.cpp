@@ -1,10 +1,10 @@
-#include "Core/Application.h"
+#include "App/Application.h"
 
+#include "App/FrameOverlay.h"
+#include "App/WorldStep.h"
 #include "Assets/FbxImport.h"
-#include "Core/FrameOverlay.h"
 #include "Core/Input.h"
 #include "Core/Time.h"
-#include "Core/WorldStep.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Physics/PhysicsEngine.h"
 #include "Scene/InspectorCamera.h"
@@ -47,6 +47,16 @@ void ReportGlfwError(int code, const char* description)
 }
 
 } // namespace
+
+void StepFrameWorld(const Time& time, void (*gameStep)())
+{
+    StepWorld(time.deltaTime, gameStep, [&time] {
+        // The real rate, not 1 / deltaTime: on frames slower than the cap that would read 30.03
+        // whatever the rate was.
+        DrawFpsWindow(time.frameTime);
+        DrawControlsWindow();
+    });
+}
 
 void FramebufferSizeCallback(GLFWwindow*, int width, int height)
 {
@@ -107,6 +117,7 @@ bool Application::Init()
     }
 
     ImGui::CreateContext();
+    ImGui::GetIO().IniFilename = uiSettingsFile.c_str();
     ImGui::StyleColorsDark();
     ImGui_ImplGlfw_InitForOpenGL(window, true);
     ImGui_ImplOpenGL3_Init(kGlslVersion);
@@ -175,10 +186,7 @@ void Application::Frame()
     if (input->GetKey(VK_RBUTTON))
         activeCamera->Update(time.deltaTime);
 
-    StepWorld(time.deltaTime, game.beforePhysics, [&time] {
-        DrawFpsWindow(time.deltaTime);
-        DrawControlsWindow();
-    });
+    StepFrameWorld(time, game.beforePhysics);
 
     GraphicsEngine::GetInstance().RecordFrame();
     firstFrame = false;

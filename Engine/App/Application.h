@@ -5,8 +5,11 @@
 // the GL context for the whole run. Game objects, components and physics objects are never torn
 // down here; the singletons live until the process ends.
 
+#include <string>
+
 struct GLFWwindow;
 struct GLFWmonitor;
+class Time;
 
 // What the program adds to the engine, installed before Run: its scene, and its step of every frame.
 // Either may be null.
@@ -33,10 +36,20 @@ public:
     void Frame();
 
     GameHooks game;
+    // Where the UI library keeps its window settings, read at Init and written while the program runs.
+    // A relative path is taken from the working directory; the entry point makes it absolute before it
+    // moves into the data folder, so the file stays where the user started the program.
+    std::string uiSettingsFile = "imgui.ini";
     bool running = true;
     GLFWwindow* window = nullptr;
     GLFWmonitor* monitor = nullptr;
 };
+
+// The part of a frame between the camera and the rendering: the game's step, the physics step, the
+// "FPS" and "Controls" windows, then the component passes. Everything that moves advances by
+// `time.deltaTime` (capped); the "FPS" read-out shows the rate of the real frame time, `time.frameTime`.
+// Main thread, inside a UI frame, with the physics scene created.
+void StepFrameWorld(const Time& time, void (*gameStep)());
 
 // Keeps the GL viewport at the framebuffer's size when the window is resized.
 void FramebufferSizeCallback(GLFWwindow* window, int width, int height);

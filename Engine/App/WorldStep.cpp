@@ -1,4 +1,4 @@
-#include "Core/WorldStep.h"
+#include "App/WorldStep.h"
 
 #include "Physics/PhysicsEngine.h"
 #include "Scene/Scene.h"

@@ -1,4 +1,4 @@
-#include "Core/FrameOverlay.h"
+#include "App/FrameOverlay.h"
 
 #include <imgui.h>
 
@@ -25,21 +25,21 @@ constexpr std::size_t kFpsTextCapacity = 32;
 
 } // namespace
 
-const char* FormatFramesPerSecond(float deltaTime, char* buffer, std::size_t size)
+const char* FormatFramesPerSecond(float frameTime, char* buffer, std::size_t size)
 {
     // "%g" with the default precision is exactly what an output stream does with a float in its
     // default format, without the stream's allocation every frame.
-    float framesPerSecond = 1.0f / deltaTime;
+    float framesPerSecond = 1.0f / frameTime;
     std::snprintf(buffer, size, "%g", static_cast<double>(framesPerSecond));
     return buffer;
 }
 
-void DrawFpsWindow(float deltaTime)
+void DrawFpsWindow(float frameTime)
 {
     char text[kFpsTextCapacity];
     ImGui::SetNextWindowPos(kFpsWindowPosition, ImGuiCond_Always);
     ImGui::Begin("FPS", nullptr, kFpsWindowFlags);
-    ImGui::TextUnformatted(FormatFramesPerSecond(deltaTime, text, sizeof text));
+    ImGui::TextUnformatted(FormatFramesPerSecond(frameTime, text, sizeof text));
     ImGui::End();
 }
 
