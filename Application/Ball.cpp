@@ -1,6 +1,7 @@
 #include "Application/Ball.h"
 
 #include "Application/BallThrower.h"
+#include "Application/ModelSurface.h"
 #include "Assets/Model.h"
 #include "Assets/ModelCache.h"
 #include "Graphics/GraphicsEngine.h"
@@ -48,12 +49,62 @@ constexpr float kTouchSlack = 0.02f * kBallRadius;
 constexpr float kStartReach = 2.0f * kTouchSlack;
 constexpr float kLeastApproach = 0.087f;
 
-// The hole's centre: the hit point moved along the surface normal `n` (pointing back at the ball),
-// into the surface when the ball came from the object's inner side (its local normal's z positive).
-Float3 HoleCentre(const RaycastHit& hit)
+// How far into a model's surface, at most, the hole through it reaches: past this the hole's collider
+// (the cylinder model at the hole's radius on every axis, 30 units long) would not cancel the
+// surface's contacts to the end of the hole. A part thicker than this is holed this deep, and the
+// ball goes into it.
+constexpr float kMostModelHoleDepth = 25.0f;
+// A hole through a model's surface stands out this far in front of it and behind it, so that the
+// contacts at the rims of both faces are inside it.
+constexpr float kModelHoleMargin = 2.5f;
+
+// Where a hole goes and how it is turned and stretched.
+struct HolePose {
+    Float3 centre;
+    Float4 rotation;
+    Float4 scale = Ball::kHoleScale;
+};
+
+// A cabin slab is holed through its thickness along its own z: the hole is turned as the slab is, and
+// its centre is the hit point, moved into the slab when the ball came from its inner side (the local
+// normal's z positive).
+HolePose SlabHole(const RaycastHit& hit)
 {
     const float depth = hit.localNormal.z > 0.0f ? Ball::kDepthFromInside : 0.0f;
-    return hit.position - hit.normal * depth;
+    const Float4& angles = hit.gameObject->transform->rotation;
+    return { hit.position - hit.normal * depth, { angles.x, angles.y, angles.z, 0.0f } };
+}
+
+// A model's surface is holed along the normal where the ball met it, through the model to the face
+// behind (found as the nearest face of the same object that a ray from deep inside, coming back,
+// meets: faces are hit from their front only), or kMostModelHoleDepth deep when there is none.
+HolePose ModelHole(const RaycastHit& hit, const Model* cylinder)
+{
+    const Float3 inward = -hit.normal;
+    float depth = kMostModelHoleDepth;
+    Ray back { hit.position + inward * kMostModelHoleDepth, hit.normal };
+    RaycastResult behind;
+    if (back.Cast(behind, kMostModelHoleDepth))
+        for (const RaycastHit& face : behind.hits)
+            if (face.gameObject == hit.gameObject)
+                depth = std::min(depth, kMostModelHoleDepth - face.distance);
+    // The cylinder's axis is its z: turned by x and then y (rows: z goes to
+    // (cos x sin y, -sin x, cos x cos y)) it lies along the way in.
+    HolePose pose;
+    pose.centre = hit.position + inward * (0.5f * depth);
+    pose.rotation = { std::asin(std::clamp(-inward.y, -1.0f, 1.0f)), std::atan2(inward.x, inward.z), 0.0f, 0.0f };
+    if (cylinder != nullptr && !cylinder->meshes.empty()) {
+        const BoundingBox& box = cylinder->meshes[0].box;
+        const float length = box.max.z - box.min.z;
+        if (length > 0.0f)
+            pose.scale.z = (depth + 2.0f * kModelHoleMargin) / length;
+    }
+    return pose;
+}
+
+bool IsModelSurface(const GameObject* object)
+{
+    return object != nullptr && object->GetComponent<ModelSurface>() != nullptr;
 }
 
 // The solid the hole's mask draws: the cylinder model's box, scaled and turned as the hole is.
@@ -271,7 +322,9 @@ Ball::Finding Ball::FindSurface(const Collider& touched, const Float3& contact, 
     RaycastResult result;
     if (!ray.Cast(result, kRayLength) || result.hits.empty())
         return Finding::Nothing;
-    hit = ThroughFace(result.hits.front(), ray.origin);
+    // A model has no slab's z to go through: it is holed where the ray met it.
+    hit = IsModelSurface(result.hits.front().gameObject) ? result.hits.front()
+                                                         : ThroughFace(result.hits.front(), ray.origin);
     // A ball inside the surface is holed where it is, level with it on the face its way came in by.
     if (met.Contains(ballCentre))
         hit.position = ballCentre + hit.normal * Dot(hit.position - ballCentre, hit.normal);
@@ -287,17 +340,16 @@ bool Ball::MakeHole(const RaycastHit& hit)
     if (surface == nullptr || surfaceCollider == nullptr)
         return false;
 
+    Model* cylinder = GetModel(kHoleModel);
+    const HolePose pose = IsModelSurface(target) ? ModelHole(hit, cylinder) : SlabHole(hit);
     auto* hole = new GameObject(kHoleName);
     Transform& transform = *hole->transform;
-    Float3 centre = HoleCentre(hit);
-    transform.position = { centre.x, centre.y, centre.z, 1.0f };
+    transform.position = { pose.centre.x, pose.centre.y, pose.centre.z, 1.0f };
     transform.dirty = true;
-    const Float4& angles = target->transform->rotation;
-    transform.rotation = { angles.x, angles.y, angles.z, 0.0f };
-    transform.scale = kHoleScale;
+    transform.rotation = pose.rotation;
+    transform.scale = pose.scale;
     transform.dirty = true;
 
-    Model* cylinder = GetModel(kHoleModel);
     const std::vector<Collider*> neighbours = OtherSurfacesReached(VolumeOf(transform, cylinder), *surfaceCollider);
     // One mask for the target's group, then one for each other group the hole cuts into.
     std::vector<std::uint32_t> groups { surface->maskGroup };

@@ -2,7 +2,9 @@
 // A thrown ball. The first time it touches a surface on the cabin's collision layer it punches a
 // round hole there: a cylinder that hides the surface's pixels inside it (a stencil mask of the
 // surface's group) and cancels the surface's contacts inside it (an ignored collider of the
-// surface), so the ball, pushed into the surface, falls through. A ball makes at most one hole.
+// surface), so the ball, pushed into the surface, falls through. A ball makes at most one hole. A
+// cabin slab is holed through its thickness along its own z; a mesh of a model the user brought in
+// (ModelSurface) along the normal where the ball met it, through the model to the face behind.
 //
 // Created by SpawnBall; never destroyed while the program runs. Main thread only: the collision hook
 // runs inside the physics step's fetchResults, when no physics worker is active.

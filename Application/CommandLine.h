@@ -10,7 +10,10 @@
 //
 // Any thread; no shared state.
 
+#include "Math/Vector.h"
+
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,10 +23,24 @@
 // sysexits.h's EX_USAGE: the command line was wrong, not the program or its data.
 constexpr int kUsageExitStatus = 64;
 
+// A model the user brings into the scene with --model, and where and how large it is to stand.
+struct ModelRequest {
+    // The FBX file as given; the entry point makes it absolute before the working directory moves.
+    std::string file;
+    // The name the file is said by: as the user wrote it.
+    std::string shownAs;
+    // Where the middle of its footprint stands on the floor (x, z); by default beside the cabin.
+    std::optional<Float2> at;
+    // The length of its largest side in the scene's units; by default the size its file gives it.
+    std::optional<float> size;
+};
+
 // What the command line asks for.
 struct CommandLine {
     enum class Request { Run, ShowHelp, ShowVersion };
     Request request = Request::Run;
+    // In the order given; --at and --size belong to the --model before them.
+    std::vector<ModelRequest> models;
 };
 
 // A command line that cannot be followed, and why: "unknown option \"--fly\"".
@@ -39,7 +56,7 @@ struct OptionSpec {
     std::function<std::string(CommandLine&, std::string_view value)> apply;
 };
 
-// The program's options: --help and --version.
+// The program's options: --model FILE with its --at X,Z and --size N, --help and --version.
 std::span<const OptionSpec> TarnwickOptions();
 
 // `arguments` are the ones after the program's name.

@@ -30,10 +30,8 @@ constexpr float kWallShininess = 6.0f;
 constexpr float kFloorSpecularStrength = 0.1f;
 constexpr float kFloorShininess = 1.0f;
 
-// The cabin's surfaces are on this collision layer: the only one a ball can hole.
-constexpr std::int32_t kCabinLayer = 16;
-// The floor's box: 5 units thick, as wide as the floor.
-constexpr Float3 kFloorHalfExtents { 10000.0f, 2.5f, 10000.0f };
+// The floor's box: 5 units thick, as wide as the floor, its top at kFloorTop.
+constexpr Float3 kFloorHalfExtents { kFloorReach, 2.5f, kFloorReach };
 constexpr Float3 kGableColliderOffset { 0.0f, -9.0f, 0.0f };
 
 // The angles are the literal single-precision values the cabin was laid out with: 1.57079 is not

@@ -4,6 +4,7 @@
 #include "Application/BallThrower.h"
 #include "Application/CommandLine.h"
 #include "Application/DemoScene.h"
+#include "Application/UserModels.h"
 #include "BuildInfo.h"
 #include "Core/DataFolder.h"
 #include "Win32/Win32.h"
@@ -65,6 +66,29 @@ std::vector<std::string> ProgramArguments()
 }
 #endif
 
+// The models the command line brings in, for the scene's build.
+std::vector<ModelRequest> requestedModels;
+
+void BuildScene()
+{
+    BuildSceneWithModels(requestedModels);
+}
+
+// The model files as the user named them, taken from the folder the program was started in: the
+// working directory moves to the data folder before the scene is built.
+void TakeModelPathsFromHere(std::vector<ModelRequest>& models)
+{
+    for (ModelRequest& model : models) {
+        std::error_code error;
+        const std::filesystem::path given(std::u8string(model.file.begin(), model.file.end()));
+        const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+        if (!error) {
+            const std::u8string text = absolute.u8string();
+            model.file.assign(text.begin(), text.end());
+        }
+    }
+}
+
 // Acts on a command line that asks for text instead of the program: returns the exit status then, and
 // nothing when the program is to run.
 std::optional<int> AnswerCommandLine(const std::variant<CommandLine, UsageError>& parsed)
@@ -103,8 +127,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     SetConsoleOutputCP(kUtf8CodePage);
 
     try {
-        if (const std::optional<int> status = AnswerCommandLine(ParseCommandLine(ProgramArguments())))
+        const auto parsed = ParseCommandLine(ProgramArguments());
+        if (const std::optional<int> status = AnswerCommandLine(parsed))
             return *status;
+        requestedModels = std::get<CommandLine>(parsed).models;
+        TakeModelPathsFromHere(requestedModels);
 
         std::cout << "Tarnwick starting..." << std::endl;
 
@@ -123,7 +150,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         }
         EnterTheDataFolder();
 
-        application.game = { BuildDemoScene, SpawnBall };
+        application.game = { BuildScene, SpawnBall };
         if (!application.Init())
             return kExitInitFailed;
         return application.Run();

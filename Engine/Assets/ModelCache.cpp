@@ -111,30 +111,36 @@ std::string ModelPath(const Model* model)
 std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem)
 {
     std::string unused;
-    std::string& why = problem != nullptr ? *problem : unused;
+    ImportedModel imported;
+    if (!ImportModel(path, imported, problem != nullptr ? *problem : unused))
+        return nullptr;
+    return UploadMeshes(imported);
+}
+
+bool ImportModel(const std::string& path, ImportedModel& imported, std::string& why)
+{
     const std::filesystem::path file(path);
     // Exactly ".fbx": the comparison is case-sensitive.
     if (file.extension().string() != ".fbx") {
         why = "is not a model: only \".fbx\" files are read";
-        return nullptr;
+        return false;
     }
 
-    ImportedModel imported;
     try {
         const ImportResult result = ImportModelFile(file, imported);
         why = DescribeFailure(result);
     } catch (const std::exception& error) {
         why = std::string("cannot be imported: ") + error.what();
-        return nullptr;
+        return false;
     }
     // Nothing to draw: the upload needs a first mesh.
     if (imported.meshes.empty()) {
         if (why.empty())
             why = "has no mesh to draw";
-        return nullptr;
+        return false;
     }
     why.clear();
-    return UploadMeshes(imported);
+    return true;
 }
 
 ImportResult ImportModelFile(const std::filesystem::path& path, ImportedModel& model)

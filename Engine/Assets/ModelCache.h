@@ -28,6 +28,11 @@ std::string ModelPath(const Model* model);
 // is a failure like any other.
 std::unique_ptr<Model> LoadModel(const std::string& path, std::string* problem = nullptr);
 
+// Imports `path` as LoadModel does, without the upload: true with at least one mesh in `model`, or
+// false with the reason in `problem`, worded as LoadModel words it. Main thread, after InitializeFbx;
+// needs no GL context.
+bool ImportModel(const std::string& path, ImportedModel& model, std::string& problem);
+
 // The import every model of the program goes through: ImportFbx with the cache's settings (tangents
 // kept where the file has them, equal vertices merged). Tools that must show what the program would
 // draw import with this too. Main thread, after InitializeFbx; needs no GL context.

@@ -6,6 +6,8 @@
 
 #include <glad/gl.h>
 
+#include <algorithm>
+
 namespace {
 
 // Samples outside the map read as the far plane: unshadowed.
@@ -18,7 +20,7 @@ DirectionalLight::DirectionalLight()
 {
 }
 
-void DirectionalLight::Start()
+void DirectionalLight::PlaceShadowCamera()
 {
     const Transform& transform = *gameObject->transform;
     shadowCamera.position = transform.position;
@@ -29,10 +31,28 @@ void DirectionalLight::Start()
 
     // Back along the light direction, so the scene around the light's object is in front of the
     // camera. The camera still asks for an update: the first frame rebuilds its view from here.
-    shadowCamera.position.x -= kShadowCameraDistance * shadowCamera.forward.x;
-    shadowCamera.position.y -= kShadowCameraDistance * shadowCamera.forward.y;
-    shadowCamera.position.z -= kShadowCameraDistance * shadowCamera.forward.z;
+    shadowCamera.position.x -= shadowCameraDistance * shadowCamera.forward.x;
+    shadowCamera.position.y -= shadowCameraDistance * shadowCamera.forward.y;
+    shadowCamera.position.z -= shadowCameraDistance * shadowCamera.forward.z;
     shadowCamera.position.w -= 1.0f;
+}
+
+void DirectionalLight::CoverBox(const Float3& min, const Float3& max)
+{
+    const Float3 centre = (min + max) * 0.5f;
+    const float diagonal = Length(max - min);
+    Transform& transform = *gameObject->transform;
+    transform.position = { centre.x, centre.y, centre.z, 1.0f };
+    transform.dirty = true;
+    const float view = std::max(kShadowViewSize, diagonal);
+    shadowCamera = GameCamera(false, { view, view });
+    shadowCameraDistance = std::max(kShadowCameraDistance, diagonal * 0.5f + kShadowCameraClearance);
+    PlaceShadowCamera();
+}
+
+void DirectionalLight::Start()
+{
+    PlaceShadowCamera();
 
     SetGlobalInt("shadowMap", 5);
     SetGlobalFloat("light.intensity", intensity);

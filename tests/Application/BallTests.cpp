@@ -1,5 +1,6 @@
 #include "Application/Ball.h"
 #include "Application/BallThrower.h"
+#include "Application/DemoScene.h"
 #include "Assets/Model.h"
 #include "DemoWorld.h"
 #include "GlTestContext.h"
@@ -15,6 +16,7 @@
 #include "Scene/GameObject.h"
 #include "Scene/Scene.h"
 #include "Scene/Transform.h"
+#include "ScenePicture.h"
 
 #include <gtest/gtest.h>
 
@@ -80,70 +82,6 @@ void ExpectNear(const Float3& actual, const Float3& expected, float tolerance)
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
-
-// What a frame draws, as the frame loop draws it, into a framebuffer of the test's own with the aspect
-// of the program's camera. Restores the engine's viewport and target afterwards.
-class Picture {
-public:
-    static constexpr int kWidth = 480;
-    static constexpr int kHeight = 270;
-
-    Picture()
-    {
-        GLint bound = 0;
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
-        GraphicsEngine& engine = GraphicsEngine::GetInstance();
-        engine.width = kWidth;
-        engine.height = kHeight;
-        engine.mainFramebuffer = static_cast<std::uint32_t>(bound);
-        SetFixedGlState();
-        glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        engine.RecordFrame();
-    }
-
-    ~Picture()
-    {
-        GraphicsEngine& engine = GraphicsEngine::GetInstance();
-        engine.width = engine.height = 0;
-        engine.mainFramebuffer = 0;
-        glStencilFunc(GL_ALWAYS, 0, 0xFF);
-        glDisable(GL_STENCIL_TEST);
-        glDisable(GL_CULL_FACE);
-    }
-
-    // The pixel (from the bottom left) where a world point is drawn, or (-1, -1) off the picture.
-    static std::pair<int, int> PixelOf(const GameCamera& camera, Float3 world)
-    {
-        const Float4 clip = MultiplyRowVector(
-            { world.x, world.y, world.z, 1.0f }, camera.invViewMatrix * camera.projection);
-        if (clip.w <= 0.0f)
-            return { -1, -1 };
-        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kWidth);
-        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kHeight);
-        if (x < 1 || y < 1 || x >= kWidth - 1 || y >= kHeight - 1)
-            return { -1, -1 };
-        return { x, y };
-    }
-
-    // The summed red, green and blue of the 3 x 3 pixels around a world point, or -1 off the picture.
-    int Brightness(const GameCamera& camera, Float3 world) const
-    {
-        const auto [x, y] = PixelOf(camera, world);
-        if (x < 0)
-            return -1;
-        int sum = 0;
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy) {
-                const std::vector<std::uint8_t> rgba = target.Pixel(x + dx, y + dy);
-                sum += rgba[0] + rgba[1] + rgba[2];
-            }
-        return sum / 9;
-    }
-
-private:
-    TestFramebuffer target { kWidth, kHeight };
-};
 
 // Records the names of the objects that start touching its owner, in order.
 struct TouchLog : Component {
@@ -512,7 +450,6 @@ TEST_F(BallTest, AHoleInASunlitWallLetsTheSunOntoTheFloorInsideAndCastsNoShadowO
     // centre. The floor is lit where the way to the sun goes through it, as the light sees it.
     constexpr float kHoleRadius = 6.0f;
     constexpr float kHoleHalfLength = 7.5f;
-    constexpr float kFloorTop = -2.5f;
     auto throughHole = [&](Float3 floor, float margin) {
         for (float t = 0.0f; t < 100.0f; t += 0.25f) {
             const Float3 q = floor - sun * t;
@@ -525,7 +462,7 @@ TEST_F(BallTest, AHoleInASunlitWallLetsTheSunOntoTheFloorInsideAndCastsNoShadowO
     // Looking down at the floor inside, where the sunlight through the hole falls.
     const GameCamera& down = Look({ hole.x + 15.0f, 40.0f, hole.z + 25.0f }, 180.0f, -89.0f);
     {
-        Picture picture;
+        ScenePicture picture;
         const int shadowed = picture.Brightness(down, { hole.x + 2.0f, kFloorTop, hole.z + 36.0f });
         const int lit = picture.Brightness(down, hole + sun * ((kFloorTop - hole.y) / sun.y));
         ASSERT_GT(shadowed, 0);
@@ -559,7 +496,7 @@ TEST_F(BallTest, AHoleInASunlitWallLetsTheSunOntoTheFloorInsideAndCastsNoShadowO
     // face is as bright as it is away from it. A hole that cast a shadow would darken it down and to
     // the +x side, away from the sun.
     const GameCamera& front = Look({ hole.x, hole.y, hole.z - 70.0f }, 0.0f, 0.0f);
-    Picture picture;
+    ScenePicture picture;
     // The wood's grain and grooves make single points differ: each part of the face is the mean of
     // many points spread over a few grooves, and is compared with the same part of a ring as large
     // about a point of the face well away from the hole.

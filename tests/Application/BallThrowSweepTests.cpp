@@ -1,5 +1,6 @@
 #include "Application/Ball.h"
 #include "Application/BallThrower.h"
+#include "Application/DemoScene.h"
 #include "DemoWorld.h"
 #include "Graphics/MeshRenderer.h"
 #include "Math/Rotation.h"
@@ -37,8 +38,6 @@ constexpr float kDegrees = kDegreesToRadians;
 constexpr float kPi = std::numbers::pi_v<float>;
 // A point well inside the cabin: surfaces face away from it.
 constexpr Float3 kCabinMiddle { 0.0f, 20.0f, 0.0f };
-// The floor's top face.
-constexpr float kFloorTop = -2.5f;
 // How long a throw is watched: long enough for a ball through the roof to come down again and for
 // one thrown in to cross the cabin and come back from the far wall.
 constexpr float kWatchSeconds = 3.0f;

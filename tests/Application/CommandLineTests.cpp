@@ -88,6 +88,43 @@ TEST(CommandLine, AnOptionWithAValueTakesItJoinedOrFromTheNextArgument)
     EXPECT_EQ(Parsed({ "--size=huge", "--help" }, options), "error: option \"--size\" wants a number");
 }
 
+TEST(CommandLine, EachModelTakesThePlaceAndSizeGivenAfterItAndNothingElse)
+{
+    const auto parsed = ParseCommandLine({ "--model", "wall.fbx", "--at", "150,-40", "--model=my chair.fbx",
+        "--size=80", "--at", "-1e3,2.5", "--model", "-", "--model", "--help" });
+    ASSERT_TRUE(std::holds_alternative<CommandLine>(parsed)) << std::get<UsageError>(parsed).problem;
+    const CommandLine& line = std::get<CommandLine>(parsed);
+    EXPECT_EQ(line.request, Request::Run);
+    ASSERT_EQ(line.models.size(), 4u);
+    EXPECT_EQ(line.models[0].file, "wall.fbx");
+    EXPECT_EQ(line.models[0].shownAs, "wall.fbx");
+    ASSERT_TRUE(line.models[0].at.has_value());
+    EXPECT_EQ(*line.models[0].at, (Float2 { 150.0f, -40.0f }));
+    EXPECT_FALSE(line.models[0].size.has_value());
+    EXPECT_EQ(line.models[1].file, "my chair.fbx");
+    EXPECT_EQ(line.models[1].size, 80.0f);
+    EXPECT_EQ(*line.models[1].at, (Float2 { -1000.0f, 2.5f }));
+    // A value is the next argument whatever it looks like: a model may be named "-" or "--help".
+    EXPECT_EQ(line.models[2].file, "-");
+    EXPECT_EQ(line.models[3].file, "--help");
+    EXPECT_FALSE(line.models[3].at || line.models[3].size);
+
+    const std::string noModel = "error: option \"--at\" belongs to a --model and must follow one";
+    EXPECT_EQ(Parsed({ "--at", "1,2", "--model", "a.fbx" }), noModel);
+    EXPECT_EQ(Parsed({ "--size", "3" }), "error: option \"--size\" belongs to a --model and must follow one");
+    EXPECT_EQ(Parsed({ "--model" }), "error: option \"--model\" needs a value");
+    EXPECT_EQ(Parsed({ "--model=" }), "error: option \"--model\" needs a file");
+    const std::string place = "error: option \"--at\" takes X,Z: two numbers with a comma between them, as in 150,-40";
+    for (const char* bad : { "1", "1,2,3", "1;2", ",2", "1,", "1,nan", "inf,0", "1e39,0", "0x10,2", " 1,2", "1,2 " })
+        EXPECT_EQ(Parsed({ "--model", "a.fbx", "--at", bad }), place) << bad;
+    const std::string size = "error: option \"--size\" takes a length greater than 0, as in 120";
+    for (const char* bad : { "0", "-5", "-0", "big", "1e39", "nan", "2cm", "" })
+        EXPECT_EQ(Parsed({ "--model", "a.fbx", "--size", bad }), size) << bad;
+    EXPECT_EQ(Parsed({ "--model", "a.fbx", "--size", "2", "--size", "3" }),
+        "error: option \"--size\" is given twice for the model \"a.fbx\"");
+    EXPECT_EQ(Parsed({ "--model", "a.fbx", "--at", "0,0", "--model", "b.fbx", "--at", "5,5" }), "run");
+}
+
 TEST(TarnwickProgram, AnswersHelpAndVersionOnStandardOutputWithoutStarting)
 {
     const CommandRun help = RunTarnwick("--help");
@@ -108,6 +145,12 @@ TEST(TarnwickProgram, AnUnknownOptionIsSaidWithTheUsageOnStandardErrorAndEndsWit
     EXPECT_EQ(run.status, 64);
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(run.errors, "Tarnwick: unknown option \"--fullscreen\"\n\n" + std::string(kTarnwickUsage));
+
+    const CommandRun lonePlace = RunTarnwick("--at 10,10 --model wall.fbx");
+    EXPECT_EQ(lonePlace.status, 64);
+    EXPECT_EQ(lonePlace.output, "");
+    EXPECT_EQ(lonePlace.errors.rfind("Tarnwick: option \"--at\" belongs to a --model and must follow one\n\n", 0), 0u)
+        << lonePlace.errors;
 
     // Without options it starts as always: greets, then fails for want of a display.
     const CommandRun plain = RunTarnwick("cabin.fbx");

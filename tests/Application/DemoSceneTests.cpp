@@ -63,9 +63,6 @@ Float3 DrawnCentre(const GameObject& object)
     return TransformPoint((box.min + box.max) * 0.5f, object.transform->worldMatrix);
 }
 
-// The floor's top face: nothing of the cabin below it can be met.
-constexpr float kFloorTop = -2.5f;
-
 struct Triangle {
     Float3 a, b, c;
 };

@@ -3,7 +3,7 @@
 #include "App/WorldStep.h"
 #include "Application/Ball.h"
 #include "Application/BallThrower.h"
-#include "Application/DemoScene.h"
+#include "Application/UserModels.h"
 #include "Assets/FbxImport.h"
 #include "Core/Time.h"
 #include "Graphics/GraphicsEngine.h"
@@ -73,7 +73,7 @@ std::vector<GameObject*> OwnersNamed(const char* type, const char* name)
 
 } // namespace
 
-DemoWorld::DemoWorld()
+DemoWorld::DemoWorld(std::span<const ModelRequest> models)
 {
     StartProgramOnce();
     Scene& scene = Scene::GetInstance();
@@ -84,7 +84,7 @@ DemoWorld::DemoWorld()
 
     input = &keyboard;
     firstFrame = true;
-    BuildDemoScene();
+    BuildSceneWithModels(models);
     PhysicsEngine::GetInstance().CreateScene(scene);
     camera = std::make_unique<InspectorCamera>(kResolution);
     camera->GameCamera::Update(0.0f);

@@ -8,12 +8,14 @@
 // see each other's balls and holes. The physics system itself is started once per process: a process
 // holds only one foundation. Needs the GL context current. Main thread only.
 
+#include "Application/CommandLine.h"
 #include "Core/Input.h"
 #include "Math/Vector.h"
 #include "ProgramGlobals.h"
 #include "Scene/InspectorCamera.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,8 @@ public:
     // The program's camera resolution.
     static constexpr Float2 kResolution { 1920.0f, 1080.0f };
 
-    DemoWorld();
+    // The demo scene with the user's `models` brought in, as the program builds it.
+    explicit DemoWorld(std::span<const ModelRequest> models = {});
     ~DemoWorld();
     DemoWorld(const DemoWorld&) = delete;
     DemoWorld& operator=(const DemoWorld&) = delete;

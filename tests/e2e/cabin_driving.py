@@ -208,11 +208,11 @@ class Pilot:
 
 class Session:
     """One run of the program on the shared display, started at the start position (the origin,
-    looking along +z), with its ball report on."""
+    looking along +z), with its ball report on, and with ``args`` on its command line."""
 
-    def __init__(self, ctx, display: VirtualDisplay, label: str):
+    def __init__(self, ctx, display: VirtualDisplay, label: str, args: list[str] | None = None):
         self.ctx, self.display, self.label = ctx, display, label
-        self.program = ctx.enter(Program(ctx.program_path, display, env=REPORT_ENV))
+        self.program = ctx.enter(Program(ctx.program_path, display, env=REPORT_ENV, args=args))
         self.program.wait_for_window()
         # The scene is built and a few frames drawn before anything is done.
         wait_for_reports(self.program, 2)

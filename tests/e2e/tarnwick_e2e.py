@@ -386,8 +386,10 @@ class Program:
     """The program under test, started with its output captured to files."""
 
     def __init__(self, path: str, display: VirtualDisplay | str | None, gl46: bool = True,
-                 env: dict[str, str] | None = None, cwd: str | None = None):
+                 env: dict[str, str] | None = None, cwd: str | None = None,
+                 args: list[str] | None = None):
         self.path = path
+        self.args = list(args or [])
         self.display = display if isinstance(display, VirtualDisplay) else None
         self._display_name = display.name if isinstance(display, VirtualDisplay) else display
         self.gl46 = gl46
@@ -415,7 +417,7 @@ class Program:
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
             self.started_at = time.monotonic()
             self.process = subprocess.Popen(
-                [self.path], cwd=self.cwd, env=self.environment(), stdin=subprocess.DEVNULL,
+                [self.path, *self.args], cwd=self.cwd, env=self.environment(), stdin=subprocess.DEVNULL,
                 stdout=out, stderr=err, preexec_fn=_die_with_parent)
         return self
 

@@ -18,7 +18,7 @@ import time
 # Run from the source tree: keep the helper module's bytecode out of it.
 sys.dont_write_bytecode = True
 
-from cabin_driving import REPORT_ENV, wait_for_report, wait_for_reports
+from cabin_driving import REPORT_ENV, Pilot, wait_for_report, wait_for_reports
 from tarnwick_e2e import Program, VirtualDisplay, check, run_test
 
 SETTINGS = "Settings/Collisionlayers.json"
@@ -121,10 +121,9 @@ def three_broken_files(ctx, display):
 
     # The ball's model is asked for at every throw; it is said once.
     program.move_mouse(window.position[0] + window.size[0] // 2, window.position[1] + window.size[1] // 2)
+    pilot = Pilot(program, display)
     for _ in range(3):
-        program.click(1, hold=0.2)
-        time.sleep(0.3)
-    wait_for_report(program, lambda report: report.balls == 3, 20, "three balls thrown")
+        pilot.throw()
     wait_for_reports(program, 2)
 
     lines = problem_lines(program)

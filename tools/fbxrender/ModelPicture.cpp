@@ -4,6 +4,7 @@
 #include "Graphics/DirectionalLight.h"
 #include "Graphics/GraphicsEngine.h"
 #include "Graphics/MeshRenderer.h"
+#include "Graphics/ModelTextures.h"
 #include "Graphics/Shader.h"
 #include "Scene/GameObject.h"
 #include "Scene/Transform.h"
@@ -21,10 +22,6 @@
 namespace {
 
 // Beside the model, then here next to it: where exporters and people put a model's images.
-constexpr const char* kTextureFolder = "textures";
-// Room left between the model and the shadow camera, in world units, for a model larger than the
-// distance the light keeps its camera back.
-constexpr float kShadowCameraClearance = 10.0f;
 // The picture of the first triangle, drawn only to have the driver compile what the passes run.
 constexpr int kFirstDrawSize = 8;
 // Meshes drawn as one are copied into one buffer before the upload: a few batches of this size keep
@@ -64,14 +61,6 @@ private:
     GLuint color = 0;
     GLuint depthStencil = 0;
 };
-
-// The last component of a path written with either separator: files made on Windows name their
-// textures with backslashes.
-std::string LastComponent(const std::string& path)
-{
-    const auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The bounds of every mesh, for an import that did not give the whole file's.
 BoundingBox MeshBounds(const std::vector<Mesh>& meshes)
@@ -153,42 +142,6 @@ double Picture::Coverage() const
     return double(covered) / double(pixels);
 }
 
-std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const std::filesystem::path& modelFile)
-{
-    const std::filesystem::path folder = modelFile.parent_path();
-    std::filesystem::path unusable;
-    for (const std::string* named :
-        { &material.diffuse.fileName, &material.diffuse.relativePath, &material.diffuse.filePath }) {
-        const std::string name = LastComponent(*named);
-        if (name.empty())
-            continue;
-        for (const std::filesystem::path& candidate : { folder / name, folder / kTextureFolder / name }) {
-            std::error_code error;
-            const auto status = std::filesystem::status(candidate, error);
-            if (std::filesystem::is_regular_file(status))
-                return candidate;
-            // A folder or a device by that name: named as what it is, unless a file is found.
-            if (std::filesystem::exists(status) && unusable.empty())
-                unusable = candidate;
-        }
-    }
-    return unusable;
-}
-
-const EmbeddedImage* FindEmbeddedImage(const ImportedMaterial& material, const std::vector<EmbeddedImage>& images)
-{
-    for (const std::string* named :
-        { &material.diffuse.fileName, &material.diffuse.relativePath, &material.diffuse.filePath }) {
-        const std::string name = LastComponent(*named);
-        if (name.empty())
-            continue;
-        for (const EmbeddedImage& image : images)
-            if (LastComponent(image.fileName) == name)
-                return &image;
-    }
-    return nullptr;
-}
-
 ModelStage::ModelStage()
 {
     SetFixedGlState();
@@ -257,41 +210,11 @@ void ModelStage::AddRenderer(Model* model, const Material& meshMaterial)
     GraphicsEngine::GetInstance().RegisterRenderer(renderer);
 }
 
-std::vector<Texture> ModelStage::DiffuseTextures(const ImportedModel& model, const std::filesystem::path& modelFile)
-{
-    std::vector<Texture> diffuse(model.materials.size(), material.textures[0]);
-    // One texture per image file and per embedded image, however many materials name it.
-    std::map<std::filesystem::path, Texture> loaded;
-    std::map<const EmbeddedImage*, Texture> embeddedLoaded;
-    for (std::size_t k = 0; k < model.materials.size(); ++k) {
-        const ImportedMaterial& imported = model.materials[k];
-        const std::filesystem::path texture = FindDiffuseTexture(imported, modelFile);
-        const EmbeddedImage* embedded = texture.empty() ? FindEmbeddedImage(imported, model.embeddedImages) : nullptr;
-        if (!texture.empty()) {
-            auto [slot, isNew] = loaded.try_emplace(texture);
-            if (isNew && !LoadTexture(texture.string().c_str(), slot->second))
-                slot->second = material.textures[0];
-            diffuse[k] = slot->second;
-        } else if (embedded != nullptr) {
-            auto [slot, isNew] = embeddedLoaded.try_emplace(embedded);
-            if (isNew
-                && !LoadTextureFromMemory(modelFile.string(), "embedded image \"" + imported.diffuse.fileName + "\"",
-                    embedded->bytes.data(), embedded->bytes.size(), slot->second))
-                slot->second = material.textures[0];
-            diffuse[k] = slot->second;
-        } else if (!imported.diffuse.fileName.empty()) {
-            ReportFileProblem(modelFile.string(),
-                "texture \"" + imported.diffuse.fileName + "\" is neither beside the file nor in its " + kTextureFolder
-                    + "/ folder, nor embedded in it; the default texture is drawn instead");
-        }
-    }
-    return diffuse;
-}
-
 void ModelStage::Show(ImportedModel model, const std::filesystem::path& modelFile)
 {
     box = model.box.valid ? model.box : MeshBounds(model.meshes);
-    const std::vector<Texture> diffuse = DiffuseTextures(model, modelFile);
+    const std::vector<Texture> diffuse = LoadDiffuseTextures(
+        model, modelFile, modelFile.string(), material.textures[0]);
     const auto textureOf = [&](const Mesh& mesh) {
         const auto index = static_cast<std::size_t>(mesh.materialIndex);
         return mesh.materialIndex >= 0 && index < diffuse.size() ? diffuse[index] : material.textures[0];
@@ -335,25 +258,7 @@ void ModelStage::Upload(Mesh mesh, const Material& meshMaterial)
 
 void ModelStage::AimLight(const BoundingBox& target)
 {
-    const Float3 centre = (target.min + target.max) * 0.5f;
-    const Float3 size = target.max - target.min;
-    const float diagonal = std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
-    lightObject->transform->position = { centre.x, centre.y, centre.z, 1.0f };
-    lightObject->transform->dirty = true;
-
-    // The light's own view covers a cabin; a larger model widens it so that all of it casts shadows.
-    const float view = std::max(DirectionalLight::kShadowViewSize, diagonal);
-    GameCamera& camera = light->shadowCamera;
-    camera = GameCamera(false, { view, view });
-    camera.pitch = DirectionalLight::kPitchDegrees;
-    camera.yaw = DirectionalLight::kYawDegrees;
-    camera.Update(0.0f);
-    // Back along the light direction as DirectionalLight::Start places it, and further for a model
-    // reaching further than that distance, with the w Start leaves.
-    const float reach = diagonal * 0.5f + kShadowCameraClearance - DirectionalLight::kShadowCameraDistance;
-    const float distance = DirectionalLight::kShadowCameraDistance + std::max(reach, 0.0f);
-    camera.position = { centre.x - distance * camera.forward.x, centre.y - distance * camera.forward.y,
-        centre.z - distance * camera.forward.z, 0.0f };
+    light->CoverBox(target.min, target.max);
     // The program's first frame rebuilds the light's view from where the camera now stands.
     light->EarlyUpdate(0.0f);
 }

@@ -46,8 +46,7 @@ public:
     ModelStage& operator=(const ModelStage&) = delete;
 
     // Takes the meshes of `model`, imported from `modelFile` (its folder is where diffuse textures are
-    // looked for: beside it, then in its textures/ folder, then among the images the file embeds),
-    // uploads them and aims the light at them.
+    // looked for: beside it, then in its textures/ folder, then among the images it embeds), uploads them and aims the light at them.
     // Once per stage. The meshes drawn with one texture are uploaded together as one, and freed once
     // uploaded: only the GL buffers draw.
     void Show(ImportedModel model, const std::filesystem::path& modelFile);
@@ -67,9 +66,6 @@ private:
     // cabin, so that all of it lies in the shadow map.
     void AimLight(const BoundingBox& box);
     void DrawFirstTriangle();
-    // Each material's diffuse texture: the file's where it is found and loads, else the image the
-    // model embeds under its name where that loads, else the default.
-    std::vector<Texture> DiffuseTextures(const ImportedModel& model, const std::filesystem::path& modelFile);
     // Uploads `mesh` as a model of its own, drawn with `meshMaterial`.
     void Upload(Mesh mesh, const Material& meshMaterial);
     void AddRenderer(Model* model, const Material& meshMaterial);
@@ -84,12 +80,3 @@ private:
     GameObject* lightObject = nullptr;
     DirectionalLight* light = nullptr;
 };
-
-// The file the material's diffuse texture names, found beside `modelFile` or in the textures/ folder
-// next to it; empty when the material names none or neither place has it. A regular file is taken
-// first; failing one, whatever else is there by that name (a folder, a FIFO), for loading to name.
-std::filesystem::path FindDiffuseTexture(const ImportedMaterial& material, const std::filesystem::path& modelFile);
-
-// The image the model embeds under the name the material's diffuse texture gives (its last component,
-// either separator), or null.
-const EmbeddedImage* FindEmbeddedImage(const ImportedMaterial& material, const std::vector<EmbeddedImage>& images);

@@ -39,12 +39,11 @@ namespace {
 
 // sysexits.h's EX_USAGE, EX_SOFTWARE and EX_CANTCREAT: the command line was wrong, something the tool
 // did not foresee stopped it (memory ran out, say), or a picture could not be written. 5 is what the
-// program itself ends with when it gets no OpenGL 4.6, and 6 follows it for shaders that make no
-// program to draw with.
+// program itself ends with when it gets no OpenGL 4.6.
 constexpr int kUsageStatus = 64;
 constexpr int kNoGlStatus = 5;
-constexpr int kNoProgramStatus = 6;
 constexpr int kInternalErrorStatus = 70;
+constexpr int kNoProgramStatus = 6;
 constexpr int kCannotWriteStatus = 73;
 // sysexits.h's EX_OSFILE: a file the tool itself needs (its shaders and textures) is missing.
 constexpr int kNoDataStatus = 72;
@@ -61,16 +60,16 @@ constexpr const char* kUsage
       "       fbxrender --help | --version\n"
       "\n"
       "Draws FILE as the program would: imported as the model cache imports it, every mesh with the\n"
-      "default material (its diffuse texture where it is found beside FILE or in a textures/ folder\n"
-      "next to it), lit and shadowed by the scene's light. Orthographic, framing the whole file's box\n"
+      "default material (its diffuse texture where it is found beside FILE, in a textures/ folder next\n"
+      "to it or embedded in FILE), lit and shadowed by the scene's light. Orthographic, framing the whole file's box\n"
       "with a 5 % margin, N x N pixels (default 512), transparent where there is no model.\n"
       "front looks along +z (+x right, +y up), back along -z, left along +x, right along -x, top down\n"
       "-y (+z up), bottom up +y, iso from the (1, 1, -1) side. With --view all, or --view given more\n"
       "than once, the file is imported once and each view written to OUT with -VIEW before .png.\n"
       "Needs no display. Exit status: the import status (0 Ok, 1 OkWithWarnings: pictures written;\n"
       "2 ReadFailed, 3 NoImporter, 4 FileNotFound, 7 NoMeshes: nothing written), 5 when no OpenGL 4.6\n"
-      "context could be made, 6 when the shaders do not make a program (nothing written), 64 for a\n"
-      "wrong command line, 70 when something unforeseen stopped it, 72 when its data folder (Assets/,\n"
+      "context could be made, 6 when the shaders do not link into a program (nothing written), 64 for\n"
+      "a wrong command line, 70 when something unforeseen stopped it, 72 when its data folder (Assets/,\n"
       "Settings/) is found neither in the working directory nor installed with it, 73 when a picture\n"
       "cannot be written. --json prints one line on standard output (and nothing else goes there):\n"
       "status, width, height, coverage, box and each view's coverage.\n";
@@ -381,13 +380,12 @@ int Run(Options options, std::FILE* json)
         std::cerr << "fbxrender: " << glProblem << std::endl;
         return kNoGlStatus;
     }
-    // The linker's log has been said; a picture drawn without a program would be empty.
+
     if (!stage->Drawable()) {
         std::cerr << "fbxrender: the shaders in " << std::filesystem::current_path(error).string()
                   << "/Assets/Shaders make no program to draw with; nothing is written" << std::endl;
         return kNoProgramStatus;
     }
-
     stage->Show(std::move(model), options.input);
     std::vector<double> coverage;
     for (std::size_t k = 0; k < options.views.size(); ++k) {
