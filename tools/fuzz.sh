@@ -14,7 +14,8 @@
 # build-fuzz/artifacts/<fuzzer>/.
 #
 # tools/fuzz.sh merge: minimises each kept corpus together with what build-fuzz/corpus/ has found into
-# a fresh folder that replaces it (libFuzzer's -merge=1), for committing.
+# a fresh folder that replaces it (libFuzzer's -merge=1), for committing. The inputs of past findings
+# (named finding-<what it was>) stay whatever the merge says of them.
 #
 # For a long run: tools/fuzz.sh 14400, then tools/fuzz.sh merge.
 set -euo pipefail
@@ -73,6 +74,9 @@ if [ "${1:-}" = merge ]; then
     mkdir -p "$into" "$build/corpus/$name" "$kept/$(corpus_name "$name")"
     "$(binary "$name")" -merge=1 -max_len=$max_len -rss_limit_mb=2048 -timeout=$timeout "$into" \
       "$kept/$(corpus_name "$name")" "$build/corpus/$name" >"$build/$name-merge.log" 2>&1
+    # What a finding's input covers may already be covered, after its fix, by others: it is kept
+    # whatever the merge says, so that every fixed fault is tried again on each run.
+    find "$kept/$(corpus_name "$name")" -maxdepth 1 -type f -name 'finding-*' -exec cp {} "$into/" \;
     rm -rf "${kept:?}/$(corpus_name "$name")"
     mv "$into" "$kept/$(corpus_name "$name")"
     echo "fuzz: $name: $(ls "$kept/$(corpus_name "$name")" | wc -l) inputs," \

@@ -1,6 +1,7 @@
 #include "Graphics/Texture.h"
 
 #include "Core/Problems.h"
+#include "Graphics/ImageChecks.h"
 
 #include <glad/gl.h>
 #include <stb_image.h>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <string_view>
 #include <system_error>
 #include <unordered_map>
 
@@ -21,11 +21,7 @@ namespace {
 
 // A PNG starts with its signature and then its IHDR chunk: length, type, width, height (big-endian),
 // bit depth and colour type.
-constexpr unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
 constexpr std::size_t kPngHeaderBytes = 26;
-// Each chunk is its data's length and its type, the data, and a checksum.
-constexpr std::size_t kPngChunkHeadBytes = 8;
-constexpr std::size_t kPngChunkChecksumBytes = 4;
 // What is read of a file before anything is decoded: enough for any format's size.
 constexpr std::size_t kHeaderBytes = 64;
 
@@ -37,11 +33,6 @@ struct ImageSize {
 
     std::uint64_t Bytes() const { return width * height * channels * bytesPerComponent; }
 };
-
-bool StartsAsPng(const std::uint8_t* header, std::size_t size)
-{
-    return size >= sizeof kPngSignature && std::memcmp(header, kPngSignature, sizeof kPngSignature) == 0;
-}
 
 std::uint64_t BigEndian32(const std::uint8_t* bytes)
 {
@@ -84,53 +75,12 @@ std::optional<std::string> SizeProblem(const ImageSize& image)
         + std::to_string(kMaxTextureBytes) + " bytes)";
 }
 
-// Text quoted from the file (a chunk's type), made fit for one line of the console: its bytes may be
-// line breaks or anything else.
-std::string Printable(std::string_view quoted)
-{
-    std::string text;
-    for (const char c : quoted) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            text += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            text += escaped;
-        }
-    }
-    return text;
-}
-
 // stb_image's reason, which may quote bytes of the file ("XXXX PNG chunk not known" with the chunk's
 // type).
 std::string Undecodable()
 {
     const char* reason = stbi_failure_reason();
     return "is not an image that can be decoded (" + Printable(reason != nullptr ? reason : "no reason given") + ")";
-}
-
-// stb_image makes room for a PNG chunk's data as its length declares before reading any of it: a file
-// of a hundred bytes whose IDAT chunk declares 1.3 GB would have it ask for 1.3 GB. A chunk whose data
-// runs past the end of the file cannot be decoded anyway, so the file is refused before stb_image
-// reads it. `read(offset, bytes, count)` reads up to `count` bytes of the file at `offset` and returns
-// how many it read; `size` is the file's. Chunks after IEND are never read, by stb_image or here.
-template <class Read>
-std::optional<std::string> PngChunkProblem(Read read, std::uint64_t size)
-{
-    std::uint8_t head[kPngChunkHeadBytes];
-    for (std::uint64_t offset = sizeof kPngSignature; read(offset, head, sizeof head) == sizeof head;) {
-        const std::string_view type(reinterpret_cast<const char*>(head + 4), 4);
-        const std::uint64_t length = BigEndian32(head);
-        const std::uint64_t dataEnd = offset + kPngChunkHeadBytes + length;
-        if (dataEnd > size)
-            return "is not an image that can be decoded (its PNG chunk \"" + Printable(type) + "\" of "
-                + std::to_string(length) + " bytes runs past the end of the file)";
-        if (type == "IEND")
-            break;
-        offset = dataEnd + kPngChunkChecksumBytes;
-    }
-    return std::nullopt;
 }
 
 // What a component takes while stb_image decodes it, before it is made 8 bits: a float in a Radiance
@@ -189,18 +139,17 @@ DecodedImage DecodeOpenFile(std::FILE* file)
             return stbi_info_from_file(file, &w, &h, &c) != 0;
         }))
         return Refused(std::move(*problem));
-    if (StartsAsPng(header, headerSize)) {
-        auto read = [file, start](std::uint64_t offset, std::uint8_t* bytes, std::size_t count) -> std::size_t {
-            return std::fseek(file, start + static_cast<long>(offset), SEEK_SET) == 0
-                ? std::fread(bytes, 1, count, file)
-                : 0;
-        };
-        std::optional<std::string> problem = PngChunkProblem(read, std::uint64_t(end - start));
-        if (std::fseek(file, start, SEEK_SET) != 0)
-            return Refused("cannot be read");
-        if (problem)
-            return Refused(std::move(*problem));
-    }
+    ImageSource source;
+    source.size = std::uint64_t(end - start);
+    source.read = [file, start](std::uint64_t offset, std::uint8_t* bytes, std::size_t count) -> std::size_t {
+        return std::fseek(file, start + static_cast<long>(offset), SEEK_SET) == 0 ? std::fread(bytes, 1, count, file)
+                                                                                  : 0;
+    };
+    std::optional<std::string> problem = ImageDataProblem(source);
+    if (std::fseek(file, start, SEEK_SET) != 0)
+        return Refused("cannot be read");
+    if (problem)
+        return Refused(std::move(*problem));
     DecodedImage image;
     image.pixels.reset(stbi_load_from_file(file, &image.width, &image.height, &image.channels, 0));
     if (image.pixels == nullptr)
@@ -338,15 +287,15 @@ DecodedImage DecodeImage(const std::uint8_t* bytes, std::size_t size)
             return stbi_info_from_memory(bytes, length, &w, &h, &c) != 0;
         }))
         return Refused(std::move(*problem));
-    if (StartsAsPng(bytes, size)) {
-        auto read = [bytes, size](std::uint64_t offset, std::uint8_t* into, std::size_t count) -> std::size_t {
-            const std::size_t available = offset < size ? std::min<std::size_t>(count, size - offset) : 0;
-            std::memcpy(into, bytes + std::min<std::uint64_t>(offset, size), available);
-            return available;
-        };
-        if (std::optional<std::string> problem = PngChunkProblem(read, size))
-            return Refused(std::move(*problem));
-    }
+    ImageSource source;
+    source.size = size;
+    source.read = [bytes, size](std::uint64_t offset, std::uint8_t* into, std::size_t count) -> std::size_t {
+        const std::size_t available = offset < size ? std::min<std::size_t>(count, size - offset) : 0;
+        std::memcpy(into, bytes + std::min<std::uint64_t>(offset, size), available);
+        return available;
+    };
+    if (std::optional<std::string> problem = ImageDataProblem(source))
+        return Refused(std::move(*problem));
     DecodedImage image;
     image.pixels.reset(stbi_load_from_memory(bytes, length, &image.width, &image.height, &image.channels, 0));
     if (image.pixels == nullptr)

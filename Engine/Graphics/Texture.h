@@ -46,8 +46,8 @@ struct DecodedImage {
 };
 
 // Decodes an image held in memory (PNG, JPEG, TGA, BMP and the other formats stb_image reads). Its
-// size is checked from its header, and a PNG's chunks against the file's length, before anything is
-// decoded.
+// size is checked from its header, and its data as far as stb_image would act on it unchecked (a
+// PNG's chunks, a Radiance image's scanlines) against the file's length, before anything is decoded.
 DecodedImage DecodeImage(const std::uint8_t* bytes, std::size_t size);
 
 // Loads the image at `path` into `texture` and returns whether it had an image to upload. A file that

@@ -294,6 +294,10 @@ TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnc
     std::ofstream(folder.path / "cut.png", std::ios::binary) << cut << "IDAT\x78\x01";
     // A grey image of no width, which stb_image decodes into nothing.
     std::ofstream(folder.path / "empty.png") << "P5\n0 7\n255\n";
+    // The texture fuzzer's hang: a Radiance image whose run-length scanline ends after one run of its
+    // nine pixels. stb_image read zeros past the end for it forever.
+    const char cutRadiance[] = "#?RADIANCE\n45459\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 9\n\x02\x02\x00\x09\x81";
+    std::ofstream(folder.path / "cut.hdr", std::ios::binary) << std::string(cutRadiance, sizeof cutRadiance - 1);
     std::filesystem::create_directory(folder.path / "folder.png");
     ASSERT_EQ(mkfifo((folder.path / "fifo.png").c_str(), 0600), 0);
     const std::pair<std::string, std::string> failures[] = {
@@ -302,6 +306,7 @@ TEST_F(LoadTextureTest, AFileWithoutAnImageGivesATextureWithNoImageAndIsNamedOnc
         { "fifo.png", "cannot be read: it is not a regular file" },
         { "garbage.png", "is not an image that can be decoded (" },
         { "empty.png", "is 0 x 7 pixels, an image with nothing to draw" },
+        { "cut.hdr", "is not an image that can be decoded (its Radiance HDR data ends in scanline 1 of 1)" },
         { "cut.png",
             "is not an image that can be decoded (its PNG chunk \"IDAT\" of 1000000 bytes runs past the end of the "
             "file)" },
@@ -447,6 +452,56 @@ TEST_F(LoadTextureTest, ImagesHeldInMemoryLoadInEachFormatAndPassTheSameChecks)
         "1291845652 bytes runs past the end of the file); the default texture is drawn instead\n"
         "model.fbx: embedded image \"no width\" is 0 x 7 pixels, an image with nothing to draw; the default texture "
         "is drawn instead\n");
+}
+
+TEST(DecodeImage, RadianceImagesDecodeWholeAndThoseCutShortEndEvenWhereTheDecoderWouldNot)
+{
+    // 9 x 3 pixels of floats, which stb_image_write stores as run-length scanlines (a width from 8 on).
+    constexpr int kWidth = 9;
+    constexpr int kHeight = 3;
+    std::vector<float> pixels;
+    for (int i = 0; i < kWidth * kHeight * 3; ++i)
+        pixels.push_back(float(i % 7) / 4.0f);
+    std::string file;
+    ASSERT_NE(stbi_write_hdr_to_func(
+                  [](void* context, void* data, int size) {
+                      static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+                  },
+                  &file, kWidth, kHeight, 3, pixels.data()),
+        0);
+    const auto decode = [&file](std::size_t length) {
+        return DecodeImage(reinterpret_cast<const std::uint8_t*>(file.data()), length);
+    };
+    const DecodedImage whole = decode(file.size());
+    ASSERT_NE(whole.pixels, nullptr) << whole.problem;
+    EXPECT_EQ(whole.width, kWidth);
+    EXPECT_EQ(whole.height, kHeight);
+    EXPECT_EQ(whole.channels, 3);
+
+    // Cut anywhere in its pixels, the file is either refused or decoded with what it lacks left black,
+    // and it is refused wherever its data ends inside a scanline. Each cut once took forever.
+    const std::size_t pixelsStart = file.find("+X 9\n") + 5;
+    ASSERT_NE(pixelsStart, std::string::npos + 5);
+    int cutInsideAScanline = 0;
+    for (std::size_t length = pixelsStart; length < file.size(); ++length) {
+        SCOPED_TRACE(length);
+        const DecodedImage cut = decode(length);
+        if (cut.pixels == nullptr) {
+            EXPECT_EQ(cut.problem.rfind("is not an image that can be decoded (", 0), 0u) << cut.problem;
+            cutInsideAScanline += cut.problem.find("Radiance HDR data ends in scanline") != std::string::npos;
+        } else {
+            EXPECT_EQ(cut.width, kWidth);
+            EXPECT_EQ(cut.height, kHeight);
+        }
+    }
+    // Each scanline is its four-byte start and at least four counts, one a component: a cut before
+    // any of those counts is refused.
+    EXPECT_GE(cutInsideAScanline, kHeight * 4);
+    const std::string scanlineStart("\x02\x02\x00\x09", 4);
+    EXPECT_EQ(decode(pixelsStart + scanlineStart.size()).problem,
+        "is not an image that can be decoded (its Radiance HDR data ends in scanline 1 of 3)");
+    EXPECT_EQ(decode(file.rfind(scanlineStart) + scanlineStart.size()).problem,
+        "is not an image that can be decoded (its Radiance HDR data ends in scanline 3 of 3)");
 }
 
 TEST(Material, StartsWithEmptySlotsAndTheDefaultConstants)

@@ -1,6 +1,7 @@
 // fbxinfo --json and fbxinfo --import --json: the JSON objects other programs read.
 #include "CommandRun.h"
 #include "FbxTestSupport.h"
+#include "InstrumentedBuild.h"
 
 #include "HostileFbxFiles.h"
 #include "MeshFixtures.h"
@@ -457,21 +458,6 @@ TEST(FbxInfoImport, HostileFilesAreReportedUnreadableWithinBoundedMemoryAndTime)
     }
 }
 
-namespace {
-
-// A Debug build with AddressSanitizer runs an import that does real work (100,000 objects) about
-// fifteen times slower and holds about twice the memory; the bounds on such imports allow for that
-// in that build, the optimised build being the one whose costs they bound.
-#ifdef TARNWICK_SANITIZED_BUILD
-constexpr long kInstrumentedTime = 15;
-constexpr long kInstrumentedMemory = 2;
-#else
-constexpr long kInstrumentedTime = 1;
-constexpr long kInstrumentedMemory = 1;
-#endif
-
-} // namespace
-
 TEST(FbxInfoImport, FilesOfManyPropertiesConnectionsAndObjectsImportWithinBoundedMemoryAndTime)
 {
     // Each took more than 512 MB or 10 s when templates were copied into every object, properties
@@ -503,8 +489,8 @@ TEST(FbxInfoImport, FilesOfManyPropertiesConnectionsAndObjectsImportWithinBounde
         EXPECT_NE(run.output.find("mesh Quad: 4 vertices, 6 indices"), std::string::npos) << c.what << "\n"
                                                                                           << run.output;
         EXPECT_GT(run.peakKilobytes, 0) << c.what;
-        EXPECT_LT(run.peakKilobytes, kPeakKilobytesLimit * kInstrumentedMemory) << c.what;
-        EXPECT_LT(run.elapsed, kElapsedLimit * kInstrumentedTime) << c.what;
+        EXPECT_LT(run.peakKilobytes, kPeakKilobytesLimit * instrumented::kMemoryFactor) << c.what;
+        EXPECT_LT(run.elapsed, kElapsedLimit * instrumented::kTimeFactor) << c.what;
     }
 }
 
