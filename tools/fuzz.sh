@@ -13,8 +13,8 @@
 # fuzzer finds a crash, a hang or a leak; the input that caused it is left in
 # build-fuzz/artifacts/<fuzzer>/.
 #
-# tools/fuzz.sh merge: minimises each kept corpus together with what build-fuzz/corpus/ has found into
-# a fresh folder that replaces it (libFuzzer's -merge=1), for committing. The inputs of past findings
+# tools/fuzz.sh merge: minimises each kept corpus together with what build-fuzz/corpus/ has found (its
+# inputs of up to 8 KiB) into a fresh folder that replaces it (libFuzzer's -merge=1), for committing. The inputs of past findings
 # (named finding-<what it was>) stay whatever the merge says of them.
 #
 # For a long run: tools/fuzz.sh 14400, then tools/fuzz.sh merge.
@@ -29,6 +29,9 @@ max_len=262144
 # An input that takes longer than this is a hang. A large image that the caps allow takes a second or
 # two under the sanitizers, several times that on a machine shared with builds.
 timeout=30
+# The merge keeps only inputs up to this size, so the committed corpora stay small: the large inputs
+# a run finds grow from the seeds (the assimp models, our writer's files), which each run makes again.
+kept_input_bytes=8192
 
 # What each fuzzer's binary is, and what its kept corpus holds.
 binary() {
@@ -71,9 +74,12 @@ if [ "${1:-}" = merge ]; then
   for name in "${fuzzers[@]}"; do
     into=$build/merged/$name
     rm -rf "$into"
-    mkdir -p "$into" "$build/corpus/$name" "$kept/$(corpus_name "$name")"
+    small=$build/small/$name
+    rm -rf "$small"
+    mkdir -p "$into" "$small" "$build/corpus/$name" "$kept/$(corpus_name "$name")"
+    find "$build/corpus/$name" -maxdepth 1 -type f -size -$((kept_input_bytes + 1))c -exec cp {} "$small/" \;
     "$(binary "$name")" -merge=1 -max_len=$max_len -rss_limit_mb=2048 -timeout=$timeout "$into" \
-      "$kept/$(corpus_name "$name")" "$build/corpus/$name" >"$build/$name-merge.log" 2>&1
+      "$kept/$(corpus_name "$name")" "$small" >"$build/$name-merge.log" 2>&1
     # What a finding's input covers may already be covered, after its fix, by others: it is kept
     # whatever the merge says, so that every fixed fault is tried again on each run.
     find "$kept/$(corpus_name "$name")" -maxdepth 1 -type f -name 'finding-*' -exec cp {} "$into/" \;
