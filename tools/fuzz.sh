@@ -14,8 +14,8 @@
 # build-fuzz/artifacts/<fuzzer>/.
 #
 # tools/fuzz.sh merge: minimises each kept corpus together with what build-fuzz/corpus/ has found (its
-# inputs of up to 8 KiB) into a fresh folder that replaces it (libFuzzer's -merge=1), for committing. The inputs of past findings
-# (named finding-<what it was>) stay whatever the merge says of them.
+# inputs of up to 8 KiB) into a fresh folder that replaces it (libFuzzer's -merge=1), for committing.
+# The inputs of past findings (named finding-<what it was>) stay whatever the merge says of them.
 #
 # For a long run: tools/fuzz.sh 14400, then tools/fuzz.sh merge.
 set -euo pipefail
